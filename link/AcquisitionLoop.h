@@ -1,0 +1,2 @@
+// SPDX-License-Identifier: MIT
+#pragma once

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// Decoding of the meter's 15-byte display frames.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace dmm {
+
+inline constexpr int kFrameSize = 15;
+using Frame = std::array<std::uint8_t, kFrameSize>;
+
+inline constexpr std::uint32_t kLowBatteryBit = 0x80000000u;
+
+// The character that a seven-segment pattern shows; "?" for a pattern the meter never sends.
+char SegmentToChar(std::uint8_t segments);
+
+struct DecodedFrame
+{
+    std::string display;  // sDigits: "1.234", "-OL", "    ", ...
+    std::string exponent; // sExponent: signed decimal integer text
+    std::uint32_t function = 0; // dwRawFunction, bit 31 = low battery
+
+    bool operator==(const DecodedFrame&) const = default;
+};
+
+// Decodes up to 15 bytes in any rotation. Positions that are missing count as 0,
+// a repeated position takes the later byte. No value when the identifier nibble is not 0xA.
+std::optional<DecodedFrame> decodeFrame(std::span<const std::uint8_t> bytes);
+
+// The read rules around one frame read: a read of 1 to 14 bytes decodes the last
+// complete read again, an empty or failed read gives nothing. Keeps the last
+// complete read for the whole run.
+class FrameDecoder
+{
+public:
+    std::optional<DecodedFrame> ReadMeterFrame(std::span<const std::uint8_t> bytesRead,
+                                               bool readFailed = false);
+    const Frame& lastCompleteRead() const { return m_lastRead; }
+
+private:
+    Frame m_lastRead{};
+};
+
+} // namespace dmm

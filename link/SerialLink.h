@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+// The one serial port through which the meter is read: naming, opening with the
+// meter's line settings, and the asynchronous 15-byte frame read.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <array>
+
+class QSerialPort;
+class QTimer;
+
+namespace dmm {
+
+inline constexpr int kPortCount = 10;   // COM1..COM10
+inline constexpr int kProbedPorts = 8;  // COM1..COM8 are probed and offered
+inline constexpr int kReadTotalTimeoutMs = 12000;
+inline constexpr int kReadGapTimeoutMs = 30;
+
+// "COM1".."COM10"; empty for a number outside 1..10.
+QString portName(int port);
+
+// The device behind "COMn": the file COMn in the start-up directory when it
+// exists (usually a symbolic link to a tty), resolved to its real path;
+// otherwise /dev/ttyS<n-1>. Empty for a number outside 1..10.
+QString portDevicePath(int port, const QString& startupDirectory);
+
+struct PortError
+{
+    enum Kind { None, OpenFailed, SettingsFailed, TimeoutsFailed };
+    Kind kind = None;
+    QString reason; // what the system said, e.g. "Permission denied"; may be empty
+};
+
+class SerialLink : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SerialLink(QObject* parent = nullptr);
+    ~SerialLink() override;
+
+    // Opens "COMn" exclusively, 9600 8N1, RTS held off (a device without modem
+    // lines that refuses RTS is not a failure), sets the time-outs, purges.
+    // On failure the port is closed again and `error` says why.
+    bool OpenPort(int port, const QString& startupDirectory, PortError* error = nullptr);
+    // Sets the read-total time-out of the frame read. False when no port is open.
+    bool SetPortTimeouts(int readTotalTimeoutMs);
+    // End of the program: flush, wait 100 ms, close. Cancels a pending read.
+    void ClosePort();
+    // The port button's close: the handle is closed at once, no flush, no wait.
+    void closeHandle();
+    bool isOpen() const;
+    QString devicePath() const;
+
+    // Which of COM1..COM8 can be opened (exclusive, read/write) right now.
+    static std::array<bool, kProbedPorts> ProbePorts(const QString& startupDirectory);
+
+    // Purges the receive side, then collects bytes until 15 have come, or 30 ms
+    // after the last byte once bytes have started, or the total time-out passes
+    // with no byte. Ends with frameReadFinished, always from the event loop (also
+    // when no port is open: then `failed` is true). Never blocks.
+    void startFrameRead();
+    // Abandons a pending read; no frameReadFinished follows for it.
+    void cancelRead();
+    bool readPending() const;
+
+signals:
+    void frameReadFinished(const QByteArray& bytes, bool failed);
+
+private:
+    void onReadyRead();
+    void finishRead(bool failed);
+
+    QSerialPort* m_port = nullptr;
+    QTimer* m_gapTimer = nullptr;
+    QTimer* m_totalTimer = nullptr;
+    QByteArray m_bytes;
+    bool m_reading = false;
+    int m_readTotalTimeoutMs = kReadTotalTimeoutMs;
+};
+
+} // namespace dmm

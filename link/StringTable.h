@@ -1,0 +1,25 @@
+// SPDX-License-Identifier: MIT
+// Every numbered text the program shows, looked up by its number.
+#pragma once
+
+#include <QString>
+
+namespace dmm {
+
+// Well-known entries used from more than one place.
+enum StringId : int {
+    kStrTitle = 1,          // "Data Logging System"
+    kStrSettingsFile = 7,   // settings file name
+    kStrModel = 54,
+    kStrWarningCaption = 8999,
+    kStrErrorCaption = 9999,
+};
+
+// The text of entry `id`; an empty text for a number the table does not hold.
+QString tableString(int id);
+bool hasTableString(int id);
+
+// "Error[E9001]" / "Warning[W8001]": the caption entry filled with the message's number.
+QString messageCaption(int captionId, int messageId);
+
+} // namespace dmm
