@@ -45,13 +45,15 @@ public:
     // lines that refuses RTS is not a failure), sets the time-outs, purges.
     // On failure the port is closed again and `error` says why.
     bool OpenPort(int port, const QString& startupDirectory, PortError* error = nullptr);
-    // Sets the read-total time-out of the frame read. False when no port is open.
+    // Sets the read-total time-out of the frame read (0 or less: wait for the
+    // first byte without limit). False when no port is open.
     bool SetPortTimeouts(int readTotalTimeoutMs);
     // End of the program: flush, wait 100 ms, close. Cancels a pending read.
     void ClosePort();
     // The port button's close: the handle is closed at once, no flush, no wait.
     void closeHandle();
     bool isOpen() const;
+    // The resolved device of the open port; empty when none is open.
     QString devicePath() const;
 
     // Which of COM1..COM8 can be opened (exclusive, read/write) right now.
@@ -60,7 +62,8 @@ public:
     // Purges the receive side, then collects bytes until 15 have come, or 30 ms
     // after the last byte once bytes have started, or the total time-out passes
     // with no byte. Ends with frameReadFinished, always from the event loop (also
-    // when no port is open: then `failed` is true). Never blocks.
+    // when no port is open: then `failed` is true). A failed read hands over no
+    // bytes; a device error closes the port. Never blocks.
     void startFrameRead();
     // Abandons a pending read; no frameReadFinished follows for it.
     void cancelRead();
@@ -71,11 +74,16 @@ signals:
 
 private:
     void onReadyRead();
+    void onErrorOccurred(int error);
+    void failReadSoon();
     void finishRead(bool failed);
 
     QSerialPort* m_port = nullptr;
     QTimer* m_gapTimer = nullptr;
     QTimer* m_totalTimer = nullptr;
+    // Delivers a failed end from the event loop even when the failure is found
+    // inside startFrameRead or inside a call into the port.
+    QTimer* m_failTimer = nullptr;
     QByteArray m_bytes;
     bool m_reading = false;
     int m_readTotalTimeoutMs = kReadTotalTimeoutMs;
