@@ -1,0 +1,1 @@
+namespace dmm_recordlogic_placeholder {}
