@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+#include "Fonts.h"
+
+#include <QFont>
+#include <QStringList>
+
+namespace dmm {
+
+void installFontSubstitutions()
+{
+    const auto substitute = [](const char* face, const char* first, const char* second) {
+        QFont::insertSubstitutions(QString::fromLatin1(face),
+                                   QStringList() << QString::fromLatin1(first) << QString::fromLatin1(second));
+    };
+    substitute("Arial", "Liberation Sans", "DejaVu Sans");
+    substitute("MS Sans Serif", "DejaVu Sans", "Liberation Sans");
+    substitute("Times New Roman", "Liberation Serif", "DejaVu Serif");
+    substitute("Courier New", "Liberation Mono", "DejaVu Sans Mono");
+}
+
+} // namespace dmm

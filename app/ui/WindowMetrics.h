@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+// Screen and window-frame measures shared by every window's placement.
+// Window sizes in the placement rules are outer sizes (frame included).
+#pragma once
+
+#include <QMargins>
+#include <QSize>
+
+class QWidget;
+class QMenuBar;
+
+namespace dmm {
+
+struct ScreenMetrics
+{
+    QSize screen;        // the whole primary screen
+    int taskBarHeight = 0; // screen height - available height; 0 when nothing is reserved
+};
+
+ScreenMetrics screenMetrics();
+
+// Frame measures from the style: used until a window has real frame margins.
+int dialogFrameHeight();
+int sizingFrameHeight();
+int captionHeight();
+int menuBarHeight(const QMenuBar* menuBar);
+
+// The frame around `window`'s client area: the window system's real margins
+// once it has them, otherwise the style's estimate.
+QMargins frameMargins(const QWidget* window);
+
+// Places a top-level window by its outer rectangle.
+void setOuterGeometry(QWidget* window, int left, int top, int width, int height);
+QSize outerSize(const QWidget* window);
+int outerHeight(const QWidget* window);
+int outerWidth(const QWidget* window);
+
+// Restores a minimised window, shows a hidden one (when asked) and raises it
+// above the program's other windows.
+void bringToFront(QWidget* window, bool showIfHidden = true);
+
+} // namespace dmm
