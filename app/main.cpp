@@ -1,1 +1,28 @@
-int main() { return 0; }
+// SPDX-License-Identifier: MIT
+// The data logger for the handheld multimeter.
+#include <QApplication>
+
+#include <clocale>
+
+#include "AppWindows.h"
+#include "Fonts.h"
+#include "MainWindow.h"
+#include "NumberText.h"
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    // Qt sets the C library's locale from the environment; the meter's fixed
+    // formats need the C decimal point. The user's separator is kept in the
+    // program's own conversions until the first frame arrives.
+    std::setlocale(LC_NUMERIC, "C");
+    dmm::useLocaleDecimalSeparator();
+    dmm::installFontSubstitutions();
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    dmm::TFormMain mainWindow;
+    mainWindow.show();
+    dmm::AppWindows windows(&mainWindow);
+    mainWindow.setWindows(&windows);
+    return app.exec();
+}

@@ -14,8 +14,8 @@ class QTimer;
 
 namespace dmm {
 
-inline constexpr int kPortCount = 10;   // COM1..COM10
-inline constexpr int kProbedPorts = 8;  // COM1..COM8 are probed and offered
+inline constexpr int kPortCount = 10;  // COM1..COM10
+inline constexpr int kProbedPorts = 8; // COM1..COM8 are probed and offered
 inline constexpr int kReadTotalTimeoutMs = 12000;
 inline constexpr int kReadGapTimeoutMs = 30;
 
@@ -29,7 +29,13 @@ QString portDevicePath(int port, const QString& startupDirectory);
 
 struct PortError
 {
-    enum Kind { None, OpenFailed, SettingsFailed, TimeoutsFailed };
+    enum Kind
+    {
+        None,
+        OpenFailed,
+        SettingsFailed,
+        TimeoutsFailed
+    };
     Kind kind = None;
     QString reason; // what the system said, e.g. "Permission denied"; may be empty
 };
@@ -74,7 +80,7 @@ signals:
 
 private:
     void onReadyRead();
-    void onErrorOccurred(int error);
+    void onErrorOccurred();
     void failReadSoon();
     void finishRead(bool failed);
 
@@ -84,6 +90,7 @@ private:
     // Delivers a failed end from the event loop even when the failure is found
     // inside startFrameRead or inside a call into the port.
     QTimer* m_failTimer = nullptr;
+    QString m_devicePath;
     QByteArray m_bytes;
     bool m_reading = false;
     int m_readTotalTimeoutMs = kReadTotalTimeoutMs;

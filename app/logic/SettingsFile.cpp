@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#include "SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QTextStream>
+
+#include <optional>
+
+#include "NumberText.h"
+#include "StringTable.h"
+
+namespace dmm {
+
+namespace {
+
+// The value of the first line "name=value"; an empty text when there is none.
+QString valueOf(const QStringList& lines, const QString& name)
+{
+    for (const QString& line : lines) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq >= 0 && line.left(eq) == name)
+            return line.mid(eq + 1);
+    }
+    return {};
+}
+
+std::optional<double> parseLimit(const QString& text)
+{
+    const std::string s = text.toStdString();
+    if (auto v = parseDecimal(s, decimalSeparator()))
+        return v;
+    return parseDecimal(s, '.');
+}
+
+} // namespace
+
+QString settingsFilePath(const QString& startupDirectory)
+{
+    // The table holds the name as "\MLQDL.ini"; the separator is the platform's.
+    QString name = tableString(kStrSettingsFile);
+    while (name.startsWith(QLatin1Char('\\')) || name.startsWith(QLatin1Char('/')))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        name = QStringLiteral("MLQDL.ini");
+    return QDir::cleanPath(startupDirectory + QLatin1Char('/') + name);
+}
+
+Settings parseSettings(const QStringList& lines)
+{
+    const auto port = parseInteger(valueOf(lines, QStringLiteral("iPort")).toStdString());
+    if (!port)
+        return kFallbackSettings;
+    const auto hi = parseLimit(valueOf(lines, QStringLiteral("fHiLimit")));
+    if (!hi)
+        return kFallbackSettings;
+    const auto low = parseLimit(valueOf(lines, QStringLiteral("fLowLimit")));
+    if (!low)
+        return kFallbackSettings;
+    return Settings{*port, *hi, *low};
+}
+
+Settings readSettingsFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return kFallbackSettings;
+    QStringList lines;
+    QTextStream in(&file);
+    while (!in.atEnd())
+        lines << in.readLine();
+    return parseSettings(lines);
+}
+
+QStringList settingsLines(const Settings& settings)
+{
+    return {QStringLiteral("iPort=") + QString::number(settings.iPort),
+            QStringLiteral("fHiLimit=") + QString::fromStdString(formatGeneral(settings.fHiLimit)),
+            QStringLiteral("fLowLimit=") + QString::fromStdString(formatGeneral(settings.fLowLimit))};
+}
+
+bool writeSettingsFile(const QString& path, const Settings& settings, QString* error)
+{
+    // Written to a temporary file and renamed, so a full disk never leaves half a file.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        QTextStream out(&file);
+        for (const QString& line : settingsLines(settings))
+            out << line << '\n';
+        out.flush();
+        if (file.commit())
+            return true;
+    }
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+} // namespace dmm

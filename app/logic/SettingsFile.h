@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// The settings file MLQDL.ini in the start-up directory: three key=value lines.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace dmm {
+
+struct Settings
+{
+    int iPort = 2;
+    double fHiLimit = 1.0;
+    double fLowLimit = 0.0;
+};
+
+// Used when a value is missing or does not convert: all three together.
+inline constexpr Settings kFallbackSettings{};
+
+// The settings file's path: the start-up directory joined with the file name
+// from the string table.
+QString settingsFilePath(const QString& startupDirectory);
+
+// All or nothing: if any of iPort, fHiLimit, fLowLimit is missing or does not
+// convert, every value takes its fallback. The limits accept "." and the
+// program's current separator, so a file written after a frame was decoded
+// reads back in a comma locale too.
+Settings parseSettings(const QStringList& lines);
+// A missing or unreadable file gives the fallbacks.
+Settings readSettingsFile(const QString& path);
+
+// Exactly the three lines, in the order iPort, fHiLimit, fLowLimit.
+QStringList settingsLines(const Settings& settings);
+// Replaces the file. On failure returns false and the system's reason.
+bool writeSettingsFile(const QString& path, const Settings& settings, QString* error = nullptr);
+
+} // namespace dmm

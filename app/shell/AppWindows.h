@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+// Every window besides the main one, created once at start-up in a fixed
+// order (later ones read earlier ones while placing themselves) and owned
+// here until the program ends.
+#pragma once
+
+#include <memory>
+
+namespace dmm {
+
+class TFormMain;
+class TDlgAboutForm;
+class TAutoMsgForm;
+class TDigitalMeterForm;
+class TMsgForm;
+
+class AppWindows
+{
+public:
+    explicit AppWindows(TFormMain* mainWindow);
+    ~AppWindows();
+
+    std::unique_ptr<TDlgAboutForm> DlgAboutForm;
+    std::unique_ptr<TAutoMsgForm> AutoMsgForm;
+    std::unique_ptr<TDigitalMeterForm> DigitalMeterForm;
+    std::unique_ptr<TMsgForm> MsgForm;
+};
+
+} // namespace dmm

@@ -1,0 +1,300 @@
+// SPDX-License-Identifier: MIT
+#include "MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QMenuBar>
+#include <QToolButton>
+
+#include "AppWindows.h"
+#include "ArtPixmaps.h"
+#include "AutoMsgForm.h"
+#include "DigitalMeterForm.h"
+#include "DlgAboutForm.h"
+#include "GlobalFlags.h"
+#include "LinkControls.h"
+#include "MessageBox.h"
+#include "SettingsFile.h"
+#include "StringTable.h"
+#include "ViewMessages.h"
+#include "WindowMetrics.h"
+
+namespace dmm {
+
+namespace {
+
+constexpr int kToolButtonTop = 8;
+constexpr int kBevelHeight = 2;
+
+} // namespace
+
+TFormMain::TFormMain()
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      m_loop(&m_link)
+{
+    const QString title = tableString(kStrModel) + QLatin1Char(' ') + tableString(kStrTitle);
+    QApplication::setApplicationDisplayName(title);
+    setWindowTitle(title);
+    QApplication::setWindowIcon(artIcon(QStringLiteral("icon-app")));
+    setWindowIcon(artIcon(QStringLiteral("icon-app")));
+
+    iTaskBarHeight = screenMetrics().taskBarHeight;
+    bDataValid = 0;
+
+    FormCreate();
+
+    // The strip: full screen width, menu bar, bevel and one row of buttons.
+    const int height = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) + kBevelHeight + 25 + 8;
+    setOuterGeometry(this, 0, 0, screenMetrics().screen.width(), height);
+    setFixedSize(size());
+
+    connect(&m_loop, &AcquisitionLoop::warningRequested, this, &TFormMain::showWarning);
+    connect(&m_loop, &AcquisitionLoop::readingDecoded, this, &TFormMain::handOverReading);
+    connect(&m_loop, &AcquisitionLoop::linkReleaseRequested, this, [this] {
+        sbtnLink->setChecked(false);
+        sbtnLinkClick();
+    });
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::setWindows(AppWindows* windows)
+{
+    m_windows = windows;
+    if (!m_windows)
+        return;
+    connect(m_windows->AutoMsgForm.get(), &QDialog::finished, this, [this](int result) {
+        m_loop.answerWarning(result == TAutoMsgForm::Abort ? AcquisitionLoop::WarningAnswer::Abort
+                                                           : AcquisitionLoop::WarningAnswer::Continue);
+    });
+}
+
+void TFormMain::FormCreate()
+{
+    buildMenus();
+    buildToolButtons();
+
+    bPortPresent = SerialLink::ProbePorts(QDir::currentPath());
+    startupDirectory = QDir::currentPath();
+    readSettings();
+
+    if (!OpenPort(iPort))
+        ShowMsgBox(nullptr, kStrWarningCaption, 8001, QMessageBox::Ok, QMessageBox::Warning);
+    UpdateLinkControls();
+}
+
+void TFormMain::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    miFile = bar->addMenu(tableString(501));
+    miExit = miFile->addAction(tableString(509), this, &QWidget::close);
+
+    miLink = bar->addAction(tableString(600));
+    connect(miLink, &QAction::triggered, this, [this] {
+        sbtnLink->setChecked(!sbtnLink->isChecked());
+        sbtnLinkClick();
+    });
+
+    miWindow = bar->addMenu(tableString(631));
+    miTile = miWindow->addAction(tableString(632));
+    miWindow->addSeparator();
+    miDigitalMeter = miWindow->addAction(tableString(633), this, &TFormMain::sbtnDigitMeterClick);
+    miAnalogMeter = miWindow->addAction(tableString(634), this, &TFormMain::sbtnAnalogMeterClick);
+    miComparator = miWindow->addAction(tableString(635), this, &TFormMain::sbtnComparatorClick);
+    miGraphical = miWindow->addAction(tableString(636));
+    miDataList = miWindow->addAction(tableString(637));
+
+    miPort = bar->addAction(tableString(701));
+
+    miHelp = bar->addMenu(tableString(996));
+    // Contents and Index have no help file behind them, so only About is offered.
+    miAbout = miHelp->addAction(tableString(999), this, &TFormMain::sbtnAboutClick);
+}
+
+QToolButton* TFormMain::makeToolButton(int left, const QString& art, int hint, const QString& disabledArt)
+{
+    auto* button = new QToolButton(centralWidget());
+    button->setAutoRaise(true);
+    button->setGeometry(left, kBevelHeight + kToolButtonTop, 23, 22);
+    button->setIcon(artIcon(art, disabledArt));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(tableString(hint));
+    button->setAccessibleName(tableString(hint));
+    return button;
+}
+
+void TFormMain::buildToolButtons()
+{
+    auto* strip = new QWidget(this);
+    setCentralWidget(strip);
+    Bevel1 = new QFrame(strip);
+    Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    Bevel1->setGeometry(0, 0, 4096, kBevelHeight);
+
+    sbtnLink = makeToolButton(8, QStringLiteral("tool-link"), 1000, QStringLiteral("tool-link-disabled"));
+    sbtnLink->setCheckable(true);
+    sbtnDigitMeter = makeToolButton(40, QStringLiteral("tool-digital-meter"), 1011);
+    sbtnAnalogMeter = makeToolButton(64, QStringLiteral("tool-analog-meter"), 1012);
+    sbtnDataList = makeToolButton(88, QStringLiteral("tool-data-list"), 1015, QStringLiteral("tool-data-list-disabled"));
+    sbtnGraphical = makeToolButton(112, QStringLiteral("tool-recorder"), 1014);
+    sbtnComparator = makeToolButton(136, QStringLiteral("tool-comparator"), 1013);
+    sbtnWinTile = makeToolButton(168, QStringLiteral("tool-tile"), 1010);
+    sbtnPort = makeToolButton(200, QStringLiteral("tool-port"), 1020);
+    sbtnAbout = makeToolButton(232, QStringLiteral("tool-about"), 1031);
+
+    connect(sbtnLink, &QToolButton::clicked, this, &TFormMain::sbtnLinkClick);
+    connect(sbtnDigitMeter, &QToolButton::clicked, this, &TFormMain::sbtnDigitMeterClick);
+    connect(sbtnAnalogMeter, &QToolButton::clicked, this, &TFormMain::sbtnAnalogMeterClick);
+    connect(sbtnComparator, &QToolButton::clicked, this, &TFormMain::sbtnComparatorClick);
+    connect(sbtnAbout, &QToolButton::clicked, this, &TFormMain::sbtnAboutClick);
+}
+
+void TFormMain::readSettings()
+{
+    const Settings settings = readSettingsFile(settingsFilePath(startupDirectory));
+    iPort = settings.iPort;
+    dHiLimit = settings.fHiLimit;
+    dLowLimit = settings.fLowLimit;
+}
+
+bool TFormMain::OpenPort(int port)
+{
+    PortError error;
+    if (m_link.OpenPort(port, startupDirectory, &error))
+        return true;
+    if (error.kind == PortError::TimeoutsFailed)
+        ShowCommSettingError();
+    ShowMsgBox(nullptr, kStrErrorCaption, 9001, QMessageBox::Ok, QMessageBox::Critical,
+               error.reason.isEmpty() ? QString() : portName(port) + QStringLiteral(": ") + error.reason);
+    return false;
+}
+
+void TFormMain::ShowCommSettingError()
+{
+    ShowMsgBox(this, kStrErrorCaption, 9009, QMessageBox::Ok, QMessageBox::Warning);
+    ShowMsgBox(this, kStrWarningCaption, 8001, QMessageBox::Ok, QMessageBox::Warning);
+}
+
+void TFormMain::UpdateLinkControls()
+{
+    const LinkControlsState state = linkControlsState(sbtnLink->isChecked(), bBusy);
+    miLink->setText(tableString(state.linkMenuCaption));
+    miLink->setEnabled(state.linkMenuEnabled);
+    miPort->setEnabled(state.portAndHelpMenusEnabled);
+    miHelp->menuAction()->setEnabled(state.portAndHelpMenusEnabled);
+    sbtnLink->setToolTip(tableString(state.linkButtonHint));
+    sbtnLink->setAccessibleName(tableString(state.linkButtonHint));
+    sbtnLink->setEnabled(state.linkButtonEnabled);
+    sbtnPort->setEnabled(state.portAndAboutButtonsEnabled);
+    sbtnAbout->setEnabled(state.portAndAboutButtonsEnabled);
+}
+
+void TFormMain::sbtnLinkClick()
+{
+    const bool linked = sbtnLink->isChecked();
+    UpdateLinkControls();
+    m_loop.setLinked(linked);
+}
+
+void TFormMain::sbtnDigitMeterClick()
+{
+    if (m_windows)
+        bringToFront(m_windows->DigitalMeterForm.get(), false);
+}
+
+void TFormMain::sbtnAnalogMeterClick() {}
+
+void TFormMain::sbtnComparatorClick() {}
+
+void TFormMain::sbtnAboutClick()
+{
+    if (m_windows)
+        m_windows->DlgAboutForm->exec();
+}
+
+void TFormMain::showWarning(AcquisitionLoop::Warning warning)
+{
+    if (!m_windows) {
+        m_loop.answerWarning(AcquisitionLoop::WarningAnswer::Continue);
+        return;
+    }
+    TAutoMsgForm* form = m_windows->AutoMsgForm.get();
+    if (warning == AcquisitionLoop::Warning::NoData)
+        form->setMessage(messageCaption(kStrWarningCaption, 8004), tableString(8004), tableString(7006),
+                         tableString(7007));
+    else
+        form->setMessage(messageCaption(kStrWarningCaption, 8000), tableString(8000), tableString(7009), {});
+    // Modal for the user, but not a nested event loop: the tick goes on when it finishes.
+    form->setWindowModality(Qt::ApplicationModal);
+    form->open();
+}
+
+void TFormMain::handOverReading(const MeterText& meterText)
+{
+    if (!m_windows)
+        return;
+    const CurrentReading& r = reading();
+    const QString value = meterText ? QString::fromStdString(*meterText) : QString();
+    m_windows->DigitalMeterForm->showReading(meterText ? &value : nullptr, QString::fromStdString(r.szPrefix.str()),
+                                             QString::fromStdString(r.szUnit.str()), r.iFunction,
+                                             QString::fromStdString(r.sPfText));
+}
+
+bool TFormMain::event(QEvent* event)
+{
+    switch (viewMessageOf(event)) {
+    case WM_DMM_UNLINK:
+        sbtnLink->setChecked(false);
+        sbtnLinkClick();
+        return true;
+    case WM_DMM_LINK:
+        sbtnLink->setChecked(true);
+        sbtnLinkClick();
+        return true;
+    case WM_BUSY_END:
+        UpdateLinkControls();
+        return true;
+    default:
+        return QMainWindow::event(event);
+    }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    if (m_closed) {
+        event->accept();
+        return;
+    }
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+    // Closing the main window ends the program, whatever other windows are open.
+    QApplication::quit();
+}
+
+bool TFormMain::FormCloseQuery() { return true; }
+
+void TFormMain::FormClose()
+{
+    m_closed = true;
+    Settings settings{iPort, dHiLimit, dLowLimit};
+    slSettings = settingsLines(settings);
+    QString reason;
+    if (!writeSettingsFile(settingsFilePath(startupDirectory), settings, &reason))
+        ShowMsgBox(this, kStrErrorCaption, 9090, QMessageBox::Ok, QMessageBox::Critical,
+                   settingsFilePath(startupDirectory) + QStringLiteral(": ") + reason);
+    if (m_loop.isLinked() || m_loop.TimerGetSd().isActive())
+        m_loop.setLinked(false);
+    if (m_windows)
+        m_windows->AutoMsgForm->done(TAutoMsgForm::Abort);
+    m_link.ClosePort();
+}
+
+} // namespace dmm

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+#include "MsgForm.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+#include "GlobalFlags.h"
+#include "MessageBox.h"
+#include "StringTable.h"
+
+namespace dmm {
+
+namespace {
+
+// The layout was drawn at 120 pixels per inch.
+int scaled(int designPixels) { return designPixels * 96 / 120; }
+
+void setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+} // namespace
+
+TMsgForm::TMsgForm(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setFixedSize(scaled(466), scaled(148));
+    setAutoFillBackground(true);
+
+    MsgPanel = new QLabel(QStringLiteral("Message"), this);
+    MsgPanel->setGeometry(scaled(12), scaled(16), scaled(443), scaled(33));
+    MsgPanel->setAlignment(Qt::AlignCenter);
+    QFont panelFont(QStringLiteral("Times New Roman"));
+    panelFont.setPixelSize(scaled(18) + 2);
+    MsgPanel->setFont(panelFont);
+    setTextColour(MsgPanel, Qt::blue);
+
+    Label1 = new QLabel(QStringLiteral("Data added:00000"), this);
+    Label1->setGeometry(scaled(78), scaled(60), scaled(312), scaled(16) + 2);
+    Label1->setAlignment(Qt::AlignCenter);
+    QFont labelFont(QStringLiteral("MS Sans Serif"));
+    labelFont.setPixelSize(scaled(15));
+    Label1->setFont(labelFont);
+    setTextColour(Label1, QColor(0x00, 0x80, 0x80));
+
+    ProgressBar = new QProgressBar(this);
+    ProgressBar->setGeometry(scaled(76), scaled(82), scaled(315), scaled(12));
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setAccessibleName(tr("Progress"));
+
+    bbtnAbort = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Abort"), this);
+    bbtnAbort->setGeometry(scaled(197), scaled(105), scaled(73), scaled(32));
+    connect(bbtnAbort, &QPushButton::clicked, this, &TMsgForm::bbtnAbortClick);
+
+    // A thin border, since the window has no frame of its own.
+    setStyleSheet(QStringLiteral("dmm--TMsgForm { border: 1px solid palette(dark); }"));
+}
+
+void TMsgForm::bbtnAbortClick()
+{
+    const int answer = ShowMsgBox(this, kStrWarningCaption, 8014, QMessageBox::Yes | QMessageBox::No,
+                                  QMessageBox::Question, {}, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        bBusy = false;
+}
+
+void TMsgForm::showEvent(QShowEvent* event)
+{
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+    QWidget::showEvent(event);
+}
+
+} // namespace dmm

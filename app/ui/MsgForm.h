@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// The progress window shown while the recorder loads a file.
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace dmm {
+
+class TMsgForm : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TMsgForm(QWidget* parent = nullptr);
+
+    QLabel* MsgPanel = nullptr;
+    QLabel* Label1 = nullptr;
+    QProgressBar* ProgressBar = nullptr;
+    QPushButton* bbtnAbort = nullptr;
+
+    // Asks W8014; on Yes clears bBusy so the loading loop stops. The window stays open.
+    void bbtnAbortClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
+
+} // namespace dmm

@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: MIT
+#include "DigitalMeterForm.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QResizeEvent>
+
+#include <cmath>
+
+#include "ArtPixmaps.h"
+#include "PanelFaces.h"
+#include "StringTable.h"
+#include "ViewMessages.h"
+#include "WindowMetrics.h"
+
+namespace dmm {
+
+namespace {
+
+QLabel* makePanel(QWidget* parent, const char* name, int pixelHeight)
+{
+    auto* panel = new QLabel(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, QColor(0x00, 0xff, 0x00)); // lime
+    panel->setPalette(palette);
+    QFont font(arialFamily());
+    font.setPixelSize(pixelHeight);
+    panel->setFont(font);
+    panel->setAlignment(Qt::AlignCenter);
+    panel->installEventFilter(parent->window());
+    return panel;
+}
+
+void setFace(QLabel* panel, const PanelStyle& style)
+{
+    QFont font = panel->font();
+    font.setFamily(arialFamily()); // the symbol face is drawn as Unicode in the same family
+    panel->setFont(font);
+    panel->setAlignment(style.alignment);
+}
+
+} // namespace
+
+int lcdFontSize(int panelWidth, double k, double ppi)
+{
+    return static_cast<int>(std::trunc((96.0 / ppi) * (panelWidth * k) - 3.0));
+}
+
+TDigitalMeterForm::TDigitalMeterForm(const QWidget* mainWindow, int iPort, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+      m_mainWindow(mainWindow)
+{
+    // No close box: the window is closed only with the program.
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setWindowIcon(artIcon(QStringLiteral("icon-digital-meter")));
+    setPortCaption(iPort);
+
+    LcdPanel = new QFrame(this);
+    LcdPanel->setObjectName(QStringLiteral("LcdPanel"));
+    LcdPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    LcdPanel->setLineWidth(2);
+    LcdPanel->setAutoFillBackground(true);
+    QPalette black = LcdPanel->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    LcdPanel->setPalette(black);
+    LcdPanel->installEventFilter(this);
+
+    DataPanel = makePanel(LcdPanel, "DataPanel", 27);
+    UnitPanel = makePanel(LcdPanel, "UnitPanel", 15);
+    FuncPanel = makePanel(LcdPanel, "FuncPanel", 15);
+    pnlAcDc = makePanel(FuncPanel, "pnlAcDc", 15);
+    SubDataPanel = makePanel(DataPanel, "SubDataPanel", 27);
+    SubDataPanel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    DataPanel->setAccessibleName(tr("Value"));
+    UnitPanel->setAccessibleName(tr("Prefix"));
+    FuncPanel->setAccessibleName(tr("Unit"));
+    pnlAcDc->setAccessibleName(tr("AC or DC"));
+    SubDataPanel->setAccessibleName(tr("Sub-display"));
+
+    resize(242, 102);
+    LcdPanel->setGeometry(rect());
+
+    const ScreenMetrics screen = screenMetrics();
+    const int top = outerHeight(mainWindow);
+    setOuterGeometry(this, 0, top, screen.screen.width() / 4, (screen.screen.height() - top) / 4);
+    applySizeLimits();
+    show();
+}
+
+void TDigitalMeterForm::setPortCaption(int iPort)
+{
+    setWindowTitle(tableString(100) + QStringLiteral(" : COM ") + QString::number(iPort));
+}
+
+void TDigitalMeterForm::applySizeLimits()
+{
+    // Minimum: a quarter of the screen width by a quarter of the height below
+    // the strip. Maximised, the window fills the screen below the strip.
+    const ScreenMetrics screen = screenMetrics();
+    const int mainHeight = outerHeight(m_mainWindow);
+    const QMargins m = frameMargins(this);
+    const QSize minimumOuter(screen.screen.width() / 4, (screen.screen.height() - mainHeight) / 4);
+    setMinimumSize(minimumOuter.shrunkBy(m).expandedTo(QSize(1, 1)));
+}
+
+bool TDigitalMeterForm::event(QEvent* event)
+{
+    // The meter's messages 1025 to 1028 are accepted and do nothing here.
+    const int message = viewMessageOf(event);
+    if (message >= WM_DMM_UNUSED_1025 && message <= WM_DMM_UNUSED_1028)
+        return true;
+    if (event->type() == QEvent::WindowStateChange && isMaximized()) {
+        const ScreenMetrics screen = screenMetrics();
+        const int mainHeight = outerHeight(m_mainWindow);
+        setGeometry(QRect(0, mainHeight, screen.screen.width(), screen.screen.height() - mainHeight)
+                        - frameMargins(this));
+    }
+    return QWidget::event(event);
+}
+
+void TDigitalMeterForm::closeEvent(QCloseEvent* event)
+{
+    // Closed only together with the program.
+    if (event->spontaneous())
+        event->ignore();
+}
+
+void TDigitalMeterForm::resizeEvent(QResizeEvent* event)
+{
+    LcdPanel->setGeometry(rect());
+    QWidget::resizeEvent(event);
+}
+
+bool TDigitalMeterForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize) {
+        if (watched == LcdPanel)
+            LcdPanelResize();
+        else if (watched == DataPanel)
+            DataPanelResize();
+        else if (watched == SubDataPanel)
+            SubDataPanelResize();
+        else if (watched == UnitPanel)
+            UnitPanelResize();
+        else if (watched == FuncPanel)
+            FuncPanelResize();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TDigitalMeterForm::LcdPanelResize()
+{
+    // Prefix and unit columns a fifth of the width each at the right; the value
+    // takes the rest, the sub-display line the bottom quarter of it.
+    const QRect inner = LcdPanel->contentsRect();
+    const int fifth = LcdPanel->width() / 5;
+    FuncPanel->setGeometry(inner.right() + 1 - fifth, inner.top(), fifth, inner.height());
+    UnitPanel->setGeometry(FuncPanel->x() - fifth, inner.top(), fifth, inner.height());
+    DataPanel->setGeometry(inner.left(), inner.top(), std::max(0, UnitPanel->x() - inner.left()), inner.height());
+    const int subHeight = LcdPanel->height() / 4;
+    SubDataPanel->setGeometry(0, DataPanel->height() - subHeight, LcdPanel->width(), subHeight);
+}
+
+void TDigitalMeterForm::applyFontSize(QLabel* panel, double k)
+{
+    const double ppi = panel->logicalDpiY() > 0 ? panel->logicalDpiY() : 96.0;
+    const int size = lcdFontSize(panel->width(), k, ppi);
+    m_fontSizes.insert(panel, size);
+    // The formula has no lower bound; a font cannot be smaller than one point.
+    QFont font = panel->font();
+    font.setPointSize(std::max(1, size));
+    panel->setFont(font);
+}
+
+void TDigitalMeterForm::DataPanelResize()
+{
+    applyFontSize(DataPanel, 0.2);
+    SubDataPanel->setGeometry(0, DataPanel->height() - LcdPanel->height() / 4, LcdPanel->width(),
+                              LcdPanel->height() / 4);
+}
+
+void TDigitalMeterForm::SubDataPanelResize() { applyFontSize(SubDataPanel, 0.125); }
+
+void TDigitalMeterForm::UnitPanelResize() { applyFontSize(UnitPanel, 0.5); }
+
+void TDigitalMeterForm::FuncPanelResize()
+{
+    applyFontSize(FuncPanel, 0.5);
+    pnlAcDc->setGeometry(0, 0, FuncPanel->width(), FuncPanel->height() / 4);
+    applyFontSize(pnlAcDc, 0.25);
+}
+
+int TDigitalMeterForm::computedFontSize(const QWidget* panel) const { return m_fontSizes.value(panel, 0); }
+
+void TDigitalMeterForm::showReading(const QString* valueText, const QString& prefix, const QString& unit,
+                                    int iFunction, const QString& sPfText)
+{
+    if (valueText)
+        DataPanel->setText(*valueText);
+    SubDataPanel->setText(sPfText.isEmpty() ? QStringLiteral(" ") : QLatin1Char(' ') + sPfText + QStringLiteral(" PF"));
+
+    const PanelStyle prefixStyle = prefixPanelStyle(iFunction);
+    setFace(UnitPanel, prefixStyle);
+    UnitPanel->setText(faceText(prefix, prefixStyle.face));
+
+    const PanelStyle unitStyle = unitPanelStyle(iFunction);
+    setFace(FuncPanel, unitStyle);
+    // Until the next resize the unit is drawn at half the column's width in points.
+    QFont unitFont = FuncPanel->font();
+    unitFont.setPointSize(std::max(1, FuncPanel->width() / 2));
+    FuncPanel->setFont(unitFont);
+
+    QString acdc;
+    if (iFunction == 7 || iFunction == 515)
+        acdc = QStringLiteral("DC+AC");
+    else if (iFunction == 6 || iFunction == 514)
+        acdc = QStringLiteral("DC");
+    else if (iFunction == 5 || iFunction == 513)
+        acdc = QStringLiteral("AC");
+    pnlAcDc->setText(acdc);
+
+    FuncPanel->setText(faceText(unit, unitStyle.face));
+    FuncPanel->setAccessibleDescription(unit == QLatin1String("W") ? tr("Ohm") : FuncPanel->text());
+    updateAccessibleText();
+}
+
+void TDigitalMeterForm::updateAccessibleText()
+{
+    const QString reading = QStringList{DataPanel->text(), UnitPanel->text(), FuncPanel->text(), pnlAcDc->text()}
+                                .join(QLatin1Char(' '))
+                                .simplified();
+    setAccessibleDescription(reading);
+    LcdPanel->setAccessibleName(reading);
+}
+
+} // namespace dmm
