@@ -275,8 +275,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
     }
     FormClose();
     event->accept();
-    // Closing the main window ends the program, whatever other windows are open.
-    QApplication::quit();
+    emit closed();
 }
 
 bool TFormMain::FormCloseQuery() { return true; }

@@ -80,6 +80,10 @@ public:
     QMenu* miHelp = nullptr;
     QAction* miAbout = nullptr;
 
+signals:
+    // The main window has closed: settings written, polling stopped, port closed.
+    void closed();
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
