@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+// SIGINT and SIGTERM turned into a Qt signal: the handler only writes a byte
+// into a pipe, and the event loop reads it.
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+class SignalPipe : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SignalPipe(QObject* parent = nullptr);
+    ~SignalPipe() override;
+
+    // False when the pipe or the handlers could not be set up.
+    bool install();
+
+signals:
+    void terminationRequested();
+
+private:
+    void readPipe();
+
+    QSocketNotifier* m_notifier = nullptr;
+};
