@@ -22,7 +22,8 @@ int main(int argc, char* argv[])
 
     dmm::TFormMain mainWindow;
     // Closing the main window ends the program, whatever other windows are open.
-    QObject::connect(&mainWindow, &dmm::TFormMain::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&mainWindow, &dmm::TFormMain::closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
     mainWindow.show();
     dmm::AppWindows windows(&mainWindow);
     mainWindow.setWindows(&windows);

@@ -51,7 +51,8 @@ void AcquisitionLoop::onFrameRead(const QByteArray& bytes, bool failed)
     if (!m_tickRunning)
         return;
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    const auto decoded = m_decoder.ReadMeterFrame(std::span(data, static_cast<std::size_t>(bytes.size())), failed);
+    const auto decoded =
+        m_decoder.ReadMeterFrame(std::span(data, static_cast<std::size_t>(bytes.size())), failed);
     if (!decoded) {
         if (++m_noDataCount < kNoDataThreshold) {
             endTick(true);

@@ -21,8 +21,16 @@ class AcquisitionLoop : public QObject
 {
     Q_OBJECT
 public:
-    enum class Warning { NoData, LowBattery };
-    enum class WarningAnswer { Continue, Abort };
+    enum class Warning
+    {
+        NoData,
+        LowBattery
+    };
+    enum class WarningAnswer
+    {
+        Continue,
+        Abort
+    };
 
     static constexpr int kPollIntervalMs = 500;
     static constexpr int kNoDataThreshold = 3;

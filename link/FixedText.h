@@ -12,8 +12,7 @@
 
 namespace dmm {
 
-template <std::size_t N>
-class FixedText
+template <std::size_t N> class FixedText
 {
 public:
     FixedText() { m_chars.fill('\0'); }

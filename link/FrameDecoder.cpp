@@ -8,33 +8,60 @@ namespace dmm {
 char SegmentToChar(std::uint8_t segments)
 {
     switch (segments) {
-    case 0: return ' ';
-    case 22: return 'L';
-    case 30: return 'C';
-    case 50: return 'u';
-    case 64: return '-';
-    case 66: return 'r';
-    case 78: return 'F';
-    case 82: return 'c';
-    case 86: return 't';
-    case 94: return 'E';
-    case 98: return 'n';
-    case 114: return 'o';
-    case 118: return 'b';
-    case 124: return '5';
-    case 126: return '6';
-    case 160: return '1';
-    case 168: return '7';
-    case 190: return '0';
-    case 218: return '2';
-    case 228: return '4';
-    case 230: return 'H';
-    case 238: return 'A';
-    case 242: return 'd';
-    case 248: return '3';
-    case 252: return '9';
-    case 254: return '8';
-    default: return '?';
+    case 0:
+        return ' ';
+    case 22:
+        return 'L';
+    case 30:
+        return 'C';
+    case 50:
+        return 'u';
+    case 64:
+        return '-';
+    case 66:
+        return 'r';
+    case 78:
+        return 'F';
+    case 82:
+        return 'c';
+    case 86:
+        return 't';
+    case 94:
+        return 'E';
+    case 98:
+        return 'n';
+    case 114:
+        return 'o';
+    case 118:
+        return 'b';
+    case 124:
+        return '5';
+    case 126:
+        return '6';
+    case 160:
+        return '1';
+    case 168:
+        return '7';
+    case 190:
+        return '0';
+    case 218:
+        return '2';
+    case 228:
+        return '4';
+    case 230:
+        return 'H';
+    case 238:
+        return 'A';
+    case 242:
+        return 'd';
+    case 248:
+        return '3';
+    case 252:
+        return '9';
+    case 254:
+        return '8';
+    default:
+        return '?';
     }
 }
 
@@ -43,32 +70,46 @@ namespace {
 int pointExponent(int dp)
 {
     switch (dp) {
-    case 0: return 3;
-    case 1: return 2;
-    case 2: return 1;
-    default: return 0; // dp 4 and every impossible combination
+    case 0:
+        return 3;
+    case 1:
+        return 2;
+    case 2:
+        return 1;
+    default:
+        return 0; // dp 4 and every impossible combination
     }
 }
 
 int multiplierExponent(int m)
 {
     switch (m) {
-    case 1: return -9;
-    case 2: return -3;
-    case 4: return -6;
-    case 8: return 3;
-    case 16: return 6;
-    default: return 0;
+    case 1:
+        return -9;
+    case 2:
+        return -3;
+    case 4:
+        return -6;
+    case 8:
+        return 3;
+    case 16:
+        return 6;
+    default:
+        return 0;
     }
 }
 
 std::string overloadText(int dp)
 {
     switch (dp) {
-    case 1: return "OL.";
-    case 2: return "O.L";
-    case 4: return ".OL";
-    default: return "OL";
+    case 1:
+        return "OL.";
+    case 2:
+        return "O.L";
+    case 4:
+        return ".OL";
+    default:
+        return "OL";
     }
 }
 
@@ -86,7 +127,8 @@ std::optional<DecodedFrame> decodeFrame(std::span<const std::uint8_t> bytes)
     char c[5] = {};
     for (int k = 1; k <= 4; ++k) {
         // Bit 0 of the odd position carries the sign or a decimal point, not a segment.
-        const auto segments = static_cast<std::uint8_t>((n[2 * k + 2] << 4) | (n[2 * k + 1] & 0x0E));
+        const auto segments =
+            static_cast<std::uint8_t>((n[2 * k + 2] << 4) | (n[2 * k + 1] & 0x0E));
         c[k] = SegmentToChar(segments);
     }
 
@@ -109,18 +151,30 @@ std::optional<DecodedFrame> decodeFrame(std::span<const std::uint8_t> bytes)
     std::string exponent = std::to_string(pointExp + multExp);
 
     std::uint32_t word = 0;
-    if (n[2] & 4) word |= 0x80000000u;
-    if (n[2] & 2) word |= 0x40000000u;
-    if (n[2] & 1) word |= 0x20000000u;
-    if (n[11] & 4) word |= 0x2000u;
-    if (n[12] & 2) word |= 0x400u;
-    if (n[14] & 2) word |= 0x200u;
-    if (n[2] & 8) word |= 0x100u;
-    if (n[12] & 4) word |= 0x80u;
-    if (c[4] == 'F') word |= 0x40u;
-    if (c[4] == 'C') word |= 0x20u;
-    if (n[13] & 4) word |= 0x08u;
-    if (n[14] & 4) word |= 0x04u;
+    if (n[2] & 4)
+        word |= 0x80000000u;
+    if (n[2] & 2)
+        word |= 0x40000000u;
+    if (n[2] & 1)
+        word |= 0x20000000u;
+    if (n[11] & 4)
+        word |= 0x2000u;
+    if (n[12] & 2)
+        word |= 0x400u;
+    if (n[14] & 2)
+        word |= 0x200u;
+    if (n[2] & 8)
+        word |= 0x100u;
+    if (n[12] & 4)
+        word |= 0x80u;
+    if (c[4] == 'F')
+        word |= 0x40u;
+    if (c[4] == 'C')
+        word |= 0x20u;
+    if (n[13] & 4)
+        word |= 0x08u;
+    if (n[14] & 4)
+        word |= 0x04u;
     word |= static_cast<std::uint32_t>((n[1] & 6) >> 1);
 
     if (word == 0x40000006u)

@@ -20,8 +20,8 @@ char SegmentToChar(std::uint8_t segments);
 
 struct DecodedFrame
 {
-    std::string display;  // sDigits: "1.234", "-OL", "    ", ...
-    std::string exponent; // sExponent: signed decimal integer text
+    std::string display;        // sDigits: "1.234", "-OL", "    ", ...
+    std::string exponent;       // sExponent: signed decimal integer text
     std::uint32_t function = 0; // dwRawFunction, bit 31 = low battery
 
     bool operator==(const DecodedFrame&) const = default;

@@ -43,12 +43,24 @@ int GetPrefixText(int /*function*/, int prefixExp, FixedText<8>& destination)
 {
     std::string_view text;
     switch (prefixExp) {
-    case -9: text = "n"; break;
-    case -6: text = "u"; break;
-    case -3: text = "m"; break;
-    case 3: text = "K"; break;
-    case 6: text = "M"; break;
-    default: text = ""; break;
+    case -9:
+        text = "n";
+        break;
+    case -6:
+        text = "u";
+        break;
+    case -3:
+        text = "m";
+        break;
+    case 3:
+        text = "K";
+        break;
+    case 6:
+        text = "M";
+        break;
+    default:
+        text = "";
+        break;
     }
     destination = text;
     return static_cast<int>(text.size());
@@ -58,15 +70,39 @@ int GetUnitText(std::uint32_t functionWord, FixedText<8>& destination)
 {
     std::string_view text;
     switch (functionWord & 0x7FFFFFFFu) {
-    case 4: case 5: case 6: case 7: text = "V"; break;
-    case 8: text = "F"; break;
-    case 32: text = "C"; break;
-    case 64: text = "F"; break;
-    case 128: case 384: text = "W"; break;
-    case 513: case 514: case 515: text = "A"; break;
-    case 516: text = "VA"; break;
-    case 1024: text = "Hz"; break;
-    default: text = ""; break;
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+        text = "V";
+        break;
+    case 8:
+        text = "F";
+        break;
+    case 32:
+        text = "C";
+        break;
+    case 64:
+        text = "F";
+        break;
+    case 128:
+    case 384:
+        text = "W";
+        break;
+    case 513:
+    case 514:
+    case 515:
+        text = "A";
+        break;
+    case 516:
+        text = "VA";
+        break;
+    case 1024:
+        text = "Hz";
+        break;
+    default:
+        text = "";
+        break;
     }
     destination = text;
     return static_cast<int>(text.size());

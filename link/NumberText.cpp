@@ -50,9 +50,15 @@ void normalizeCDecimalPoint(char* buffer)
             *c = '.';
 }
 
-char decimalSeparator() { return g_separator; }
+char decimalSeparator()
+{
+    return g_separator;
+}
 
-void setDecimalSeparator(char separator) { g_separator = separator; }
+void setDecimalSeparator(char separator)
+{
+    g_separator = separator;
+}
 
 void useLocaleDecimalSeparator()
 {

@@ -13,8 +13,7 @@ class Writer
 public:
     explicit Writer(std::span<std::uint8_t> out) : m_out(out) {}
 
-    template <std::size_t N>
-    void text(const FixedText<N>& field)
+    template <std::size_t N> void text(const FixedText<N>& field)
     {
         const auto view = field.view();
         std::memcpy(m_out.data() + m_pos, view.data(), view.size());
@@ -37,8 +36,7 @@ class Reader
 public:
     explicit Reader(std::span<const std::uint8_t> in) : m_in(in) {}
 
-    template <std::size_t N>
-    void text(FixedText<N>& field)
+    template <std::size_t N> void text(FixedText<N>& field)
     {
         const char* begin = reinterpret_cast<const char*>(m_in.data() + m_pos);
         const void* nul = std::memchr(begin, 0, N);

@@ -18,13 +18,13 @@ inline constexpr std::size_t kRecordSize = 68;
 
 struct TARecord
 {
-    FixedText<8> display;   // sDigits
-    FixedText<4> exponent;  // sExponent
+    FixedText<8> display;      // sDigits
+    FixedText<4> exponent;     // sExponent
     std::int32_t function = 0; // iFunction
     FixedText<16> timeStamp;
-    FixedText<16> value;    // szValue
-    FixedText<8> prefix;    // szPrefix
-    FixedText<8> unit;      // szUnit
+    FixedText<16> value; // szValue
+    FixedText<8> prefix; // szPrefix
+    FixedText<8> unit;   // szUnit
     float fValue = 0.0f;
     FixedText<8> subDisplay; // sPfText
 

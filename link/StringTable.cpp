@@ -32,7 +32,8 @@ QHash<int, QString> loadTable()
         bool ok = false;
         const int id = line.left(tab).toInt(&ok);
         if (ok)
-            table.insert(id, line.mid(tab + 1).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+            table.insert(id,
+                         line.mid(tab + 1).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
     }
     return table;
 }
@@ -45,9 +46,15 @@ const QHash<int, QString>& table()
 
 } // namespace
 
-QString tableString(int id) { return table().value(id); }
+QString tableString(int id)
+{
+    return table().value(id);
+}
 
-bool hasTableString(int id) { return table().contains(id); }
+bool hasTableString(int id)
+{
+    return table().contains(id);
+}
 
 QString messageCaption(int captionId, int messageId)
 {

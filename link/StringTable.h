@@ -7,9 +7,10 @@
 namespace dmm {
 
 // Well-known entries used from more than one place.
-enum StringId : int {
-    kStrTitle = 1,          // "Data Logging System"
-    kStrSettingsFile = 7,   // settings file name
+enum StringId : int
+{
+    kStrTitle = 1,        // "Data Logging System"
+    kStrSettingsFile = 7, // settings file name
     kStrModel = 54,
     kStrWarningCaption = 8999,
     kStrErrorCaption = 9999,

@@ -12,8 +12,7 @@ namespace dmm {
 namespace {
 
 // The C formatting rules, cut to the 16-character field (snprintf never runs past it).
-template <typename... Args>
-void formatInto(FixedText<16>& field, const char* format, Args... args)
+template <typename... Args> void formatInto(FixedText<16>& field, const char* format, Args... args)
 {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, format, args...);
@@ -22,17 +21,32 @@ void formatInto(FixedText<16>& field, const char* format, Args... args)
 }
 
 // Remainder with the sign of the dividend: -4 rem 3 = -1 (C++ % does exactly this).
-int rem(int a, int b) { return a % b; }
+int rem(int a, int b)
+{
+    return a % b;
+}
 
-double scaled(int d, double value) { return std::pow(10.0, d) * value; }
+double scaled(int d, double value)
+{
+    return std::pow(10.0, d) * value;
+}
 
 bool formatsFunction(int function)
 {
     switch (function) {
-    case 4: case 5: case 6: case 0x40000000:
-    case 513: case 514:
-    case 128: case 384: case 1024:
-    case 8: case 32: case 64: case 0:
+    case 4:
+    case 5:
+    case 6:
+    case 0x40000000:
+    case 513:
+    case 514:
+    case 128:
+    case 384:
+    case 1024:
+    case 8:
+    case 32:
+    case 64:
+    case 0:
         return true;
     default:
         return false;
@@ -52,16 +66,33 @@ MeterText formatValue(CurrentReading& r)
     const int e = parseInteger(r.sExponent).value_or(0);
     int d = 0;
     switch (function) {
-    case 513: case 514: d = e >= 0 ? e : rem(e, 3) + 3; break;
-    case 128: case 384: case 1024: d = rem(e, 3); break;
-    case 8: d = rem(e + 3, 3); if (d == 0) d = 3; break;
-    case 32: case 64: case 0: d = e; break;
-    default: d = e < 0 ? e + 3 : e; break; // volts and 0x40000000
+    case 513:
+    case 514:
+        d = e >= 0 ? e : rem(e, 3) + 3;
+        break;
+    case 128:
+    case 384:
+    case 1024:
+        d = rem(e, 3);
+        break;
+    case 8:
+        d = rem(e + 3, 3);
+        if (d == 0)
+            d = 3;
+        break;
+    case 32:
+    case 64:
+    case 0:
+        d = e;
+        break;
+    default:
+        d = e < 0 ? e + 3 : e;
+        break; // volts and 0x40000000
     }
 
     // The fourth character of a temperature display is its unit, not a digit.
-    if ((function == 32 || function == 64) && !r.sDigits.empty()
-        && (r.sDigits.back() == 'C' || r.sDigits.back() == 'F'))
+    if ((function == 32 || function == 64) && !r.sDigits.empty() &&
+        (r.sDigits.back() == 'C' || r.sDigits.back() == 'F'))
         r.sDigits.pop_back();
 
     // The scale depends on the exponent alone, so it is kept even when the
@@ -97,14 +128,16 @@ MeterText formatValue(CurrentReading& r)
         else
             formatInto(r.szValue, "%05.*f", 3 - d, scaled(d, *dv));
         break;
-    case 128: case 384: case 1024:
+    case 128:
+    case 384:
+    case 1024:
         r.dValue = *dv;
         formatInto(r.szValue, "%05.*f", 3 - d, scaled(d, *dv));
         break;
     default: { // volts, 0x40000000, amperes 513 and 514
         r.dValue = *dv;
-        const char* format = negative ? (d == 3 ? "%05.*f" : "%06.*f")
-                                      : (d == 3 ? "%04.*f" : "%05.*f");
+        const char* format =
+            negative ? (d == 3 ? "%05.*f" : "%06.*f") : (d == 3 ? "%04.*f" : "%05.*f");
         formatInto(r.szValue, format, 3 - d, scaled(d, *dv));
         break;
     }

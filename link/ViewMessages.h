@@ -9,7 +9,8 @@ class QObject;
 
 namespace dmm {
 
-enum ViewMessage : int {
+enum ViewMessage : int
+{
     WM_DMM_UNUSED_1025 = 1025,
     WM_DMM_NEWDATA = 1026,
     WM_DMM_UNUSED_1027 = 1027,

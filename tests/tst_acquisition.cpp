@@ -43,15 +43,18 @@ struct SilentLine
     SilentLine() { QFile::link(pty.slavePath(), dir.filePath(QStringLiteral("COM1"))); }
 };
 
-TAutoMsgForm* warning(ShellFixture& shell) { return shell.windows().AutoMsgForm.get(); }
+TAutoMsgForm* warning(ShellFixture& shell)
+{
+    return shell.windows().AutoMsgForm.get();
+}
 
 } // namespace
 
 void TestAcquisition::readingsFromTheSimulatorReachTheDigitalMeter()
 {
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("steady"), QStringLiteral("--period"),
-                       QStringLiteral("100")}));
+    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("steady"),
+                       QStringLiteral("--period"), QStringLiteral("100")}));
     ShellFixture shell(sim.directory(), 1);
     QVERIFY(shell.main().serialLink().isOpen());
     QCOMPARE(bDataValid, 0);
@@ -80,7 +83,8 @@ void TestAcquisition::silentMeterWarnsAfterThreeTicksAndPollingResumes()
     QTRY_VERIFY_WITH_TIMEOUT(warning(shell)->isVisible(), 5000);
     QCOMPARE(warning(shell)->windowTitle(), QStringLiteral("Warning[W8004]"));
     QCOMPARE(warning(shell)->lbMsg1->text(), QStringLiteral("No data received."));
-    QCOMPARE(warning(shell)->lbMsg2->text(), QStringLiteral("Will re-try automatically in 3 seconds."));
+    QCOMPARE(warning(shell)->lbMsg2->text(),
+             QStringLiteral("Will re-try automatically in 3 seconds."));
     QCOMPARE(warning(shell)->lbMsg3->text(),
              QStringLiteral("Check cable connection and COM port selection if required."));
     QCOMPARE(shell.main().acquisitionLoop().iNoDataCount(), 0);
@@ -93,11 +97,11 @@ void TestAcquisition::silentMeterWarnsAfterThreeTicksAndPollingResumes()
 
     // The meter comes back: frames are read again.
     QTimer meter;
-    connect(&meter, &QTimer::timeout, this, [&] {
-        line.pty.write(QByteArray::fromHex("0A1420314A5B6D788F94AEB0C0D0E4"));
-    });
+    connect(&meter, &QTimer::timeout, this,
+            [&] { line.pty.write(QByteArray::fromHex("0A1420314A5B6D788F94AEB0C0D0E4")); });
     meter.start(40);
-    QTRY_COMPARE_WITH_TIMEOUT(shell.windows().DigitalMeterForm->DataPanel->text(), QStringLiteral("-1.234"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(shell.windows().DigitalMeterForm->DataPanel->text(),
+                              QStringLiteral("-1.234"), 5000);
 }
 
 void TestAcquisition::abortInTheWarningReleasesTheLink()
@@ -119,13 +123,14 @@ void TestAcquisition::abortInTheWarningReleasesTheLink()
 void TestAcquisition::lowBatteryWarnsOnEveryFrame()
 {
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("lowbat"), QStringLiteral("--period"),
-                       QStringLiteral("100")}));
+    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("lowbat"),
+                       QStringLiteral("--period"), QStringLiteral("100")}));
     ShellFixture shell(sim.directory(), 1);
     shell.clickLink();
     QTRY_VERIFY_WITH_TIMEOUT(warning(shell)->isVisible(), 5000);
     QCOMPARE(warning(shell)->windowTitle(), QStringLiteral("Warning[W8000]"));
-    QCOMPARE(warning(shell)->lbMsg1->text(), QStringLiteral("The battery power of the DMM is low."));
+    QCOMPARE(warning(shell)->lbMsg1->text(),
+             QStringLiteral("The battery power of the DMM is low."));
     QCOMPARE(warning(shell)->lbMsg3->text(), QString());
 
     // Continue: the reading is shown, and the next frame warns again.

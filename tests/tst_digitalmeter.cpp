@@ -133,7 +133,8 @@ void TestDigitalMeter::columnsAreAFifthOfTheWidth()
     QCOMPARE(meter.FuncPanel->width(), meter.LcdPanel->width() / 5);
     QCOMPARE(meter.UnitPanel->width(), meter.LcdPanel->width() / 5);
     QCOMPARE(meter.SubDataPanel->height(), meter.LcdPanel->height() / 4);
-    QCOMPARE(meter.computedFontSize(meter.DataPanel), lcdFontSize(meter.DataPanel->width(), 0.2, meter.DataPanel->logicalDpiY()));
+    QCOMPARE(meter.computedFontSize(meter.DataPanel),
+             lcdFontSize(meter.DataPanel->width(), 0.2, meter.DataPanel->logicalDpiY()));
     QVERIFY(meter.FuncPanel->geometry().right() <= meter.LcdPanel->contentsRect().right());
     QVERIFY(meter.DataPanel->geometry().right() < meter.UnitPanel->geometry().left());
 }
@@ -150,7 +151,8 @@ void TestDigitalMeter::readingIsExposedToScreenReaders()
 void TestDigitalMeter::acceptsTheMeterMessages()
 {
     TDigitalMeterForm meter(&m_main, 1);
-    for (auto message : {WM_DMM_UNUSED_1025, WM_DMM_NEWDATA, WM_DMM_UNUSED_1027, WM_DMM_UNUSED_1028})
+    for (auto message :
+         {WM_DMM_UNUSED_1025, WM_DMM_NEWDATA, WM_DMM_UNUSED_1027, WM_DMM_UNUSED_1028})
         QVERIFY(sendViewMessage(&meter, message));
 }
 

@@ -97,8 +97,9 @@ void TestMessageWindows::progressAbortAnsweredNoKeepsLoading()
 void TestMessageWindows::progressAbortAnsweredYesClearsBusy()
 {
     setMessageBoxHandler([](const MessageBoxRequest& r) {
-        return r.text == QStringLiteral("Do you really want to abort import data ?") ? int(QMessageBox::Yes)
-                                                                                    : int(QMessageBox::No);
+        return r.text == QStringLiteral("Do you really want to abort import data ?")
+                   ? int(QMessageBox::Yes)
+                   : int(QMessageBox::No);
     });
     TMsgForm form;
     form.show();
@@ -114,10 +115,18 @@ void TestMessageWindows::systemLine_data()
     QTest::addColumn<QString>("kernelType");
     QTest::addColumn<QString>("kernelVersion");
     QTest::addColumn<QString>("line");
-    QTest::newRow("Debian 12") << "linux" << "6.1.0-18-amd64" << "System: Linux 6.1";
-    QTest::newRow("Windows 7") << "winnt" << "6.1.7601" << "System: Windows NT 6.1";
-    QTest::newRow("other") << "freebsd" << "14.0-RELEASE" << "System: Unknown 14.0";
-    QTest::newRow("no version") << "linux" << "" << "System: Linux 0.0";
+    QTest::newRow("Debian 12") << "linux"
+                               << "6.1.0-18-amd64"
+                               << "System: Linux 6.1";
+    QTest::newRow("Windows 7") << "winnt"
+                               << "6.1.7601"
+                               << "System: Windows NT 6.1";
+    QTest::newRow("other") << "freebsd"
+                           << "14.0-RELEASE"
+                           << "System: Unknown 14.0";
+    QTest::newRow("no version") << "linux"
+                                << ""
+                                << "System: Linux 0.0";
 }
 
 void TestMessageWindows::systemLine()

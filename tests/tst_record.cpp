@@ -45,7 +45,9 @@ void TestRecord::layoutIsByteExact()
 {
     const auto bytes = encodeARecord(sampleRecord());
     QCOMPARE(bytes.size(), std::size_t(76));
-    const auto text = [&](int offset) { return QByteArray(reinterpret_cast<const char*>(&bytes[offset])); };
+    const auto text = [&](int offset) {
+        return QByteArray(reinterpret_cast<const char*>(&bytes[offset]));
+    };
     QCOMPARE(text(0), QByteArray("-1.234"));
     QCOMPARE(bytes[6], 0);
     QCOMPARE(bytes[7], 0);

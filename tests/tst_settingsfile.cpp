@@ -30,19 +30,22 @@ void TestSettingsFile::parse_data()
     QTest::addColumn<double>("hi");
     QTest::addColumn<double>("low");
 
-    QTest::newRow("all good") << QStringList{"iPort=3", "fHiLimit=2.5", "fLowLimit=-1"} << 3 << 2.5 << -1.0;
+    QTest::newRow("all good") << QStringList{"iPort=3", "fHiLimit=2.5", "fLowLimit=-1"} << 3 << 2.5
+                              << -1.0;
     QTest::newRow("any order, extra lines")
         << QStringList{"x=1", "fLowLimit=1", "iPort=4", "fHiLimit=1E3"} << 4 << 1000.0 << 1.0;
     QTest::newRow("one bad limit resets the port too")
         << QStringList{"iPort=3", "fHiLimit=abc", "fLowLimit=1"} << 2 << 1.0 << 0.0;
     QTest::newRow("no iPort line") << QStringList{"fHiLimit=5", "fLowLimit=1"} << 2 << 1.0 << 0.0;
-    QTest::newRow("empty port value") << QStringList{"iPort=", "fHiLimit=5", "fLowLimit=1"} << 2 << 1.0 << 0.0;
+    QTest::newRow("empty port value")
+        << QStringList{"iPort=", "fHiLimit=5", "fLowLimit=1"} << 2 << 1.0 << 0.0;
     QTest::newRow("port not an integer")
         << QStringList{"iPort=1.5", "fHiLimit=5", "fLowLimit=1"} << 2 << 1.0 << 0.0;
     QTest::newRow("missing low limit") << QStringList{"iPort=3", "fHiLimit=5"} << 2 << 1.0 << 0.0;
     QTest::newRow("blanks around values")
         << QStringList{"iPort= 5 ", "fHiLimit= 2 ", "fLowLimit=1"} << 5 << 2.0 << 1.0;
-    QTest::newRow("port above 8 is kept") << QStringList{"iPort=10", "fHiLimit=2", "fLowLimit=1"} << 10 << 2.0 << 1.0;
+    QTest::newRow("port above 8 is kept")
+        << QStringList{"iPort=10", "fHiLimit=2", "fLowLimit=1"} << 10 << 2.0 << 1.0;
     QTest::newRow("empty file") << QStringList{} << 2 << 1.0 << 0.0;
 }
 
@@ -61,7 +64,8 @@ void TestSettingsFile::parse()
 
 void TestSettingsFile::pathUsesTheStartupDirectory()
 {
-    QCOMPARE(settingsFilePath(QStringLiteral("/home/user/bench")), QStringLiteral("/home/user/bench/MLQDL.ini"));
+    QCOMPARE(settingsFilePath(QStringLiteral("/home/user/bench")),
+             QStringLiteral("/home/user/bench/MLQDL.ini"));
     QCOMPARE(settingsFilePath(QStringLiteral("/")), QStringLiteral("/MLQDL.ini"));
 }
 
@@ -79,7 +83,8 @@ void TestSettingsFile::writesExactlyThreeLines()
     QVERIFY(writeSettingsFile(path, Settings{4, 1.5, 0.001}));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromLatin1(file.readAll()), QStringLiteral("iPort=4\nfHiLimit=1.5\nfLowLimit=0.001\n"));
+    QCOMPARE(QString::fromLatin1(file.readAll()),
+             QStringLiteral("iPort=4\nfHiLimit=1.5\nfLowLimit=0.001\n"));
     const Settings back = readSettingsFile(path);
     QCOMPARE(back.iPort, 4);
     QCOMPARE(back.fHiLimit, 1.5);

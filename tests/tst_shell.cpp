@@ -49,7 +49,8 @@ void TestShell::startupOpensTheSavedPort()
     PortDirectory port;
     ShellFixture shell(port.dir.path(), 1);
     QVERIFY(shell.main().serialLink().isOpen());
-    QCOMPARE(shell.main().serialLink().devicePath(), QFileInfo(port.pty.slavePath()).canonicalFilePath());
+    QCOMPARE(shell.main().serialLink().devicePath(),
+             QFileInfo(port.pty.slavePath()).canonicalFilePath());
     QVERIFY(shell.boxCaptions().isEmpty());
     QCOMPARE(shell.main().iPort, 1);
     QCOMPARE(shell.main().dHiLimit, 3.0);
@@ -61,9 +62,11 @@ void TestShell::startupOpensTheSavedPort()
 void TestShell::startupWithAMissingPortWarnsAndGoesOn()
 {
     QTemporaryDir dir;
-    QFile::link(dir.filePath(QStringLiteral("no-such-device")), dir.filePath(QStringLiteral("COM1")));
+    QFile::link(dir.filePath(QStringLiteral("no-such-device")),
+                dir.filePath(QStringLiteral("COM1")));
     ShellFixture shell(dir.path(), 1);
-    QCOMPARE(shell.boxCaptions(), (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
+    QCOMPARE(shell.boxCaptions(),
+             (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
     QCOMPARE(shell.boxes()[0].text, QStringLiteral("The specified serial port open error."));
     QVERIFY2(!shell.boxes()[0].detail.isEmpty(), "the system's reason is shown");
     QCOMPARE(shell.boxes()[1].icon, QMessageBox::Warning);

@@ -117,8 +117,9 @@ bool TDigitalMeterForm::event(QEvent* event)
     if (event->type() == QEvent::WindowStateChange && isMaximized()) {
         const ScreenMetrics screen = screenMetrics();
         const int mainHeight = outerHeight(m_mainWindow);
-        setGeometry(QRect(0, mainHeight, screen.screen.width(), screen.screen.height() - mainHeight)
-                        - frameMargins(this));
+        setGeometry(
+            QRect(0, mainHeight, screen.screen.width(), screen.screen.height() - mainHeight) -
+            frameMargins(this));
     }
     return QWidget::event(event);
 }
@@ -161,7 +162,8 @@ void TDigitalMeterForm::LcdPanelResize()
     const int fifth = LcdPanel->width() / 5;
     FuncPanel->setGeometry(inner.right() + 1 - fifth, inner.top(), fifth, inner.height());
     UnitPanel->setGeometry(FuncPanel->x() - fifth, inner.top(), fifth, inner.height());
-    DataPanel->setGeometry(inner.left(), inner.top(), std::max(0, UnitPanel->x() - inner.left()), inner.height());
+    DataPanel->setGeometry(inner.left(), inner.top(), std::max(0, UnitPanel->x() - inner.left()),
+                           inner.height());
     const int subHeight = LcdPanel->height() / 4;
     SubDataPanel->setGeometry(0, DataPanel->height() - subHeight, LcdPanel->width(), subHeight);
 }
@@ -184,9 +186,15 @@ void TDigitalMeterForm::DataPanelResize()
                               LcdPanel->height() / 4);
 }
 
-void TDigitalMeterForm::SubDataPanelResize() { applyFontSize(SubDataPanel, 0.125); }
+void TDigitalMeterForm::SubDataPanelResize()
+{
+    applyFontSize(SubDataPanel, 0.125);
+}
 
-void TDigitalMeterForm::UnitPanelResize() { applyFontSize(UnitPanel, 0.5); }
+void TDigitalMeterForm::UnitPanelResize()
+{
+    applyFontSize(UnitPanel, 0.5);
+}
 
 void TDigitalMeterForm::FuncPanelResize()
 {
@@ -195,14 +203,18 @@ void TDigitalMeterForm::FuncPanelResize()
     applyFontSize(pnlAcDc, 0.25);
 }
 
-int TDigitalMeterForm::computedFontSize(const QWidget* panel) const { return m_fontSizes.value(panel, 0); }
+int TDigitalMeterForm::computedFontSize(const QWidget* panel) const
+{
+    return m_fontSizes.value(panel, 0);
+}
 
-void TDigitalMeterForm::showReading(const QString* valueText, const QString& prefix, const QString& unit,
-                                    int iFunction, const QString& sPfText)
+void TDigitalMeterForm::showReading(const QString* valueText, const QString& prefix,
+                                    const QString& unit, int iFunction, const QString& sPfText)
 {
     if (valueText)
         DataPanel->setText(*valueText);
-    SubDataPanel->setText(sPfText.isEmpty() ? QStringLiteral(" ") : QLatin1Char(' ') + sPfText + QStringLiteral(" PF"));
+    SubDataPanel->setText(sPfText.isEmpty() ? QStringLiteral(" ")
+                                            : QLatin1Char(' ') + sPfText + QStringLiteral(" PF"));
 
     const PanelStyle prefixStyle = prefixPanelStyle(iFunction);
     setFace(UnitPanel, prefixStyle);
@@ -231,9 +243,10 @@ void TDigitalMeterForm::showReading(const QString* valueText, const QString& pre
 
 void TDigitalMeterForm::updateAccessibleText()
 {
-    const QString reading = QStringList{DataPanel->text(), UnitPanel->text(), FuncPanel->text(), pnlAcDc->text()}
-                                .join(QLatin1Char(' '))
-                                .simplified();
+    const QString reading =
+        QStringList{DataPanel->text(), UnitPanel->text(), FuncPanel->text(), pnlAcDc->text()}
+            .join(QLatin1Char(' '))
+            .simplified();
     setAccessibleDescription(reading);
     LcdPanel->setAccessibleName(reading);
 }

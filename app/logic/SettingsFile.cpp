@@ -77,7 +77,8 @@ QStringList settingsLines(const Settings& settings)
 {
     return {QStringLiteral("iPort=") + QString::number(settings.iPort),
             QStringLiteral("fHiLimit=") + QString::fromStdString(formatGeneral(settings.fHiLimit)),
-            QStringLiteral("fLowLimit=") + QString::fromStdString(formatGeneral(settings.fLowLimit))};
+            QStringLiteral("fLowLimit=") +
+                QString::fromStdString(formatGeneral(settings.fLowLimit))};
 }
 
 bool writeSettingsFile(const QString& path, const Settings& settings, QString* error)

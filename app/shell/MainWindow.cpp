@@ -48,7 +48,8 @@ TFormMain::TFormMain()
     FormCreate();
 
     // The strip: full screen width, menu bar, bevel and one row of buttons.
-    const int height = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) + kBevelHeight + 25 + 8;
+    const int height = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) +
+                       kBevelHeight + 25 + 8;
     setOuterGeometry(this, 0, 0, screenMetrics().screen.width(), height);
     setFixedSize(size());
 
@@ -68,8 +69,9 @@ void TFormMain::setWindows(AppWindows* windows)
     if (!m_windows)
         return;
     connect(m_windows->AutoMsgForm.get(), &QDialog::finished, this, [this](int result) {
-        m_loop.answerWarning(result == TAutoMsgForm::Abort ? AcquisitionLoop::WarningAnswer::Abort
-                                                           : AcquisitionLoop::WarningAnswer::Continue);
+        m_loop.answerWarning(result == TAutoMsgForm::Abort
+                                 ? AcquisitionLoop::WarningAnswer::Abort
+                                 : AcquisitionLoop::WarningAnswer::Continue);
     });
 }
 
@@ -115,7 +117,8 @@ void TFormMain::buildMenus()
     miAbout = miHelp->addAction(tableString(999), this, &TFormMain::sbtnAboutClick);
 }
 
-QToolButton* TFormMain::makeToolButton(int left, const QString& art, int hint, const QString& disabledArt)
+QToolButton* TFormMain::makeToolButton(int left, const QString& art, int hint,
+                                       const QString& disabledArt)
 {
     auto* button = new QToolButton(centralWidget());
     button->setAutoRaise(true);
@@ -135,11 +138,13 @@ void TFormMain::buildToolButtons()
     Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     Bevel1->setGeometry(0, 0, 4096, kBevelHeight);
 
-    sbtnLink = makeToolButton(8, QStringLiteral("tool-link"), 1000, QStringLiteral("tool-link-disabled"));
+    sbtnLink =
+        makeToolButton(8, QStringLiteral("tool-link"), 1000, QStringLiteral("tool-link-disabled"));
     sbtnLink->setCheckable(true);
     sbtnDigitMeter = makeToolButton(40, QStringLiteral("tool-digital-meter"), 1011);
     sbtnAnalogMeter = makeToolButton(64, QStringLiteral("tool-analog-meter"), 1012);
-    sbtnDataList = makeToolButton(88, QStringLiteral("tool-data-list"), 1015, QStringLiteral("tool-data-list-disabled"));
+    sbtnDataList = makeToolButton(88, QStringLiteral("tool-data-list"), 1015,
+                                  QStringLiteral("tool-data-list-disabled"));
     sbtnGraphical = makeToolButton(112, QStringLiteral("tool-recorder"), 1014);
     sbtnComparator = makeToolButton(136, QStringLiteral("tool-comparator"), 1013);
     sbtnWinTile = makeToolButton(168, QStringLiteral("tool-tile"), 1010);
@@ -169,7 +174,8 @@ bool TFormMain::OpenPort(int port)
     if (error.kind == PortError::TimeoutsFailed)
         ShowCommSettingError();
     ShowMsgBox(nullptr, kStrErrorCaption, 9001, QMessageBox::Ok, QMessageBox::Critical,
-               error.reason.isEmpty() ? QString() : portName(port) + QStringLiteral(": ") + error.reason);
+               error.reason.isEmpty() ? QString()
+                                      : portName(port) + QStringLiteral(": ") + error.reason);
     return false;
 }
 
@@ -224,10 +230,11 @@ void TFormMain::showWarning(AcquisitionLoop::Warning warning)
     }
     TAutoMsgForm* form = m_windows->AutoMsgForm.get();
     if (warning == AcquisitionLoop::Warning::NoData)
-        form->setMessage(messageCaption(kStrWarningCaption, 8004), tableString(8004), tableString(7006),
-                         tableString(7007));
+        form->setMessage(messageCaption(kStrWarningCaption, 8004), tableString(8004),
+                         tableString(7006), tableString(7007));
     else
-        form->setMessage(messageCaption(kStrWarningCaption, 8000), tableString(8000), tableString(7009), {});
+        form->setMessage(messageCaption(kStrWarningCaption, 8000), tableString(8000),
+                         tableString(7009), {});
     // Modal for the user, but not a nested event loop: the tick goes on when it finishes.
     form->setWindowModality(Qt::ApplicationModal);
     form->open();
@@ -239,9 +246,9 @@ void TFormMain::handOverReading(const MeterText& meterText)
         return;
     const CurrentReading& r = reading();
     const QString value = meterText ? QString::fromStdString(*meterText) : QString();
-    m_windows->DigitalMeterForm->showReading(meterText ? &value : nullptr, QString::fromStdString(r.szPrefix.str()),
-                                             QString::fromStdString(r.szUnit.str()), r.iFunction,
-                                             QString::fromStdString(r.sPfText));
+    m_windows->DigitalMeterForm->showReading(
+        meterText ? &value : nullptr, QString::fromStdString(r.szPrefix.str()),
+        QString::fromStdString(r.szUnit.str()), r.iFunction, QString::fromStdString(r.sPfText));
 }
 
 bool TFormMain::event(QEvent* event)
@@ -278,7 +285,10 @@ void TFormMain::closeEvent(QCloseEvent* event)
     emit closed();
 }
 
-bool TFormMain::FormCloseQuery() { return true; }
+bool TFormMain::FormCloseQuery()
+{
+    return true;
+}
 
 void TFormMain::FormClose()
 {

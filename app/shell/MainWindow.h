@@ -92,7 +92,8 @@ private:
     void FormCreate();
     void buildMenus();
     void buildToolButtons();
-    QToolButton* makeToolButton(int left, const QString& art, int hint, const QString& disabledArt = {});
+    QToolButton* makeToolButton(int left, const QString& art, int hint,
+                                const QString& disabledArt = {});
     void readSettings();
     bool FormCloseQuery();
     void FormClose();

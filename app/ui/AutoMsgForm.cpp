@@ -22,7 +22,8 @@ constexpr int kCountdownSteps = 30; // 30 x 100 ms = 3 s
 }
 
 TAutoMsgForm::TAutoMsgForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
+    : QDialog(parent,
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
 {
     setFixedSize(379, 159);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
@@ -53,11 +54,13 @@ TAutoMsgForm::TAutoMsgForm(QWidget* parent)
     ProgressBar->setTextVisible(false);
     ProgressBar->setAccessibleName(tr("Time left before continuing"));
 
-    bbtnYes = new QPushButton(artIcon(QStringLiteral("glyph-continue"), QStringLiteral("glyph-continue-disabled")),
-                              tr("&Continue"), this);
+    bbtnYes = new QPushButton(
+        artIcon(QStringLiteral("glyph-continue"), QStringLiteral("glyph-continue-disabled")),
+        tr("&Continue"), this);
     bbtnYes->setGeometry(88, 96, 89, 31);
     bbtnYes->setDefault(true);
-    bbtnAbort = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Abort"), this);
+    bbtnAbort =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Abort"), this);
     bbtnAbort->setGeometry(208, 96, 89, 31);
 
     Timer1 = new QTimer(this);
@@ -88,7 +91,10 @@ void TAutoMsgForm::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TAutoMsgForm::reject() { done(Abort); }
+void TAutoMsgForm::reject()
+{
+    done(Abort);
+}
 
 void TAutoMsgForm::done(int result)
 {

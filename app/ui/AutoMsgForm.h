@@ -16,7 +16,12 @@ class TAutoMsgForm : public QDialog
     Q_OBJECT
 public:
     // The results the caller acts on.
-    enum Result { Yes = 6, Retry = 4, Abort = 3 };
+    enum Result
+    {
+        Yes = 6,
+        Retry = 4,
+        Abort = 3
+    };
 
     explicit TAutoMsgForm(QWidget* parent = nullptr);
 

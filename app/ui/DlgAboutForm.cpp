@@ -15,7 +15,8 @@
 namespace dmm {
 
 TDlgAboutForm::TDlgAboutForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint)
 {
     setWindowTitle(tr("About"));
     setFixedSize(335, 226);

@@ -9,8 +9,9 @@ namespace dmm {
 void installFontSubstitutions()
 {
     const auto substitute = [](const char* face, const char* first, const char* second) {
-        QFont::insertSubstitutions(QString::fromLatin1(face),
-                                   QStringList() << QString::fromLatin1(first) << QString::fromLatin1(second));
+        QFont::insertSubstitutions(QString::fromLatin1(face), QStringList()
+                                                                  << QString::fromLatin1(first)
+                                                                  << QString::fromLatin1(second));
     };
     substitute("Arial", "Liberation Sans", "DejaVu Sans");
     substitute("MS Sans Serif", "DejaVu Sans", "Liberation Sans");

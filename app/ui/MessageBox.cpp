@@ -15,7 +15,10 @@ MessageBoxHandler& handler()
 
 } // namespace
 
-void setMessageBoxHandler(MessageBoxHandler h) { handler() = std::move(h); }
+void setMessageBoxHandler(MessageBoxHandler h)
+{
+    handler() = std::move(h);
+}
 
 int showMessageBox(QWidget* owner, const MessageBoxRequest& request)
 {
@@ -32,16 +35,17 @@ int showMessageBox(QWidget* owner, const MessageBoxRequest& request)
 }
 
 int ShowMsgBox(QWidget* owner, int captionId, int messageId, QMessageBox::StandardButtons buttons,
-               QMessageBox::Icon icon, const QString& detail, QMessageBox::StandardButton defaultButton,
-               const QString& textOverride)
+               QMessageBox::Icon icon, const QString& detail,
+               QMessageBox::StandardButton defaultButton, const QString& textOverride)
 {
     MessageBoxRequest request;
     request.caption = messageCaption(captionId, messageId);
     request.text = textOverride.isEmpty() ? tableString(messageId) : textOverride;
     request.detail = detail;
-    request.icon = icon != QMessageBox::NoIcon
-                       ? icon
-                       : (captionId == kStrWarningCaption ? QMessageBox::Warning : QMessageBox::Critical);
+    request.icon =
+        icon != QMessageBox::NoIcon
+            ? icon
+            : (captionId == kStrWarningCaption ? QMessageBox::Warning : QMessageBox::Critical);
     request.buttons = buttons;
     request.defaultButton = defaultButton;
     request.messageId = messageId;

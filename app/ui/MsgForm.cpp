@@ -17,7 +17,10 @@ namespace dmm {
 namespace {
 
 // The layout was drawn at 120 pixels per inch.
-int scaled(int designPixels) { return designPixels * 96 / 120; }
+int scaled(int designPixels)
+{
+    return designPixels * 96 / 120;
+}
 
 void setTextColour(QWidget* widget, const QColor& colour)
 {
@@ -57,7 +60,8 @@ TMsgForm::TMsgForm(QWidget* parent)
     ProgressBar->setTextVisible(false);
     ProgressBar->setAccessibleName(tr("Progress"));
 
-    bbtnAbort = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Abort"), this);
+    bbtnAbort =
+        new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Abort"), this);
     bbtnAbort->setGeometry(scaled(197), scaled(105), scaled(73), scaled(32));
     connect(bbtnAbort, &QPushButton::clicked, this, &TMsgForm::bbtnAbortClick);
 
@@ -67,8 +71,9 @@ TMsgForm::TMsgForm(QWidget* parent)
 
 void TMsgForm::bbtnAbortClick()
 {
-    const int answer = ShowMsgBox(this, kStrWarningCaption, 8014, QMessageBox::Yes | QMessageBox::No,
-                                  QMessageBox::Question, {}, QMessageBox::No);
+    const int answer =
+        ShowMsgBox(this, kStrWarningCaption, 8014, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::Question, {}, QMessageBox::No);
     if (answer == QMessageBox::Yes)
         bBusy = false;
 }

@@ -17,19 +17,30 @@ ScreenMetrics screenMetrics()
     if (!screen)
         return metrics;
     metrics.screen = screen->geometry().size();
-    metrics.taskBarHeight = std::max(0, screen->geometry().height() - screen->availableGeometry().height());
+    metrics.taskBarHeight =
+        std::max(0, screen->geometry().height() - screen->availableGeometry().height());
     return metrics;
 }
 
-int dialogFrameHeight() { return QApplication::style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth); }
+int dialogFrameHeight()
+{
+    return QApplication::style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+}
 
-int sizingFrameHeight() { return dialogFrameHeight(); }
+int sizingFrameHeight()
+{
+    return dialogFrameHeight();
+}
 
-int captionHeight() { return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight); }
+int captionHeight()
+{
+    return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+}
 
 int menuBarHeight(const QMenuBar* menuBar)
 {
-    return menuBar ? menuBar->sizeHint().height() : QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return menuBar ? menuBar->sizeHint().height()
+                   : QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
 }
 
 QMargins frameMargins(const QWidget* window)
@@ -37,8 +48,8 @@ QMargins frameMargins(const QWidget* window)
     if (window->isVisible() && window->testAttribute(Qt::WA_WState_Created)) {
         const QRect frame = window->frameGeometry();
         const QRect client = window->geometry();
-        return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
-                frame.bottom() - client.bottom()};
+        return {client.left() - frame.left(), client.top() - frame.top(),
+                frame.right() - client.right(), frame.bottom() - client.bottom()};
     }
     if (window->windowFlags().testFlag(Qt::FramelessWindowHint))
         return {};
@@ -49,10 +60,12 @@ QMargins frameMargins(const QWidget* window)
 void setOuterGeometry(QWidget* window, int left, int top, int width, int height)
 {
     const QMargins m = frameMargins(window);
-    const QSize client(std::max(1, width - m.left() - m.right()), std::max(1, height - m.top() - m.bottom()));
+    const QSize client(std::max(1, width - m.left() - m.right()),
+                       std::max(1, height - m.top() - m.bottom()));
     // move() places the frame's corner, resize() sets the client area.
     window->move(left, top);
-    if (window->minimumSize().width() > client.width() || window->minimumSize().height() > client.height())
+    if (window->minimumSize().width() > client.width() ||
+        window->minimumSize().height() > client.height())
         window->setMinimumSize(window->minimumSize().boundedTo(client));
     if (window->maximumWidth() < QWIDGETSIZE_MAX || window->maximumHeight() < QWIDGETSIZE_MAX)
         window->setFixedSize(client);
@@ -66,9 +79,15 @@ QSize outerSize(const QWidget* window)
     return window->size().grownBy(m);
 }
 
-int outerHeight(const QWidget* window) { return outerSize(window).height(); }
+int outerHeight(const QWidget* window)
+{
+    return outerSize(window).height();
+}
 
-int outerWidth(const QWidget* window) { return outerSize(window).width(); }
+int outerWidth(const QWidget* window)
+{
+    return outerSize(window).width();
+}
 
 void bringToFront(QWidget* window, bool showIfHidden)
 {

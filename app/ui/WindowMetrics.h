@@ -13,7 +13,7 @@ namespace dmm {
 
 struct ScreenMetrics
 {
-    QSize screen;        // the whole primary screen
+    QSize screen;          // the whole primary screen
     int taskBarHeight = 0; // screen height - available height; 0 when nothing is reserved
 };
 

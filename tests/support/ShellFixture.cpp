@@ -6,12 +6,14 @@
 #include <QTest>
 #include <QToolButton>
 
-ShellFixture::ShellFixture(const QString& directory, int iPort) : m_previousDirectory(QDir::currentPath())
+ShellFixture::ShellFixture(const QString& directory, int iPort)
+    : m_previousDirectory(QDir::currentPath())
 {
     if (iPort > 0) {
         QFile settings(QDir(directory).filePath(QStringLiteral("MLQDL.ini")));
         if (settings.open(QIODevice::WriteOnly | QIODevice::Text))
-            settings.write(QStringLiteral("iPort=%1\nfHiLimit=3\nfLowLimit=1\n").arg(iPort).toLatin1());
+            settings.write(
+                QStringLiteral("iPort=%1\nfHiLimit=3\nfLowLimit=1\n").arg(iPort).toLatin1());
     }
     QDir::setCurrent(directory);
     dmm::setMessageBoxHandler([this](const dmm::MessageBoxRequest& request) {
@@ -35,4 +37,7 @@ ShellFixture::~ShellFixture()
     QDir::setCurrent(m_previousDirectory);
 }
 
-void ShellFixture::clickLink() { QTest::mouseClick(m_main->sbtnLink, Qt::LeftButton); }
+void ShellFixture::clickLink()
+{
+    QTest::mouseClick(m_main->sbtnLink, Qt::LeftButton);
+}

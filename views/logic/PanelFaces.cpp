@@ -29,6 +29,9 @@ QString faceText(const QString& text, PanelFace face)
     return shown;
 }
 
-QString arialFamily() { return QStringLiteral("Arial"); }
+QString arialFamily()
+{
+    return QStringLiteral("Arial");
+}
 
 } // namespace dmm

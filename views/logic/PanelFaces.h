@@ -9,7 +9,11 @@
 
 namespace dmm {
 
-enum class PanelFace { Arial, Symbol };
+enum class PanelFace
+{
+    Arial,
+    Symbol
+};
 
 struct PanelStyle
 {
@@ -20,7 +24,8 @@ struct PanelStyle
 
 // Prefix panels: "Arial" centred; temperature (32, 64) in the symbol face, right-justified.
 PanelStyle prefixPanelStyle(int function);
-// Unit panels: "Arial" centred; temperature left-justified; resistance (128, 384) in the symbol face.
+// Unit panels: "Arial" centred; temperature left-justified; resistance (128, 384) in the symbol
+// face.
 PanelStyle unitPanelStyle(int function);
 // The text as the face shows it: in the symbol face "W" is the ohm sign and "m" is micro.
 QString faceText(const QString& text, PanelFace face);

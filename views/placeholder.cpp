@@ -1,1 +1,0 @@
-namespace dmm_views_placeholder {}
