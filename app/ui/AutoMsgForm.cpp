@@ -79,6 +79,25 @@ void TAutoMsgForm::setMessage(const QString& caption, const QString& line1, cons
     lbMsg2->setText(line2);
     lbMsg3->setText(line3);
     setAccessibleDescription(QStringList{line1, line2, line3}.join(QLatin1Char(' ')).trimmed());
+    fitToTexts();
+}
+
+void TAutoMsgForm::fitToTexts()
+{
+    // The designed widths were made for a narrower face; widen the window
+    // rather than cut a line off, and keep the bar and buttons centred.
+    int needed = 0;
+    for (QLabel* label : {lbMsg1, lbMsg2, lbMsg3})
+        needed = std::max(needed, label->fontMetrics().horizontalAdvance(label->text()) + 4);
+    const int labelWidth = std::max(289, needed);
+    const int width = std::max(379, lbMsg1->x() + labelWidth + 12);
+    const int shift = (width - 379) / 2;
+    for (QLabel* label : {lbMsg1, lbMsg2, lbMsg3})
+        label->resize(labelWidth, label->height());
+    ProgressBar->move(29 + shift, ProgressBar->y());
+    bbtnYes->move(88 + shift, bbtnYes->y());
+    bbtnAbort->move(208 + shift, bbtnAbort->y());
+    setFixedSize(width, 159);
 }
 
 void TAutoMsgForm::showEvent(QShowEvent* event)

@@ -45,6 +45,7 @@ protected:
 
 private:
     void Timer1Timer();
+    void fitToTexts();
 };
 
 } // namespace dmm

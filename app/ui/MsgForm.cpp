@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -64,9 +65,6 @@ TMsgForm::TMsgForm(QWidget* parent)
         new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Abort"), this);
     bbtnAbort->setGeometry(scaled(197), scaled(105), scaled(73), scaled(32));
     connect(bbtnAbort, &QPushButton::clicked, this, &TMsgForm::bbtnAbortClick);
-
-    // A thin border, since the window has no frame of its own.
-    setStyleSheet(QStringLiteral("dmm--TMsgForm { border: 1px solid palette(dark); }"));
 }
 
 void TMsgForm::bbtnAbortClick()
@@ -76,6 +74,19 @@ void TMsgForm::bbtnAbortClick()
                    QMessageBox::Question, {}, QMessageBox::No);
     if (answer == QMessageBox::Yes)
         bBusy = false;
+}
+
+void TMsgForm::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    // A raised edge, since the window has no frame of its own.
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawLine(0, 0, width() - 1, 0);
+    painter.drawLine(0, 0, 0, height() - 1);
+    painter.setPen(palette().color(QPalette::Shadow));
+    painter.drawLine(width() - 1, 0, width() - 1, height() - 1);
+    painter.drawLine(0, height() - 1, width() - 1, height() - 1);
 }
 
 void TMsgForm::showEvent(QShowEvent* event)

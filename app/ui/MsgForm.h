@@ -26,6 +26,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 } // namespace dmm
