@@ -10,6 +10,7 @@
 #include "DigitalMeterForm.h"
 #include "GlobalFlags.h"
 #include "PtyPair.h"
+#include "SerialLink.h"
 #include "ShellFixture.h"
 #include "ViewMessages.h"
 
@@ -21,6 +22,7 @@ class TestShell : public QObject
 private slots:
     void startupOpensTheSavedPort();
     void startupWithAMissingPortWarnsAndGoesOn();
+    void startupWithABusyPortWarnsWithTheReason();
     void startupWithoutSettingsTakesTheFallbacks();
     void menuTree();
     void linkControlsFollowTheLink();
@@ -73,6 +75,19 @@ void TestShell::startupWithAMissingPortWarnsAndGoesOn()
     QVERIFY(!shell.main().serialLink().isOpen());
     QVERIFY(!shell.main().bPortPresent[0]);
     QVERIFY(shell.windows().DigitalMeterForm->isVisible());
+}
+
+void TestShell::startupWithABusyPortWarnsWithTheReason()
+{
+    PortDirectory port;
+    SerialLink otherProgram;
+    QVERIFY(otherProgram.OpenPort(1, port.dir.path()));
+    ShellFixture shell(port.dir.path(), 1);
+    QCOMPARE(shell.boxCaptions(), (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
+    QVERIFY(shell.boxes()[0].detail.startsWith(QStringLiteral("COM1: ")));
+    QVERIFY(shell.boxes()[0].detail.size() > 6);
+    QVERIFY(!shell.main().bPortPresent[0]);
+    QVERIFY(!shell.main().serialLink().isOpen());
 }
 
 void TestShell::startupWithoutSettingsTakesTheFallbacks()
