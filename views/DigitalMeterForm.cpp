@@ -8,7 +8,7 @@
 
 #include <cmath>
 
-#include "ArtPixmaps.h"
+#include "Artwork.h"
 #include "PanelFaces.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -57,7 +57,7 @@ TDigitalMeterForm::TDigitalMeterForm(const QWidget* mainWindow, int iPort, QWidg
 {
     // No close box: the window is closed only with the program.
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    setWindowIcon(artIcon(QStringLiteral("icon-digital-meter")));
+    setWindowIcon(artworkIcon(QStringLiteral("icon-digital-meter")));
     setPortCaption(iPort);
 
     LcdPanel = new QFrame(this);

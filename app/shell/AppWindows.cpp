@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "AppWindows.h"
 
+#include "AnalogMeterForm.h"
 #include "AutoMsgForm.h"
+#include "ComparatorForm.h"
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
+#include "DlgHiLowForm.h"
+#include "DlgRsPortForm.h"
 #include "MainWindow.h"
 #include "MsgForm.h"
 
@@ -11,9 +15,18 @@ namespace dmm {
 
 AppWindows::AppWindows(TFormMain* mainWindow)
 {
+    DlgRsPortForm = std::make_unique<TDlgRsPortForm>(&mainWindow->bPortPresent, mainWindow);
     DlgAboutForm = std::make_unique<TDlgAboutForm>(mainWindow);
     AutoMsgForm = std::make_unique<TAutoMsgForm>(mainWindow);
+    // The digital meter sits under the main window's strip, the analog meter
+    // under the digital meter; both show themselves.
     DigitalMeterForm = std::make_unique<TDigitalMeterForm>(mainWindow, mainWindow->iPort);
+    AnalogMeterForm = std::make_unique<TAnalogMeterForm>(mainWindow, DigitalMeterForm.get());
+    DlgHiLowForm = std::make_unique<TDlgHiLowForm>(mainWindow);
+    // The comparator starts hidden with the limits read from the settings file.
+    ComparatorForm = std::make_unique<TComparatorForm>(mainWindow, &mainWindow->dHiLimit,
+                                                       &mainWindow->dLowLimit);
+    ComparatorForm->setLimitDialog(DlgHiLowForm.get());
     MsgForm = std::make_unique<TMsgForm>(mainWindow);
 }
 

@@ -9,9 +9,13 @@
 namespace dmm {
 
 class TFormMain;
+class TDlgRsPortForm;
 class TDlgAboutForm;
 class TAutoMsgForm;
 class TDigitalMeterForm;
+class TAnalogMeterForm;
+class TDlgHiLowForm;
+class TComparatorForm;
 class TMsgForm;
 
 class AppWindows
@@ -20,9 +24,13 @@ public:
     explicit AppWindows(TFormMain* mainWindow);
     ~AppWindows();
 
+    std::unique_ptr<TDlgRsPortForm> DlgRsPortForm;
     std::unique_ptr<TDlgAboutForm> DlgAboutForm;
     std::unique_ptr<TAutoMsgForm> AutoMsgForm;
     std::unique_ptr<TDigitalMeterForm> DigitalMeterForm;
+    std::unique_ptr<TAnalogMeterForm> AnalogMeterForm;
+    std::unique_ptr<TDlgHiLowForm> DlgHiLowForm;
+    std::unique_ptr<TComparatorForm> ComparatorForm;
     std::unique_ptr<TMsgForm> MsgForm;
 };
 

@@ -8,11 +8,16 @@
 #include <QMenuBar>
 #include <QToolButton>
 
+#include "AnalogMeterForm.h"
+#include "AnalogMeterLogic.h"
 #include "AppWindows.h"
-#include "ArtPixmaps.h"
+#include "Artwork.h"
 #include "AutoMsgForm.h"
+#include "ComparatorForm.h"
+#include "ComparatorLogic.h"
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
+#include "DlgRsPortForm.h"
 #include "GlobalFlags.h"
 #include "LinkControls.h"
 #include "MessageBox.h"
@@ -28,6 +33,12 @@ namespace {
 constexpr int kToolButtonTop = 8;
 constexpr int kBevelHeight = 2;
 
+// Views are told of a new reading only when someone can see it.
+bool shownAndNotMinimised(const QWidget* window)
+{
+    return window && window->isVisible() && !window->isMinimized();
+}
+
 } // namespace
 
 TFormMain::TFormMain()
@@ -39,8 +50,8 @@ TFormMain::TFormMain()
     const QString title = tableString(kStrModel) + QLatin1Char(' ') + tableString(kStrTitle);
     QApplication::setApplicationDisplayName(title);
     setWindowTitle(title);
-    QApplication::setWindowIcon(artIcon(QStringLiteral("icon-app")));
-    setWindowIcon(artIcon(QStringLiteral("icon-app")));
+    QApplication::setWindowIcon(artworkIcon(QStringLiteral("icon-app")));
+    setWindowIcon(artworkIcon(QStringLiteral("icon-app")));
 
     iTaskBarHeight = screenMetrics().taskBarHeight;
     bDataValid = 0;
@@ -102,7 +113,7 @@ void TFormMain::buildMenus()
     });
 
     miWindow = bar->addMenu(tableString(631));
-    miTile = miWindow->addAction(tableString(632));
+    miTile = miWindow->addAction(tableString(632), this, &TFormMain::sbtnWinTileClick);
     miWindow->addSeparator();
     miDigitalMeter = miWindow->addAction(tableString(633), this, &TFormMain::sbtnDigitMeterClick);
     miAnalogMeter = miWindow->addAction(tableString(634), this, &TFormMain::sbtnAnalogMeterClick);
@@ -111,6 +122,7 @@ void TFormMain::buildMenus()
     miDataList = miWindow->addAction(tableString(637));
 
     miPort = bar->addAction(tableString(701));
+    connect(miPort, &QAction::triggered, this, &TFormMain::sbtnPortClick);
 
     miHelp = bar->addMenu(tableString(996));
     // Contents and Index have no help file behind them, so only About is offered.
@@ -123,7 +135,7 @@ QToolButton* TFormMain::makeToolButton(int left, const QString& art, int hint,
     auto* button = new QToolButton(centralWidget());
     button->setAutoRaise(true);
     button->setGeometry(left, kBevelHeight + kToolButtonTop, 23, 22);
-    button->setIcon(artIcon(art, disabledArt));
+    button->setIcon(artworkIcon(art, disabledArt));
     button->setIconSize(QSize(16, 16));
     button->setToolTip(tableString(hint));
     button->setAccessibleName(tableString(hint));
@@ -156,6 +168,14 @@ void TFormMain::buildToolButtons()
     connect(sbtnAnalogMeter, &QToolButton::clicked, this, &TFormMain::sbtnAnalogMeterClick);
     connect(sbtnComparator, &QToolButton::clicked, this, &TFormMain::sbtnComparatorClick);
     connect(sbtnAbout, &QToolButton::clicked, this, &TFormMain::sbtnAboutClick);
+    connect(sbtnWinTile, &QToolButton::clicked, this, &TFormMain::sbtnWinTileClick);
+    connect(sbtnPort, &QToolButton::clicked, this, &TFormMain::sbtnPortClick);
+
+    // The data list and the recorder are not part of this program yet.
+    for (QToolButton* button : {sbtnDataList, sbtnGraphical})
+        button->setEnabled(false);
+    miDataList->setEnabled(false);
+    miGraphical->setEnabled(false);
 }
 
 void TFormMain::readSettings()
@@ -212,9 +232,74 @@ void TFormMain::sbtnDigitMeterClick()
         bringToFront(m_windows->DigitalMeterForm.get(), false);
 }
 
-void TFormMain::sbtnAnalogMeterClick() {}
+void TFormMain::sbtnAnalogMeterClick()
+{
+    if (m_windows)
+        bringToFront(m_windows->AnalogMeterForm.get());
+}
 
-void TFormMain::sbtnComparatorClick() {}
+void TFormMain::sbtnComparatorClick()
+{
+    if (m_windows)
+        bringToFront(m_windows->ComparatorForm.get());
+}
+
+void TFormMain::sbtnWinTileClick()
+{
+    if (!m_windows)
+        return;
+    // The strip across the top, the meters in a column a quarter of the screen
+    // wide under it, the comparator floating over that column.
+    const ScreenMetrics screen = screenMetrics();
+    iTaskBarHeight = screen.taskBarHeight;
+    const int sw = screen.screen.width();
+    const int sh = screen.screen.height();
+    const int stripHeight = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) +
+                            kBevelHeight + 25 + 8;
+    setFixedSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setMinimumSize(0, 0);
+    setOuterGeometry(this, 0, 0, sw, stripHeight);
+    setFixedSize(size());
+    const int m = outerHeight(this);
+
+    QWidget* digital = m_windows->DigitalMeterForm.get();
+    if (digital->isMaximized())
+        digital->showNormal();
+    setOuterGeometry(digital, 0, m, sw / 4, (sh - m) / 4);
+    const int d = outerHeight(digital);
+
+    QWidget* analog = m_windows->AnalogMeterForm.get();
+    if (analog->isVisible())
+        setOuterGeometry(analog, 0, m + d, sw / 4, 178 + 4 * dialogFrameHeight() + captionHeight());
+
+    QWidget* comparator = m_windows->ComparatorForm.get();
+    if (comparator->isVisible()) {
+        const int f = 2 * sizingFrameHeight() + captionHeight();
+        setOuterGeometry(comparator, f, (sh - m) / 4 + m + f, outerWidth(comparator),
+                         outerHeight(comparator));
+        comparator->raise();
+    }
+    activateWindow();
+    setFocus();
+}
+
+void TFormMain::sbtnPortClick()
+{
+    if (!m_windows)
+        return;
+    // The port is closed while the dialog is open and opened again afterwards,
+    // also when the choice is cancelled.
+    if (m_link.isOpen())
+        m_link.closeHandle();
+    TDlgRsPortForm* dialog = m_windows->DlgRsPortForm.get();
+    dialog->iSelPort = iPort;
+    if (dialog->exec() == QDialog::Accepted)
+        iPort = dialog->iSelPort;
+    if (!OpenPort(iPort))
+        ShowMsgBox(this, kStrWarningCaption, 8001, QMessageBox::Ok, QMessageBox::Critical);
+    m_windows->DigitalMeterForm->setPortCaption(iPort);
+    bringToFront(m_windows->DigitalMeterForm.get(), false);
+}
 
 void TFormMain::sbtnAboutClick()
 {
@@ -249,6 +334,19 @@ void TFormMain::handOverReading(const MeterText& meterText)
     m_windows->DigitalMeterForm->showReading(
         meterText ? &value : nullptr, QString::fromStdString(r.szPrefix.str()),
         QString::fromStdString(r.szUnit.str()), r.iFunction, QString::fromStdString(r.sPfText));
+
+    // The analog meter's and the comparator's inputs follow every reading; they
+    // redraw when told, and are told only while someone can see them.
+    TAnalogMeterForm* analog = m_windows->AnalogMeterForm.get();
+    handOverAnalog(analog->inputs(), r);
+    if (shownAndNotMinimised(analog))
+        postViewMessage(analog, WM_DMM_NEWDATA);
+
+    TComparatorForm* comparator = m_windows->ComparatorForm.get();
+    if (handOverComparator(comparator->inputs(), r, comparator->hiLimit(),
+                           comparator->lowLimit()) &&
+        shownAndNotMinimised(comparator))
+        postViewMessage(comparator, WM_DMM_NEWDATA);
 }
 
 bool TFormMain::event(QEvent* event)
@@ -293,6 +391,7 @@ bool TFormMain::FormCloseQuery()
 void TFormMain::FormClose()
 {
     m_closed = true;
+    // The comparator writes accepted limits back into dHiLimit/dLowLimit.
     Settings settings{iPort, dHiLimit, dLowLimit};
     slSettings = settingsLines(settings);
     QString reason;

@@ -53,6 +53,8 @@ public:
     void sbtnDigitMeterClick();
     void sbtnAnalogMeterClick();
     void sbtnComparatorClick();
+    void sbtnWinTileClick();
+    void sbtnPortClick();
     void sbtnAboutClick();
 
     QFrame* Bevel1 = nullptr;

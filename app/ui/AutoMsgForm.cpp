@@ -11,7 +11,7 @@
 
 #include <chrono>
 
-#include "ArtPixmaps.h"
+#include "Artwork.h"
 
 namespace dmm {
 
@@ -55,7 +55,7 @@ TAutoMsgForm::TAutoMsgForm(QWidget* parent)
     ProgressBar->setAccessibleName(tr("Time left before continuing"));
 
     bbtnYes = new QPushButton(
-        artIcon(QStringLiteral("glyph-continue"), QStringLiteral("glyph-continue-disabled")),
+        artworkIcon(QStringLiteral("glyph-continue"), QStringLiteral("glyph-continue-disabled")),
         tr("&Continue"), this);
     bbtnYes->setGeometry(88, 96, 89, 31);
     bbtnYes->setDefault(true);

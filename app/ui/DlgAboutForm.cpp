@@ -10,7 +10,7 @@
 #include <QStyle>
 
 #include "AboutText.h"
-#include "ArtPixmaps.h"
+#include "Artwork.h"
 
 namespace dmm {
 
@@ -26,7 +26,7 @@ TDlgAboutForm::TDlgAboutForm(QWidget* parent)
     Panel1->setGeometry(17, 12, 300, 162);
 
     Image1 = new QLabel(Panel1);
-    Image1->setPixmap(artPixmap(QStringLiteral("icon-app"), QSize(32, 32)));
+    Image1->setPixmap(artworkPixmap(QStringLiteral("icon-app"), QSize(32, 32)));
     Image1->resize(32, 32);
     Image1->setAccessibleName(tr("Program icon"));
 

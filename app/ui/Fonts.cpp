@@ -14,7 +14,8 @@ void installFontSubstitutions()
                                                                   << QString::fromLatin1(second));
     };
     substitute("Arial", "Liberation Sans", "DejaVu Sans");
-    // Liberation Sans is metrically close to the narrow dialog face, so texts fit their designed widths.
+    // Liberation Sans is metrically close to the narrow dialog face, so texts fit their designed
+    // widths.
     substitute("MS Sans Serif", "Liberation Sans", "DejaVu Sans");
     substitute("Times New Roman", "Liberation Serif", "DejaVu Serif");
     substitute("Courier New", "Liberation Mono", "DejaVu Sans Mono");

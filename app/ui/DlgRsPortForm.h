@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+// The port dialog: one choice per COM1..COM8, only those found at start-up enabled.
+#pragma once
+
+#include <QDialog>
+
+#include <array>
+
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace dmm {
+
+class TDlgRsPortForm : public QDialog
+{
+    Q_OBJECT
+public:
+    // `portPresent` is read at every showing; it must outlive the dialog.
+    TDlgRsPortForm(const std::array<bool, 8>* portPresent, QWidget* parent = nullptr);
+
+    // Handed in before showing; after OK, the port chosen.
+    int iSelPort = 1;
+
+    QLabel* Image1 = nullptr;
+    QFrame* Panel1 = nullptr;
+    std::array<QRadioButton*, 8> rbtnCom{};
+    QFrame* Bevel1 = nullptr;
+    QPushButton* bbtnOk = nullptr;
+    QPushButton* bbtnCancel = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void bbtnOkClick();
+
+    const std::array<bool, 8>* m_portPresent;
+    QButtonGroup* m_group = nullptr;
+};
+
+} // namespace dmm

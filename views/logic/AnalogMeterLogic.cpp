@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+#include "AnalogMeterLogic.h"
+
+#include "NumberText.h"
+
+#include <climits>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+namespace dmm {
+
+namespace {
+
+// Function codes whose value text may lack a point and still be a count
+// (temperatures, capacitance with d = 3, the codes the loop copies raw).
+bool countWithoutPoint(int function)
+{
+    switch (function) {
+    case 0:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 32:
+    case 64:
+    case 513:
+    case 514:
+    case 515:
+    case 516:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// factor * 10^exponent as an int; digit texts longer than an int's range
+// saturate instead of wrapping.
+int scaledPowerOfTen(int factor, int exponent)
+{
+    const double value = factor * std::pow(10.0, exponent);
+    if (value >= double(INT_MAX))
+        return INT_MAX;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+void handOverAnalog(AnalogInputs& in, const CurrentReading& r)
+{
+    in.prefix = r.szPrefix.view();
+    in.unit = r.szUnit.view();
+    in.iFunction = r.iFunction;
+
+    std::string_view text = r.szValue.view();
+    const auto minus = text.find('-');
+    in.bNegative = minus != std::string_view::npos;
+    if (in.bNegative)
+        text.remove_prefix(minus + 1);
+
+    std::string digits;
+    if (const auto point = text.find('.'); point != std::string_view::npos) {
+        digits.assign(text.substr(0, point));
+        digits.append(text.substr(point + 1));
+    } else if (countWithoutPoint(in.iFunction)) {
+        digits.assign(text);
+    }
+
+    const auto count = parseInteger(digits);
+    if (!count) {
+        if (r.sDigits.find('L') != std::string::npos) {
+            in.iFullScale = 6000;
+            in.iCount = 6500;
+            in.iMultExp = r.iDecimals;
+        }
+        return;
+    }
+
+    const int n = static_cast<int>(digits.size());
+    in.iCount = *count;
+    in.iMultExp = r.iDecimals;
+    switch (in.iFunction) {
+    case 0:
+    case 32:
+    case 64:
+        in.iFullScale = r.iDecimals == 3 ? 2000 : 1000;
+        in.iMultExp = r.iDecimals == 3 ? 2 : r.iDecimals;
+        break;
+    case 8:
+        in.iFullScale = scaledPowerOfTen(2, n - 1);
+        break;
+    case 516:
+    case 1024:
+        in.iFullScale = scaledPowerOfTen(1, n);
+        break;
+    default:
+        in.iFullScale = scaledPowerOfTen(6, n - 1);
+        break;
+    }
+}
+
+double analogNeedleAngle(int count, int fullScale)
+{
+    const double angle = 180.0 - (std::fabs(double(count)) * (120.0 / fullScale) + 30.0);
+    if (!(angle >= 25.0))
+        return 25.0;
+    return angle;
+}
+
+int dialFaceFor(int function)
+{
+    switch (function) {
+    case 0:
+        return 15;
+    case 4:
+    case 32:
+    case 64:
+    case 516:
+    case 1024:
+        return 13;
+    case 8:
+        return 14;
+    default:
+        return 30;
+    }
+}
+
+QString multiplierText(int multExp)
+{
+    return QStringLiteral("x") + QString::number(std::trunc(std::pow(10.0, multExp)), 'f', 0);
+}
+
+QPoint needleEnd(double angleDegrees, int length)
+{
+    const double theta = angleDegrees * 0.017453292444444442;
+    const double x = std::trunc(std::cos(theta) * length);
+    const double y = std::trunc(-std::sin(theta) * length);
+    if (!std::isfinite(x) || !std::isfinite(y))
+        return {0, 0};
+    return {static_cast<int>(x), static_cast<int>(y)};
+}
+
+} // namespace dmm
