@@ -2,6 +2,7 @@
 #include "AnalogMeterForm.h"
 
 #include "Artwork.h"
+#include "DisplayLabels.h"
 #include "PanelFaces.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -28,30 +29,12 @@ QSize faceSize(int face)
     return face == 13 ? QSize(180, 60) : QSize(180, 62);
 }
 
-QLabel* makeDisplayLabel(QWidget* parent, const char* name, const QString& family)
+QFont panelFont(const QString& family)
 {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, QColor(0x00, 0xff, 0x00));
-    label->setPalette(palette);
     QFont font(family, 8);
     // The panel's 31 pixels hold "x1000" only in a narrow cut of the face.
     font.setStretch(QFont::Condensed);
-    label->setFont(font);
-    label->setAlignment(Qt::AlignCenter);
-    return label;
-}
-
-void setFaceAndAlignment(QLabel* label, const PanelStyle& style)
-{
-    const QFont font(arialFamily(), 8);
-    if (label->font() != font)
-        label->setFont(font);
-    if (label->alignment() != style.alignment)
-        label->setAlignment(style.alignment);
+    return font;
 }
 
 } // namespace
@@ -78,9 +61,9 @@ TAnalogMeterForm::TAnalogMeterForm(const QWidget* mainWindow, const QWidget* dig
     row->setContentsMargins(1, 1, 1, 1);
     row->setSpacing(0);
     const QString sansSerif = QStringLiteral("MS Sans Serif");
-    MultPanel = makeDisplayLabel(Panel1, "MultPanel", sansSerif);
-    UnitPanel = makeDisplayLabel(Panel1, "UnitPanel", sansSerif);
-    FuncPanel = makeDisplayLabel(Panel1, "FuncPanel", sansSerif);
+    MultPanel = makeDisplayLabel(Panel1, "MultPanel", panelFont(sansSerif));
+    UnitPanel = makeDisplayLabel(Panel1, "UnitPanel", panelFont(sansSerif));
+    FuncPanel = makeDisplayLabel(Panel1, "FuncPanel", panelFont(sansSerif));
     UnitPanel->setFixedWidth(19);
     FuncPanel->setFixedWidth(20);
     row->addWidget(MultPanel, 1);
@@ -194,17 +177,10 @@ void TAnalogMeterForm::refreshPanels()
     if (MultPanel->text() != mult)
         MultPanel->setText(mult);
 
-    const PanelStyle prefixStyle = prefixPanelStyle(m_inputs.iFunction);
-    setFaceAndAlignment(UnitPanel, prefixStyle);
-    const QString prefix = faceText(QString::fromLatin1(m_inputs.prefix.view()), prefixStyle.face);
-    if (UnitPanel->text() != prefix)
-        UnitPanel->setText(prefix);
-
-    const PanelStyle unitStyle = unitPanelStyle(m_inputs.iFunction);
-    setFaceAndAlignment(FuncPanel, unitStyle);
-    const QString unit = faceText(QString::fromLatin1(m_inputs.unit.view()), unitStyle.face);
-    if (FuncPanel->text() != unit)
-        FuncPanel->setText(unit);
+    showInFace(UnitPanel, QString::fromLatin1(m_inputs.prefix.view()),
+               prefixPanelStyle(m_inputs.iFunction));
+    showInFace(FuncPanel, QString::fromLatin1(m_inputs.unit.view()),
+               unitPanelStyle(m_inputs.iFunction));
 }
 
 void TAnalogMeterForm::moveNeedle()

@@ -4,6 +4,7 @@
 #include "AlarmTone.h"
 #include "AnalogMeterLogic.h" // needleEnd: both needles share one line rule
 #include "Artwork.h"
+#include "DisplayLabels.h"
 #include "DlgHiLowForm.h"
 #include "NumberText.h"
 #include "PanelFaces.h"
@@ -26,16 +27,8 @@ constexpr int kUnitPanelWidth = 20;
 
 QLabel* makeDisplayLabel(QWidget* parent, const char* name, Qt::Alignment alignment)
 {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, QColor(0x00, 0xff, 0x00));
-    label->setPalette(palette);
-    label->setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    label->setAlignment(alignment);
-    return label;
+    return dmm::makeDisplayLabel(parent, name, QFont(QStringLiteral("MS Sans Serif"), 8),
+                                 alignment);
 }
 
 // A sunken panel with the limit filling it and the prefix and unit at its right end.
@@ -59,19 +52,6 @@ QFrame* makeLimitPanel(QWidget* parent, const char* name, QLabel*& limit, const 
     row->addWidget(prefix);
     row->addWidget(unit);
     return panel;
-}
-
-void applyFace(QLabel* label, const QString& text, const PanelStyle& style)
-{
-    QFont font = label->font();
-    font.setFamily(arialFamily());
-    if (label->font() != font)
-        label->setFont(font);
-    if (label->alignment() != style.alignment)
-        label->setAlignment(style.alignment);
-    const QString shown = faceText(text, style.face);
-    if (label->text() != shown)
-        label->setText(shown);
 }
 
 } // namespace
@@ -235,10 +215,10 @@ void TComparatorForm::refreshUnitPanels()
     const QString unit = QString::fromLatin1(m_inputs.unit.view());
     const PanelStyle prefixStyle = prefixPanelStyle(m_inputs.iFunction);
     const PanelStyle unitStyle = unitPanelStyle(m_inputs.iFunction);
-    applyFace(HiUnitPanel, prefix, prefixStyle);
-    applyFace(LowUnitPanel, prefix, prefixStyle);
-    applyFace(HiFuncPanel, unit, unitStyle);
-    applyFace(LowFuncPanel, unit, unitStyle);
+    showInFace(HiUnitPanel, prefix, prefixStyle);
+    showInFace(LowUnitPanel, prefix, prefixStyle);
+    showInFace(HiFuncPanel, unit, unitStyle);
+    showInFace(LowFuncPanel, unit, unitStyle);
 }
 
 void TComparatorForm::showLimits()

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "Artwork.h"
+#include "DisplayLabels.h"
 #include "PanelFaces.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -20,27 +21,11 @@ namespace {
 
 QLabel* makePanel(QWidget* parent, const char* name, int pixelHeight)
 {
-    auto* panel = new QLabel(parent);
-    panel->setObjectName(QString::fromLatin1(name));
-    panel->setAutoFillBackground(true);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, QColor(0x00, 0xff, 0x00)); // lime
-    panel->setPalette(palette);
     QFont font(arialFamily());
     font.setPixelSize(pixelHeight);
-    panel->setFont(font);
-    panel->setAlignment(Qt::AlignCenter);
+    QLabel* panel = makeDisplayLabel(parent, name, font);
     panel->installEventFilter(parent->window());
     return panel;
-}
-
-void setFace(QLabel* panel, const PanelStyle& style)
-{
-    QFont font = panel->font();
-    font.setFamily(arialFamily()); // the symbol face is drawn as Unicode in the same family
-    panel->setFont(font);
-    panel->setAlignment(style.alignment);
 }
 
 } // namespace
@@ -216,12 +201,8 @@ void TDigitalMeterForm::showReading(const QString* valueText, const QString& pre
     SubDataPanel->setText(sPfText.isEmpty() ? QStringLiteral(" ")
                                             : QLatin1Char(' ') + sPfText + QStringLiteral(" PF"));
 
-    const PanelStyle prefixStyle = prefixPanelStyle(iFunction);
-    setFace(UnitPanel, prefixStyle);
-    UnitPanel->setText(faceText(prefix, prefixStyle.face));
+    showInFace(UnitPanel, prefix, prefixPanelStyle(iFunction));
 
-    const PanelStyle unitStyle = unitPanelStyle(iFunction);
-    setFace(FuncPanel, unitStyle);
     // Until the next resize the unit is drawn at half the column's width in points.
     QFont unitFont = FuncPanel->font();
     unitFont.setPointSize(std::max(1, FuncPanel->width() / 2));
@@ -236,7 +217,7 @@ void TDigitalMeterForm::showReading(const QString* valueText, const QString& pre
         acdc = QStringLiteral("AC");
     pnlAcDc->setText(acdc);
 
-    FuncPanel->setText(faceText(unit, unitStyle.face));
+    showInFace(FuncPanel, unit, unitPanelStyle(iFunction));
     FuncPanel->setAccessibleDescription(unit == QLatin1String("W") ? tr("Ohm") : FuncPanel->text());
     updateAccessibleText();
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DlgHiLowForm.h"
 
+#include "DisplayLabels.h"
+
 #include "ComparatorLogic.h"
 #include "MessageBox.h"
 #include "NumberText.h"
@@ -53,15 +55,6 @@ QLineEdit* makeLimitEdit(QWidget* parent, const char* name, const QString& acces
     edit->setAccessibleName(accessibleName);
     edit->setMinimumWidth(130);
     return edit;
-}
-
-void applyFace(QLabel* label, const QString& text, const PanelStyle& style)
-{
-    QFont font = label->font();
-    font.setFamily(arialFamily());
-    label->setFont(font);
-    label->setAlignment(style.alignment);
-    label->setText(faceText(text, style.face));
 }
 
 } // namespace
@@ -170,10 +163,10 @@ void TDlgHiLowForm::normalise()
     const QString low = QString::fromStdString(formatGeneral(pendingLow));
     if (mkeLowLimit->text() != low)
         mkeLowLimit->setText(low);
-    applyFace(stxtHiUnit, prefix, prefixPanelStyle(iFunction));
-    applyFace(stxtLowUnit, prefix, prefixPanelStyle(iFunction));
-    applyFace(stxtHiFunc, unit, unitPanelStyle(iFunction));
-    applyFace(stxtLowFunc, unit, unitPanelStyle(iFunction));
+    showInFace(stxtHiUnit, prefix, prefixPanelStyle(iFunction));
+    showInFace(stxtLowUnit, prefix, prefixPanelStyle(iFunction));
+    showInFace(stxtHiFunc, unit, unitPanelStyle(iFunction));
+    showInFace(stxtLowFunc, unit, unitPanelStyle(iFunction));
 }
 
 void TDlgHiLowForm::paintEvent(QPaintEvent* event)

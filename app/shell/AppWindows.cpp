@@ -13,7 +13,7 @@
 
 namespace dmm {
 
-AppWindows::AppWindows(TFormMain* mainWindow)
+AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
 {
     DlgRsPortForm = std::make_unique<TDlgRsPortForm>(&mainWindow->bPortPresent, mainWindow);
     DlgAboutForm = std::make_unique<TDlgAboutForm>(mainWindow);
@@ -30,7 +30,12 @@ AppWindows::AppWindows(TFormMain* mainWindow)
     MsgForm = std::make_unique<TMsgForm>(mainWindow);
 }
 
-// Destroyed in the reverse order of creation, before the main window.
-AppWindows::~AppWindows() = default;
+// Destroyed in the reverse order of creation, before the main window, which
+// from then on hands readings to nobody.
+AppWindows::~AppWindows()
+{
+    if (m_mainWindow)
+        m_mainWindow->setWindows(nullptr);
+}
 
 } // namespace dmm

@@ -32,6 +32,9 @@ public:
     std::unique_ptr<TDlgHiLowForm> DlgHiLowForm;
     std::unique_ptr<TComparatorForm> ComparatorForm;
     std::unique_ptr<TMsgForm> MsgForm;
+
+private:
+    TFormMain* m_mainWindow;
 };
 
 } // namespace dmm

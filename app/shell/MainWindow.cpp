@@ -48,7 +48,9 @@ TFormMain::TFormMain()
       m_loop(&m_link)
 {
     const QString title = tableString(kStrModel) + QLatin1Char(' ') + tableString(kStrTitle);
-    QApplication::setApplicationDisplayName(title);
+    // The application name, not the display name: Qt would append a display name
+    // to every window caption, and the captions are the program's own texts.
+    QApplication::setApplicationName(title);
     setWindowTitle(title);
     QApplication::setWindowIcon(artworkIcon(QStringLiteral("icon-app")));
     setWindowIcon(artworkIcon(QStringLiteral("icon-app")));
