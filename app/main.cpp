@@ -8,6 +8,7 @@
 #include "Fonts.h"
 #include "MainWindow.h"
 #include "NumberText.h"
+#include "WindowMetrics.h"
 
 int main(int argc, char* argv[])
 {
@@ -25,6 +26,10 @@ int main(int argc, char* argv[])
     QObject::connect(&mainWindow, &dmm::TFormMain::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     mainWindow.show();
+    // The other windows stack under the strip by outer sizes: learn the
+    // window manager's frame first, then place the strip again with it.
+    dmm::learnFrameMargins(&mainWindow);
+    mainWindow.placeStrip();
     dmm::AppWindows windows(&mainWindow);
     mainWindow.setWindows(&windows);
     return app.exec();

@@ -60,11 +60,7 @@ TFormMain::TFormMain()
 
     FormCreate();
 
-    // The strip: full screen width, menu bar, bevel and one row of buttons.
-    const int height = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) +
-                       kBevelHeight + 25 + 8;
-    setOuterGeometry(this, 0, 0, screenMetrics().screen.width(), height);
-    setFixedSize(size());
+    placeStrip();
 
     connect(&m_loop, &AcquisitionLoop::warningRequested, this, &TFormMain::showWarning);
     connect(&m_loop, &AcquisitionLoop::readingDecoded, this, &TFormMain::handOverReading);
@@ -246,6 +242,16 @@ void TFormMain::sbtnComparatorClick()
         bringToFront(m_windows->ComparatorForm.get());
 }
 
+void TFormMain::placeStrip()
+{
+    const int height = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) +
+                       kBevelHeight + 25 + 8;
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setOuterGeometry(this, 0, 0, screenMetrics().screen.width(), height);
+    setFixedSize(size());
+}
+
 void TFormMain::sbtnWinTileClick()
 {
     if (!m_windows)
@@ -256,12 +262,7 @@ void TFormMain::sbtnWinTileClick()
     iTaskBarHeight = screen.taskBarHeight;
     const int sw = screen.screen.width();
     const int sh = screen.screen.height();
-    const int stripHeight = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) +
-                            kBevelHeight + 25 + 8;
-    setFixedSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    setMinimumSize(0, 0);
-    setOuterGeometry(this, 0, 0, sw, stripHeight);
-    setFixedSize(size());
+    placeStrip();
     const int m = outerHeight(this);
 
     QWidget* digital = m_windows->DigitalMeterForm.get();

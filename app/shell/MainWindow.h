@@ -47,6 +47,8 @@ public:
     // Opens `iPort`; on failure the link's boxes are shown and false returned.
     bool OpenPort(int port);
     void UpdateLinkControls();
+    // The strip across the top of the screen: full width, menu bar and one row of buttons.
+    void placeStrip();
 
     // Handlers of the tool buttons (the menu entries forward to them).
     void sbtnLinkClick();

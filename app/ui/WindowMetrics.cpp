@@ -2,11 +2,14 @@
 #include "WindowMetrics.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
+
+#include <optional>
 
 namespace dmm {
 
@@ -22,8 +25,27 @@ ScreenMetrics screenMetrics()
     return metrics;
 }
 
+namespace {
+
+// The window manager's frame around a normal window, once learnt.
+std::optional<QMargins> g_learntMargins;
+
+QMargins realMargins(const QWidget* window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+} // namespace
+
+// Once the window manager's frame is known, the frame and caption measures are
+// its own; before that the style's.
 int dialogFrameHeight()
 {
+    if (g_learntMargins)
+        return g_learntMargins->bottom();
     return QApplication::style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
 }
 
@@ -34,6 +56,8 @@ int sizingFrameHeight()
 
 int captionHeight()
 {
+    if (g_learntMargins)
+        return std::max(0, g_learntMargins->top() - g_learntMargins->bottom());
     return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
 }
 
@@ -45,16 +69,35 @@ int menuBarHeight(const QMenuBar* menuBar)
 
 QMargins frameMargins(const QWidget* window)
 {
-    if (window->isVisible() && window->testAttribute(Qt::WA_WState_Created)) {
-        const QRect frame = window->frameGeometry();
-        const QRect client = window->geometry();
-        return {client.left() - frame.left(), client.top() - frame.top(),
-                frame.right() - client.right(), frame.bottom() - client.bottom()};
-    }
     if (window->windowFlags().testFlag(Qt::FramelessWindowHint))
         return {};
+    if (window->isVisible() && window->testAttribute(Qt::WA_WState_Created)) {
+        const QMargins real = realMargins(window);
+        if (!real.isNull())
+            return real;
+        if (g_learntMargins)
+            return *g_learntMargins;
+        return real;
+    }
+    if (g_learntMargins)
+        return *g_learntMargins;
     const int f = dialogFrameHeight();
     return {f, f + captionHeight(), f, f};
+}
+
+void learnFrameMargins(QWidget* window)
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        g_learntMargins = QMargins();
+        return;
+    }
+    // The window manager reports its frame a little after the window is mapped.
+    QElapsedTimer clock;
+    clock.start();
+    while (realMargins(window).isNull() && clock.elapsed() < 1000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    g_learntMargins = realMargins(window);
 }
 
 void setOuterGeometry(QWidget* window, int left, int top, int width, int height)

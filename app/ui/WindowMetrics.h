@@ -26,8 +26,14 @@ int captionHeight();
 int menuBarHeight(const QMenuBar* menuBar);
 
 // The frame around `window`'s client area: the window system's real margins
-// once it has them, otherwise the style's estimate.
+// once it has framed the window; before that the margins learnt from the main
+// window, or failing that the style's estimate.
 QMargins frameMargins(const QWidget* window);
+
+// Waits (at most a second, events keep running) until the window manager has
+// framed the shown `window`, and remembers its margins for the windows placed
+// after it. Platforms without window frames return at once.
+void learnFrameMargins(QWidget* window);
 
 // Places a top-level window by its outer rectangle.
 void setOuterGeometry(QWidget* window, int left, int top, int width, int height);

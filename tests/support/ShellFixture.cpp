@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "WindowMetrics.h"
+
 ShellFixture::ShellFixture(const QString& directory, int iPort)
     : m_previousDirectory(QDir::currentPath())
 {
@@ -23,6 +25,8 @@ ShellFixture::ShellFixture(const QString& directory, int iPort)
     });
     m_main = std::make_unique<dmm::TFormMain>();
     m_main->show();
+    dmm::learnFrameMargins(m_main.get());
+    m_main->placeStrip();
     m_windows = std::make_unique<dmm::AppWindows>(m_main.get());
     m_main->setWindows(m_windows.get());
 }
