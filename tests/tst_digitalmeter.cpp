@@ -5,10 +5,12 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QScreen>
 
 #include "DigitalMeterForm.h"
 #include "Fonts.h"
 #include "ViewMessages.h"
+#include "WindowMetrics.h"
 
 using namespace dmm;
 
@@ -28,6 +30,7 @@ private slots:
     void columnsAreAFifthOfTheWidth();
     void readingIsExposedToScreenReaders();
     void acceptsTheMeterMessages();
+    void maximisedFillsTheScreenBelowTheStrip();
 
 private:
     QMainWindow m_main;
@@ -37,6 +40,7 @@ void TestDigitalMeter::initTestCase()
 {
     installFontSubstitutions();
     m_main.resize(800, 60);
+    learnFrameMargins(&m_main);
 }
 
 void TestDigitalMeter::fontFormula_data()
@@ -154,6 +158,19 @@ void TestDigitalMeter::acceptsTheMeterMessages()
     for (auto message :
          {WM_DMM_UNUSED_1025, WM_DMM_NEWDATA, WM_DMM_UNUSED_1027, WM_DMM_UNUSED_1028})
         QVERIFY(sendViewMessage(&meter, message));
+}
+
+void TestDigitalMeter::maximisedFillsTheScreenBelowTheStrip()
+{
+    TDigitalMeterForm meter(&m_main, 1);
+    meter.showMaximized();
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    QTRY_COMPARE(meter.frameGeometry().top(), m_main.frameGeometry().height());
+    QCOMPARE(meter.frameGeometry().left(), 0);
+    QCOMPARE(meter.frameGeometry().width(), screen.width());
+    QCOMPARE(meter.frameGeometry().bottom(), screen.height() - 1);
+    QCOMPARE(meter.FuncPanel->width(), meter.LcdPanel->width() / 5);
+    QVERIFY(meter.computedFontSize(meter.DataPanel) > 27);
 }
 
 QTEST_MAIN(TestDigitalMeter)
