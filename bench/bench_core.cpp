@@ -12,14 +12,14 @@
 
 namespace {
 
-template <typename Body>
-void measure(const char* what, long iterations, Body body)
+template <typename Body> void measure(const char* what, long iterations, Body body)
 {
     const auto start = std::chrono::steady_clock::now();
     long sink = 0;
     for (long i = 0; i < iterations; ++i)
         sink += body(i);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("%-28s %10.0f per second  (%.1f ns each, check %ld)\n", what, iterations / seconds,
                 seconds * 1e9 / iterations, sink);
 }
@@ -57,9 +57,11 @@ int main()
     record.prefix = "m";
     record.unit = "V";
     record.fValue = -0.001234f;
-    measure("encodeARecord", kIterations, [&](long) { return static_cast<long>(encodeARecord(record)[3]); });
+    measure("encodeARecord", kIterations,
+            [&](long) { return static_cast<long>(encodeARecord(record)[3]); });
     const auto bytes = encodeARecord(record);
-    measure("decodeARecord", kIterations, [&](long) { return static_cast<long>(decodeARecord(bytes).function); });
+    measure("decodeARecord", kIterations,
+            [&](long) { return static_cast<long>(decodeARecord(bytes).function); });
     measure("formatGeneral", kIterations / 4,
             [&](long i) { return static_cast<long>(formatGeneral(i * 0.001).size()); });
     return 0;

@@ -27,8 +27,8 @@ private slots:
 void TestLiveViews::needleAndAlarmFollowTheSweep()
 {
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("sweep"), QStringLiteral("--period"),
-                       QStringLiteral("40")}));
+    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("sweep"),
+                       QStringLiteral("--period"), QStringLiteral("40")}));
     ShellFixture shell(sim.directory(), 1); // limits 3 and 1
     TAnalogMeterForm* analog = shell.windows().AnalogMeterForm.get();
     TComparatorForm* comparator = shell.windows().ComparatorForm.get();
@@ -84,14 +84,14 @@ void TestLiveViews::needleAndAlarmFollowTheSweep()
 void TestLiveViews::hiddenComparatorIsNotTold()
 {
     SimProcess sim;
-    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("steady"), QStringLiteral("--period"),
-                       QStringLiteral("40")}));
+    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("steady"),
+                       QStringLiteral("--period"), QStringLiteral("40")}));
     ShellFixture shell(sim.directory(), 1);
     TComparatorForm* comparator = shell.windows().ComparatorForm.get();
     const double restAngle = comparator->needleAngle();
     shell.clickLink();
-    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(shell.main().reading().szValue.str()), QStringLiteral("1.234"),
-                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(QString::fromStdString(shell.main().reading().szValue.str()),
+                              QStringLiteral("1.234"), 5000);
     QTest::qWait(200);
     // Inputs are kept up to date, but the hidden window draws nothing.
     QCOMPARE(comparator->inputs().value, 1.234f);

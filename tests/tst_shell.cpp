@@ -83,7 +83,8 @@ void TestShell::startupWithABusyPortWarnsWithTheReason()
     SerialLink otherProgram;
     QVERIFY(otherProgram.OpenPort(1, port.dir.path()));
     ShellFixture shell(port.dir.path(), 1);
-    QCOMPARE(shell.boxCaptions(), (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
+    QCOMPARE(shell.boxCaptions(),
+             (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
     QVERIFY(shell.boxes()[0].detail.startsWith(QStringLiteral("COM1: ")));
     QVERIFY(shell.boxes()[0].detail.size() > 6);
     QVERIFY(!shell.main().bPortPresent[0]);
