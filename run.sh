@@ -41,4 +41,10 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "No DISPLAY: running on the virtual screen :99."
 fi
 
+# Qt wants a private runtime directory; a root shell often has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    export XDG_RUNTIME_DIR="/tmp/runtime-$(id -u)"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+fi
+
 (cd scratch && ../build/app/dmmlogger)
