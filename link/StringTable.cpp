@@ -5,11 +5,6 @@
 #include <QHash>
 #include <QTextStream>
 
-static void initStringResources()
-{
-    Q_INIT_RESOURCE(strings);
-}
-
 namespace dmm {
 
 namespace {
@@ -17,7 +12,6 @@ namespace {
 // strings.tsv: one entry per line, "number<TAB>text"; "\n" in a text is a line break.
 QHash<int, QString> loadTable()
 {
-    initStringResources();
     QHash<int, QString> table;
     QFile file(QStringLiteral(":/strings/strings.tsv"));
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))

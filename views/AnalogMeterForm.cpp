@@ -73,21 +73,25 @@ TAnalogMeterForm::TAnalogMeterForm(const QWidget* mainWindow, const QWidget* dig
     m_sweepTimer.setInterval(kSweepStepMs);
     connect(&m_sweepTimer, &QTimer::timeout, this, &TAnalogMeterForm::sweepStep);
 
-    // Outer size: the frame picture plus two frames' worth of border above and
-    // below it, and the caption.
-    const ScreenMetrics metrics = screenMetrics();
-    const int width = metrics.screen.width() / 4;
-    const int height = kFrameSize.height() + 4 * dialogFrameHeight() + captionHeight();
-    const int top =
-        (mainWindow ? outerHeight(mainWindow) : 0) + (digitalMeter ? outerHeight(digitalMeter) : 0);
-    setOuterGeometry(this, 0, top, width, height);
-    setFixedSize(size()); // single border: the user cannot resize it
+    placeUnder(mainWindow, digitalMeter);
 
     iDrawnFunction = m_inputs.iFunction;
     rebuildBacking();
     refreshPanels();
     describeReading();
     show();
+}
+
+void TAnalogMeterForm::placeUnder(const QWidget* mainWindow, const QWidget* digitalMeter)
+{
+    // Outer size: the frame picture plus two frames' worth of border above and
+    // below it, and the caption.
+    const int width = screenMetrics().screen.width() / 4;
+    const int height = kFrameSize.height() + 4 * dialogFrameHeight() + captionHeight();
+    const int top =
+        (mainWindow ? outerHeight(mainWindow) : 0) + (digitalMeter ? outerHeight(digitalMeter) : 0);
+    setOuterGeometry(this, 0, top, width, height);
+    setFixedSize(size()); // single border: the user cannot resize it
 }
 
 QPoint TAnalogMeterForm::needlePivot() const

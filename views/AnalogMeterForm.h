@@ -24,6 +24,10 @@ public:
     TAnalogMeterForm(const QWidget* mainWindow, const QWidget* digitalMeter,
                      QWidget* parent = nullptr);
 
+    // Under the digital meter, a quarter of the screen wide, as high as the
+    // frame picture with its border; at creation and when the windows are tiled.
+    void placeUnder(const QWidget* mainWindow, const QWidget* digitalMeter);
+
     // Written by the acquisition loop for every decoded frame, shown on the next 1026.
     dmm::AnalogInputs& inputs() { return m_inputs; }
     const dmm::AnalogInputs& inputs() const { return m_inputs; }

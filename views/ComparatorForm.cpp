@@ -101,13 +101,7 @@ TComparatorForm::TComparatorForm(const QWidget* mainWindow, double* hiLimit, dou
 
     m_limitDialog = new TDlgHiLowForm(this);
 
-    // Outer size: the dial, the two buttons under it and a frame's worth of border.
-    const int f = 2 * sizingFrameHeight() + captionHeight();
-    const int screenHeight = screenMetrics().screen.height();
-    const int mainHeight = mainWindow ? outerHeight(mainWindow) : 0;
-    setOuterGeometry(this, f, (screenHeight - mainHeight) / 4 + mainHeight + f,
-                     kDialSize.width() + f, kDialSize.height() + 2 * kButtonHeight + f + 2);
-    setFixedSize(size()); // single border
+    placeBelow(mainWindow);
 
     layOut();
     showLimits();
@@ -127,6 +121,17 @@ void TComparatorForm::setLimitDialog(TDlgHiLowForm* dialog)
     if (m_limitDialog && m_limitDialog->parent() == this)
         delete m_limitDialog;
     m_limitDialog = dialog;
+}
+
+void TComparatorForm::placeBelow(const QWidget* mainWindow)
+{
+    // Outer size: the dial, the two buttons under it and a frame's worth of border.
+    const int f = 2 * sizingFrameHeight() + captionHeight();
+    const int screenHeight = screenMetrics().screen.height();
+    const int mainHeight = mainWindow ? outerHeight(mainWindow) : 0;
+    setOuterGeometry(this, f, (screenHeight - mainHeight) / 4 + mainHeight + f,
+                     kDialSize.width() + f, kDialSize.height() + 2 * kButtonHeight + f + 2);
+    setFixedSize(size()); // single border
 }
 
 QPoint TComparatorForm::needlePivot() const

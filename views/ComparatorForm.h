@@ -27,6 +27,10 @@ public:
     TComparatorForm(const QWidget* mainWindow, double* hiLimit, double* lowLimit,
                     QWidget* parent = nullptr);
 
+    // Over the left column, a frame's width in from the screen's edge; at
+    // creation and when the windows are tiled.
+    void placeBelow(const QWidget* mainWindow);
+
     // Written by the acquisition loop before it posts 1026.
     dmm::ComparatorInputs& inputs() { return m_inputs; }
     const dmm::ComparatorInputs& inputs() const { return m_inputs; }

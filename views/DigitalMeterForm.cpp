@@ -70,11 +70,18 @@ TDigitalMeterForm::TDigitalMeterForm(const QWidget* mainWindow, int iPort, QWidg
     resize(242, 102);
     LcdPanel->setGeometry(rect());
 
-    const ScreenMetrics screen = screenMetrics();
-    const int top = outerHeight(mainWindow);
-    setOuterGeometry(this, 0, top, screen.screen.width() / 4, (screen.screen.height() - top) / 4);
+    placeUnderStrip();
     applySizeLimits();
     show();
+}
+
+void TDigitalMeterForm::placeUnderStrip()
+{
+    if (isMaximized())
+        showNormal();
+    const ScreenMetrics screen = screenMetrics();
+    const int top = outerHeight(m_mainWindow);
+    setOuterGeometry(this, 0, top, screen.screen.width() / 4, (screen.screen.height() - top) / 4);
 }
 
 void TDigitalMeterForm::setPortCaption(int iPort)

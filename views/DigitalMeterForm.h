@@ -20,6 +20,9 @@ public:
     // leaves the value panel as it is.
     void showReading(const QString* valueText, const QString& prefix, const QString& unit,
                      int iFunction, const QString& sPfText);
+    // Under the main window's strip, a quarter of the screen wide and a quarter
+    // of the height below the strip; at creation and when the windows are tiled.
+    void placeUnderStrip();
     // "Digital Meter : COM n"
     void setPortCaption(int iPort);
 

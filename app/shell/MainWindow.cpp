@@ -258,28 +258,16 @@ void TFormMain::sbtnWinTileClick()
         return;
     // The strip across the top, the meters in a column a quarter of the screen
     // wide under it, the comparator floating over that column.
-    const ScreenMetrics screen = screenMetrics();
-    iTaskBarHeight = screen.taskBarHeight;
-    const int sw = screen.screen.width();
-    const int sh = screen.screen.height();
+    iTaskBarHeight = screenMetrics().taskBarHeight;
     placeStrip();
-    const int m = outerHeight(this);
-
-    QWidget* digital = m_windows->DigitalMeterForm.get();
-    if (digital->isMaximized())
-        digital->showNormal();
-    setOuterGeometry(digital, 0, m, sw / 4, (sh - m) / 4);
-    const int d = outerHeight(digital);
-
-    QWidget* analog = m_windows->AnalogMeterForm.get();
+    TDigitalMeterForm* digital = m_windows->DigitalMeterForm.get();
+    digital->placeUnderStrip();
+    TAnalogMeterForm* analog = m_windows->AnalogMeterForm.get();
     if (analog->isVisible())
-        setOuterGeometry(analog, 0, m + d, sw / 4, 178 + 4 * dialogFrameHeight() + captionHeight());
-
-    QWidget* comparator = m_windows->ComparatorForm.get();
+        analog->placeUnder(this, digital);
+    TComparatorForm* comparator = m_windows->ComparatorForm.get();
     if (comparator->isVisible()) {
-        const int f = 2 * sizingFrameHeight() + captionHeight();
-        setOuterGeometry(comparator, f, (sh - m) / 4 + m + f, outerWidth(comparator),
-                         outerHeight(comparator));
+        comparator->placeBelow(this);
         comparator->raise();
     }
     activateWindow();

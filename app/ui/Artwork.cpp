@@ -37,13 +37,6 @@ QPixmap artworkPixmap(const QString& name, QSize size, qreal devicePixelRatio)
     return pixmap;
 }
 
-QSize artworkSize(const QString& name)
-{
-    const QString path = artworkPath(name);
-    QSvgRenderer renderer;
-    return QFile::exists(path) && renderer.load(path) ? renderer.defaultSize() : QSize();
-}
-
 QIcon artworkIcon(const QString& name, const QString& disabledName)
 {
     QIcon icon;

@@ -15,9 +15,6 @@ namespace dmm {
 // the same size, so a window never lacks its geometry.
 QPixmap artworkPixmap(const QString& name, QSize size, qreal devicePixelRatio = 1.0);
 
-// The picture's own size from the artwork, or an empty size when it is missing.
-QSize artworkSize(const QString& name);
-
 // A window or button icon from the artwork, rendered at the usual icon sizes;
 // `disabledName` is the picture's own greyed-out look for a disabled button.
 QIcon artworkIcon(const QString& name, const QString& disabledName = {});

@@ -127,11 +127,6 @@ int outerHeight(const QWidget* window)
     return outerSize(window).height();
 }
 
-int outerWidth(const QWidget* window)
-{
-    return outerSize(window).width();
-}
-
 void bringToFront(QWidget* window, bool showIfHidden)
 {
     if (!window)

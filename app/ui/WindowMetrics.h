@@ -39,7 +39,6 @@ void learnFrameMargins(QWidget* window);
 void setOuterGeometry(QWidget* window, int left, int top, int width, int height);
 QSize outerSize(const QWidget* window);
 int outerHeight(const QWidget* window);
-int outerWidth(const QWidget* window);
 
 // Restores a minimised window, shows a hidden one (when asked) and raises it
 // above the program's other windows.
