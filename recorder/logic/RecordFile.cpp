@@ -1,0 +1,192 @@
+// SPDX-License-Identifier: MIT
+#include "RecordFile.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <new>
+#include <span>
+
+#include "StringTable.h"
+
+namespace dmm {
+
+namespace {
+
+constexpr int kMemoryErrorEntry = 9006;
+
+void setError(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+}
+
+// A short write is tried again with the rest, so that a real failure comes
+// back from the system with its reason.
+bool writeAll(QFileDevice& file, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const qint64 written = file.write(data, size);
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+} // namespace
+
+int recordSizeForFile(const QString& path)
+{
+    // The name alone decides: a folder called runs.g51 must not turn the
+    // .g52 files inside it into 68-byte garbage.
+    const QString name = QFileInfo(path).fileName();
+    return name.contains(QLatin1String(".g51"), Qt::CaseSensitive) ? int(kRecordSize)
+                                                                   : int(kARecordSize);
+}
+
+bool RecordFileReader::open(const QString& path, QString* error)
+{
+    close();
+    m_file.setFileName(path);
+    // Unbuffered: the blocks are large, a second copy through QIODevice's
+    // buffer would only cost time.
+    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        setError(error, m_file.errorString());
+        return false;
+    }
+    m_recordSize = recordSizeForFile(path);
+    m_count = m_file.size() / m_recordSize;
+    try {
+        m_block.resize(static_cast<std::size_t>(std::min(m_count, kBlockRecords) * m_recordSize));
+    } catch (const std::bad_alloc&) {
+        m_file.close();
+        m_count = 0;
+        setError(error, tableString(kMemoryErrorEntry));
+        return false;
+    }
+    if (m_count == 0)
+        m_file.close();
+    return true;
+}
+
+void RecordFileReader::close()
+{
+    if (m_file.isOpen())
+        m_file.close();
+    m_count = 0;
+    m_read = 0;
+    m_truncated = false;
+    m_error.clear();
+    m_blockPos = 0;
+    m_blockEnd = 0;
+}
+
+bool RecordFileReader::fillBlock()
+{
+    const qint64 records = std::min(kBlockRecords, m_count - m_read);
+    const qint64 wanted = records * m_recordSize;
+    char* data = reinterpret_cast<char*>(m_block.data());
+    qint64 got = 0;
+    qint64 n = 0;
+    while (got < wanted && (n = m_file.read(data + got, wanted - got)) > 0)
+        got += n;
+    m_blockPos = 0;
+    m_blockEnd = static_cast<std::size_t>(got / m_recordSize * m_recordSize);
+    if (got < wanted) {
+        // The file is shorter than it was when opened, or unreadable: keep the
+        // whole records that did arrive and end there.
+        m_truncated = true;
+        if (n < 0)
+            m_error = m_file.errorString();
+        m_count = m_read + got / m_recordSize;
+    }
+    return m_blockEnd > 0;
+}
+
+qint64 RecordFileReader::readSome(RecordBuffer& buffer, qint64 maxRecords)
+{
+    qint64 appended = 0;
+    while (appended < maxRecords && m_read < m_count) {
+        if (m_blockPos >= m_blockEnd && !fillBlock())
+            break;
+        const std::uint8_t* bytes = m_block.data() + m_blockPos;
+        if (m_recordSize == int(kRecordSize))
+            buffer.append(
+                decodeRecord(std::span<const std::uint8_t, kRecordSize>(bytes, kRecordSize)));
+        else
+            buffer.append(
+                decodeARecord(std::span<const std::uint8_t, kARecordSize>(bytes, kARecordSize)));
+        m_blockPos += static_cast<std::size_t>(m_recordSize);
+        ++m_read;
+        ++appended;
+    }
+    if (atEnd() && m_file.isOpen())
+        m_file.close();
+    return appended;
+}
+
+bool readRecordFile(const QString& path, RecordBuffer& out, QString* error)
+{
+    RecordFileReader reader;
+    if (!reader.open(path, error))
+        return false;
+    out.clear();
+    while (!reader.atEnd())
+        reader.readSome(out, RecordFileReader::kBlockRecords);
+    if (reader.truncated()) {
+        setError(error, reader.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* error)
+{
+    QSaveFile file(path);
+    // Never write the target in place: a failure half-way would leave neither
+    // the old recording nor the new one.
+    file.setDirectWriteFallback(false);
+    // Unbuffered: every block goes straight to the file, so a failing write
+    // (a full disk) is reported by that write with the system's reason.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        setError(error, file.errorString());
+        return false;
+    }
+
+    constexpr std::size_t kBlock = std::size_t(RecordFileReader::kBlockRecords);
+    std::vector<std::uint8_t> block;
+    try {
+        block.resize(std::min(buffer.size(), kBlock) * kARecordSize);
+    } catch (const std::bad_alloc&) {
+        file.cancelWriting();
+        setError(error, tableString(kMemoryErrorEntry));
+        return false;
+    }
+
+    std::size_t index = 0;
+    while (index < buffer.size()) {
+        const std::size_t count = std::min(kBlock, buffer.size() - index);
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto bytes = encodeARecord(buffer.at(index + i));
+            std::copy(bytes.begin(), bytes.end(), block.begin() + i * kARecordSize);
+        }
+        const qint64 size = qint64(count * kARecordSize);
+        if (!writeAll(file, reinterpret_cast<const char*>(block.data()), size)) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            setError(error, reason);
+            return false;
+        }
+        index += count;
+    }
+    if (!file.commit()) {
+        setError(error, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace dmm
