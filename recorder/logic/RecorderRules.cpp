@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#include "RecorderRules.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "RecordBuffer.h"
+
+namespace dmm {
+
+namespace {
+
+constexpr double kHeadroom = 1.33;
+constexpr double kInverseHeadroom = 0.7518796992481203; // 1 / 1.33 as the comparison uses it
+
+float widened(float value, float whenZero)
+{
+    const float result = static_cast<float>(std::fabs(static_cast<double>(value)) * kHeadroom);
+    return result == 0.0f ? whenZero : result;
+}
+
+} // namespace
+
+void updateScale(float& scaleMaxY, float& scaleMinY, int readingCount, float value)
+{
+    if (!std::isfinite(value)) {
+        if (readingCount == 0) {
+            scaleMaxY = 1.0f;
+            scaleMinY = -1.0f;
+        }
+        return;
+    }
+    if (readingCount == 0) {
+        scaleMaxY = widened(value, 1.0f);
+        scaleMinY = -widened(value, 1.0f);
+        return;
+    }
+    if (value >= scaleMaxY * kInverseHeadroom)
+        scaleMaxY = widened(value, 1.0f);
+    if (value <= scaleMinY * kInverseHeadroom)
+        scaleMinY = -widened(value, 1.0f);
+}
+
+void updateMaxMin(int& maxIndex, int& minIndex, const RecordBuffer& buffer, int readingCount,
+                  float value)
+{
+    if (readingCount == 0) {
+        maxIndex = 0;
+        minIndex = 0;
+        return;
+    }
+    if (!std::isfinite(value))
+        return;
+    const float atMax = buffer.at(static_cast<std::size_t>(maxIndex)).fValue;
+    const float atMin = buffer.at(static_cast<std::size_t>(minIndex)).fValue;
+    const bool minGivesWay = !std::isfinite(atMin);
+    if (!std::isfinite(atMax) || !(atMax > value)) {
+        maxIndex = readingCount;
+        if (minGivesWay)
+            minIndex = readingCount;
+    } else if (minGivesWay || value <= atMin) {
+        minIndex = readingCount;
+    }
+}
+
+PageSlice pageSlice(std::size_t entries, int lastPage, int page, int pageSize)
+{
+    const long long n = static_cast<long long>(entries);
+    const long long a = n - static_cast<long long>(lastPage - page) * pageSize;
+    PageSlice slice;
+    if (a / pageSize != 0) {
+        slice.first = static_cast<std::size_t>(
+            std::max(0LL, n - static_cast<long long>(lastPage - page + 1) * pageSize));
+        slice.count = pageSize;
+    } else {
+        slice.count = static_cast<int>(std::clamp(a, 0LL, static_cast<long long>(pageSize)));
+        slice.emptySlots = pageSize - slice.count;
+    }
+    return slice;
+}
+
+long long cursorIndex(int cursorPoint, std::size_t entries, int lastPage, int shownPage,
+                      int pageSize)
+{
+    return cursorPoint + static_cast<long long>(entries) -
+           static_cast<long long>(pageSize) * (lastPage - shownPage + 1);
+}
+
+} // namespace dmm

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: MIT
+// The recorder's arithmetic: the Y scale, the extremes, pages counted back
+// from the newest reading, and the buffer index under the chart's cursor.
+#pragma once
+
+#include <cstddef>
+
+namespace dmm {
+
+class RecordBuffer;
+
+// Widens the scale to keep a third of headroom over the largest magnitudes
+// seen; the first reading into an empty buffer (readingCount 0) sets it
+// afresh. A value that is no finite number (from a damaged file) is not
+// counted, so it cannot spoil the scale.
+void updateScale(float& scaleMaxY, float& scaleMinY, int readingCount, float value);
+
+// The indices of the largest and smallest value after the entry with index
+// readingCount and `value` is added; ties move to the newest. readingCount 0
+// resets both to 0. Non-finite values never become an extreme, and an extreme
+// that is one gives way to the next finite value.
+void updateMaxMin(int& maxIndex, int& minIndex, const RecordBuffer& buffer, int readingCount,
+                  float value);
+
+// Page p of L over N entries: `count` entries from `first`, drawn after
+// `emptySlots` empty points. Only the oldest page can be partial.
+struct PageSlice
+{
+    std::size_t first = 0;
+    int count = 0;
+    int emptySlots = 0;
+};
+PageSlice pageSlice(std::size_t entries, int lastPage, int page, int pageSize);
+
+// The buffer index shown at chart point `cursorPoint`; negative on an empty
+// slot of the partial oldest page.
+long long cursorIndex(int cursorPoint, std::size_t entries, int lastPage, int shownPage,
+                      int pageSize);
+
+} // namespace dmm

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+#include "RecorderStore.h"
+
+#include <QTime>
+
+#include "RecordValue.h"
+#include "RecorderRules.h"
+
+namespace dmm {
+
+RecorderStore::RecorderStore(const QString& startupDirectory, RecorderStoreView* view)
+    : m_view(view), m_tempFiles(startupDirectory)
+{
+}
+
+bool RecorderStore::appendReading(const CurrentReading& reading, const std::string& timeStamp)
+{
+    // Logging always happens on the newest page.
+    if (state.shownPage != state.lastPage) {
+        state.shownPage = state.lastPage;
+        if (m_view)
+            m_view->redrawShownPage();
+    }
+
+    const auto value = recordValue(reading.sDigits, reading.sExponent, reading.iFunction);
+    if (!value)
+        return false;
+
+    updateScale(state.scaleMaxY, state.scaleMinY, state.readingCount, *value);
+    if (m_view)
+        m_view->scaleChanged();
+
+    TARecord record;
+    record.display = reading.sDigits;
+    record.exponent = reading.sExponent;
+    record.function = reading.iFunction;
+    record.timeStamp = timeStamp;
+    record.value = reading.szValue.view();
+    record.prefix = reading.szPrefix.view();
+    record.unit = reading.szUnit.view();
+    record.fValue = *value;
+    record.subDisplay = reading.sPfText;
+
+    m_buffer.append(record);
+    m_tempFiles.write(record);
+
+    updateMaxMin(state.maxIndex, state.minIndex, m_buffer, state.readingCount, *value);
+    state.lastPage = state.readingCount / state.pageSize + 1;
+    state.shownPage = state.lastPage;
+    if (m_view) {
+        m_view->showMaxMin(state.readingCount == 0);
+        m_view->chartPointAppended(record);
+        m_view->listAdded(static_cast<int>(m_buffer.size()) - 1);
+        m_view->progressStepped();
+    }
+    ++state.readingCount;
+    state.bufferEmpty = false;
+    state.unsavedData = true;
+    if (m_view) {
+        m_view->statusChanged();
+        m_view->controlsChanged();
+    }
+    return true;
+}
+
+void RecorderStore::countLoaded(int end)
+{
+    const int first = state.readingCount;
+    for (int j = first; j < end; ++j) {
+        const float v = m_buffer.at(static_cast<std::size_t>(j)).fValue;
+        updateScale(state.scaleMaxY, state.scaleMinY, j, v);
+        updateMaxMin(state.maxIndex, state.minIndex, m_buffer, j, v);
+    }
+    if (end <= first)
+        return;
+    state.readingCount = end;
+    state.shownPage = (end - 1) / state.pageSize + 1;
+    if (m_view) {
+        m_view->scaleChanged();
+        m_view->showMaxMin(false);
+        m_view->statusChanged();
+    }
+}
+
+std::string timeStampNow()
+{
+    const QTime now = QTime::currentTime();
+    return formatTimeStamp(now.hour(), now.minute(), now.second(), now.msec());
+}
+
+} // namespace dmm

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+// The recorder's store: the buffer of logged readings, the recorder state and
+// the run's temporary file, with the steps that log one reading. The window
+// shows what the store tells it through RecorderStoreView.
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+#include "CurrentReading.h"
+#include "RecordBuffer.h"
+#include "RecorderState.h"
+#include "TempFiles.h"
+
+namespace dmm {
+
+// What the store asks of the window, in the order a logged reading needs it.
+class RecorderStoreView
+{
+public:
+    virtual ~RecorderStoreView() = default;
+    virtual void redrawShownPage() = 0;
+    virtual void scaleChanged() = 0;
+    // The extremes changed; `reset` empties the six panels instead.
+    virtual void showMaxMin(bool reset) = 0;
+    // The newest reading goes onto the chart (lastPage and shownPage are set).
+    virtual void chartPointAppended(const TARecord& record) = 0;
+    virtual void listAdded(int index) = 0;
+    virtual void progressStepped() = 0;
+    virtual void statusChanged() = 0;
+    virtual void controlsChanged() = 0;
+};
+
+class RecorderStore
+{
+public:
+    explicit RecorderStore(const QString& startupDirectory, RecorderStoreView* view = nullptr);
+
+    void setView(RecorderStoreView* view) { m_view = view; }
+
+    RecorderState state;
+    const RecordBuffer& buffer() const { return m_buffer; }
+    TempFiles& tempFiles() { return m_tempFiles; }
+
+    // Logs the current reading at local time `timeStamp` (13 characters).
+    // False when its display text gives no value: nothing is logged then.
+    bool appendReading(const CurrentReading& reading, const std::string& timeStamp);
+
+    // The reset of the counters, pages and scale; the entries stay.
+    void resetState() { state.reset(); }
+    void emptyBuffer() { m_buffer.clear(); }
+
+    // A file load: records go into the buffer uncounted first, then are
+    // counted (scale, extremes, pages) in as many steps as the caller likes.
+    RecordBuffer& bufferForLoading() { return m_buffer; }
+    // Counts the loaded entries up to `end` (exclusive) as the append would,
+    // without chart points or temporary file; the view hears of it once.
+    void countLoaded(int end);
+
+private:
+    RecorderStoreView* m_view;
+    RecordBuffer m_buffer;
+    TempFiles m_tempFiles;
+};
+
+// "%3d:%02d:%02d.%-3d" of the local time now.
+std::string timeStampNow();
+
+} // namespace dmm
