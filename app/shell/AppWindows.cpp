@@ -4,10 +4,12 @@
 #include "AnalogMeterForm.h"
 #include "AutoMsgForm.h"
 #include "ComparatorForm.h"
+#include "DialogOption.h"
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
 #include "DlgHiLowForm.h"
 #include "DlgRsPortForm.h"
+#include "GraphicalForm.h"
 #include "MainWindow.h"
 #include "MsgForm.h"
 
@@ -27,6 +29,12 @@ AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
     ComparatorForm = std::make_unique<TComparatorForm>(mainWindow, &mainWindow->dHiLimit,
                                                        &mainWindow->dLowLimit);
     ComparatorForm->setLimitDialog(DlgHiLowForm.get());
+    // The recorder fills the screen right of the meters' column and shows itself.
+    GraphicalForm = std::make_unique<TGraphicalForm>(mainWindow, &mainWindow->reading(),
+                                                     mainWindow->startupDirectory);
+    GraphicalForm->setMainWindow(mainWindow);
+    DialogOption = std::make_unique<TDialogOption>(GraphicalForm.get());
+    GraphicalForm->setOptionDialog(DialogOption.get());
     MsgForm = std::make_unique<TMsgForm>(mainWindow);
 }
 

@@ -17,6 +17,8 @@ class TAnalogMeterForm;
 class TDlgHiLowForm;
 class TComparatorForm;
 class TMsgForm;
+class TGraphicalForm;
+class TDialogOption;
 
 class AppWindows
 {
@@ -31,6 +33,8 @@ public:
     std::unique_ptr<TAnalogMeterForm> AnalogMeterForm;
     std::unique_ptr<TDlgHiLowForm> DlgHiLowForm;
     std::unique_ptr<TComparatorForm> ComparatorForm;
+    std::unique_ptr<TGraphicalForm> GraphicalForm;
+    std::unique_ptr<TDialogOption> DialogOption;
     std::unique_ptr<TMsgForm> MsgForm;
 
 private:

@@ -18,6 +18,7 @@
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
 #include "DlgRsPortForm.h"
+#include "GraphicalForm.h"
 #include "GlobalFlags.h"
 #include "LinkControls.h"
 #include "MessageBox.h"
@@ -116,7 +117,7 @@ void TFormMain::buildMenus()
     miDigitalMeter = miWindow->addAction(tableString(633), this, &TFormMain::sbtnDigitMeterClick);
     miAnalogMeter = miWindow->addAction(tableString(634), this, &TFormMain::sbtnAnalogMeterClick);
     miComparator = miWindow->addAction(tableString(635), this, &TFormMain::sbtnComparatorClick);
-    miGraphical = miWindow->addAction(tableString(636));
+    miGraphical = miWindow->addAction(tableString(636), this, &TFormMain::sbtnGraphicalClick);
     miDataList = miWindow->addAction(tableString(637));
 
     miPort = bar->addAction(tableString(701));
@@ -165,15 +166,14 @@ void TFormMain::buildToolButtons()
     connect(sbtnDigitMeter, &QToolButton::clicked, this, &TFormMain::sbtnDigitMeterClick);
     connect(sbtnAnalogMeter, &QToolButton::clicked, this, &TFormMain::sbtnAnalogMeterClick);
     connect(sbtnComparator, &QToolButton::clicked, this, &TFormMain::sbtnComparatorClick);
+    connect(sbtnGraphical, &QToolButton::clicked, this, &TFormMain::sbtnGraphicalClick);
     connect(sbtnAbout, &QToolButton::clicked, this, &TFormMain::sbtnAboutClick);
     connect(sbtnWinTile, &QToolButton::clicked, this, &TFormMain::sbtnWinTileClick);
     connect(sbtnPort, &QToolButton::clicked, this, &TFormMain::sbtnPortClick);
 
-    // The data list and the recorder are not part of this program yet.
-    for (QToolButton* button : {sbtnDataList, sbtnGraphical})
-        button->setEnabled(false);
+    // The data list is not part of this program yet.
+    sbtnDataList->setEnabled(false);
     miDataList->setEnabled(false);
-    miGraphical->setEnabled(false);
 }
 
 void TFormMain::readSettings()
@@ -221,6 +221,9 @@ void TFormMain::sbtnLinkClick()
 {
     const bool linked = sbtnLink->isChecked();
     UpdateLinkControls();
+    // The recorder stops a run when the meter is no longer polled.
+    if (!linked && m_windows)
+        sendViewMessage(m_windows->GraphicalForm.get(), WM_DMM_UNLINKED);
     m_loop.setLinked(linked);
 }
 
@@ -242,14 +245,21 @@ void TFormMain::sbtnComparatorClick()
         bringToFront(m_windows->ComparatorForm.get());
 }
 
+void TFormMain::sbtnGraphicalClick()
+{
+    if (m_windows)
+        bringToFront(m_windows->GraphicalForm.get());
+}
+
 void TFormMain::placeStrip()
 {
     const int height = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) +
                        kBevelHeight + 25 + 8;
-    setMinimumSize(0, 0);
-    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // Fixed from the first placing on, and never sizeable in between: a sizeable
+    // moment would give the strip a resize handle and a taller frame.
+    if (maximumHeight() == QWIDGETSIZE_MAX)
+        setFixedSize(size());
     setOuterGeometry(this, 0, 0, screenMetrics().screen.width(), height);
-    setFixedSize(size());
 }
 
 void TFormMain::sbtnWinTileClick()
@@ -265,6 +275,9 @@ void TFormMain::sbtnWinTileClick()
     TAnalogMeterForm* analog = m_windows->AnalogMeterForm.get();
     if (analog->isVisible())
         analog->placeUnder(this, digital);
+    TGraphicalForm* recorder = m_windows->GraphicalForm.get();
+    if (recorder->isVisible())
+        recorder->placeRightOfMeters();
     TComparatorForm* comparator = m_windows->ComparatorForm.get();
     if (comparator->isVisible()) {
         comparator->placeBelow(this);
@@ -338,6 +351,11 @@ void TFormMain::handOverReading(const MeterText& meterText)
                            comparator->lowLimit()) &&
         shownAndNotMinimised(comparator))
         postViewMessage(comparator, WM_DMM_NEWDATA);
+
+    // The recorder is told only when its logging timer has asked for a reading.
+    TGraphicalForm* recorder = m_windows->GraphicalForm.get();
+    if (recorder->state().logTickPending)
+        postViewMessage(recorder, WM_DMM_NEWDATA);
 }
 
 bool TFormMain::event(QEvent* event)
@@ -376,7 +394,20 @@ void TFormMain::closeEvent(QCloseEvent* event)
 
 bool TFormMain::FormCloseQuery()
 {
-    return true;
+    if (!m_windows)
+        return true;
+    TGraphicalForm* recorder = m_windows->GraphicalForm.get();
+    if (recorder->state().bufferEmpty || !recorder->state().unsavedData)
+        return true;
+    const int answer = ShowMsgBox(
+        this, kStrWarningCaption, 8003, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        QMessageBox::Question, {}, QMessageBox::Cancel,
+        tableString(8003) + QLatin1Char('\n') + tableString(7005));
+    if (answer == QMessageBox::Yes) {
+        recorder->sbtnSaveFileClick();
+        return !recorder->state().unsavedData;
+    }
+    return answer == QMessageBox::No;
 }
 
 void TFormMain::FormClose()

@@ -55,6 +55,7 @@ public:
     void sbtnDigitMeterClick();
     void sbtnAnalogMeterClick();
     void sbtnComparatorClick();
+    void sbtnGraphicalClick();
     void sbtnWinTileClick();
     void sbtnPortClick();
     void sbtnAboutClick();

@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+#include "DialogOption.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGroupBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+
+#include "Artwork.h"
+#include "MessageBox.h"
+#include "RecorderControls.h"
+#include "StringTable.h"
+
+namespace dmm {
+
+namespace {
+
+enum IntervalItem
+{
+    kFullSpeed = 0,
+    kCustomization = 1
+};
+
+QString askWithInputDialog(QWidget* parent, const QString& caption, const QString& prompt,
+                           const QString& defaultText)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, defaultText, &ok);
+    return ok ? text : defaultText;
+}
+
+} // namespace
+
+TDialogOption::TDialogOption(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setWindowTitle(tableString(106));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFixedSize(385, 249);
+
+    gbMode = new QGroupBox(tableString(200), this);
+    gbMode->setGeometry(85, 13, 260, 118);
+    rbtnManual = new QRadioButton(tableString(201), gbMode);
+    rbtnManual->setGeometry(130 - 85, 46 - 13, 92, 21);
+    rbtnAutomatic = new QRadioButton(tableString(202), gbMode);
+    rbtnAutomatic->setGeometry(130 - 85, 81 - 13, 92, 21);
+
+    cbxInterval = new QComboBox(gbMode);
+    cbxInterval->setEditable(false);
+    cbxInterval->addItem(tableString(203));
+    cbxInterval->addItem(tableString(204));
+    cbxInterval->setAccessibleName(tableString(205));
+    const int listWidth = QFontMetrics(cbxInterval->font()).horizontalAdvance(tableString(204)) + 35;
+    // Five pixels right of the Automatic button, at its top. The group box is
+    // widened when the list would otherwise stick out of it.
+    const QRect automatic = rbtnAutomatic->geometry();
+    cbxInterval->setGeometry(automatic.right() + 1 + 5, automatic.top(), listWidth,
+                             cbxInterval->sizeHint().height());
+    if (cbxInterval->geometry().right() + 8 > gbMode->width())
+        gbMode->resize(cbxInterval->geometry().right() + 8, gbMode->height());
+
+    imgIcon = new QLabel(this);
+    imgIcon->setPixmap(artworkPixmap(QStringLiteral("icon-app"), QSize(32, 32)));
+    imgIcon->setAccessibleName(tableString(1));
+    imgIcon->setGeometry(85 - 15 - 32, 13 + (118 - 32) / 2, 32, 32);
+
+    auto* line = new QFrame(this);
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    line->setGeometry(19, 150, 339, 2);
+
+    btnOk = new QPushButton(tr("OK"), this);
+    btnOk->setGeometry(78, 169, 61, 32);
+    btnOk->setDefault(true);
+    btnCancel = new QPushButton(tr("Cancel"), this);
+    btnCancel->setGeometry(228, 169, 69, 32);
+
+    connect(rbtnManual, &QRadioButton::clicked, this, &TDialogOption::rbtnClick);
+    connect(rbtnAutomatic, &QRadioButton::clicked, this, &TDialogOption::rbtnClick);
+    connect(cbxInterval, &QComboBox::activated, this, &TDialogOption::cbxIntervalChange);
+    connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    m_inputBox = [this](const QString& caption, const QString& prompt, const QString& text) {
+        return askWithInputDialog(this, caption, prompt, text);
+    };
+}
+
+void TDialogOption::showEvent(QShowEvent* event)
+{
+    (dlgManual ? rbtnManual : rbtnAutomatic)->setChecked(true);
+    cbxInterval->setEnabled(rbtnAutomatic->isChecked());
+    showIntervalItem();
+    if (const QScreen* screen = this->screen())
+        move(screen->geometry().center() - rect().center());
+    QDialog::showEvent(event);
+}
+
+void TDialogOption::showIntervalItem()
+{
+    cbxInterval->setCurrentIndex(dlgIntervalSeconds != 0 ? kCustomization : kFullSpeed);
+}
+
+void TDialogOption::rbtnClick()
+{
+    dlgManual = rbtnManual->isChecked();
+    cbxInterval->setEnabled(!dlgManual);
+}
+
+void TDialogOption::cbxIntervalChange(int item)
+{
+    if (item == kFullSpeed) {
+        dlgIntervalSeconds = 0;
+        return;
+    }
+    askForSeconds();
+}
+
+void TDialogOption::askForSeconds()
+{
+    for (;;) {
+        const QString text =
+            m_inputBox(tableString(205), tableString(206), QString::number(dlgIntervalSeconds));
+        const auto seconds = parseIntervalSeconds(text);
+        if (!seconds) {
+            ShowMsgBox(this, kStrErrorCaption, 9007);
+            showIntervalItem();
+            return;
+        }
+        if (*seconds > kMaxIntervalSeconds) {
+            // Longer intervals would overflow the timer's milliseconds: ask again.
+            ShowMsgBox(this, kStrErrorCaption, 9007);
+            continue;
+        }
+        dlgIntervalSeconds = static_cast<int>(std::max<long long>(*seconds, -kMaxIntervalSeconds));
+        if (dlgIntervalSeconds >= 0)
+            return;
+        ShowMsgBox(this, kStrErrorCaption, 9007);
+    }
+}
+
+} // namespace dmm

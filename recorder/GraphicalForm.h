@@ -1,0 +1,183 @@
+// SPDX-License-Identifier: MIT
+// The graphical recorder: logs readings into the buffer (at an interval, at
+// full speed or on demand), draws them in pages of 200 points with a cursor
+// readout and the extremes, and saves, opens, prints and exports them.
+#pragma once
+
+#include <QMainWindow>
+#include <QPrinter>
+#include <QTimer>
+
+#include <functional>
+
+#include "RecorderStore.h"
+
+class QAction;
+class QButtonGroup;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolButton;
+
+namespace dmm {
+
+class PEGraph;
+class TDialogOption;
+struct CurrentReading;
+
+class TGraphicalForm : public QMainWindow, private RecorderStoreView
+{
+    Q_OBJECT
+public:
+    // Placed right of the meters' column under the main window's strip; visible.
+    TGraphicalForm(const QWidget* mainWindow, const CurrentReading* reading,
+                   const QString& startupDirectory, QWidget* parent = nullptr);
+    ~TGraphicalForm() override;
+
+    // The windows the recorder talks to: the data list hears of every entry
+    // (1034, 1032), the main window of the end of a load (1036) and of import (1030).
+    void setDataList(QObject* dataList) { m_dataList = dataList; }
+    void setMainWindow(QObject* mainWindow) { m_mainWindowObject = mainWindow; }
+    void setOptionDialog(TDialogOption* dialog) { m_optionDialog = dialog; }
+    // Fit all data shows the whole buffer in the viewer.
+    void setFitViewHandler(std::function<void()> handler) { m_fitView = std::move(handler); }
+
+    RecorderStore& store() { return m_store; }
+    const RecorderState& state() const { return m_store.state; }
+    const RecordBuffer& recordBuffer() const { return m_store.buffer(); }
+    dmm::PEGraph* chart() const { return PEGraph; }
+    QPrinter& printer() { return m_printer; }
+
+    // Where the window sits at creation and after Tile: from a quarter of the
+    // screen's width to its right edge, under the strip down to the task bar.
+    void placeRightOfMeters();
+
+    // Command handlers; the menu entries call the same ones.
+    void sbtnRecordStartClick();
+    void sbtnRecordStopClick();
+    void sbtnManualLoggingClick();
+    void sbtnOptionClick();
+    void sbtnOpenFileClick();
+    // True when every record was written and the readings now count as saved.
+    bool sbtnSaveFileClick();
+    void sbtnPrintGraphicClick();
+    // True when the buffer is empty afterwards.
+    bool sbtnClearClick();
+    void sbtnImportClick();
+    void sbtnExportClick();
+    void sbtnFirstPageClick();
+    void sbtnPageUpClick();
+    void sbtnPageDownClick();
+    void sbtnLastPageClick();
+    void sbtnUndoZoomClick();
+    void sbtnFitViewClick();
+    void miPrinterSetupClick();
+    void miGraphLineColorClick();
+
+    // The state's effect on every button and menu entry, and on the status bar.
+    void UpdateControls();
+    void UpdateStatusBar();
+    void ResetChart();
+    void RedrawShownPage();
+    void PEGraphCursorMoved();
+
+    QTimer TimerLogger;
+    QTimer TimerTime;
+
+    QFrame* ToolPanel = nullptr;
+    QToolButton* sbtnRecordStart = nullptr;
+    QToolButton* sbtnRecordStop = nullptr;
+    QToolButton* sbtnManualLogging = nullptr;
+    QToolButton* sbtnOption = nullptr;
+    QToolButton* sbtnOpenFile = nullptr;
+    QToolButton* sbtnSaveFile = nullptr;
+    QToolButton* sbtnPrintGraphic = nullptr;
+    QToolButton* sbtnClear = nullptr;
+    QToolButton* sbtnImport = nullptr;
+    QToolButton* sbtnExport = nullptr;
+    QToolButton* sbtnFirstPage = nullptr;
+    QToolButton* sbtnPageUp = nullptr;
+    QToolButton* sbtnPageDown = nullptr;
+    QToolButton* sbtnLastPage = nullptr;
+    QToolButton* sbtnUndoZoom = nullptr;
+    QToolButton* sbtnFitView = nullptr;
+
+    QLabel* TimePanel = nullptr;
+    QLabel* ReadingDataPanel = nullptr;
+    QLabel* ReadingUnitPanel = nullptr;
+    QLabel* ReadingFuncPanel = nullptr;
+    QLabel* PFLabel = nullptr;
+    QLabel* PFPanel = nullptr;
+    QLabel* MaxDataPanel = nullptr;
+    QLabel* MaxUnitPanel = nullptr;
+    QLabel* MaxFuncPanel = nullptr;
+    QLabel* MinDataPanel = nullptr;
+    QLabel* MinUnitPanel = nullptr;
+    QLabel* MinFuncPanel = nullptr;
+    dmm::PEGraph* PEGraph = nullptr; // the chart control
+    QProgressBar* ProgressBar = nullptr;
+    QLabel* StatusPanels[5] = {};
+
+    QAction* miOpen = nullptr;
+    QAction* miSaveAs = nullptr;
+    QAction* miClear = nullptr;
+    QAction* miImport = nullptr;
+    QAction* miExport = nullptr;
+    QAction* miPrintPage = nullptr;
+    QAction* miPrinterSetup = nullptr;
+    QAction* miExit = nullptr;
+    QAction* miStart = nullptr;
+    QAction* miStop = nullptr;
+    QAction* miManual = nullptr;
+    QAction* miInterval = nullptr;
+    QAction* miFirstPage = nullptr;
+    QAction* miPageUp = nullptr;
+    QAction* miPageDown = nullptr;
+    QAction* miLastPage = nullptr;
+    QAction* miFitAll = nullptr;
+    QAction* miUndoZoom = nullptr;
+    QAction* miGraphLineColor = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildDisplayPanel();
+    void buildChart();
+    void buildStatusBar();
+    QToolButton* makeToolButton(const QString& art, int hint);
+    void applySizeLimits();
+    void enablePaging();
+    void setUndoZoomEnabled(bool enabled);
+    void showMaxMinPanels(bool reset);
+    void onChartKey(int key);
+    void appendCurrentReading();
+    void finishBusy();
+
+    // RecorderStoreView
+    void redrawShownPage() override { RedrawShownPage(); }
+    void scaleChanged() override;
+    void showMaxMin(bool reset) override { showMaxMinPanels(reset); }
+    void chartPointAppended(const TARecord& record) override;
+    void listAdded(int index) override;
+    void progressStepped() override;
+    void statusChanged() override { UpdateStatusBar(); }
+    void controlsChanged() override { UpdateControls(); }
+
+    const QWidget* m_mainWindow;
+    const CurrentReading* m_reading;
+    RecorderStore m_store;
+    QObject* m_dataList = nullptr;
+    QObject* m_mainWindowObject = nullptr;
+    TDialogOption* m_optionDialog = nullptr;
+    std::function<void()> m_fitView;
+    QButtonGroup* m_startStopGroup = nullptr;
+    QPrinter m_printer;
+    bool m_printerChosen = false;
+};
+
+} // namespace dmm
