@@ -5,8 +5,13 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+#include <limits>
 #include <new>
 #include <span>
+#include <type_traits>
 
 #include "StringTable.h"
 
@@ -20,6 +25,47 @@ void setError(QString* error, const QString& text)
 {
     if (error)
         *error = text;
+}
+
+// In memory a record is laid out byte for byte as in the file, so on a
+// little-endian machine whole records are copied as they lie (as the files
+// were always written); the field-by-field codec is several times slower and
+// would dominate the time of loading or saving a long recording.
+constexpr bool kCopyRecords =
+    std::endian::native == std::endian::little && std::numeric_limits<float>::is_iec559 &&
+    std::is_standard_layout_v<TARecord> && std::is_trivially_copyable_v<TARecord> &&
+    sizeof(TARecord) == kARecordSize && offsetof(TARecord, display) == 0 &&
+    offsetof(TARecord, exponent) == 8 && offsetof(TARecord, function) == 12 &&
+    offsetof(TARecord, timeStamp) == 16 && offsetof(TARecord, value) == 32 &&
+    offsetof(TARecord, prefix) == 48 && offsetof(TARecord, unit) == 56 &&
+    offsetof(TARecord, fValue) == 64 && offsetof(TARecord, subDisplay) == kRecordSize;
+
+static_assert(kCopyRecords || std::endian::native != std::endian::little,
+              "a record's memory layout no longer matches its file layout");
+
+// Texts keep whatever bytes follow their terminators; readers never look past
+// a terminator or a field's end, and a save writes them back unchanged.
+TARecord recordFromBytes(const std::uint8_t* bytes, int recordSize)
+{
+    if constexpr (kCopyRecords) {
+        TARecord record; // the sub-display stays empty for 68-byte records
+        std::memcpy(static_cast<void*>(&record), bytes, std::size_t(recordSize));
+        return record;
+    } else {
+        if (recordSize == int(kRecordSize))
+            return decodeRecord(std::span<const std::uint8_t, kRecordSize>(bytes, kRecordSize));
+        return decodeARecord(std::span<const std::uint8_t, kARecordSize>(bytes, kARecordSize));
+    }
+}
+
+void recordToBytes(const TARecord& record, std::uint8_t* bytes)
+{
+    if constexpr (kCopyRecords) {
+        std::memcpy(bytes, static_cast<const void*>(&record), kARecordSize);
+    } else {
+        const auto encoded = encodeARecord(record);
+        std::copy(encoded.begin(), encoded.end(), bytes);
+    }
 }
 
 // A short write is tried again with the rest, so that a real failure comes
@@ -112,13 +158,7 @@ qint64 RecordFileReader::readSome(RecordBuffer& buffer, qint64 maxRecords)
     while (appended < maxRecords && m_read < m_count) {
         if (m_blockPos >= m_blockEnd && !fillBlock())
             break;
-        const std::uint8_t* bytes = m_block.data() + m_blockPos;
-        if (m_recordSize == int(kRecordSize))
-            buffer.append(
-                decodeRecord(std::span<const std::uint8_t, kRecordSize>(bytes, kRecordSize)));
-        else
-            buffer.append(
-                decodeARecord(std::span<const std::uint8_t, kARecordSize>(bytes, kARecordSize)));
+        buffer.append(recordFromBytes(m_block.data() + m_blockPos, m_recordSize));
         m_blockPos += static_cast<std::size_t>(m_recordSize);
         ++m_read;
         ++appended;
@@ -169,10 +209,8 @@ bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* er
     std::size_t index = 0;
     while (index < buffer.size()) {
         const std::size_t count = std::min(kBlock, buffer.size() - index);
-        for (std::size_t i = 0; i < count; ++i) {
-            const auto bytes = encodeARecord(buffer.at(index + i));
-            std::copy(bytes.begin(), bytes.end(), block.begin() + i * kARecordSize);
-        }
+        for (std::size_t i = 0; i < count; ++i)
+            recordToBytes(buffer.at(index + i), block.data() + i * kARecordSize);
         const qint64 size = qint64(count * kARecordSize);
         if (!writeAll(file, reinterpret_cast<const char*>(block.data()), size)) {
             const QString reason = file.errorString();

@@ -1,0 +1,279 @@
+// SPDX-License-Identifier: MIT
+// The data list: its line format, sheets of 32000 lines, the reset, the
+// selection of the newest line and where the window puts itself.
+#include <QtTest>
+
+#include "DataListLine.h"
+#include "DataPageListForm.h"
+#include "DataSheetModel.h"
+#include "Fonts.h"
+#include "MessageBox.h"
+#include "ViewMessages.h"
+#include "WindowMetrics.h"
+
+#include <QListView>
+#include <QTabWidget>
+
+Q_DECLARE_METATYPE(dmm::TARecord)
+
+using namespace dmm;
+
+namespace {
+
+TARecord record(int function, const char* value, const char* prefix, const char* unit,
+                const char* subDisplay = "")
+{
+    TARecord r;
+    r.function = function;
+    r.timeStamp = formatTimeStamp(14, 5, 9, 300);
+    r.value = value;
+    r.prefix = prefix;
+    r.unit = unit;
+    r.subDisplay = subDisplay;
+    return r;
+}
+
+void fill(RecordBuffer& buffer, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        TARecord r = record(6, "1.234", "m", "V");
+        r.value = std::to_string(i);
+        buffer.append(r);
+    }
+}
+
+void add(TDataPageListForm& form, int from, int to)
+{
+    for (int i = from; i < to; ++i)
+        QVERIFY(sendViewMessage(&form, WM_LIST_ADD, i));
+}
+
+QString line(const TDataPageListForm& form, int sheet, int row)
+{
+    return form.sheetModel(sheet)->lineText(row);
+}
+
+} // namespace
+
+class TestDataList : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void lineFormat_data();
+    void lineFormat();
+    void startsWithOneEmptySheet();
+    void sheetRollsOverAt32000();
+    void resetLeavesOneEmptySheetAndNumbersAgain();
+    void newestLineIsSelectedOncePerPass();
+    void hiddenSheetShowsItsNewestLineWhenShown();
+    void entriesGoneBeforeTheResetDrawNothing();
+    void placedUnderTheMetersDownToTheTaskBar();
+    void maximisedKeepsToTheLeftColumn();
+
+private:
+    QWidget m_main;
+    QWidget m_digital;
+    QWidget m_analog;
+};
+
+void TestDataList::initTestCase()
+{
+    installFontSubstitutions();
+    m_main.resize(800, 60);
+    m_digital.resize(300, 180);
+    m_analog.resize(300, 200);
+    learnFrameMargins(&m_main);
+    setMessageBoxHandler([](const MessageBoxRequest& request) {
+        qWarning("unexpected box %d", request.messageId);
+        return int(QMessageBox::Ok);
+    });
+}
+
+void TestDataList::lineFormat_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<TARecord>("entry");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("first entry, millivolts")
+        << 0 << record(6, "1.234", "m", "V") << "1, 14:05:09.3  ,1.234mV";
+    QTest::newRow("resistance 128 spells out Ohm")
+        << 41 << record(128, "12.34", "K", "W") << "42, 14:05:09.3  ,12.34K Ohm";
+    QTest::newRow("continuity 384 spells out Ohm")
+        << 2 << record(384, "0.5", "", "W") << "3, 14:05:09.3  ,0.5 Ohm";
+    QTest::newRow("sub-display shown")
+        << 4 << record(1024, "50.00", "", "Hz", "12") << "5, 14:05:09.3  ,50.00Hz ,PF=12";
+    QTest::newRow("texts untrimmed") << 9 << record(5, " OL ", "", "V") << "10, 14:05:09.3  , OL V";
+    QTest::newRow("no unit") << 31999 << record(0, "----", "", "") << "32000, 14:05:09.3  ,----";
+    QTest::newRow("big index") << 999999 << record(8, "1.000", "u", "F")
+                               << "1000000, 14:05:09.3  ,1.000uF";
+}
+
+void TestDataList::lineFormat()
+{
+    QFETCH(int, index);
+    QFETCH(TARecord, entry);
+    QFETCH(QString, line);
+    QCOMPARE(entry.timeStamp.str(), std::string(" 14:05:09.3  "));
+    QCOMPARE(QString::fromStdString(dataListLine(std::size_t(index), entry)), line);
+}
+
+void TestDataList::startsWithOneEmptySheet()
+{
+    RecordBuffer buffer;
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.windowTitle(), QStringLiteral("Data list"));
+    QVERIFY(!form.windowIcon().isNull());
+    QCOMPARE(form.PageControl->objectName(), QStringLiteral("PageControl"));
+    QCOMPARE(form.pageCount(), 1);
+    QCOMPARE(form.PageControl->count(), 1);
+    QCOMPARE(form.PageControl->tabText(0), QStringLiteral("Sheet1"));
+    QCOMPARE(form.sheet(0)->objectName(), QStringLiteral("tsSheet1"));
+    QCOMPARE(form.dataList(0)->objectName(), QStringLiteral("DataList"));
+    QVERIFY(form.dataList(0)->uniformItemSizes());
+    QCOMPARE(form.sheetModel(0)->rowCount(), 0);
+}
+
+void TestDataList::sheetRollsOverAt32000()
+{
+    RecordBuffer buffer;
+    fill(buffer, 32002);
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    add(form, 0, 31999);
+    QCOMPARE(form.pageCount(), 1);
+
+    add(form, 31999, 32000);
+    // Sheet2 is made, and shown, right after the 32000th line.
+    QCOMPARE(form.pageCount(), 2);
+    QCOMPARE(form.sheetModel(0)->rowCount(), 32000);
+    QCOMPARE(form.sheetModel(1)->rowCount(), 0);
+    QVERIFY(line(form, 0, 31999).startsWith(QStringLiteral("32000,")));
+    QCOMPARE(form.PageControl->currentIndex(), 1);
+    QCOMPARE(form.PageControl->tabText(1), QStringLiteral("Sheet2"));
+    QCOMPARE(form.sheet(1)->objectName(), QStringLiteral("tsSheet2"));
+    QCOMPARE(form.dataList(1)->objectName(), QStringLiteral("DataList"));
+
+    add(form, 32000, 32002);
+    QCOMPARE(form.sheetModel(1)->rowCount(), 2);
+    QCOMPARE(line(form, 1, 0), QStringLiteral("32001, 14:05:09.3  ,32000mV"));
+    QCOMPARE(form.dataList(1)->model()->data(form.sheetModel(1)->index(1)).toString(),
+             QStringLiteral("32002, 14:05:09.3  ,32001mV"));
+    QCOMPARE(form.PageControl->currentIndex(), 1);
+    QCOMPARE(form.pageCount(), 2);
+}
+
+void TestDataList::resetLeavesOneEmptySheetAndNumbersAgain()
+{
+    RecordBuffer buffer;
+    fill(buffer, 32005);
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    add(form, 0, 32005);
+    QCOMPARE(form.pageCount(), 2);
+
+    buffer.clear();
+    QVERIFY(sendViewMessage(&form, WM_LIST_RESET));
+    QCOMPARE(form.pageCount(), 1);
+    QCOMPARE(form.PageControl->count(), 1);
+    QCOMPARE(form.PageControl->tabText(0), QStringLiteral("Sheet1"));
+    QCOMPARE(form.sheet(0)->objectName(), QStringLiteral("tsSheet1"));
+    QCOMPARE(form.sheetModel(0)->rowCount(), 0);
+    QCOMPARE(form.findChildren<QListView*>().size(), 1);
+
+    fill(buffer, 1);
+    add(form, 0, 1);
+    QCOMPARE(line(form, 0, 0), QStringLiteral("1, 14:05:09.3  ,0mV"));
+}
+
+void TestDataList::newestLineIsSelectedOncePerPass()
+{
+    RecordBuffer buffer;
+    fill(buffer, 3000);
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QListView* list = form.dataList(0);
+    add(form, 0, 3000);
+    // Within one pass nothing is selected yet; the pass ends on the newest line.
+    QVERIFY(!list->currentIndex().isValid());
+    QTRY_COMPARE(list->currentIndex().row(), 2999);
+    QVERIFY(list->selectionModel()->isSelected(list->currentIndex()));
+    QVERIFY(list->viewport()->rect().intersects(list->visualRect(list->currentIndex())));
+}
+
+void TestDataList::hiddenSheetShowsItsNewestLineWhenShown()
+{
+    RecordBuffer buffer;
+    fill(buffer, 5000);
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    form.hide();
+    add(form, 0, 5000);
+    QListView* list = form.dataList(0);
+    QTRY_COMPARE(list->currentIndex().row(), 4999);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTRY_VERIFY(list->viewport()->rect().intersects(list->visualRect(list->currentIndex())));
+}
+
+void TestDataList::entriesGoneBeforeTheResetDrawNothing()
+{
+    // The recorder empties its buffer before it sends the reset; a repaint in
+    // between must not read entries that are gone.
+    RecordBuffer buffer;
+    fill(buffer, 10);
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    add(form, 0, 10);
+    buffer.clear();
+    QCOMPARE(line(form, 0, 9), QString());
+    form.dataList(0)->viewport()->repaint();
+}
+
+void TestDataList::placedUnderTheMetersDownToTheTaskBar()
+{
+    RecordBuffer buffer;
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    const ScreenMetrics screen = screenMetrics();
+    const int top = outerHeight(&m_main) + outerHeight(&m_digital) + outerHeight(&m_analog);
+    const QRect outer(0, top, screen.screen.width() / 4,
+                      screen.screen.height() - top - screen.taskBarHeight);
+    // Placed before the window system framed it, with the frame learnt from
+    // the main window.
+    const QMargins learnt = frameMargins(&m_main);
+    QCOMPARE(form.frameGeometry().topLeft(), outer.topLeft());
+    QCOMPARE(form.size(), outer.size().shrunkBy(learnt));
+
+    // Tile puts it back after the user moved it, with its real frame now, and
+    // counts the analog meter's height also when that meter is hidden.
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.move(300, 40);
+    form.resize(500, 300);
+    m_analog.hide();
+    form.placeUnder(&m_main, &m_digital, &m_analog);
+    QCOMPARE(form.frameGeometry(), outer);
+    const QSize minimumOuter(screen.screen.width() / 4, screen.screen.height() / 4);
+    QCOMPARE(form.minimumSize(), minimumOuter.shrunkBy(frameMargins(&form)));
+}
+
+void TestDataList::maximisedKeepsToTheLeftColumn()
+{
+    RecordBuffer buffer;
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.move(10, 300);
+    form.resize(250, 260);
+    QTRY_COMPARE(form.frameGeometry().topLeft(), QPoint(10, 300));
+
+    form.showMaximized();
+    const ScreenMetrics screen = screenMetrics();
+    const int mainHeight = outerHeight(&m_main);
+    const QRect maximised(0, mainHeight, screen.screen.width() / 4,
+                          screen.screen.height() - mainHeight - screen.taskBarHeight);
+    QTRY_COMPARE(form.frameGeometry(), maximised);
+
+    // Maximising again goes back to where the window was.
+    form.showMaximized();
+    QTRY_COMPARE(form.frameGeometry().topLeft(), QPoint(10, 300));
+    QCOMPARE(form.size(), QSize(250, 260));
+}
+
+QTEST_MAIN(TestDataList)
+#include "tst_datalist.moc"

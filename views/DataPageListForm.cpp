@@ -1,0 +1,264 @@
+// SPDX-License-Identifier: MIT
+#include "DataPageListForm.h"
+
+#include <QListView>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include <memory>
+#include <new>
+
+#include "Artwork.h"
+#include "DataSheetModel.h"
+#include "MessageBox.h"
+#include "StringTable.h"
+#include "ViewMessages.h"
+#include "WindowMetrics.h"
+
+namespace dmm {
+
+namespace {
+
+constexpr int kMemoryErrorEntry = 9006;
+constexpr int kCaptionEntry = 103;
+
+} // namespace
+
+TDataPageListForm::TDataPageListForm(const QWidget* mainWindow, const QWidget* digitalMeter,
+                                     const QWidget* analogMeter, const RecordBuffer* buffer,
+                                     QWidget* parent)
+    : QWidget(parent, Qt::Window), m_mainWindow(mainWindow), m_buffer(buffer)
+{
+    setObjectName(QStringLiteral("DataPageListForm"));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+
+    placeUnder(mainWindow, digitalMeter, analogMeter);
+
+    setWindowIcon(artworkIcon(QStringLiteral("icon-data-list")));
+    setWindowTitle(tableString(kCaptionEntry));
+    setAccessibleName(windowTitle());
+
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // The window's own size limits apply, not the controls' preferences.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+    layout->addWidget(PageControl);
+
+    m_selectTimer.setSingleShot(true);
+    m_selectTimer.setInterval(0);
+    connect(&m_selectTimer, &QTimer::timeout, this, &TDataPageListForm::selectNewLines);
+
+    addSheet();
+    show();
+}
+
+TDataPageListForm::~TDataPageListForm() = default;
+
+void TDataPageListForm::placeUnder(const QWidget* mainWindow, const QWidget* digitalMeter,
+                                   const QWidget* analogMeter)
+{
+    m_restoreGeometry = QRect();
+    const ScreenMetrics screen = screenMetrics();
+    const int top = (mainWindow ? outerHeight(mainWindow) : 0) +
+                    (digitalMeter ? outerHeight(digitalMeter) : 0) +
+                    (analogMeter ? outerHeight(analogMeter) : 0);
+    setOuterGeometry(this, 0, top, screen.screen.width() / 4,
+                     screen.screen.height() - top - screen.taskBarHeight);
+    applySizeLimits();
+}
+
+QRect TDataPageListForm::maximisedOuterRect() const
+{
+    const ScreenMetrics screen = screenMetrics();
+    const int mainHeight = m_mainWindow ? outerHeight(m_mainWindow) : 0;
+    return {0, mainHeight, screen.screen.width() / 4,
+            screen.screen.height() - mainHeight - screen.taskBarHeight};
+}
+
+void TDataPageListForm::applySizeLimits()
+{
+    // The user can drag it down to a quarter of the screen each way.
+    const ScreenMetrics screen = screenMetrics();
+    const QSize minimumOuter(screen.screen.width() / 4, screen.screen.height() / 4);
+    setMinimumSize(minimumOuter.shrunkBy(frameMargins(this)).expandedTo(QSize(1, 1)));
+}
+
+bool TDataPageListForm::event(QEvent* event)
+{
+    switch (viewMessageOf(event)) {
+    case WM_LIST_ADD:
+        listAdd(static_cast<std::size_t>(static_cast<const ViewMessageEvent*>(event)->wParam()));
+        return true;
+    case WM_LIST_RESET:
+        listReset();
+        return true;
+    default:
+        break;
+    }
+    switch (event->type()) {
+    case QEvent::WindowStateChange:
+        if (isMaximized())
+            maximiseRequested();
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        if (windowState() == Qt::WindowNoState && isVisible())
+            m_normalGeometry = QRect(frameGeometry().topLeft(), size());
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void TDataPageListForm::maximiseRequested()
+{
+    // Maximised, the list keeps to the left column under the main window
+    // instead of covering the screen, which a window manager cannot be told:
+    // the window stays a normal one and takes that place itself. Asked again
+    // while it is there, it goes back to where it was before.
+    const QRect before = m_normalGeometry;
+    setWindowState(Qt::WindowNoState);
+    applySizeLimits(); // the frame is known by now
+    const QRect target = maximisedOuterRect();
+    if (m_restoreGeometry.isValid() && before.topLeft() == target.topLeft() &&
+        before.size() == target.size().shrunkBy(frameMargins(this))) {
+        const QRect restore = m_restoreGeometry;
+        m_restoreGeometry = QRect();
+        move(restore.topLeft());
+        resize(restore.size());
+        return;
+    }
+    m_restoreGeometry = before;
+    setOuterGeometry(this, target.left(), target.top(), target.width(), target.height());
+}
+
+void TDataPageListForm::listAdd(std::size_t index)
+{
+    // A sheet that could not be made when the last one filled up is tried
+    // again before the next line.
+    if ((m_models.isEmpty() || m_models.last()->isFull()) && !addSheet())
+        return;
+    const int last = int(m_models.size()) - 1;
+    PageControl->setCurrentIndex(last);
+    try {
+        m_models[last]->appendLine(index);
+    } catch (const std::bad_alloc&) {
+        reportMemoryError();
+        return;
+    }
+    m_failing = false;
+    if (m_firstSheetToSelect < 0 || last < m_firstSheetToSelect)
+        m_firstSheetToSelect = last;
+    if (!m_selectTimer.isActive())
+        m_selectTimer.start();
+
+    // The next sheet is there, and shown, as soon as this one is full.
+    if (m_models[last]->isFull())
+        addSheet();
+}
+
+void TDataPageListForm::selectNewLines()
+{
+    // Only the newest line of each sheet that grew is selected and scrolled
+    // to, however many lines arrived since the last pass.
+    if (m_firstSheetToSelect < 0)
+        return;
+    for (int i = m_firstSheetToSelect; i < m_lists.size(); ++i) {
+        QListView* list = m_lists[i];
+        const int rows = m_models[i]->rowCount();
+        if (rows == 0)
+            continue;
+        const QModelIndex newest = m_models[i]->index(rows - 1);
+        list->selectionModel()->setCurrentIndex(newest, QItemSelectionModel::ClearAndSelect);
+        if (list->isVisible())
+            list->scrollTo(newest);
+        else
+            m_scrollPending.insert(list);
+    }
+    m_firstSheetToSelect = -1;
+}
+
+bool TDataPageListForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // A sheet selected while hidden shows its newest line when it appears.
+    if (event->type() == QEvent::Show) {
+        auto* list = static_cast<QListView*>(watched);
+        if (m_scrollPending.remove(list))
+            list->scrollTo(list->currentIndex());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TDataPageListForm::listReset()
+{
+    m_selectTimer.stop();
+    m_firstSheetToSelect = -1;
+    m_scrollPending.clear();
+    m_failing = false;
+    for (QListView* list : std::as_const(m_lists))
+        delete list;
+    m_lists.clear();
+    for (DataSheetModel* model : std::as_const(m_models))
+        delete model;
+    m_models.clear();
+    for (qsizetype i = m_sheets.size() - 1; i >= 0; --i) {
+        PageControl->removeTab(int(i));
+        delete m_sheets[i];
+    }
+    m_sheets.clear();
+    iPageCount = 0;
+    addSheet();
+}
+
+bool TDataPageListForm::addSheet()
+{
+    try {
+        const int number = int(m_sheets.size()) + 1;
+        const QString caption = QStringLiteral("Sheet") + QString::number(number);
+        m_sheets.reserve(number);
+        m_lists.reserve(number);
+        m_models.reserve(number);
+
+        auto sheet = std::make_unique<QWidget>();
+        sheet->setObjectName(QStringLiteral("ts") + caption);
+        auto* layout = new QVBoxLayout(sheet.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        // The sheet owns its model too, so that nothing outlives a sheet.
+        auto* model = new DataSheetModel(m_buffer, sheet.get());
+        auto* list = new QListView(sheet.get());
+        list->setObjectName(QStringLiteral("DataList"));
+        // Every line has the same height: the view measures one and does not
+        // ask the model for the others.
+        list->setUniformItemSizes(true);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->setModel(model);
+        list->setAccessibleName(caption);
+        list->installEventFilter(this);
+        layout->addWidget(list);
+
+        PageControl->addTab(sheet.get(), caption);
+        m_sheets.append(sheet.release());
+        m_lists.append(list);
+        m_models.append(model);
+        iPageCount = number;
+        PageControl->setCurrentIndex(number - 1);
+        return true;
+    } catch (const std::bad_alloc&) {
+        reportMemoryError();
+        return false;
+    }
+}
+
+void TDataPageListForm::reportMemoryError()
+{
+    if (m_failing)
+        return;
+    m_failing = true;
+    ShowMsgBox(this, kStrErrorCaption, kMemoryErrorEntry);
+}
+
+} // namespace dmm
