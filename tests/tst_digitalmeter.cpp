@@ -31,6 +31,9 @@ private slots:
     void readingIsExposedToScreenReaders();
     void acceptsTheMeterMessages();
     void maximisedFillsTheScreenBelowTheStrip();
+    void singleBorderThroughMaximiseAndPlacing();
+    void fixedFrameFromAnyFrame_data();
+    void fixedFrameFromAnyFrame();
 
 private:
     QMainWindow m_main;
@@ -171,6 +174,55 @@ void TestDigitalMeter::maximisedFillsTheScreenBelowTheStrip()
     QCOMPARE(meter.frameGeometry().bottom(), screen.height() - 1);
     QCOMPARE(meter.FuncPanel->width(), meter.LcdPanel->width() / 5);
     QVERIFY(meter.computedFontSize(meter.DataPanel) > 27);
+}
+
+void TestDigitalMeter::singleBorderThroughMaximiseAndPlacing()
+{
+    // The user cannot resize the window: it is fixed at every size it takes.
+    TDigitalMeterForm meter(&m_main, 1);
+    const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+    const int strip = m_main.frameGeometry().height();
+    const QRect placed(0, strip, screen.width() / 4, (screen.height() - strip) / 4);
+    meter.placeUnderStrip(); // as Tile does, now that the window has its frame
+    QCOMPARE(meter.frameGeometry(), placed);
+    QCOMPARE(meter.minimumSize(), meter.maximumSize());
+
+    meter.showMaximized();
+    QTRY_COMPARE(meter.frameGeometry(), QRect(0, strip, screen.width(), screen.height() - strip));
+    QCOMPARE(meter.minimumSize(), meter.maximumSize());
+
+    meter.showNormal();
+    QTRY_COMPARE(meter.frameGeometry(), placed);
+    QCOMPARE(meter.minimumSize(), meter.maximumSize());
+
+    // Placing again, also from maximised, lands on the same rectangle.
+    for (int round = 0; round < 2; ++round) {
+        meter.showMaximized();
+        QTRY_COMPARE(meter.frameGeometry().size(), QSize(screen.width(), screen.height() - strip));
+        meter.placeUnderStrip();
+        QVERIFY(!meter.isMaximized());
+        QTRY_COMPARE(meter.frameGeometry(), placed);
+        QCOMPARE(meter.minimumSize(), meter.maximumSize());
+    }
+}
+
+void TestDigitalMeter::fixedFrameFromAnyFrame_data()
+{
+    QTest::addColumn<QMargins>("real");
+    QTest::addColumn<QMargins>("fixed");
+    // left, top (border and caption), right, bottom
+    QTest::newRow("fixed window") << QMargins(1, 20, 1, 1) << QMargins(1, 20, 1, 1);
+    QTest::newRow("sizeable window: 4-px handle at the bottom")
+        << QMargins(1, 20, 1, 5) << QMargins(1, 20, 1, 1);
+    QTest::newRow("thick border") << QMargins(4, 27, 4, 4) << QMargins(4, 27, 4, 4);
+    QTest::newRow("no frame") << QMargins() << QMargins();
+}
+
+void TestDigitalMeter::fixedFrameFromAnyFrame()
+{
+    QFETCH(QMargins, real);
+    QFETCH(QMargins, fixed);
+    QCOMPARE(fixedFrameMargins(real), fixed);
 }
 
 QTEST_MAIN(TestDigitalMeter)

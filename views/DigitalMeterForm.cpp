@@ -67,11 +67,12 @@ TDigitalMeterForm::TDigitalMeterForm(const QWidget* mainWindow, int iPort, QWidg
     pnlAcDc->setAccessibleName(tr("AC or DC"));
     SubDataPanel->setAccessibleName(tr("Sub-display"));
 
-    resize(242, 102);
+    // A single border: the user cannot resize the window, only minimise and
+    // maximise it.
+    setFixedSize(242, 102);
     LcdPanel->setGeometry(rect());
 
     placeUnderStrip();
-    applySizeLimits();
     show();
 }
 
@@ -89,15 +90,19 @@ void TDigitalMeterForm::setPortCaption(int iPort)
     setWindowTitle(tableString(100) + QStringLiteral(" : COM ") + QString::number(iPort));
 }
 
-void TDigitalMeterForm::applySizeLimits()
+void TDigitalMeterForm::placeMaximised()
 {
-    // Minimum: a quarter of the screen width by a quarter of the height below
-    // the strip. Maximised, the window fills the screen below the strip.
+    // The window manager leaves a fixed window as it is, so the window fills the
+    // screen below the strip itself.
     const ScreenMetrics screen = screenMetrics();
     const int mainHeight = outerHeight(m_mainWindow);
-    const QMargins m = frameMargins(this);
-    const QSize minimumOuter(screen.screen.width() / 4, (screen.screen.height() - mainHeight) / 4);
-    setMinimumSize(minimumOuter.shrunkBy(m).expandedTo(QSize(1, 1)));
+    const QSize client = QSize(screen.screen.width(), screen.screen.height() - mainHeight)
+                             .shrunkBy(frameMargins(this))
+                             .expandedTo(QSize(1, 1));
+    // Limits, not resize(): a resize would end the maximised state.
+    setMaximumSize(client);
+    setMinimumSize(client);
+    move(0, mainHeight);
 }
 
 bool TDigitalMeterForm::event(QEvent* event)
@@ -106,12 +111,16 @@ bool TDigitalMeterForm::event(QEvent* event)
     const int message = viewMessageOf(event);
     if (message >= WM_DMM_UNUSED_1025 && message <= WM_DMM_UNUSED_1028)
         return true;
-    if (event->type() == QEvent::WindowStateChange && isMaximized()) {
-        const ScreenMetrics screen = screenMetrics();
-        const int mainHeight = outerHeight(m_mainWindow);
-        setGeometry(
-            QRect(0, mainHeight, screen.screen.width(), screen.screen.height() - mainHeight) -
-            frameMargins(this));
+    if (event->type() == QEvent::WindowStateChange) {
+        if (isMaximized()) {
+            if (!m_normalGeometry.isValid())
+                m_normalGeometry = QRect(frameGeometry().topLeft(), size());
+            placeMaximised();
+        } else if (m_normalGeometry.isValid()) {
+            move(m_normalGeometry.topLeft());
+            setFixedSize(m_normalGeometry.size());
+            m_normalGeometry = QRect();
+        }
     }
     return QWidget::event(event);
 }

@@ -49,11 +49,14 @@ private:
     void UnitPanelResize();
     void FuncPanelResize();
     void applyFontSize(QLabel* panel, double k);
-    void applySizeLimits();
+    void placeMaximised();
     void updateAccessibleText();
 
     const QWidget* m_mainWindow;
     QHash<const QWidget*, int> m_fontSizes;
+    // Frame position and client size to go back to when un-maximised; empty
+    // while the window is not maximised.
+    QRect m_normalGeometry;
 };
 
 // size = trunc((96 / ppi) * (width * k) - 3), in points; no lower bound.

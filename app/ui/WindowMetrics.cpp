@@ -40,12 +40,17 @@ QMargins realMargins(const QWidget* window)
 
 } // namespace
 
+QMargins fixedFrameMargins(const QMargins& real)
+{
+    return {real.left(), real.top(), real.right(), real.left()};
+}
+
 // Once the window manager's frame is known, the frame and caption measures are
 // its own; before that the style's.
 int dialogFrameHeight()
 {
     if (g_learntMargins)
-        return g_learntMargins->bottom();
+        return g_learntMargins->left();
     return QApplication::style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
 }
 
@@ -57,7 +62,7 @@ int sizingFrameHeight()
 int captionHeight()
 {
     if (g_learntMargins)
-        return std::max(0, g_learntMargins->top() - g_learntMargins->bottom());
+        return std::max(0, g_learntMargins->top() - g_learntMargins->left());
     return QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
 }
 
@@ -97,7 +102,9 @@ void learnFrameMargins(QWidget* window)
     clock.start();
     while (realMargins(window).isNull() && clock.elapsed() < 1000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    g_learntMargins = realMargins(window);
+    // Learnt from the sides, which a resize handle never widens: the measures
+    // stay the same whether the window was briefly sizeable when it was framed.
+    g_learntMargins = fixedFrameMargins(realMargins(window));
 }
 
 void setOuterGeometry(QWidget* window, int left, int top, int width, int height)
@@ -107,13 +114,16 @@ void setOuterGeometry(QWidget* window, int left, int top, int width, int height)
                        std::max(1, height - m.top() - m.bottom()));
     // move() places the frame's corner, resize() sets the client area.
     window->move(left, top);
+    // A fixed window goes straight from one fixed size to the next: were it
+    // sizeable for a moment, the window manager would frame it with a handle.
+    if (window->maximumWidth() < QWIDGETSIZE_MAX || window->maximumHeight() < QWIDGETSIZE_MAX) {
+        window->setFixedSize(client);
+        return;
+    }
     if (window->minimumSize().width() > client.width() ||
         window->minimumSize().height() > client.height())
         window->setMinimumSize(window->minimumSize().boundedTo(client));
-    if (window->maximumWidth() < QWIDGETSIZE_MAX || window->maximumHeight() < QWIDGETSIZE_MAX)
-        window->setFixedSize(client);
-    else
-        window->resize(client);
+    window->resize(client);
 }
 
 QSize outerSize(const QWidget* window)

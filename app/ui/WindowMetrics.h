@@ -19,7 +19,12 @@ struct ScreenMetrics
 
 ScreenMetrics screenMetrics();
 
-// Frame measures from the style: used until a window has real frame margins.
+// The frame of a window the user cannot resize, from the real frame of any
+// window: the bottom edge is as wide as the sides, as a sizeable window's
+// resize handle at the bottom is not part of a fixed window's frame.
+QMargins fixedFrameMargins(const QMargins& real);
+
+// Frame measures: the window manager's once learnt, before that the style's.
 int dialogFrameHeight();
 int sizingFrameHeight();
 int captionHeight();
