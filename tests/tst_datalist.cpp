@@ -183,6 +183,14 @@ void TestDataList::resetLeavesOneEmptySheetAndNumbersAgain()
     fill(buffer, 1);
     add(form, 0, 1);
     QCOMPARE(line(form, 0, 0), QStringLiteral("1, 14:05:09.3  ,0mV"));
+
+    // A buffer handed over later is read from then on.
+    RecordBuffer later;
+    later.append(record(128, "4.7", "K", "W"));
+    form.setRecordBuffer(&later);
+    QCOMPARE(form.sheetModel(0)->rowCount(), 0);
+    add(form, 0, 1);
+    QCOMPARE(line(form, 0, 0), QStringLiteral("1, 14:05:09.3  ,4.7K Ohm"));
 }
 
 void TestDataList::newestLineIsSelectedOncePerPass()

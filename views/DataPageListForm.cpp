@@ -69,6 +69,12 @@ void TDataPageListForm::placeUnder(const QWidget* mainWindow, const QWidget* dig
     applySizeLimits();
 }
 
+void TDataPageListForm::setRecordBuffer(const RecordBuffer* buffer)
+{
+    m_buffer = buffer;
+    listReset();
+}
+
 QRect TDataPageListForm::maximisedOuterRect() const
 {
     const ScreenMetrics screen = screenMetrics();

@@ -36,6 +36,10 @@ public:
     void placeUnder(const QWidget* mainWindow, const QWidget* digitalMeter,
                     const QWidget* analogMeter);
 
+    // For a buffer made after this window (the recorder comes later in the
+    // creation order): starts again with one empty sheet reading `buffer`.
+    void setRecordBuffer(const RecordBuffer* buffer);
+
     int pageCount() const { return iPageCount; }
     // The sheets in creation order (0 = Sheet1), with their lists and models.
     QWidget* sheet(int i) const { return m_sheets.value(i); }
