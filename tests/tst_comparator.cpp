@@ -7,6 +7,7 @@
 #include "ComparatorLogic.h"
 #include "DlgHiLowForm.h"
 #include "MessageBox.h"
+#include "NumberText.h"
 #include "ViewMessages.h"
 #include "WindowMetrics.h"
 
@@ -50,6 +51,7 @@ private slots:
 
     void createdHiddenAndPlaced();
     void limitsShownInTheGeneralConversion();
+    void paintRewritesTheLimitsWithTheCurrentSeparator();
     void readingMovesTheNeedle();
     void alarmButtonToggles();
     void toneOnlyWhenAlarmIsOn();
@@ -210,6 +212,22 @@ void TestComparator::limitsShownInTheGeneralConversion()
     QCOMPARE(form.LowLimitPanel->text(), QStringLiteral("1E-5"));
     QVERIFY(!form.alarmOn());
     QCOMPARE(form.bbtnAlart->text(), QStringLiteral("OFF"));
+}
+
+void TestComparator::paintRewritesTheLimitsWithTheCurrentSeparator()
+{
+    // A comma locale before the first frame, "." from the first frame on.
+    setDecimalSeparator(',');
+    double hi = 2.5;
+    double low = -0.25;
+    TComparatorForm form(nullptr, &hi, &low);
+    QCOMPARE(form.HiLimitPanel->text(), QStringLiteral("2,5"));
+    setDecimalSeparator('.');
+    form.grab(); // a paint
+    setDecimalSeparator(',');
+    QCOMPARE(form.HiLimitPanel->text(), QStringLiteral("2.5"));
+    QCOMPARE(form.LowLimitPanel->text(), QStringLiteral("-0.25"));
+    setDecimalSeparator('.');
 }
 
 void TestComparator::readingMovesTheNeedle()

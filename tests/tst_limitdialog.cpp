@@ -27,6 +27,7 @@ private slots:
     void classify();
 
     void looksAsDescribed();
+    void wideEnoughForItsCaption();
     void ascendingPairIsAccepted();
     void equalPairIsRefusedWithE9008();
     void cancelCloses();
@@ -123,6 +124,20 @@ void TestLimitDialog::looksAsDescribed()
     prepare(dialog, 3, 1);
     QCOMPARE(dialog.mkeHiLimit->text(), QStringLiteral("3"));
     QCOMPARE(dialog.mkeLowLimit->text(), QStringLiteral("1"));
+}
+
+void TestLimitDialog::wideEnoughForItsCaption()
+{
+    // Title bars draw the caption in bold, beside the window's icon and buttons.
+    TDlgHiLowForm dialog;
+    prepare(dialog, 3, 1);
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int caption = QFontMetrics(bold).horizontalAdvance(dialog.windowTitle());
+    // The icon and up to three buttons of a caption's height, with some padding.
+    QVERIFY2(dialog.width() >= caption + 100,
+             qPrintable(QStringLiteral("%1 for %2").arg(dialog.width()).arg(caption)));
+    dialog.reject();
 }
 
 void TestLimitDialog::ascendingPairIsAccepted()

@@ -228,8 +228,14 @@ void TComparatorForm::refreshUnitPanels()
 
 void TComparatorForm::showLimits()
 {
-    HiLimitPanel->setText(QString::fromStdString(formatGeneral(m_hiLimit)));
-    LowLimitPanel->setText(QString::fromStdString(formatGeneral(m_lowLimit)));
+    // Set only when the text changes: a paint calls this, and a new text
+    // repaints the panel, not the window.
+    const QString hi = QString::fromStdString(formatGeneral(m_hiLimit));
+    if (HiLimitPanel->text() != hi)
+        HiLimitPanel->setText(hi);
+    const QString low = QString::fromStdString(formatGeneral(m_lowLimit));
+    if (LowLimitPanel->text() != low)
+        LowLimitPanel->setText(low);
 }
 
 void TComparatorForm::bbtnAlartClick()
@@ -286,6 +292,10 @@ void TComparatorForm::paintEvent(QPaintEvent* event)
     painter.setPen(QPen(Qt::black, 1.0));
     const QPoint pivot = needlePivot();
     painter.drawLine(pivot, pivot + needleEnd(m_needleAngle, kNeedleLength));
+    // Every paint writes the limits anew, so they follow the decimal separator,
+    // which becomes "." with the first decoded frame.
+    showLimits();
+    refreshUnitPanels();
 }
 
 void TComparatorForm::describeReading()

@@ -8,6 +8,7 @@
 #include "NumberText.h"
 #include "PanelFaces.h"
 #include "StringTable.h"
+#include "WindowMetrics.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -17,6 +18,7 @@
 #include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QStyle>
 #include <QTimer>
 
@@ -103,6 +105,15 @@ TDlgHiLowForm::TDlgHiLowForm(QWidget* parent)
     buttons->addWidget(bbtnCancel);
     buttons->addStretch(1);
     grid->addLayout(buttons, 2, 0, 1, 4);
+    // Wide enough for the whole caption: a window manager draws it in bold
+    // beside the window's icon and up to three buttons, and elides it otherwise.
+    QFont captionFont = font();
+    captionFont.setBold(true);
+    const QFontMetrics caption(captionFont);
+    const int captionRoom =
+        caption.horizontalAdvance(windowTitle()) + 6 * std::max(captionHeight(), caption.height());
+    grid->addItem(new QSpacerItem(captionRoom, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), 3, 0, 1,
+                  4);
     grid->setSizeConstraint(QLayout::SetFixedSize); // dialog border: not resizable
 
     connect(mkeHiLimit, &QLineEdit::textChanged, this, &TDlgHiLowForm::mkeHiLimitChange);
