@@ -3,6 +3,10 @@
 // missing and unwritable files.
 #include <QtTest>
 
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+
 #include "NumberText.h"
 #include "SettingsFile.h"
 
@@ -21,6 +25,9 @@ private slots:
     void writeReplacesOtherLines();
     void unwritableDirectoryReportsAReason();
     void commaLocaleReadsAPointFile();
+    void onlyARegularFileIsRead_data();
+    void onlyARegularFileIsRead();
+    void onlyTheHeadOfALongFileIsRead();
 };
 
 void TestSettingsFile::parse_data()
@@ -47,6 +54,10 @@ void TestSettingsFile::parse_data()
     QTest::newRow("port above 8 is kept")
         << QStringList{"iPort=10", "fHiLimit=2", "fLowLimit=1"} << 10 << 2.0 << 1.0;
     QTest::newRow("empty file") << QStringList{} << 2 << 1.0 << 0.0;
+    QTest::newRow("keys in any case")
+        << QStringList{"IPORT=3", "fhilimit=2.5", "FLOWLIMIT=-1"} << 3 << 2.5 << -1.0;
+    QTest::newRow("first of two spellings counts")
+        << QStringList{"iport=4", "iPort=5", "FHiLimit=2", "fLowLimit=1"} << 4 << 2.0 << 1.0;
 }
 
 void TestSettingsFile::parse()
@@ -59,7 +70,6 @@ void TestSettingsFile::parse()
     QCOMPARE(s.iPort, port);
     QCOMPARE(s.fHiLimit, hi);
     QCOMPARE(s.fLowLimit, low);
-    QVERIFY(kFallbackSettings.fHiLimit > kFallbackSettings.fLowLimit);
 }
 
 void TestSettingsFile::pathUsesTheStartupDirectory()
@@ -120,6 +130,81 @@ void TestSettingsFile::commaLocaleReadsAPointFile()
     QCOMPARE(s.fHiLimit, 2.5);
     QCOMPARE(s.fLowLimit, 1.5);
     QCOMPARE(settingsLines(Settings{3, 2.5, 1})[1], QStringLiteral("fHiLimit=2,5"));
+}
+
+void TestSettingsFile::onlyARegularFileIsRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("named pipe") << "fifo";
+    QTest::newRow("link to an endless device") << "zero";
+    QTest::newRow("directory") << "dir";
+    QTest::newRow("link to a regular file") << "link";
+}
+
+void TestSettingsFile::onlyARegularFileIsRead()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MLQDL.ini"));
+    int expectedPort = 2;
+    if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == "zero") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (kind == "dir") {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("MLQDL.ini")));
+    } else {
+        const QString real = dir.filePath(QStringLiteral("real.ini"));
+        QVERIFY(writeSettingsFile(real, Settings{6, 2, 1}));
+        QVERIFY(QFile::link(real, path));
+        expectedPort = 6;
+    }
+
+    // Read on a thread, so a read that blocks fails the test instead of hanging it.
+    std::promise<Settings> promise;
+    std::future<Settings> result = promise.get_future();
+    std::thread reader([&promise, path] { promise.set_value(readSettingsFile(path)); });
+    const bool done = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!done && kind == "fifo") {
+        // Let the blocked open go: a writer comes and goes.
+        QFile writer(path);
+        if (writer.open(QIODevice::WriteOnly))
+            writer.close();
+    }
+    if (!done && kind == "zero") {
+        reader.detach(); // reads forever; the process ends it
+        QFAIL("the read did not end");
+    }
+    reader.join();
+    QVERIFY2(done, "the read did not end");
+    QCOMPARE(result.get().iPort, expectedPort);
+}
+
+void TestSettingsFile::onlyTheHeadOfALongFileIsRead()
+{
+    // The port line lies past the first 64 KB: it is not read, so all three
+    // take their fallbacks.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MLQDL.ini"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("fHiLimit=5\nfLowLimit=4\n");
+    const QByteArray comment = "; " + QByteArray(77, 'x') + "\n";
+    while (file.size() < 64 * 1024 + 100)
+        file.write(comment);
+    file.write("iPort=3\n");
+    file.close();
+    QCOMPARE(readSettingsFile(path).iPort, 2);
+    QCOMPARE(readSettingsFile(path).fHiLimit, 1.0);
+
+    // The same lines within the first 64 KB are read.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("fHiLimit=5\nfLowLimit=4\n");
+    while (file.size() < 64 * 1024 - 200)
+        file.write(comment);
+    file.write("iPort=3\n");
+    file.close();
+    QCOMPARE(readSettingsFile(path).iPort, 3);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

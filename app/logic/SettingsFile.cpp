@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -15,12 +16,13 @@ namespace dmm {
 
 namespace {
 
-// The value of the first line "name=value"; an empty text when there is none.
+// The value of the first line "name=value", the name in any case (the file is
+// edited by hand: "IPORT=3" means iPort); an empty text when there is none.
 QString valueOf(const QStringList& lines, const QString& name)
 {
     for (const QString& line : lines) {
         const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq >= 0 && line.left(eq) == name)
+        if (eq >= 0 && line.left(eq).compare(name, Qt::CaseInsensitive) == 0)
             return line.mid(eq + 1);
     }
     return {};
@@ -63,11 +65,17 @@ Settings parseSettings(const QStringList& lines)
 
 Settings readSettingsFile(const QString& path)
 {
+    // Only a regular file: a FIFO or a device of that name would block the
+    // start-up in the open or the read. The three lines are short, so only the
+    // head of an oversized file is read.
+    if (!QFileInfo(path).isFile())
+        return kFallbackSettings;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return kFallbackSettings;
+    const QByteArray head = file.read(kSettingsReadLimit);
     QStringList lines;
-    QTextStream in(&file);
+    QTextStream in(head);
     while (!in.atEnd())
         lines << in.readLine();
     return parseSettings(lines);

@@ -26,7 +26,11 @@ QString settingsFilePath(const QString& startupDirectory);
 // program's current separator, so a file written after a frame was decoded
 // reads back in a comma locale too.
 Settings parseSettings(const QStringList& lines);
-// A missing or unreadable file gives the fallbacks.
+// At most this much of the file is read: 64 KB.
+inline constexpr qint64 kSettingsReadLimit = 64 * 1024;
+
+// A missing or unreadable file, or anything but a regular file, gives the
+// fallbacks; of a longer file only the first kSettingsReadLimit bytes count.
 Settings readSettingsFile(const QString& path);
 
 // Exactly the three lines, in the order iPort, fHiLimit, fLowLimit.

@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: MIT
+#include "ExportText.h"
+
+#include "RecordBuffer.h"
+
+#include <QSaveFile>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace dmm {
+
+namespace {
+
+constexpr int kDigits = 7;
+
+char* writeExponent(char* p, int exponent)
+{
+    *p++ = 'E';
+    if (exponent < 0) {
+        *p++ = '-';
+        exponent = -exponent;
+    }
+    return std::to_chars(p, p + 4, exponent).ptr;
+}
+
+} // namespace
+
+std::size_t formatValue7(float value, char* out)
+{
+    char* p = out;
+    if (std::isnan(value)) {
+        std::memcpy(out, "NAN", 3);
+        return 3;
+    }
+    if (std::isinf(value)) {
+        if (value < 0)
+            *p++ = '-';
+        std::memcpy(p, "INF", 3);
+        return static_cast<std::size_t>(p + 3 - out);
+    }
+    if (value == 0.0f) {
+        *out = '0'; // also for -0
+        return 1;
+    }
+    if (value < 0) {
+        *p++ = '-';
+        value = -value;
+    }
+
+    // The shortest text that reads back as this float: "d[.ddddddddd]e±XX".
+    char sci[32];
+    const char* sciEnd =
+        std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
+    char digits[12];
+    int count = 0;
+    const char* s = sci;
+    for (; s < sciEnd && *s != 'e'; ++s)
+        if (*s != '.')
+            digits[count++] = *s;
+    int exponent = 0;
+    ++s; // 'e'
+    const bool negativeExponent = *s == '-';
+    ++s; // sign
+    std::from_chars(s, sciEnd, exponent);
+    if (negativeExponent)
+        exponent = -exponent;
+
+    if (count > kDigits) {
+        const bool roundUp = digits[kDigits] >= '5';
+        count = kDigits;
+        if (roundUp) {
+            int i = count - 1;
+            while (i >= 0 && digits[i] == '9')
+                --i;
+            if (i < 0) { // 9999999|5 -> 1000000, one decade up
+                digits[0] = '1';
+                count = 1;
+                ++exponent;
+            } else {
+                ++digits[i];
+                count = i + 1;
+            }
+        }
+    }
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+
+    if (exponent >= -4 && exponent < kDigits) {
+        if (exponent < 0) {
+            *p++ = '0';
+            *p++ = '.';
+            for (int i = exponent + 1; i < 0; ++i)
+                *p++ = '0';
+            std::memcpy(p, digits, static_cast<std::size_t>(count));
+            p += count;
+        } else {
+            const int integerDigits = exponent + 1;
+            for (int i = 0; i < integerDigits; ++i)
+                *p++ = i < count ? digits[i] : '0';
+            if (count > integerDigits) {
+                *p++ = '.';
+                std::memcpy(p, digits + integerDigits,
+                            static_cast<std::size_t>(count - integerDigits));
+                p += count - integerDigits;
+            }
+        }
+    } else {
+        *p++ = digits[0];
+        if (count > 1) {
+            *p++ = '.';
+            std::memcpy(p, digits + 1, static_cast<std::size_t>(count - 1));
+            p += count - 1;
+        }
+        p = writeExponent(p, exponent);
+    }
+    return static_cast<std::size_t>(p - out);
+}
+
+std::string formatValue7(float value)
+{
+    char buffer[kValue7MaxChars];
+    return std::string(buffer, formatValue7(value, buffer));
+}
+
+QByteArray exportText(const RecordBuffer& buffer, EntryRange range)
+{
+    const std::size_t end = std::min(range.end, buffer.size());
+    if (range.begin >= end)
+        return {};
+
+    // The longest line: 20 digits, 2 commas, the fields' texts, the value, a third
+    // comma and CR LF. Written through one pointer into one allocation.
+    constexpr std::size_t kMaxLine = 20 + 1 + 16 + 1 + kValue7MaxChars + 1 + 8 + 2;
+    QByteArray text(static_cast<qsizetype>((end - range.begin) * kMaxLine), Qt::Uninitialized);
+    char* p = text.data();
+    for (std::size_t i = range.begin; i < end; ++i) {
+        const TARecord& record = buffer.at(i);
+        p = std::to_chars(p, p + 20, i + 1).ptr;
+        *p++ = ',';
+        const std::string_view stamp = record.timeStamp.view();
+        std::memcpy(p, stamp.data(), stamp.size());
+        p += stamp.size();
+        *p++ = ',';
+        p += formatValue7(record.fValue, p);
+        const std::string_view sub = record.subDisplay.view();
+        if (!sub.empty()) {
+            *p++ = ',';
+            std::memcpy(p, sub.data(), sub.size());
+            p += sub.size();
+        }
+        *p++ = '\r';
+        *p++ = '\n';
+    }
+    text.truncate(p - text.data());
+    return text;
+}
+
+std::optional<QString> saveExportText(const QString& fileName, const QByteArray& text)
+{
+    QSaveFile file(fileName);
+    // A file in a folder we may not create files in can still be replaced in place.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(text) != text.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+} // namespace dmm

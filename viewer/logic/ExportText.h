@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// The comma-separated text export: one line per entry,
+//   index + 1 "," time stamp "," value [ "," sub-display ] CR LF
+// with the value in 7 significant digits and "." as the decimal point.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "ExportPages.h"
+
+namespace dmm {
+
+class RecordBuffer;
+
+// Room formatValue7 needs: "-1.234568E-45".
+inline constexpr std::size_t kValue7MaxChars = 16;
+
+// A float in the general format with 7 significant digits: trailing zeros
+// dropped, fixed notation from 0.0001 up to 7 integer digits (0.0001234,
+// 1234567, -12.5, 0), otherwise a mantissa, "E" and the exponent (1.5E-5,
+// 1.234568E7). The digits are rounded from the float's shortest decimal form,
+// so a reading of 0.0009862 comes out as 0.0009862 and not as the 0.0009861999
+// its binary value would round to. Writes at most kValue7MaxChars characters
+// to `out` and returns how many.
+std::size_t formatValue7(float value, char* out);
+std::string formatValue7(float value);
+
+// The export lines of entries range.begin … range.end - 1 (indices past the
+// buffer's end are left out); empty for an empty range.
+QByteArray exportText(const RecordBuffer& buffer, EntryRange range);
+
+// Writes `text` as the whole file, replacing any file of that name only once
+// everything is written. Returns the reason when it fails.
+std::optional<QString> saveExportText(const QString& fileName, const QByteArray& text);
+
+} // namespace dmm
