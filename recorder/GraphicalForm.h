@@ -23,7 +23,9 @@ class QToolButton;
 namespace dmm {
 
 class PEGraph;
+class RecordFileReader;
 class TDialogOption;
+class TMsgForm;
 struct CurrentReading;
 
 class TGraphicalForm : public QMainWindow, private RecorderStoreView
@@ -40,6 +42,17 @@ public:
     void setDataList(QObject* dataList) { m_dataList = dataList; }
     void setMainWindow(QObject* mainWindow) { m_mainWindowObject = mainWindow; }
     void setOptionDialog(TDialogOption* dialog) { m_optionDialog = dialog; }
+    // The progress window shown while a file loads.
+    void setProgressWindow(TMsgForm* progress) { m_progress = progress; }
+    // Told when bBusy changes, so the main window can disable its link controls.
+    void setBusyChangedHandler(std::function<void()> handler) { m_busyChanged = std::move(handler); }
+    // The file dialogs; tests answer them with a path, or an empty text for Cancel.
+    using FileChooser = std::function<QString()>;
+    void setFileChoosers(FileChooser open, FileChooser save)
+    {
+        m_chooseOpenFile = std::move(open);
+        m_chooseSaveFile = std::move(save);
+    }
     // Fit all data shows the whole buffer in the viewer.
     void setFitViewHandler(std::function<void()> handler) { m_fitView = std::move(handler); }
 
@@ -157,6 +170,13 @@ private:
     void onChartKey(int key);
     void appendCurrentReading();
     void finishBusy();
+    void loadRecords(RecordFileReader& reader);
+    bool readRecordsUntilDone(RecordFileReader& reader);
+    void countLoadedRecords(int count);
+    void dropLoadedRecords();
+    void setBusy(bool busy);
+    QString chooseOpenFile();
+    QString chooseSaveFile();
 
     // RecorderStoreView
     void redrawShownPage() override { RedrawShownPage(); }
@@ -178,6 +198,10 @@ private:
     QButtonGroup* m_startStopGroup = nullptr;
     QPrinter m_printer;
     bool m_printerChosen = false;
+    TMsgForm* m_progress = nullptr;
+    std::function<void()> m_busyChanged;
+    FileChooser m_chooseOpenFile;
+    FileChooser m_chooseSaveFile;
 };
 
 } // namespace dmm

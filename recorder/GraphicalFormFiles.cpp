@@ -1,14 +1,238 @@
 // SPDX-License-Identifier: MIT
-// The recorder's files: open, save and export.
+// The recorder's files: opening a recording (in time slices, with progress and
+// Abort) and saving the buffer.
 #include "GraphicalForm.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <new>
+
+#include "GlobalFlags.h"
+#include "MessageBox.h"
+#include "MsgForm.h"
+#include "PEGraph.h"
+#include "RecordFile.h"
+#include "StringTable.h"
+#include "ViewMessages.h"
 
 namespace dmm {
 
-void TGraphicalForm::sbtnOpenFileClick() {}
+namespace {
+
+// Events run between slices of this length while a file is read, so Abort
+// answers at once without paying an event-loop pass per record.
+constexpr qint64 kSliceMs = 10;
+constexpr qint64 kRecordsPerRead = 4096;
+// The second phase counts this many records between status bar updates.
+constexpr int kCountChunk = 65536;
+constexpr int kProgressWindowSteps = 64;
+
+QString progressText(int entry)
+{
+    return QStringLiteral("[W%1] ").arg(entry) + tableString(entry);
+}
+
+void showProgressMessage(TMsgForm* progress, int entry, const QColor& colour)
+{
+    QPalette palette = progress->MsgPanel->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    progress->MsgPanel->setPalette(palette);
+    progress->MsgPanel->setText(progressText(entry));
+    progress->repaint();
+}
+
+QString fillTwoNumbers(QString format, qint64 first, qint64 second)
+{
+    format.replace(format.indexOf(QStringLiteral("%d")), 2, QString::number(first));
+    format.replace(format.indexOf(QStringLiteral("%d")), 2, QString::number(second));
+    return format;
+}
+
+} // namespace
+
+QString TGraphicalForm::chooseOpenFile()
+{
+    if (m_chooseOpenFile)
+        return m_chooseOpenFile();
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("g52"));
+    // Name filters match without regard to case, so *.TMP also finds *.tmp.
+    dialog.setNameFilters({QStringLiteral("Data Logger files(*.g52)"),
+                           QStringLiteral("Data Logger files(*.g51)"),
+                           QStringLiteral("Temporary files(*.TMP)")});
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+QString TGraphicalForm::chooseSaveFile()
+{
+    if (m_chooseSaveFile)
+        return m_chooseSaveFile();
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("g52"));
+    dialog.setNameFilter(QStringLiteral("Data Logger files(*.g52)"));
+    dialog.selectFile(QStringLiteral("Untitled.g52"));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+void TGraphicalForm::sbtnOpenFileClick()
+{
+    if (!sbtnClearClick() || !m_store.state.bufferEmpty)
+        return;
+    const QString path = chooseOpenFile();
+    if (path.isEmpty())
+        return;
+    QApplication::processEvents();
+    RecordFileReader reader;
+    QString reason;
+    if (!reader.open(path, &reason)) {
+        ShowMsgBox(this, kStrErrorCaption, 9004, QMessageBox::Ok, QMessageBox::NoIcon,
+                   path + QStringLiteral(": ") + reason);
+        return;
+    }
+    loadRecords(reader);
+}
+
+void TGraphicalForm::setBusy(bool busy)
+{
+    bBusy = busy;
+    UpdateControls();
+    if (m_busyChanged)
+        m_busyChanged();
+}
+
+void TGraphicalForm::loadRecords(RecordFileReader& reader)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_progress) {
+        m_progress->Label1->clear();
+        m_progress->ProgressBar->setRange(0, kProgressWindowSteps);
+        m_progress->ProgressBar->setValue(0);
+        m_progress->show();
+        m_progress->raise();
+        showProgressMessage(m_progress, 8005, Qt::red);
+    }
+    setBusy(true);
+    RecorderState& state = m_store.state;
+    const qint64 count = reader.recordCount();
+    state.lastPage = static_cast<int>(count / RecorderState::pageSize + 1);
+    ProgressBar->setRange(0, RecorderState::pageSize);
+
+    if (!readRecordsUntilDone(reader)) {
+        // Aborted (or out of memory): what was read is dropped, so the
+        // buffer, the counters, the chart and the data list agree.
+        reader.close();
+        if (m_progress)
+            m_progress->hide();
+        dropLoadedRecords();
+        QApplication::restoreOverrideCursor();
+        return;
+    }
+    reader.close();
+    if (m_progress) {
+        m_progress->ProgressBar->setValue(kProgressWindowSteps);
+        QApplication::processEvents();
+        showProgressMessage(m_progress, 8006, Qt::blue);
+    }
+    countLoadedRecords(static_cast<int>(m_store.buffer().size()));
+
+    state.shownPage = state.lastPage;
+    RedrawShownPage();
+    if (m_progress)
+        m_progress->hide();
+    QApplication::restoreOverrideCursor();
+    PEGraph->SetCursorPoint(RecorderState::pageSize - 1);
+    PEGraphCursorMoved();
+    state.bufferEmpty = false;
+    state.unsavedData = true;
+    setBusy(false);
+}
+
+bool TGraphicalForm::readRecordsUntilDone(RecordFileReader& reader)
+{
+    RecordBuffer& buffer = m_store.bufferForLoading();
+    const qint64 count = reader.recordCount();
+    QElapsedTimer slice;
+    while (!reader.atEnd()) {
+        QApplication::processEvents();
+        if (!bBusy)
+            return false;
+        slice.start();
+        try {
+            while (!reader.atEnd() && slice.elapsed() < kSliceMs)
+                if (reader.readSome(buffer, kRecordsPerRead) == 0)
+                    break;
+        } catch (const std::bad_alloc&) {
+            ShowMsgBox(this, kStrErrorCaption, 9006);
+            return false;
+        }
+        if (reader.truncated())
+            break; // the file ended early: the whole records read so far count
+        if (m_progress) {
+            m_progress->ProgressBar->setValue(
+                static_cast<int>(reader.recordsRead() % (kProgressWindowSteps + 1)));
+            m_progress->Label1->setText(
+                fillTwoNumbers(tableString(7999), reader.recordsRead(), count));
+        }
+    }
+    return true;
+}
+
+void TGraphicalForm::countLoadedRecords(int count)
+{
+    // No events run meanwhile; the status bar is brought up to date per chunk.
+    for (int done = m_store.state.readingCount; done < count;) {
+        const int end = std::min(count, done + kCountChunk);
+        m_store.countLoaded(end);
+        if (m_dataList)
+            for (int j = done; j < end; ++j)
+                sendViewMessage(m_dataList, WM_LIST_ADD, j);
+        done = end;
+        ProgressBar->setValue(done % (RecorderState::pageSize + 1));
+        UpdateStatusBar();
+    }
+    // countLoaded leaves the page the newest reading is on.
+    m_store.state.shownPage = m_store.state.lastPage;
+}
+
+void TGraphicalForm::dropLoadedRecords()
+{
+    m_store.emptyBuffer();
+    m_store.resetState();
+    ProgressBar->setValue(0);
+    ResetChart();
+    if (m_dataList)
+        sendViewMessage(m_dataList, WM_LIST_RESET);
+    showMaxMinPanels(true);
+    setBusy(false);
+    UpdateStatusBar();
+}
 
 bool TGraphicalForm::sbtnSaveFileClick()
 {
-    return false;
+    const QString path = chooseSaveFile();
+    if (path.isEmpty())
+        return false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QString reason;
+    const bool saved = saveRecordFile(path, m_store.buffer(), &reason);
+    QApplication::restoreOverrideCursor();
+    if (!saved) {
+        // The readings stay unsaved, so closing the program still asks.
+        ShowMsgBox(this, kStrErrorCaption, 9005, QMessageBox::Ok, QMessageBox::NoIcon,
+                   path + QStringLiteral(": ") + reason);
+        return false;
+    }
+    m_store.state.bufferEmpty = false;
+    m_store.state.unsavedData = false;
+    UpdateControls();
+    return true;
 }
 
 void TGraphicalForm::sbtnExportClick() {}

@@ -4,6 +4,7 @@
 #include "AnalogMeterForm.h"
 #include "AutoMsgForm.h"
 #include "ComparatorForm.h"
+#include "DataPageListForm.h"
 #include "DialogOption.h"
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
@@ -24,18 +25,25 @@ AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
     // under the digital meter; both show themselves.
     DigitalMeterForm = std::make_unique<TDigitalMeterForm>(mainWindow, mainWindow->iPort);
     AnalogMeterForm = std::make_unique<TAnalogMeterForm>(mainWindow, DigitalMeterForm.get());
+    // The recorder owns the buffer the data list shows, so it comes first; it
+    // fills the screen right of the meters' column and shows itself.
+    GraphicalForm = std::make_unique<TGraphicalForm>(mainWindow, &mainWindow->reading(),
+                                                     mainWindow->startupDirectory);
+    GraphicalForm->setMainWindow(mainWindow);
+    // The data list sits under the two meters.
+    DataPageListForm = std::make_unique<TDataPageListForm>(
+        mainWindow, DigitalMeterForm.get(), AnalogMeterForm.get(), &GraphicalForm->recordBuffer());
+    GraphicalForm->setDataList(DataPageListForm.get());
     DlgHiLowForm = std::make_unique<TDlgHiLowForm>(mainWindow);
     // The comparator starts hidden with the limits read from the settings file.
     ComparatorForm = std::make_unique<TComparatorForm>(mainWindow, &mainWindow->dHiLimit,
                                                        &mainWindow->dLowLimit);
     ComparatorForm->setLimitDialog(DlgHiLowForm.get());
-    // The recorder fills the screen right of the meters' column and shows itself.
-    GraphicalForm = std::make_unique<TGraphicalForm>(mainWindow, &mainWindow->reading(),
-                                                     mainWindow->startupDirectory);
-    GraphicalForm->setMainWindow(mainWindow);
     DialogOption = std::make_unique<TDialogOption>(GraphicalForm.get());
     GraphicalForm->setOptionDialog(DialogOption.get());
     MsgForm = std::make_unique<TMsgForm>(mainWindow);
+    GraphicalForm->setProgressWindow(MsgForm.get());
+    GraphicalForm->setBusyChangedHandler([mainWindow] { mainWindow->UpdateLinkControls(); });
 }
 
 // Destroyed in the reverse order of creation, before the main window, which

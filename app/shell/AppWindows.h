@@ -19,6 +19,7 @@ class TComparatorForm;
 class TMsgForm;
 class TGraphicalForm;
 class TDialogOption;
+class TDataPageListForm;
 
 class AppWindows
 {
@@ -31,6 +32,7 @@ public:
     std::unique_ptr<TAutoMsgForm> AutoMsgForm;
     std::unique_ptr<TDigitalMeterForm> DigitalMeterForm;
     std::unique_ptr<TAnalogMeterForm> AnalogMeterForm;
+    std::unique_ptr<TDataPageListForm> DataPageListForm;
     std::unique_ptr<TDlgHiLowForm> DlgHiLowForm;
     std::unique_ptr<TComparatorForm> ComparatorForm;
     std::unique_ptr<TGraphicalForm> GraphicalForm;

@@ -56,6 +56,7 @@ public:
     void sbtnAnalogMeterClick();
     void sbtnComparatorClick();
     void sbtnGraphicalClick();
+    void sbtnDataListClick();
     void sbtnWinTileClick();
     void sbtnPortClick();
     void sbtnAboutClick();
