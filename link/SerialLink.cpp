@@ -2,6 +2,7 @@
 #include "SerialLink.h"
 
 #include "FrameDecoder.h"
+#include "StringTable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -22,17 +23,29 @@ constexpr auto kReadGapTimeout = std::chrono::milliseconds(kReadGapTimeoutMs);
 constexpr auto kCloseSettleTime = 100ms;
 
 // The open of step one, shared by the probe: read/write and exclusive (QSerialPort
-// takes the device's lock file and sets TIOCEXCL). `reason` gets the system's words.
+// takes the device's lock file and sets TIOCEXCL). `reason` gets why it failed.
 bool openDevice(QSerialPort& port, const QString& path, QString* reason = nullptr)
 {
     port.setPortName(path);
     if (port.open(QIODevice::ReadWrite))
         return true;
-    if (reason)
+    if (reason) {
         *reason = port.errorString();
+        // The lock taken by another program reads as a permission error, which
+        // would send the user to the device's access rights: say who holds it.
+        if (port.error() == QSerialPort::PermissionError) {
+            const QString owner = portLockOwner(path);
+            if (!owner.isEmpty())
+                *reason = tableString(kStrPortInUseBy).arg(owner);
+            else if (port.errorString().contains(QLatin1String("locking")))
+                *reason = tableString(kStrPortInUse);
+        }
+    }
     port.clearError();
     return false;
 }
+
+constexpr qint64 kLockFileReadLimit = 256;
 
 // A device that vanished keeps reporting itself readable with nothing to read;
 // only closing it stops the flood of errors.
@@ -42,6 +55,43 @@ bool meansDeviceGone(QSerialPort::SerialPortError error)
 }
 
 } // namespace
+
+QString portLockOwner(const QString& devicePath)
+{
+    // The lock file is named after the device below /dev, slashes as underscores.
+    QString name = devicePath;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    const QStringList directories{
+        QStringLiteral("/run/lock"),       QStringLiteral("/var/lock"),
+        QStringLiteral("/etc/locks"),      QStringLiteral("/var/spool/locks"),
+        QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"),
+        QStringLiteral("/var/tmp"),        QDir::tempPath()};
+    for (const QString& directory : directories) {
+        QFile lock(directory + QStringLiteral("/LCK..") + name);
+        if (!QFileInfo(lock.fileName()).isFile() || !lock.open(QIODevice::ReadOnly))
+            continue;
+        // Process id on the first line, the program's name on the second.
+        const QList<QByteArray> lines = lock.read(kLockFileReadLimit).split('\n');
+        bool ok = false;
+        const qint64 pid = lines.value(0).trimmed().toLongLong(&ok);
+        if (!ok || pid <= 0 || !QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)))
+            continue;
+        const QString program = QString::fromLocal8Bit(lines.value(1).trimmed());
+        return program.isEmpty() ? QString::number(pid)
+                                 : QString::number(pid) + QLatin1Char(' ') + program;
+    }
+    return {};
+}
+
+QString portErrorDetail(int port, const PortError& error)
+{
+    if (error.reason.isEmpty())
+        return {};
+    const QString name = portName(port);
+    return name.isEmpty() ? error.reason : name + QStringLiteral(": ") + error.reason;
+}
 
 QString portName(int port)
 {
@@ -104,7 +154,7 @@ bool SerialLink::OpenPort(int port, const QString& startupDirectory, PortError* 
 
     const QString path = portDevicePath(port, startupDirectory);
     if (path.isEmpty())
-        return fail(PortError::OpenFailed, {});
+        return fail(PortError::OpenFailed, tableString(kStrNoSuchPort).arg(port));
     if (QString reason; !openDevice(*m_port, path, &reason))
         return fail(PortError::OpenFailed, reason);
 

@@ -37,8 +37,19 @@ struct PortError
         TimeoutsFailed
     };
     Kind kind = None;
-    QString reason; // what the system said, e.g. "Permission denied"; may be empty
+    // Why, for the user: "Port 11 does not exist...", "The port is in use by
+    // another program (process 4711 dmmlogger).", or what the system said, e.g.
+    // "Permission denied". May be empty.
+    QString reason;
 };
+
+// The program holding a device's lock file (LCK..<name> in the lock
+// directories), as "4711 dmmlogger" or "4711"; empty when no live process holds it.
+QString portLockOwner(const QString& devicePath);
+
+// The detail line of the open-error box: "COM1: <reason>", or the reason alone
+// for a number that names no port. Empty when there is no reason.
+QString portErrorDetail(int port, const PortError& error);
 
 class SerialLink : public QObject
 {

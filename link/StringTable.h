@@ -13,6 +13,9 @@ enum StringId : int
     kStrSettingsFile = 7, // settings file name
     kStrModel = 54,
     kStrWarningCaption = 8999,
+    kStrPortInUseBy = 9091, // "The port is in use by another program (process %1)."
+    kStrPortInUse = 9092,   // "The port is in use by another program."
+    kStrNoSuchPort = 9093,  // "Port %1 does not exist: the ports are COM1 to COM10."
     kStrErrorCaption = 9999,
 };
 

@@ -178,16 +178,17 @@ void TestSerialLink::opensPseudoTerminalDespiteRtsRefusal()
 void TestSerialLink::openFailures_data()
 {
     QTest::addColumn<int>("port");
-    QTest::addColumn<bool>("hasReason");
-    QTest::newRow("missing device") << 1 << true;
-    QTest::newRow("port zero") << 0 << false;
-    QTest::newRow("port eleven") << 11 << false;
+    QTest::addColumn<QString>("detail"); // empty: the system's words after "COM1: "
+    QTest::newRow("missing device") << 1 << QString();
+    QTest::newRow("port zero") << 0 << "Port 0 does not exist: the ports are COM1 to COM10.";
+    QTest::newRow("port eleven") << 11 << "Port 11 does not exist: the ports are COM1 to COM10.";
+    QTest::newRow("negative") << -3 << "Port -3 does not exist: the ports are COM1 to COM10.";
 }
 
 void TestSerialLink::openFailures()
 {
     QFETCH(int, port);
-    QFETCH(bool, hasReason);
+    QFETCH(QString, detail);
     StartupDir dir;
     QVERIFY(dir.link(1, dir.missingDevice()));
 
@@ -195,8 +196,12 @@ void TestSerialLink::openFailures()
     PortError error;
     QVERIFY(!link.OpenPort(port, dir.path(), &error));
     QCOMPARE(error.kind, PortError::OpenFailed);
-    if (hasReason)
+    if (detail.isEmpty()) {
         QVERIFY2(!error.reason.isEmpty(), "the system's reason is passed on");
+        QCOMPARE(portErrorDetail(port, error), QStringLiteral("COM1: ") + error.reason);
+    } else {
+        QCOMPARE(portErrorDetail(port, error), detail);
+    }
     QVERIFY(!link.isOpen());
     QVERIFY(link.devicePath().isEmpty());
     QVERIFY(!link.SetPortTimeouts(500));
@@ -215,11 +220,19 @@ void TestSerialLink::busyPortFailsUntilReleased()
     PortError error;
     QVERIFY(!second.OpenPort(1, dir.path(), &error));
     QCOMPARE(error.kind, PortError::OpenFailed);
-    QVERIFY(!error.reason.isEmpty());
+    // Not a permission problem: the port is held, and the lock file says by whom.
+    const QString holder = QString::number(QCoreApplication::applicationPid());
+    QVERIFY2(error.reason.startsWith(
+                 QStringLiteral("The port is in use by another program (process %1").arg(holder)),
+             qPrintable(error.reason));
+    QVERIFY(error.reason.endsWith(QStringLiteral(").")));
+    QCOMPARE(portLockOwner(QFileInfo(pty.slavePath()).canonicalFilePath()).section(' ', 0, 0),
+             holder);
     QVERIFY(first.isOpen());
 
     first.closeHandle();
     QVERIFY(!first.isOpen());
+    QVERIFY(portLockOwner(QFileInfo(pty.slavePath()).canonicalFilePath()).isEmpty());
     QVERIFY2(second.OpenPort(1, dir.path(), &error), qPrintable(error.reason));
 }
 

@@ -24,6 +24,7 @@ private slots:
     void startupWithAMissingPortWarnsAndGoesOn();
     void startupWithABusyPortWarnsWithTheReason();
     void startupWithoutSettingsTakesTheFallbacks();
+    void startupWithAPortNumberBeyondTenSaysWhichExist();
     void menuTree();
     void linkControlsFollowTheLink();
     void busyDisablesTheLink();
@@ -85,8 +86,10 @@ void TestShell::startupWithABusyPortWarnsWithTheReason()
     ShellFixture shell(port.dir.path(), 1);
     QCOMPARE(shell.boxCaptions(),
              (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
-    QVERIFY(shell.boxes()[0].detail.startsWith(QStringLiteral("COM1: ")));
-    QVERIFY(shell.boxes()[0].detail.size() > 6);
+    QVERIFY2(shell.boxes()[0].detail.startsWith(
+                 QStringLiteral("COM1: The port is in use by another program (process %1")
+                     .arg(QCoreApplication::applicationPid())),
+             qPrintable(shell.boxes()[0].detail));
     QVERIFY(!shell.main().bPortPresent[0]);
     QVERIFY(!shell.main().serialLink().isOpen());
 }
@@ -97,6 +100,17 @@ void TestShell::startupWithoutSettingsTakesTheFallbacks()
     ShellFixture shell(dir.path(), 0);
     QCOMPARE(shell.main().iPort, 2);
     QVERIFY(shell.main().dHiLimit > shell.main().dLowLimit);
+}
+
+void TestShell::startupWithAPortNumberBeyondTenSaysWhichExist()
+{
+    QTemporaryDir dir;
+    ShellFixture shell(dir.path(), 11);
+    QCOMPARE(shell.main().iPort, 11);
+    QCOMPARE(shell.boxCaptions(),
+             (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
+    QCOMPARE(shell.boxes()[0].detail,
+             QStringLiteral("Port 11 does not exist: the ports are COM1 to COM10."));
 }
 
 void TestShell::menuTree()

@@ -192,8 +192,7 @@ bool TFormMain::OpenPort(int port)
     if (error.kind == PortError::TimeoutsFailed)
         ShowCommSettingError();
     ShowMsgBox(nullptr, kStrErrorCaption, 9001, QMessageBox::Ok, QMessageBox::Critical,
-               error.reason.isEmpty() ? QString()
-                                      : portName(port) + QStringLiteral(": ") + error.reason);
+               portErrorDetail(port, error));
     return false;
 }
 
