@@ -11,6 +11,9 @@
 
 #include <cmath>
 
+#include <sstream>
+
+#include "HexBytes.h"
 #include "JsonLine.h"
 #include "RecordValue.h"
 
@@ -102,6 +105,8 @@ private slots:
     void loggedValue();
     void jsonStrings_data();
     void jsonStrings();
+    void longLinesAreCutAfterTheSixteenthByte_data();
+    void longLinesAreCutAfterTheSixteenthByte();
 };
 
 void TestDecodeTool::decodes_data()
@@ -259,6 +264,44 @@ void TestDecodeTool::jsonStrings()
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line));
     QVERIFY2(document.isObject(), line.c_str());
     QCOMPARE(document.object().value("text").toString(), QString::fromLatin1(text));
+}
+
+void TestDecodeTool::longLinesAreCutAfterTheSixteenthByte_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QStringList>("lines"); // what is kept of each line
+    const QByteArray sixteen = QByteArray(kMinus1234DcVolts) + " F0";
+    QTest::newRow("short lines whole")
+        << QByteArray("0A 14\n\n# note\nE4") << QStringList{"0A 14", "", "# note", "E4"};
+    QTest::newRow("a 16th byte ends what is kept")
+        << sixteen + " 11 22 33\n0A\n"
+        << QStringList{QString::fromLatin1(sixteen), "0A"};
+    QTest::newRow("a megabyte of digits, then the next line")
+        << QByteArray(1 << 20, 'A') + "\nE4\n"
+        << QStringList{QString(32, 'A'), "E4"};
+    QTest::newRow("a long comment") << "#" + QByteArray(1 << 20, 'x') + "\n0A\n"
+                                    << QStringList{"#" + QString(31, 'x'), "0A"};
+    QTest::newRow("endless blanks") << QByteArray(1 << 20, ' ') + "0A\n0B\n"
+                                    << QStringList{QString(4096, ' '), "0B"};
+}
+
+void TestDecodeTool::longLinesAreCutAfterTheSixteenthByte()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QStringList, lines);
+    std::istringstream in(input.toStdString());
+    QStringList kept;
+    std::string line;
+    while (dmm::sim::readHexLine(in, line))
+        kept << QString::fromStdString(line);
+    QCOMPARE(kept, lines);
+    // The 16th byte is enough to refuse the read.
+    std::string error;
+    if (kept.size() > 1 && kept[0].size() == 47) {
+        const auto bytes = dmm::sim::parseHexBytes(kept[0].toStdString(), &error);
+        QVERIFY(bytes);
+        QCOMPARE(bytes->size(), std::size_t(16));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDecodeTool)

@@ -222,6 +222,12 @@ void TestSimulator::script_data()
         << QByteArray("repeat 2\n partial 01\n repeat 2\n  partial 02\n end\nend\n")
         << QStringList{"bytes 01", "bytes 02", "bytes 02", "bytes 01", "bytes 02", "bytes 02"};
     QTest::newRow("repeat 0") << QByteArray("repeat 0\npartial 01\nend\n") << QStringList{};
+    QTest::newRow("empty repeat, huge count")
+        << QByteArray("partial 01\nrepeat 9223372036854775807\n# nothing\nend\npartial 02\n")
+        << QStringList{"bytes 01", "bytes 02"};
+    QTest::newRow("huge repeat of an empty repeat")
+        << QByteArray("repeat 9223372036854775807\nrepeat 5\nend\nend\npartial 03\n")
+        << QStringList{"bytes 03"};
 }
 
 void TestSimulator::script()

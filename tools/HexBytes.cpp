@@ -23,6 +23,32 @@ bool isBlank(char c)
 
 } // namespace
 
+bool readHexLine(std::istream& in, std::string& line)
+{
+    constexpr std::size_t kDigitsKept = 32; // 16 bytes: one more than a read holds
+    constexpr std::size_t kCharactersKept = 4096;
+    line.clear();
+    std::size_t digits = 0;
+    bool any = false;
+    std::streambuf* buffer = in.rdbuf();
+    for (;;) {
+        const int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            if (!any)
+                in.setstate(std::ios::eofbit);
+            return any;
+        }
+        any = true;
+        if (c == '\n')
+            return true;
+        if (digits >= kDigitsKept || line.size() >= kCharactersKept)
+            continue; // skipped, not kept
+        line.push_back(static_cast<char>(c));
+        if (!isBlank(static_cast<char>(c)))
+            ++digits;
+    }
+}
+
 std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view text, std::string* error)
 {
     const auto fail = [error](std::string reason) -> std::optional<std::vector<std::uint8_t>> {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,6 +16,12 @@ namespace dmm::sim {
 // No value, with the reason in `error`, for anything else.
 std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view text,
                                                        std::string* error = nullptr);
+
+// One line of `in` into `line`, without its end. Keeping stops once the line
+// holds a 16th byte's digits (32 digits, more than any read) or 4096 characters;
+// the rest of that line is skipped unread, so an endless line costs no memory.
+// False at the end of input with nothing read.
+bool readHexLine(std::istream& in, std::string& line);
 
 // "0A 14 20": upper-case pairs separated by single blanks.
 std::string hexText(std::span<const std::uint8_t> bytes);

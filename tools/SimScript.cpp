@@ -178,6 +178,9 @@ bool Parser::parseLine(const std::vector<std::string_view>& w)
         Block block = std::move(m_blocks.back());
         m_blocks.pop_back();
         m_total -= block.steps.size();
+        // Nothing to repeat: a huge count would only spin.
+        if (block.steps.empty())
+            return true;
         for (long long i = 0; i < block.times; ++i)
             for (const SimStep& step : block.steps)
                 if (!append(step))

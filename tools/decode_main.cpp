@@ -48,7 +48,7 @@ int main(int argc, char* argv[])
 
     dmm::sim::DecodeSession session;
     std::string line;
-    while (std::getline(std::cin, line)) {
+    while (dmm::sim::readHexLine(std::cin, line)) {
         const auto first = line.find_first_not_of(" \t\r");
         if (first == std::string::npos || line[first] == '#')
             continue;
