@@ -43,6 +43,10 @@ void AcquisitionLoop::TimerGetSdTimer()
     if (m_tickRunning)
         return;
     m_tickRunning = true;
+    // An adapter that went away and came back: take the same port up again, so
+    // readings resume without the user choosing the port anew.
+    if (m_link->portLost())
+        m_link->reopenLostPort();
     m_link->startFrameRead(); // ends in onFrameRead, from the event loop
 }
 

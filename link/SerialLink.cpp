@@ -144,6 +144,8 @@ SerialLink::~SerialLink()
 bool SerialLink::OpenPort(int port, const QString& startupDirectory, PortError* error)
 {
     closeHandle();
+    m_openedPort = port;
+    m_openedStartupDirectory = startupDirectory;
 
     const auto fail = [&](PortError::Kind kind, const QString& reason) {
         closeHandle();
@@ -178,6 +180,8 @@ bool SerialLink::OpenPort(int port, const QString& startupDirectory, PortError* 
 
     m_port->clear(QSerialPort::AllDirections);
     m_devicePath = path;
+    const QFileInfo entry(QDir(startupDirectory).filePath(portName(port)));
+    m_openedThroughEntry = entry.exists() || entry.isSymLink();
     if (error)
         *error = {};
     return true;
@@ -209,6 +213,24 @@ void SerialLink::closeHandle()
         m_port->close();
     m_port->clearError();
     m_devicePath.clear();
+    m_lostPort = 0;
+}
+
+bool SerialLink::reopenLostPort()
+{
+    if (!portLost())
+        return isOpen();
+    const int port = m_lostPort;
+    // A port reached through a COMn entry in the start-up directory comes back
+    // only through it: with the entry gone the adapter is still away, and the
+    // built-in port the name would fall back to is another device.
+    const QFileInfo entry(QDir(m_openedStartupDirectory).filePath(portName(port)));
+    const bool entryGone = !entry.exists() && !entry.isSymLink();
+    if (!(m_openedThroughEntry && entryGone) && OpenPort(port, m_openedStartupDirectory))
+        return true;
+    // Still away: try again next time.
+    m_lostPort = port;
+    return false;
 }
 
 bool SerialLink::isOpen() const
@@ -290,6 +312,7 @@ void SerialLink::onErrorOccurred()
     if (meansDeviceGone(error) && isOpen()) {
         m_port->close();
         m_devicePath.clear();
+        m_lostPort = m_openedPort;
     }
     if (m_reading)
         failReadSoon();

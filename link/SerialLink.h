@@ -73,6 +73,13 @@ public:
     // The resolved device of the open port; empty when none is open.
     QString devicePath() const;
 
+    // The port was closed because its device went away (a USB adapter pulled
+    // out), not by the program. Cleared by any open or close the program makes.
+    bool portLost() const { return m_lostPort > 0; }
+    // Opens the lost port again by its number, quietly: a replugged adapter,
+    // perhaps under a new device name behind the same COMn link. True when open.
+    bool reopenLostPort();
+
     // Which of COM1..COM8 can be opened (exclusive, read/write) right now.
     static std::array<bool, kProbedPorts> ProbePorts(const QString& startupDirectory);
 
@@ -102,6 +109,11 @@ private:
     // inside startFrameRead or inside a call into the port.
     QTimer* m_failTimer = nullptr;
     QString m_devicePath;
+    // The last port the program opened, and whether its device went away.
+    int m_lostPort = 0;
+    int m_openedPort = 0;
+    QString m_openedStartupDirectory;
+    bool m_openedThroughEntry = false; // through COMn in the start-up directory
     QByteArray m_bytes;
     bool m_reading = false;
     int m_readTotalTimeoutMs = kReadTotalTimeoutMs;

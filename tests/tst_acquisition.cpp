@@ -10,6 +10,7 @@
 
 #include "AutoMsgForm.h"
 #include "DigitalMeterForm.h"
+#include "DlgRsPortForm.h"
 #include "GlobalFlags.h"
 #include "PtyPair.h"
 #include "ShellFixture.h"
@@ -28,6 +29,7 @@ private slots:
     void releasingTheLinkMidReadCancelsIt();
     void closingWhileAWarningIsOpen();
     void linkingWithoutAPortWarnsToo();
+    void repluggedMeterResumesWithoutThePortDialog();
 
 private:
     QTemporaryDir m_dir;
@@ -182,6 +184,40 @@ void TestAcquisition::linkingWithoutAPortWarnsToo()
     QTRY_VERIFY_WITH_TIMEOUT(warning(shell)->isVisible(), 5000);
     QCOMPARE(warning(shell)->windowTitle(), QStringLiteral("Warning[W8004]"));
     warning(shell)->done(TAutoMsgForm::Abort);
+}
+
+void TestAcquisition::repluggedMeterResumesWithoutThePortDialog()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({QStringLiteral("--scenario"), QStringLiteral("steady"),
+                       QStringLiteral("--period"), QStringLiteral("50")}));
+    ShellFixture shell(sim.directory(), 1);
+    shell.clickLink();
+    const TDigitalMeterForm* meter = shell.windows().DigitalMeterForm.get();
+    QTRY_COMPARE_WITH_TIMEOUT(meter->DataPanel->text(), QStringLiteral("1.234"), 5000);
+
+    // Pulled out: the simulator ends, its device and link go away.
+    QVERIFY(sim.terminate());
+    QTRY_VERIFY_WITH_TIMEOUT(!shell.main().serialLink().isOpen(), 5000);
+    QVERIFY(shell.main().serialLink().portLost());
+    // The no-data warning shows meanwhile, as for a silent meter.
+    QTRY_VERIFY_WITH_TIMEOUT(warning(shell)->isVisible(), 5000);
+    QCOMPARE(warning(shell)->windowTitle(), QStringLiteral("Warning[W8004]"));
+
+    // Plugged in again, now on another pseudo-terminal behind the same COM1.
+    QFile script(sim.directory() + QStringLiteral("/replugged.txt"));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("period 50\nshow 6 -0.567\n");
+    script.close();
+    QVERIFY(sim.restart({QStringLiteral("--script"), script.fileName()}));
+    QTest::mouseClick(warning(shell)->bbtnYes, Qt::LeftButton); // Continue at once
+    QTRY_COMPARE_WITH_TIMEOUT(meter->DataPanel->text(), QStringLiteral("-0.567"), 10000);
+    QVERIFY(shell.main().sbtnLink->isChecked());
+    QCOMPARE(shell.main().serialLink().devicePath(), sim.devicePath());
+    QVERIFY(!shell.windows().DlgRsPortForm->isVisible());
+    QVERIFY(shell.boxCaptions().isEmpty());
+    if (warning(shell)->isVisible())
+        warning(shell)->done(TAutoMsgForm::Abort);
 }
 
 QTEST_MAIN(TestAcquisition)

@@ -83,6 +83,7 @@ private slots:
     void restartedReadEndsOnce();
     void readWithoutPortFailsFromEventLoop();
     void deviceGoneFailsReadAndClosesPort();
+    void lostPortIsReopenedByItsNumber();
 
 private:
     StartupDir m_noLinks;
@@ -532,6 +533,53 @@ void TestSerialLink::deviceGoneFailsReadAndClosesPort()
     link.startFrameRead();
     QVERIFY(spy.wait(1000));
     QVERIFY(resultOf(spy).failed);
+}
+
+void TestSerialLink::lostPortIsReopenedByItsNumber()
+{
+    auto pty = std::make_unique<PtyPair>();
+    REQUIRE_PTY(*pty);
+    StartupDir dir;
+    const QString com1 = QDir(dir.path()).filePath(QStringLiteral("COM1"));
+    QVERIFY(dir.link(1, pty->slavePath()));
+    SerialLink link;
+    QVERIFY(link.OpenPort(1, dir.path()));
+    QVERIFY(!link.portLost());
+    QSignalSpy spy(&link, &SerialLink::frameReadFinished);
+
+    // Pulled out: the port closes, and stays lost while the device is away.
+    link.startFrameRead();
+    pty.reset();
+    QVERIFY(spy.wait(2000));
+    QVERIFY(!link.isOpen());
+    QVERIFY(link.portLost());
+    QVERIFY(!link.reopenLostPort());
+    QVERIFY(link.portLost());
+    // With its COM1 entry gone too, the port is not sought on a built-in device.
+    QVERIFY(QFile::remove(com1));
+    QVERIFY(!link.reopenLostPort());
+    QVERIFY(!link.isOpen());
+    QVERIFY(link.portLost());
+
+    // Plugged in again, under another device name behind the same COM1.
+    PtyPair back;
+    QVERIFY(dir.link(1, back.slavePath()));
+    QVERIFY(link.reopenLostPort());
+    QVERIFY(link.isOpen());
+    QVERIFY(!link.portLost());
+    QCOMPARE(link.devicePath(), QFileInfo(back.slavePath()).canonicalFilePath());
+    link.startFrameRead();
+    QVERIFY(back.write(kFrame));
+    QVERIFY(spy.wait(2000));
+    QCOMPARE(resultOf(spy).bytes.size(), 0); // the first result was the failed read
+    QCOMPARE(spy.last().at(0).toByteArray().toHex(' '), kFrame.toHex(' '));
+
+    // A close the program makes is no loss.
+    back.closeMaster();
+    QTRY_VERIFY(link.portLost());
+    link.closeHandle();
+    QVERIFY(!link.portLost());
+    QVERIFY(!link.reopenLostPort());
 }
 
 QTEST_GUILESS_MAIN(TestSerialLink)

@@ -45,3 +45,11 @@ bool SimProcess::terminate(std::chrono::milliseconds timeout)
     return m_process.waitForFinished(static_cast<int>(timeout.count())) &&
            m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
+
+bool SimProcess::restart(const QStringList& arguments, std::chrono::milliseconds timeout)
+{
+    if (m_process.state() != QProcess::NotRunning && !terminate(timeout))
+        return false;
+    m_devicePath.clear();
+    return start(arguments, timeout);
+}

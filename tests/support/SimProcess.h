@@ -30,6 +30,11 @@ public:
     QString devicePath() const { return m_devicePath; }
     QProcess& process() { return m_process; }
 
+    // Ends the simulator (its link goes with it) and starts a new one on the same
+    // link path, as when a USB adapter is pulled out and plugged in again.
+    bool restart(const QStringList& arguments,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
     // SIGTERM, then waits for the simulator to end. False when it did not end in
     // time or ended other than with status 0.
     bool terminate(std::chrono::milliseconds timeout = std::chrono::seconds(10));
