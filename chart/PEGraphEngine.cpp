@@ -663,6 +663,12 @@ bool PEGraphEngine::keyPressed(int key)
     case Qt::Key_PageDown:
         // The owner pages through its data on these.
         return true;
+    case Qt::Key_Escape:
+        // The keys come to the owner, not the plot: cancel a rubber band here.
+        if (!m_plot->selectionRect()->isActive())
+            return false;
+        m_plot->selectionRect()->cancel();
+        return true;
     default:
         return false;
     }

@@ -116,6 +116,7 @@ private slots:
     void clickMovesTheCursor();
     void dragZoomsAndUndoReturnsToFullView();
     void rebuildKeepsZoomUnlessPointsChange();
+    void escapeCancelsTheRubberBand();
 
     void bitmapFileHasRequestedPixels_data();
     void bitmapFileHasRequestedPixels();
@@ -475,6 +476,24 @@ void TestPEGraph::rebuildKeepsZoomUnlessPointsChange()
     graph.RunAction(0);
     QVERIFY(!graph.isZoomed());
     QCOMPARE(graph.visibleXRange(), std::make_pair(-0.5, 99.5));
+}
+
+void TestPEGraph::escapeCancelsTheRubberBand()
+{
+    PEGraph graph;
+    setUpLikeRecorder(graph);
+    showAndSettle(graph);
+    QSignalSpy zoomed(&graph, &PEGraph::OnZoomIn);
+    const QRect area = graph.plotArea();
+    const QPoint from(graph.pointPixelX(20), area.top() + 10);
+    const QPoint to(graph.pointPixelX(80), area.bottom() - 10);
+    QTest::mousePress(graph.canvas(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(graph.canvas(), to);
+    QTest::keyClick(&graph, Qt::Key_Escape);
+    QTest::mouseRelease(graph.canvas(), Qt::LeftButton, {}, to);
+    QCOMPARE(zoomed.count(), 0);
+    QVERIFY(!graph.isZoomed());
+    QCOMPARE(graph.visibleXRange(), std::make_pair(-0.5, 199.5));
 }
 
 void TestPEGraph::bitmapFileHasRequestedPixels_data()
