@@ -590,14 +590,19 @@ void TGraphicalForm::setUndoZoomEnabled(bool enabled)
     miUndoZoom->setEnabled(enabled);
 }
 
-void TGraphicalForm::sbtnPrintGraphicClick()
+QPrinter* TGraphicalForm::printerForPrinting()
 {
     // Without a printer chosen, the user picks one first (or a PDF file).
-    if (!m_printerChosen) {
+    if (!m_printerChosen)
         miPrinterSetupClick();
-        if (!m_printerChosen)
-            return;
-    }
+    return m_printerChosen ? &m_printer : nullptr;
+}
+
+void TGraphicalForm::sbtnPrintGraphicClick()
+{
+    if (!printerForPrinting())
+        return;
+    PEGraph->setPrinter(&m_printer);
     PEGraph->ViewingStyle = dmm::PEGraph::gMonochrome;
     PEGraph->RunAction(2);
     QApplication::processEvents();
@@ -611,6 +616,10 @@ void TGraphicalForm::sbtnPrintGraphicClick()
 
 void TGraphicalForm::miPrinterSetupClick()
 {
+    if (m_choosePrinter) {
+        m_printerChosen = m_choosePrinter(m_printer) || m_printerChosen;
+        return;
+    }
     QPrintDialog dialog(&m_printer, this);
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
     if (dialog.exec() == QDialog::Accepted)
@@ -712,12 +721,11 @@ void TGraphicalForm::ResetChart()
     PEGraphCursorMoved();
 }
 
-void TGraphicalForm::RedrawShownPage()
+void TGraphicalForm::loadPageIntoChart(int page)
 {
-    const RecorderState& state = m_store.state;
     const RecordBuffer& buffer = m_store.buffer();
     const PageSlice slice =
-        pageSlice(buffer.size(), state.lastPage, state.shownPage, RecorderState::pageSize);
+        pageSlice(buffer.size(), m_store.state.lastPage, page, RecorderState::pageSize);
     int k = 0;
     for (; k < slice.emptySlots; ++k) {
         PEGraph->SetYData(0, k, dmm::PEGraph::kNullDataValue);
@@ -731,6 +739,11 @@ void TGraphicalForm::RedrawShownPage()
     PEGraph->SetActionWidth(0);
     PEGraph->SetActionHeight(0);
     PEGraph->RunAction(0);
+}
+
+void TGraphicalForm::RedrawShownPage()
+{
+    loadPageIntoChart(m_store.state.shownPage);
     PEGraphCursorMoved();
     enablePaging();
     UpdateStatusBar();

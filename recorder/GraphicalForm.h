@@ -25,6 +25,7 @@ namespace dmm {
 class PEGraph;
 class RecordFileReader;
 class TDialogOption;
+class TDlgExportForm;
 class TMsgForm;
 struct CurrentReading;
 
@@ -53,6 +54,15 @@ public:
         m_chooseOpenFile = std::move(open);
         m_chooseSaveFile = std::move(save);
     }
+    void setExportDialog(TDlgExportForm* dialog) { m_exportDialog = dialog; }
+    // Printer Setup; tests set up the printer themselves (true: a printer was chosen).
+    void setPrinterChooser(std::function<bool(QPrinter&)> chooser)
+    {
+        m_choosePrinter = std::move(chooser);
+    }
+    // The chosen printer, after asking for one when none was chosen yet; null
+    // when the user cancelled.
+    QPrinter* printerForPrinting();
     // Fit all data shows the whole buffer in the viewer.
     void setFitViewHandler(std::function<void()> handler) { m_fitView = std::move(handler); }
 
@@ -171,6 +181,8 @@ private:
     void appendCurrentReading();
     void finishBusy();
     void loadRecords(RecordFileReader& reader);
+    void loadPageIntoChart(int page);
+    bool exportPicture(int page, const struct ExportChoice& choice);
     bool readRecordsUntilDone(RecordFileReader& reader);
     void countLoadedRecords(int count);
     void dropLoadedRecords();
@@ -199,6 +211,8 @@ private:
     QPrinter m_printer;
     bool m_printerChosen = false;
     TMsgForm* m_progress = nullptr;
+    TDlgExportForm* m_exportDialog = nullptr;
+    std::function<bool(QPrinter&)> m_choosePrinter;
     std::function<void()> m_busyChanged;
     FileChooser m_chooseOpenFile;
     FileChooser m_chooseSaveFile;

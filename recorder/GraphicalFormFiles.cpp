@@ -235,6 +235,4 @@ bool TGraphicalForm::sbtnSaveFileClick()
     return true;
 }
 
-void TGraphicalForm::sbtnExportClick() {}
-
 } // namespace dmm

@@ -8,8 +8,10 @@
 #include "DialogOption.h"
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
+#include "DlgExportForm.h"
 #include "DlgHiLowForm.h"
 #include "DlgRsPortForm.h"
+#include "FormViewGraphic.h"
 #include "GraphicalForm.h"
 #include "MainWindow.h"
 #include "MsgForm.h"
@@ -41,8 +43,18 @@ AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
     ComparatorForm->setLimitDialog(DlgHiLowForm.get());
     DialogOption = std::make_unique<TDialogOption>(GraphicalForm.get());
     GraphicalForm->setOptionDialog(DialogOption.get());
+    // The viewer shows the recorder's whole buffer, modally, over everything.
+    FormViewGraphic = std::make_unique<TFormViewGraphic>(
+        &GraphicalForm->recordBuffer(), &GraphicalForm->state(), GraphicalForm.get());
+    TGraphicalForm* recorder = GraphicalForm.get();
+    FormViewGraphic->setPrinterProvider([recorder] { return recorder->printerForPrinting(); });
+    GraphicalForm->setFitViewHandler([this] { FormViewGraphic->exec(); });
+    DlgFitExportForm = std::make_unique<TDlgFitExportForm>(FormViewGraphic.get());
+    FormViewGraphic->setExportDialog(DlgFitExportForm.get());
     MsgForm = std::make_unique<TMsgForm>(mainWindow);
     GraphicalForm->setProgressWindow(MsgForm.get());
+    DlgExportForm = std::make_unique<TDlgExportForm>(ExportDialogRole::Recorder, GraphicalForm.get());
+    GraphicalForm->setExportDialog(DlgExportForm.get());
     GraphicalForm->setBusyChangedHandler([mainWindow] { mainWindow->UpdateLinkControls(); });
 }
 

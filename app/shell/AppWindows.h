@@ -20,6 +20,9 @@ class TMsgForm;
 class TGraphicalForm;
 class TDialogOption;
 class TDataPageListForm;
+class TFormViewGraphic;
+class TDlgExportForm;
+class TDlgFitExportForm;
 
 class AppWindows
 {
@@ -37,7 +40,10 @@ public:
     std::unique_ptr<TComparatorForm> ComparatorForm;
     std::unique_ptr<TGraphicalForm> GraphicalForm;
     std::unique_ptr<TDialogOption> DialogOption;
+    std::unique_ptr<TFormViewGraphic> FormViewGraphic;
+    std::unique_ptr<TDlgFitExportForm> DlgFitExportForm;
     std::unique_ptr<TMsgForm> MsgForm;
+    std::unique_ptr<TDlgExportForm> DlgExportForm;
 
 private:
     TFormMain* m_mainWindow;

@@ -1,0 +1,392 @@
+// SPDX-License-Identifier: MIT
+#include "FormViewGraphic.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QShowEvent>
+#include <QHideEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "Artwork.h"
+#include "DlgExportForm.h"
+#include "MessageBox.h"
+#include "PEGraph.h"
+#include "RecordBuffer.h"
+#include "RecorderState.h"
+#include "StringTable.h"
+#include "WindowMetrics.h"
+
+namespace dmm {
+
+namespace {
+
+const QColor kRed(0xff, 0x00, 0x00);
+const QColor kFuchsia(0xff, 0x00, 0xff);
+
+QLabel* makePanel(QWidget* parent, const char* name, const QColor& text, int width,
+                  bool serif = true)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, text);
+    label->setPalette(palette);
+    label->setFont(QFont(serif ? QStringLiteral("Times New Roman") : QStringLiteral("Arial"), 12,
+                         QFont::Bold));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFixedSize(width, 22);
+    return label;
+}
+
+QLabel* makeCaption(QWidget* parent, const QString& text, const QColor& colour)
+{
+    auto* label = new QLabel(text, parent);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QToolButton* makeButton(QWidget* parent, const QString& art, int hint)
+{
+    auto* button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setFixedSize(25, 25);
+    button->setIcon(artworkIcon(art, art + QStringLiteral("-disabled")));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(tableString(hint));
+    button->setAccessibleName(tableString(hint));
+    return button;
+}
+
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+TFormViewGraphic::TFormViewGraphic(const RecordBuffer* buffer, const RecorderState* state,
+                                   QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint),
+      m_buffer(buffer), m_state(state)
+{
+    setModal(true);
+    FormCreate();
+}
+
+TFormViewGraphic::~TFormViewGraphic() = default;
+
+void TFormViewGraphic::FormCreate()
+{
+    setWindowTitle(tableString(105));
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    buildDisplayPanel();
+    PEGraphView = new dmm::PEGraph(this);
+    PEGraphView->setObjectName(QStringLiteral("PEGraphView"));
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setSizeGripEnabled(false);
+    column->addWidget(findChild<QWidget*>(QStringLiteral("DisplayPanel")));
+    column->addWidget(PEGraphView, 1);
+    column->addWidget(StatusBar1);
+    setUpChart();
+    connect(PEGraphView, &dmm::PEGraph::OnZoomIn, this, [this] { sbtnUndoZoom->setEnabled(true); });
+}
+
+void TFormViewGraphic::buildDisplayPanel()
+{
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("DisplayPanel"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    auto* row = new QHBoxLayout(panel);
+    row->setContentsMargins(4, 3, 4, 3);
+    row->setSpacing(0);
+
+    const auto addGroup = [&](const QString& caption, const QColor& colour, QLabel*& time,
+                              QLabel*& data, QLabel*& unit, QLabel*& func, QLabel*& pf,
+                              const char* names[5]) {
+        row->addWidget(makeCaption(panel, caption, colour));
+        row->addSpacing(4);
+        time = makePanel(panel, names[0], Qt::white, 110, false);
+        data = makePanel(panel, names[1], colour, 96);
+        data->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // A click on the value puts the cursor on that reading.
+        data->setCursor(Qt::PointingHandCursor);
+        data->installEventFilter(this);
+        unit = makePanel(panel, names[2], colour, 18);
+        func = makePanel(panel, names[3], colour, 24);
+        func->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        pf = makePanel(panel, names[4], Qt::white, 60, false);
+        row->addWidget(time);
+        row->addSpacing(4);
+        row->addWidget(data);
+        row->addWidget(unit);
+        row->addWidget(func);
+        row->addSpacing(6);
+        row->addWidget(new QLabel(tableString(7013), panel));
+        row->addSpacing(4);
+        row->addWidget(pf);
+        row->addSpacing(16);
+    };
+    const char* maxNames[5] = {"MaxTimePanel", "MaxDataPanel", "MaxUnitPanel", "MaxFuncPanel",
+                               "MaxPFPanel"};
+    const char* minNames[5] = {"MinTimePanel", "MinDataPanel", "MinUnitPanel", "MinFuncPanel",
+                               "MinPFPanel"};
+    addGroup(tableString(7014), kRed, MaxTimePanel, MaxDataPanel, MaxUnitPanel, MaxFuncPanel,
+             MaxPFPanel, maxNames);
+    addGroup(tableString(7015), kFuchsia, MinTimePanel, MinDataPanel, MinUnitPanel, MinFuncPanel,
+             MinPFPanel, minNames);
+    row->addStretch(1);
+
+    sbtnExport = makeButton(panel, QStringLiteral("rec-export"), 1054);
+    sbtnPrint = makeButton(panel, QStringLiteral("rec-print"), 1044);
+    sbtnUndoZoom = makeButton(panel, QStringLiteral("rec-undo-zoom"), 1053);
+    sbtnUndoZoom->setEnabled(false);
+    bbtnClose = new QPushButton(tableString(7004), panel);
+    for (QWidget* w : {static_cast<QWidget*>(sbtnExport), static_cast<QWidget*>(sbtnPrint),
+                       static_cast<QWidget*>(sbtnUndoZoom)})
+        row->addWidget(w);
+    row->addSpacing(8);
+    row->addWidget(bbtnClose);
+
+    connect(sbtnExport, &QToolButton::clicked, this, &TFormViewGraphic::sbtnExportClick);
+    connect(sbtnPrint, &QToolButton::clicked, this, &TFormViewGraphic::sbtnPrintClick);
+    connect(sbtnUndoZoom, &QToolButton::clicked, this, &TFormViewGraphic::sbtnUndoZoomClick);
+    connect(bbtnClose, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TFormViewGraphic::setUpChart()
+{
+    dmm::PEGraph* g = PEGraphView;
+    const QColor buttonFace = palette().color(QPalette::Button);
+    g->MainTitle = tableString(7010);
+    g->SubTitle.clear();
+    g->YAxisLabel = tableString(7011);
+    g->XAxisLabel = tableString(7012);
+    g->DeskColor = buttonFace;
+    g->GraphBackColor = Qt::white;
+    g->GraphForeColor = buttonFace.darker(250); // the face itself would not show on white
+    g->SetSubsetColor(0, Qt::blue);
+    g->PlottingMethod = dmm::PEGraph::gLine;
+    g->SetSubsetStyle(0, 9);
+    g->ManualMaxDataString = QStringLiteral("00000000.000");
+    g->ManualMaxPointLabel = QStringLiteral("00:00:00.000");
+    g->DataPrecision = dmm::PEGraph::gThreeDecimals;
+    g->NullDataValue = dmm::PEGraph::kNullDataValue;
+    g->ManualScaleControlY = dmm::PEGraph::gManualMinAndMax;
+    g->NoStackedData = true;
+    g->AllowHistogram = false;
+    g->AllowDataHotSpots = true;
+    g->PointsToGraphInit = dmm::PEGraph::gLast;
+    g->PointSize = dmm::PEGraph::gLargePoints;
+    g->GridLineControl = dmm::PEGraph::gYPlusXAxis;
+    g->GridStyle = dmm::PEGraph::gThin;
+    g->CursorMode = dmm::PEGraph::gVertLine;
+    g->MouseCursorControl = true;
+    g->CursorPromptStyle = dmm::PEGraph::gNoPrompt;
+    g->AllowZooming = dmm::PEGraph::gHorzPlusVertZooming;
+    g->AllowPopup = false;
+}
+
+void TFormViewGraphic::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFormViewGraphic::hideEvent(QHideEvent* event)
+{
+    if (!event->spontaneous())
+        FormClose();
+    QDialog::hideEvent(event);
+}
+
+void TFormViewGraphic::FormShow()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QSize screen = screenMetrics().screen;
+    setOuterGeometry(this, 0, 0, screen.width(), screen.height());
+    PEGraphView->setFocus();
+    m_maxY = m_state->scaleMaxY;
+    m_minY = m_state->scaleMinY;
+
+    const std::size_t count = m_buffer->size();
+    m_plot = count == 0 ? ViewerPlot{}
+                        : planViewerPlot(*m_buffer, static_cast<std::size_t>(m_state->maxIndex),
+                                         static_cast<std::size_t>(m_state->minIndex));
+    const int points = static_cast<int>(m_plot.pointCount);
+    PEGraphView->Subsets = 1;
+    PEGraphView->Points = points;
+    PEGraphView->MaxPointsToGraph = points;
+    PEGraphView->PointsToGraph = points;
+    PEGraphView->ManualMaxY = m_maxY;
+    PEGraphView->ManualMinY = m_minY;
+    for (int j = 0; j < points; ++j) {
+        const TARecord& entry = m_buffer->at(m_plot.entryAt(static_cast<std::size_t>(j)));
+        PEGraphView->SetYData(0, j, entry.fValue);
+        PEGraphView->SetPointLabel(j, latin1(entry.timeStamp.view()));
+    }
+    PEGraphView->PrepareImages = true;
+    PEGraphView->SetActionWidth(0);
+    PEGraphView->SetActionHeight(0);
+    PEGraphView->RunAction(0);
+    PEGraphView->SetCursorPoint(0);
+    PEGraphView->RunAction(19);
+    sbtnUndoZoom->setEnabled(false);
+    fillPanels();
+    QApplication::restoreOverrideCursor();
+}
+
+void TFormViewGraphic::fillPanels()
+{
+    const auto fill = [this](int index, QLabel* time, QLabel* data, QLabel* unit, QLabel* func,
+                             QLabel* pf) {
+        // An empty buffer has no extremes to show.
+        if (index < 0 || static_cast<std::size_t>(index) >= m_buffer->size()) {
+            for (QLabel* label : {time, data, unit, func, pf})
+                label->clear();
+            return;
+        }
+        const TARecord& e = m_buffer->at(static_cast<std::size_t>(index));
+        time->setText(latin1(e.timeStamp.view()));
+        data->setText(latin1(e.value.view()));
+        unit->setText(latin1(e.prefix.view()));
+        func->setText(latin1(e.unit.view()));
+        pf->setText(latin1(e.subDisplay.view()));
+    };
+    fill(m_state->maxIndex, MaxTimePanel, MaxDataPanel, MaxUnitPanel, MaxFuncPanel, MaxPFPanel);
+    fill(m_state->minIndex, MinTimePanel, MinDataPanel, MinUnitPanel, MinFuncPanel, MinPFPanel);
+}
+
+void TFormViewGraphic::FormClose()
+{
+    m_plot.indices.clear();
+    m_plot.indices.shrink_to_fit();
+    constexpr int kSmall = 100;
+    m_maxY = 100.0f;
+    m_minY = -100.0f;
+    PEGraphView->Subsets = 1;
+    PEGraphView->Points = kSmall;
+    PEGraphView->MaxPointsToGraph = kSmall;
+    PEGraphView->PointsToGraph = kSmall;
+    PEGraphView->ManualMaxY = m_maxY;
+    PEGraphView->ManualMinY = m_minY;
+    for (int k = 0; k < kSmall; ++k) {
+        // Points beyond the buffer are null.
+        if (static_cast<std::size_t>(k) < m_buffer->size()) {
+            const TARecord& entry = m_buffer->at(static_cast<std::size_t>(k));
+            PEGraphView->SetYData(0, k, entry.fValue);
+            PEGraphView->SetPointLabel(k, latin1(entry.timeStamp.view()));
+        } else {
+            PEGraphView->SetYData(0, k, dmm::PEGraph::kNullDataValue);
+            PEGraphView->SetPointLabel(k, QStringLiteral(" "));
+        }
+    }
+    PEGraphView->PrepareImages = true;
+    PEGraphView->SetActionWidth(0);
+    PEGraphView->SetActionHeight(0);
+    PEGraphView->RunAction(0);
+}
+
+bool TFormViewGraphic::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == MaxDataPanel)
+            MaxDataPanelClick();
+        else if (watched == MinDataPanel)
+            MinDataPanelClick();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormViewGraphic::MaxDataPanelClick()
+{
+    PEGraphView->SetCursorPoint(static_cast<int>(m_plot.maxPosition));
+}
+
+void TFormViewGraphic::MinDataPanelClick()
+{
+    PEGraphView->SetCursorPoint(static_cast<int>(m_plot.minPosition));
+}
+
+void TFormViewGraphic::sbtnUndoZoomClick()
+{
+    PEGraphView->RunAction(19);
+    sbtnUndoZoom->setEnabled(false);
+}
+
+bool TFormViewGraphic::printChart(int action, bool rebuildAfter)
+{
+    QPrinter* printer = m_printerProvider ? m_printerProvider() : nullptr;
+    if (!printer)
+        return true; // the user did not choose a printer
+    PEGraphView->setPrinter(printer);
+    PEGraphView->ViewingStyle = dmm::PEGraph::gMonochrome;
+    PEGraphView->RunAction(2);
+    const bool printed = PEGraphView->RunAction(action);
+    PEGraphView->ViewingStyle = dmm::PEGraph::gColor;
+    PEGraphView->RunAction(rebuildAfter ? 0 : 2);
+    return printed;
+}
+
+void TFormViewGraphic::sbtnPrintClick()
+{
+    if (!printChart(8, false))
+        reportFailure(9014);
+}
+
+void TFormViewGraphic::reportFailure(int messageId)
+{
+    ShowMsgBox(this, kStrErrorCaption, messageId, QMessageBox::Ok, QMessageBox::NoIcon,
+               PEGraphView->lastError());
+}
+
+void TFormViewGraphic::sbtnExportClick()
+{
+    if (!m_exportDialog)
+        return;
+    m_exportDialog->prepareViewerExport();
+    if (m_exportDialog->exec() != QDialog::Accepted)
+        return;
+    const ExportChoice choice = m_exportDialog->choice();
+    if (choice.missingFileName()) {
+        ShowMsgBox(this, kStrErrorCaption, 9013);
+        return;
+    }
+    PEGraphView->SetActionWidth(choice.actionWidth());
+    PEGraphView->SetActionHeight(choice.actionHeight());
+    PEGraphView->SetActionFileName(choice.fileName);
+    const bool bitmap = choice.type == ExportType::BitMap;
+    bool done = true;
+    switch (choice.destination) {
+    case ExportDestination::ClipBoard:
+        done = PEGraphView->RunAction(bitmap ? 14 : 12);
+        break;
+    case ExportDestination::File:
+        done = PEGraphView->RunAction(bitmap ? 15 : 13);
+        break;
+    case ExportDestination::Printer:
+        done = bitmap ? printChart(8, false) : printChart(18, true);
+        break;
+    }
+    if (!done)
+        reportFailure(choice.destination == ExportDestination::Printer ? 9014 : 9015);
+}
+
+} // namespace dmm

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: MIT
+// The graph viewer: the whole recorder buffer on one full-screen chart, thinned
+// to at most 5120 points, with the largest and the smallest reading.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+#include "ViewerPlot.h"
+
+class QLabel;
+class QPrinter;
+class QPushButton;
+class QStatusBar;
+class QToolButton;
+
+namespace dmm {
+
+class PEGraph;
+class RecordBuffer;
+struct RecorderState;
+class TDlgFitExportForm;
+
+class TFormViewGraphic : public QDialog
+{
+    Q_OBJECT
+public:
+    TFormViewGraphic(const RecordBuffer* buffer, const RecorderState* state,
+                     QWidget* parent = nullptr);
+    ~TFormViewGraphic() override;
+
+    void setExportDialog(TDlgFitExportForm* dialog) { m_exportDialog = dialog; }
+    // The printer to print on; null when the user cancelled choosing one.
+    void setPrinterProvider(std::function<QPrinter*()> provider)
+    {
+        m_printerProvider = std::move(provider);
+    }
+
+    const ViewerPlot& plot() const { return m_plot; }
+    dmm::PEGraph* chart() const { return PEGraphView; }
+
+    void sbtnExportClick();
+    void sbtnPrintClick();
+    void sbtnUndoZoomClick();
+    void MaxDataPanelClick();
+    void MinDataPanelClick();
+
+    QLabel* MaxTimePanel = nullptr;
+    QLabel* MaxDataPanel = nullptr;
+    QLabel* MaxUnitPanel = nullptr;
+    QLabel* MaxFuncPanel = nullptr;
+    QLabel* MaxPFPanel = nullptr;
+    QLabel* MinTimePanel = nullptr;
+    QLabel* MinDataPanel = nullptr;
+    QLabel* MinUnitPanel = nullptr;
+    QLabel* MinFuncPanel = nullptr;
+    QLabel* MinPFPanel = nullptr;
+    QToolButton* sbtnExport = nullptr;
+    QToolButton* sbtnPrint = nullptr;
+    QToolButton* sbtnUndoZoom = nullptr;
+    QPushButton* bbtnClose = nullptr;
+    dmm::PEGraph* PEGraphView = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildDisplayPanel();
+    void setUpChart();
+    void fillPanels();
+    bool printChart(int action, bool rebuildAfter);
+    void reportFailure(int messageId);
+
+    const RecordBuffer* m_buffer;
+    const RecorderState* m_state;
+    ViewerPlot m_plot;
+    float m_maxY = 100.0f;
+    float m_minY = -100.0f;
+    TDlgFitExportForm* m_exportDialog = nullptr;
+    std::function<QPrinter*()> m_printerProvider;
+};
+
+} // namespace dmm
