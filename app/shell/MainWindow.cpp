@@ -15,6 +15,7 @@
 #include "AutoMsgForm.h"
 #include "ComparatorForm.h"
 #include "ComparatorLogic.h"
+#include "DataPageListForm.h"
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
 #include "DlgRsPortForm.h"
@@ -118,7 +119,7 @@ void TFormMain::buildMenus()
     miAnalogMeter = miWindow->addAction(tableString(634), this, &TFormMain::sbtnAnalogMeterClick);
     miComparator = miWindow->addAction(tableString(635), this, &TFormMain::sbtnComparatorClick);
     miGraphical = miWindow->addAction(tableString(636), this, &TFormMain::sbtnGraphicalClick);
-    miDataList = miWindow->addAction(tableString(637));
+    miDataList = miWindow->addAction(tableString(637), this, &TFormMain::sbtnDataListClick);
 
     miPort = bar->addAction(tableString(701));
     connect(miPort, &QAction::triggered, this, &TFormMain::sbtnPortClick);
@@ -171,9 +172,7 @@ void TFormMain::buildToolButtons()
     connect(sbtnWinTile, &QToolButton::clicked, this, &TFormMain::sbtnWinTileClick);
     connect(sbtnPort, &QToolButton::clicked, this, &TFormMain::sbtnPortClick);
 
-    // The data list is not part of this program yet.
-    sbtnDataList->setEnabled(false);
-    miDataList->setEnabled(false);
+    connect(sbtnDataList, &QToolButton::clicked, this, &TFormMain::sbtnDataListClick);
 }
 
 void TFormMain::readSettings()
@@ -250,6 +249,12 @@ void TFormMain::sbtnGraphicalClick()
         bringToFront(m_windows->GraphicalForm.get());
 }
 
+void TFormMain::sbtnDataListClick()
+{
+    if (m_windows)
+        bringToFront(m_windows->DataPageListForm.get());
+}
+
 void TFormMain::placeStrip()
 {
     const int height = 2 * dialogFrameHeight() + captionHeight() + menuBarHeight(menuBar()) +
@@ -277,6 +282,9 @@ void TFormMain::sbtnWinTileClick()
     TGraphicalForm* recorder = m_windows->GraphicalForm.get();
     if (recorder->isVisible())
         recorder->placeRightOfMeters();
+    TDataPageListForm* dataList = m_windows->DataPageListForm.get();
+    if (dataList->isVisible())
+        dataList->placeUnder(this, digital, analog);
     TComparatorForm* comparator = m_windows->ComparatorForm.get();
     if (comparator->isVisible()) {
         comparator->placeBelow(this);
