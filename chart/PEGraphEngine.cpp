@@ -293,7 +293,12 @@ PEGraphEngine::PEGraphEngine(PEGraph& owner) : q(owner)
     rebuild();
 }
 
-PEGraphEngine::~PEGraphEngine() = default;
+PEGraphEngine::~PEGraphEngine()
+{
+    // The plot's connections and its ticker refer to this engine: the plot
+    // goes first, not later with the owner's children.
+    delete m_plot;
+}
 
 void PEGraphEngine::ensureShape()
 {
@@ -407,8 +412,11 @@ void PEGraphEngine::rebuild()
     m_cursorPoint = pointCount() > 0 ? std::clamp(m_cursorPoint, 0, pointCount() - 1) : 0;
     placeCursor();
     m_plot->setSelectionRectMode(m_zooming == PEGraph::gNoZooming ? QCP::srmNone : QCP::srmCustom);
-    q.setAccessibleName(q.MainTitle);
-    q.setAccessibleDescription(q.YAxisLabel);
+    // Rebuilt for every reading: announce the texts only when they change.
+    if (q.accessibleName() != q.MainTitle)
+        q.setAccessibleName(q.MainTitle);
+    if (q.accessibleDescription() != q.YAxisLabel)
+        q.setAccessibleDescription(q.YAxisLabel);
     requestReplot();
 }
 
