@@ -5,6 +5,8 @@
 
 #include "AnalogMeterForm.h"
 #include "AnalogMeterLogic.h"
+#include "NumberText.h"
+#include "ValueFormat.h"
 #include "ViewMessages.h"
 #include "WindowMetrics.h"
 
@@ -46,6 +48,8 @@ class TestAnalogMeter : public QObject
 private slots:
     void handOver_data();
     void handOver();
+    void fromTheMetersDisplay_data();
+    void fromTheMetersDisplay();
     void noDigitsKeepPreviousValues_data();
     void noDigitsKeepPreviousValues();
     void needleAngle_data();
@@ -137,6 +141,49 @@ void TestAnalogMeter::handOver()
     QTEST(in.iMultExp, "multExp");
     QCOMPARE(in.prefix.str(), std::string("m"));
     QCOMPARE(in.unit.str(), std::string("W"));
+    QFETCH(double, angle);
+    const double actual = analogNeedleAngle(in.iCount, in.iFullScale);
+    QVERIFY2(std::fabs(actual - angle) < 1e-9, qPrintable(QString::number(actual, 'g', 17)));
+}
+
+void TestAnalogMeter::fromTheMetersDisplay_data()
+{
+    // The display as the meter sends it, formatted as the loop does, then handed over.
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("exponent");
+    QTest::addColumn<int>("function");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("negative");
+    QTest::addColumn<int>("fullScale");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<double>("angle");
+    QTest::newRow("DC volts 0.120, e 1") << "0.120"
+                                         << "1" << 6 << "01.20" << false << 6000 << 120 << 147.6;
+    QTest::newRow("DC volts -0.120, e 1: the sign keeps the leading zero")
+        << "-0.120"
+        << "1" << 6 << "-01.20" << true << 6000 << 120 << 147.6;
+    QTest::newRow("DC volts -1.234, e 3") << "-1.234"
+                                          << "3" << 6 << "-1234" << true << 6000 << 1234 << 125.32;
+}
+
+void TestAnalogMeter::fromTheMetersDisplay()
+{
+    QFETCH(QString, digits);
+    QFETCH(QString, exponent);
+    QFETCH(int, function);
+    setDecimalSeparator('.');
+    CurrentReading r;
+    r.sDigits = digits.toLatin1().constData();
+    r.sExponent = exponent.toLatin1().constData();
+    r.iFunction = function;
+    r.dwRawFunction = static_cast<std::uint32_t>(function);
+    formatValue(r);
+    QTEST(QString::fromStdString(r.szValue.str()), "value");
+    AnalogInputs in;
+    handOverAnalog(in, r);
+    QTEST(in.bNegative, "negative");
+    QTEST(in.iFullScale, "fullScale");
+    QTEST(in.iCount, "count");
     QFETCH(double, angle);
     const double actual = analogNeedleAngle(in.iCount, in.iFullScale);
     QVERIFY2(std::fabs(actual - angle) < 1e-9, qPrintable(QString::number(actual, 'g', 17)));

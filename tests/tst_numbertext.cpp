@@ -25,29 +25,30 @@ private slots:
 void TestNumberText::general_data()
 {
     QTest::addColumn<double>("value");
-    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("precision"); // 0: the default, 15 digits
     QTest::addColumn<QString>("text");
-    QTest::newRow("1.5") << 1.5 << 15 << "1.5";
-    QTest::newRow("100") << 100.0 << 15 << "100";
-    QTest::newRow("0.001") << 0.001 << 15 << "0.001";
-    QTest::newRow("1E-5") << 1e-5 << 15 << "1E-5";
-    QTest::newRow("0.0001 still fixed") << 0.0001 << 15 << "0.0001";
-    QTest::newRow("negative") << -2.5 << 15 << "-2.5";
-    QTest::newRow("negative zero") << -0.0 << 15 << "0";
-    QTest::newRow("zero") << 0.0 << 15 << "0";
-    QTest::newRow("15 integer digits fit") << 123456789012345.0 << 15 << "123456789012345";
-    QTest::newRow("16 integer digits do not") << 1e15 << 15 << "1E15";
-    QTest::newRow("rounding decides: 999999999999999.9") << 999999999999999.9 << 15 << "1E15";
-    QTest::newRow("one third") << 1.0 / 3.0 << 15 << "0.333333333333333";
-    QTest::newRow("two thirds") << 2.0 / 3.0 << 15 << "0.666666666666667";
-    QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << 15 << "0.3";
-    QTest::newRow("large") << 1.5e20 << 15 << "1.5E20";
-    QTest::newRow("small negative") << -2.25e-7 << 15 << "-2.25E-7";
-    QTest::newRow("float limit") << double(1.1f) << 15 << "1.10000002384186";
+    QTest::newRow("1.5") << 1.5 << 0 << "1.5";
+    QTest::newRow("100") << 100.0 << 0 << "100";
+    QTest::newRow("0.001") << 0.001 << 0 << "0.001";
+    QTest::newRow("1E-5") << 1e-5 << 0 << "1E-5";
+    QTest::newRow("0.0001 still fixed") << 0.0001 << 0 << "0.0001";
+    QTest::newRow("negative") << -2.5 << 0 << "-2.5";
+    QTest::newRow("negative zero") << -0.0 << 0 << "0";
+    QTest::newRow("zero") << 0.0 << 0 << "0";
+    QTest::newRow("15 integer digits fit") << 123456789012345.0 << 0 << "123456789012345";
+    QTest::newRow("16 integer digits do not") << 1e15 << 0 << "1E15";
+    QTest::newRow("rounding decides: 999999999999999.9") << 999999999999999.9 << 0 << "1E15";
+    QTest::newRow("one third") << 1.0 / 3.0 << 0 << "0.333333333333333";
+    QTest::newRow("two thirds") << 2.0 / 3.0 << 0 << "0.666666666666667";
+    QTest::newRow("0.1 + 0.2") << 0.1 + 0.2 << 0 << "0.3";
+    QTest::newRow("large") << 1.5e20 << 0 << "1.5E20";
+    QTest::newRow("small negative") << -2.25e-7 << 0 << "-2.25E-7";
+    QTest::newRow("float limit") << double(1.1f) << 0 << "1.10000002384186";
     QTest::newRow("7 digits") << 3.14159265 << 7 << "3.141593";
     QTest::newRow("7 digits, float") << double(0.001234f) << 7 << "0.001234";
     QTest::newRow("7 digits, big") << 12345678.0 << 7 << "1.234568E7";
     QTest::newRow("9900") << 9900.0 << 7 << "9900";
+    QTest::newRow("16 digits asked for") << 2.0 / 3.0 << 16 << "0.6666666666666666";
 }
 
 void TestNumberText::general()
@@ -55,7 +56,10 @@ void TestNumberText::general()
     QFETCH(double, value);
     QFETCH(int, precision);
     QFETCH(QString, text);
-    QCOMPARE(QString::fromStdString(formatGeneral(value, precision, '.')), text);
+    setDecimalSeparator('.');
+    const std::string actual =
+        precision == 0 ? formatGeneral(value) : formatGeneral(value, precision, '.');
+    QCOMPARE(QString::fromStdString(actual), text);
 }
 
 void TestNumberText::parse_data()

@@ -63,6 +63,12 @@ void TestValueFormat::formats_data()
     QTest::newRow("leading zero kept: 01.20") << "0.120"
                                               << "1" << 6 << "01.20"
                                               << "01.20" << 1 << 0.12;
+    QTest::newRow("negative leading zero: the sign counts in the width") << "-0.120"
+                                                                         << "1" << 6 << "-01.20"
+                                                                         << "-01.20" << 1 << -0.12;
+    QTest::newRow("negative ohms, five wide") << "-1.234"
+                                              << "4" << 128 << "-12.34"
+                                              << "-12.34" << 1 << -1.234;
     QTest::newRow("plain volts") << "1.234"
                                  << "0" << 4 << "1.234"
                                  << "1.234" << 0 << 1.234;
