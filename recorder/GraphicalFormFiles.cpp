@@ -190,9 +190,9 @@ void TGraphicalForm::countLoadedRecords(int count)
     for (int done = m_store.state.readingCount; done < count;) {
         const int end = std::min(count, done + kCountChunk);
         m_store.countLoaded(end);
+        // The data list adds every entry up to the one named.
         if (m_dataList)
-            for (int j = done; j < end; ++j)
-                sendViewMessage(m_dataList, WM_LIST_ADD, j);
+            sendViewMessage(m_dataList, WM_LIST_ADD, end - 1);
         done = end;
         ProgressBar->setValue(done % (RecorderState::pageSize + 1));
         UpdateStatusBar();

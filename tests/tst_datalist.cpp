@@ -65,6 +65,7 @@ private slots:
     void startsWithOneEmptySheet();
     void sheetRollsOverAt32000();
     void resetLeavesOneEmptySheetAndNumbersAgain();
+    void oneNoticeCatchesUpOverSheets();
     void newestLineIsSelectedOncePerPass();
     void hiddenSheetShowsItsNewestLineWhenShown();
     void entriesGoneBeforeTheResetDrawNothing();
@@ -161,6 +162,28 @@ void TestDataList::sheetRollsOverAt32000()
              QStringLiteral("32002, 14:05:09.3  ,32001mV"));
     QCOMPARE(form.PageControl->currentIndex(), 1);
     QCOMPARE(form.pageCount(), 2);
+}
+
+void TestDataList::oneNoticeCatchesUpOverSheets()
+{
+    // A file load names only the newest entry of each slice.
+    RecordBuffer buffer;
+    fill(buffer, 70000);
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    add(form, 0, 3);
+    QVERIFY(sendViewMessage(&form, WM_LIST_ADD, 65535));
+    QCOMPARE(form.pageCount(), 3);
+    QCOMPARE(form.sheetModel(0)->rowCount(), 32000);
+    QCOMPARE(form.sheetModel(1)->rowCount(), 32000);
+    QCOMPARE(form.sheetModel(2)->rowCount(), 1536);
+    QVERIFY(line(form, 1, 0).startsWith(QStringLiteral("32001,")));
+    QVERIFY(line(form, 2, 1535).startsWith(QStringLiteral("65536,")));
+    QCOMPARE(form.PageControl->currentIndex(), 2);
+    add(form, 65536, 65537); // one by one again afterwards
+    QVERIFY(line(form, 2, 1536).startsWith(QStringLiteral("65537,")));
+    // An index the buffer does not hold adds just that line, never a run of them.
+    QVERIFY(sendViewMessage(&form, WM_LIST_ADD, 900000));
+    QCOMPARE(form.sheetModel(2)->rowCount(), 1538);
 }
 
 void TestDataList::resetLeavesOneEmptySheetAndNumbersAgain()

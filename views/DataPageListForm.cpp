@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DataPageListForm.h"
 
+#include <algorithm>
+
 #include <QListView>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -143,27 +145,40 @@ void TDataPageListForm::maximiseRequested()
 
 void TDataPageListForm::listAdd(std::size_t index)
 {
-    // A sheet that could not be made when the last one filled up is tried
-    // again before the next line.
-    if ((m_models.isEmpty() || m_models.last()->isFull()) && !addSheet())
-        return;
-    const int last = int(m_models.size()) - 1;
-    PageControl->setCurrentIndex(last);
-    try {
-        m_models[last]->appendLine(index);
-    } catch (const std::bad_alloc&) {
-        reportMemoryError();
-        return;
-    }
-    m_failing = false;
-    if (m_firstSheetToSelect < 0 || last < m_firstSheetToSelect)
-        m_firstSheetToSelect = last;
-    if (!m_selectTimer.isActive())
-        m_selectTimer.start();
+    // A 1034 names the newest entry. Entries between the last line and it are
+    // added with it in one insertion per sheet: a file load sends one notice
+    // per slice of records, not one per record.
+    std::size_t first = index;
+    if (index >= m_nextIndex && m_buffer && index < m_buffer->size())
+        first = m_nextIndex;
+    std::size_t remaining = index - first + 1;
+    while (remaining > 0) {
+        // A sheet that could not be made when the last one filled up is tried
+        // again before the next line.
+        if ((m_models.isEmpty() || m_models.last()->isFull()) && !addSheet())
+            return;
+        const int last = int(m_models.size()) - 1;
+        PageControl->setCurrentIndex(last);
+        const int count = int(std::min<std::size_t>(remaining, std::size_t(m_models[last]->room())));
+        try {
+            m_models[last]->appendLines(first, count);
+        } catch (const std::bad_alloc&) {
+            reportMemoryError();
+            return;
+        }
+        m_failing = false;
+        first += std::size_t(count);
+        remaining -= std::size_t(count);
+        m_nextIndex = first;
+        if (m_firstSheetToSelect < 0 || last < m_firstSheetToSelect)
+            m_firstSheetToSelect = last;
+        if (!m_selectTimer.isActive())
+            m_selectTimer.start();
 
-    // The next sheet is there, and shown, as soon as this one is full.
-    if (m_models[last]->isFull())
-        addSheet();
+        // The next sheet is there, and shown, as soon as this one is full.
+        if (m_models[last]->isFull())
+            addSheet();
+    }
 }
 
 void TDataPageListForm::selectNewLines()
@@ -204,6 +219,7 @@ void TDataPageListForm::listReset()
     m_firstSheetToSelect = -1;
     m_scrollPending.clear();
     m_failing = false;
+    m_nextIndex = 0;
     for (QListView* list : std::as_const(m_lists))
         delete list;
     m_lists.clear();

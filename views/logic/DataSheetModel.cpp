@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DataSheetModel.h"
 
+#include <algorithm>
+
 #include "DataListLine.h"
 
 namespace dmm {
@@ -35,12 +37,15 @@ QString DataSheetModel::lineText(int row) const
     return QString::fromLatin1(line.data(), qsizetype(line.size()));
 }
 
-void DataSheetModel::appendLine(std::size_t bufferIndex)
+void DataSheetModel::appendLines(std::size_t firstIndex, int count)
 {
+    count = std::min(count, room());
+    if (count <= 0)
+        return;
     if (m_rows == 0)
-        m_first = bufferIndex;
-    beginInsertRows(QModelIndex(), m_rows, m_rows);
-    ++m_rows;
+        m_first = firstIndex;
+    beginInsertRows(QModelIndex(), m_rows, m_rows + count - 1);
+    m_rows += count;
     endInsertRows();
 }
 

@@ -28,7 +28,11 @@ public:
     // Appends the line of buffer entry `bufferIndex`. The first line fixes the
     // sheet's first entry; the lines after it follow it one by one, as the
     // recorder sends its entries in increasing order.
-    void appendLine(std::size_t bufferIndex);
+    void appendLine(std::size_t bufferIndex) { appendLines(bufferIndex, 1); }
+    // Appends the lines of `count` consecutive entries from `firstIndex` in one
+    // insertion; at most the room the sheet has left.
+    void appendLines(std::size_t firstIndex, int count);
+    int room() const { return kLinesPerSheet - m_rows; }
 
     bool isFull() const { return m_rows >= kLinesPerSheet; }
     std::size_t firstIndex() const { return m_first; }
