@@ -3,6 +3,7 @@
 // chosen, the current one stays selected, and the port is always reopened.
 #include <QtTest>
 
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -23,6 +24,7 @@ private slots:
     void portAboveEightSelectsNothingAndOkKeepsIt();
     void okTakesTheChoice();
     void cancelReopensTheSamePort();
+    void eachPortShowsItsDevice();
     void tileStacksTheMetersUnderTheStrip();
 };
 
@@ -84,6 +86,29 @@ void TestPortDialog::cancelReopensTheSamePort()
     QVERIFY(shell.main().serialLink().isOpen());
     QCOMPARE(shell.windows().DigitalMeterForm->windowTitle(), QStringLiteral("Digital Meter : COM 1"));
     QVERIFY(shell.boxCaptions().isEmpty());
+}
+
+void TestPortDialog::eachPortShowsItsDevice()
+{
+    QTemporaryDir dir;
+    PtyPair pty;
+    QFile::link(pty.slavePath(), dir.filePath(QStringLiteral("COM1")));
+    QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("COM3")));
+    ShellFixture shell(dir.path(), 1);
+    TDlgRsPortForm* dialog = shell.windows().DlgRsPortForm.get();
+    QTimer::singleShot(0, this, [&] {
+        QCOMPARE(dialog->lblDevice[0]->toolTip(), QFileInfo(pty.slavePath()).canonicalFilePath());
+        QCOMPARE(dialog->lblDevice[1]->text(), QStringLiteral("/dev/ttyS1"));
+        QCOMPARE(dialog->lblDevice[2]->toolTip(), dir.filePath(QStringLiteral("COM3")));
+        QCOMPARE(dialog->rbtnCom[7]->accessibleDescription(), QStringLiteral("/dev/ttyS7"));
+        // Nothing overlaps: every device text lies right of its button, inside the panel.
+        for (int i = 0; i < 8; ++i) {
+            QVERIFY(dialog->lblDevice[i]->geometry().left() >= dialog->rbtnCom[i]->geometry().right());
+            QVERIFY(dialog->Panel1->rect().contains(dialog->lblDevice[i]->geometry()));
+        }
+        dialog->reject();
+    });
+    QTest::mouseClick(shell.main().sbtnPort, Qt::LeftButton);
 }
 
 void TestPortDialog::tileStacksTheMetersUnderTheStrip()

@@ -304,6 +304,10 @@ void TFormMain::sbtnPortClick()
         m_link.closeHandle();
     TDlgRsPortForm* dialog = m_windows->DlgRsPortForm.get();
     dialog->iSelPort = iPort;
+    std::array<QString, kProbedPorts> devices;
+    for (int i = 0; i < kProbedPorts; ++i)
+        devices[i] = portDevicePath(i + 1, startupDirectory);
+    dialog->setPortDevices(devices);
     if (dialog->exec() == QDialog::Accepted)
         iPort = dialog->iSelPort;
     if (!OpenPort(iPort))

@@ -20,7 +20,9 @@ TDlgRsPortForm::TDlgRsPortForm(const std::array<bool, 8>* portPresent, QWidget* 
       m_portPresent(portPresent)
 {
     setWindowTitle(tr("Serial Port selection"));
-    setFixedSize(326, 252);
+    // Wider than the classic 326 pixels: each port shows its device beside it.
+    constexpr int kDeviceRoom = 150;
+    setFixedSize(326 + kDeviceRoom, 252);
 
     Image1 = new QLabel(this);
     Image1->setPixmap(artworkPixmap(QStringLiteral("port-dialog"), QSize(39, 33)));
@@ -29,31 +31,49 @@ TDlgRsPortForm::TDlgRsPortForm(const std::array<bool, 8>* portPresent, QWidget* 
 
     Panel1 = new QFrame(this);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Panel1->setGeometry(84, 16, 202, 141);
+    Panel1->setGeometry(84, 16, 202 + kDeviceRoom, 141);
 
     m_group = new QButtonGroup(this);
     const int rows[] = {16, 42, 72, 104};
     for (int i = 0; i < 8; ++i) {
-        const int left = i % 2 == 0 ? (i == 6 ? 29 : 26) : 117;
+        const int left = i % 2 == 0 ? (i == 6 ? 29 : 26) : 117 + kDeviceRoom / 2;
         rbtnCom[i] = new QRadioButton(QStringLiteral("COM%1").arg(i + 1), Panel1);
         rbtnCom[i]->setObjectName(QStringLiteral("rbtnCom%1").arg(i + 1));
-        rbtnCom[i]->setGeometry(left, rows[i / 2], 80, 20);
+        rbtnCom[i]->setGeometry(left, rows[i / 2], 62, 20);
         m_group->addButton(rbtnCom[i], i + 1);
+        lblDevice[i] = new QLabel(Panel1);
+        lblDevice[i]->setObjectName(QStringLiteral("lblDevice%1").arg(i + 1));
+        lblDevice[i]->setGeometry(left + 62, rows[i / 2], 88 + (i % 2 == 0 ? 6 : 0), 20);
+        QPalette grey = lblDevice[i]->palette();
+        grey.setColor(QPalette::WindowText, grey.color(QPalette::Disabled, QPalette::WindowText));
+        lblDevice[i]->setPalette(grey);
     }
 
     Bevel1 = new QFrame(this);
     Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    Bevel1->setGeometry(12, 176, 302, 2);
+    Bevel1->setGeometry(12, 176, 302 + kDeviceRoom, 2);
 
     bbtnOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("OK"), this);
-    bbtnOk->setGeometry(64, 200, 89, 31);
+    bbtnOk->setGeometry(64 + kDeviceRoom / 2, 200, 89, 31);
     bbtnOk->setDefault(true);
     bbtnCancel =
         new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Cancel"), this);
-    bbtnCancel->setGeometry(173, 200, 89, 31);
+    bbtnCancel->setGeometry(173 + kDeviceRoom / 2, 200, 89, 31);
 
     connect(bbtnOk, &QPushButton::clicked, this, &TDlgRsPortForm::bbtnOkClick);
     connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TDlgRsPortForm::setPortDevices(const std::array<QString, 8>& devices)
+{
+    for (int i = 0; i < 8; ++i) {
+        QLabel* label = lblDevice[i];
+        const QString device = devices[i];
+        label->setText(label->fontMetrics().elidedText(device, Qt::ElideLeft, label->width()));
+        label->setToolTip(device);
+        label->setAccessibleName(device);
+        rbtnCom[i]->setAccessibleDescription(device);
+    }
 }
 
 void TDlgRsPortForm::showEvent(QShowEvent* event)

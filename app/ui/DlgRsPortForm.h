@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <QString>
+
 #include <array>
 
 class QButtonGroup;
@@ -23,10 +25,14 @@ public:
 
     // Handed in before showing; after OK, the port chosen.
     int iSelPort = 1;
+    // The device each of COM1..COM8 stands for, shown beside its button, so
+    // that a user with several adapters sees which is which.
+    void setPortDevices(const std::array<QString, 8>& devices);
 
     QLabel* Image1 = nullptr;
     QFrame* Panel1 = nullptr;
     std::array<QRadioButton*, 8> rbtnCom{};
+    std::array<QLabel*, 8> lblDevice{};
     QFrame* Bevel1 = nullptr;
     QPushButton* bbtnOk = nullptr;
     QPushButton* bbtnCancel = nullptr;
