@@ -1,0 +1,304 @@
+// SPDX-License-Identifier: MIT
+// dmm-export: a recording in, the recorder's text export out, byte for byte
+// what the export dialog writes; or the data list's lines, or what the
+// recorder holds after opening the file. The file is opened, counted and
+// paged by the recorder's own code, so the numbers agree with the window's.
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "DataListLine.h"
+#include "ExportPages.h"
+#include "ExportText.h"
+#include "RecordFile.h"
+#include "RecorderStore.h"
+
+namespace {
+
+using namespace dmm;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Entries formatted per block: a few MB of text, written in one go.
+constexpr std::size_t kBlockEntries = 65536;
+
+const char* const kUsage =
+    "Usage: dmm-export [--pages P | --pages A-B] [--list | --info] [-o OUT] FILE\n"
+    "Run \"dmm-export --help\" for details.\n";
+
+const char* const kDescription =
+    "Writes a recording of the data logger as text, exactly as the logger would:\n"
+    "FILE is opened as the recorder's Open opens it (a name containing \".g51\" in\n"
+    "exactly that case holds 68-byte records, any other file 76-byte records; the\n"
+    "bytes of a trailing incomplete record are ignored).\n"
+    "\n"
+    "Without --list or --info the output is the recorder's text export of All\n"
+    "Pages, byte for byte the file the export dialog writes: one line per reading,\n"
+    "  number,time stamp,value[,sub-display] CR LF\n"
+    "numbered over the whole recording, the value in 7 significant digits.\n"
+    "\n"
+    "Pages hold 200 readings counted back from the newest, so the oldest page is\n"
+    "the partial one; after opening N readings there are N / 200 + 1 pages. With\n"
+    "--pages only those pages are written, the range limited to the pages that\n"
+    "exist as the export dialog does (0-9 of 3 pages writes pages 1 to 3; a range\n"
+    "wholly outside writes nothing).\n"
+    "\n"
+    "--list writes the data list window's lines instead, one per line ending in\n"
+    "LF (\"1, 14:05:09.3  ,1.234mV\"); --pages selects lines as for the export.\n"
+    "\n"
+    "--info writes one JSON object with what the recorder holds after opening the\n"
+    "file: records, lastPage, maxIndex and minIndex (the readings with the largest\n"
+    "and smallest value, 0-based), scaleMaxY and scaleMinY (the chart's Y scale,\n"
+    "in the shortest form that reads back as the same single-precision float;\n"
+    "null for a scale that overflowed).\n"
+    "\n"
+    "Output goes to standard output, or with -o to a file that is replaced only\n"
+    "once all of it is written.\n"
+    "\n"
+    "Exit status: 0 done; 1 the file could not be read or the output not\n"
+    "written (a message on standard error, nothing on standard output, no output\n"
+    "file); 2 bad arguments.\n"
+    "\n"
+    "Example:\n"
+    "  dmm-export --pages 2-3 -o run.csv run.g52";
+
+int usageError(const QString& message)
+{
+    std::fprintf(stderr, "dmm-export: %s\n%s", qPrintable(message), kUsage);
+    return kExitUsage;
+}
+
+int failure(const QString& message)
+{
+    std::fprintf(stderr, "dmm-export: %s\n", qPrintable(message));
+    return kExitFailure;
+}
+
+// "P" or "A-B" in decimal; nothing for any other text or a number past int.
+std::optional<PageRange> parsePages(const QString& text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^([0-9]+)(?:-([0-9]+))?$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool firstOk = false;
+    const int first = match.captured(1).toInt(&firstOk);
+    if (!firstOk)
+        return std::nullopt;
+    if (!match.hasCaptured(2))
+        return PageRange{first, first};
+    bool lastOk = false;
+    const int last = match.captured(2).toInt(&lastOk);
+    if (!lastOk)
+        return std::nullopt;
+    return PageRange{first, last};
+}
+
+// The recorder's Open after its file dialog: every record read into the
+// buffer uncounted, lastPage from the record count, then the records counted
+// (scale and extremes) and the newest page shown.
+bool openRecording(const QString& path, RecorderStore& store, QString* error)
+{
+    RecordFileReader reader;
+    if (!reader.open(path, error))
+        return false;
+    if (reader.recordCount() > INT_MAX) {
+        *error = QStringLiteral("too many records");
+        return false;
+    }
+    RecorderState& state = store.state;
+    const int count = static_cast<int>(reader.recordCount());
+    state.lastPage = count / RecorderState::pageSize + 1;
+    RecordBuffer& buffer = store.bufferForLoading();
+    while (!reader.atEnd())
+        if (reader.readSome(buffer, RecordFileReader::kBlockRecords) == 0)
+            break;
+    if (reader.truncated()) {
+        // The window keeps what arrived; a tool that writes a copy of the file
+        // must not pass off part of it as the whole.
+        *error = reader.errorString().isEmpty()
+                     ? QStringLiteral("the file ended before its size promised")
+                     : reader.errorString();
+        return false;
+    }
+    store.countLoaded(static_cast<int>(buffer.size()));
+    state.shownPage = state.lastPage;
+    state.bufferEmpty = false;
+    state.unsavedData = true;
+    return true;
+}
+
+// Shortest text that reads back as the same float; JSON has no infinities.
+std::string jsonFloat(float value)
+{
+    if (!std::isfinite(value))
+        return "null";
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+QByteArray infoJson(const RecorderStore& store)
+{
+    const RecorderState& state = store.state;
+    std::string json = "{\"records\":" + std::to_string(store.buffer().size());
+    json += ",\"lastPage\":" + std::to_string(state.lastPage);
+    json += ",\"maxIndex\":" + std::to_string(state.maxIndex);
+    json += ",\"minIndex\":" + std::to_string(state.minIndex);
+    json += ",\"scaleMaxY\":" + jsonFloat(state.scaleMaxY);
+    json += ",\"scaleMinY\":" + jsonFloat(state.scaleMinY);
+    json += "}\n";
+    return QByteArray::fromStdString(json);
+}
+
+QByteArray listLines(const RecordBuffer& buffer, EntryRange range)
+{
+    std::string text;
+    text.reserve(range.size() * 48);
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        text += dataListLine(i, buffer.at(i));
+        text += '\n';
+    }
+    return QByteArray::fromStdString(text);
+}
+
+using BlockSink = std::function<bool(const QByteArray&)>;
+
+// The text of `range`, a block of entries at a time. Lines do not depend on
+// their neighbours, so the blocks joined are the text of the whole range.
+bool writeEntries(const RecordBuffer& buffer, EntryRange range, bool list, const BlockSink& sink)
+{
+    range.end = std::min(range.end, buffer.size());
+    for (std::size_t begin = range.begin; begin < range.end; begin += kBlockEntries) {
+        const EntryRange block{begin, std::min(range.end, begin + kBlockEntries)};
+        if (!sink(list ? listLines(buffer, block) : exportText(buffer, block)))
+            return false;
+    }
+    return true;
+}
+
+// On failure returns false with the system's reason in `error`.
+bool writeStdout(const QByteArray& bytes, QString* error)
+{
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) ==
+        static_cast<std::size_t>(bytes.size()))
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
+
+bool flushStdout(QString* error)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dmm-export"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption pagesOption(
+        QStringLiteral("pages"), QStringLiteral("Only page P, or pages A to B (1 is the oldest)."),
+        QStringLiteral("P|A-B"));
+    const QCommandLineOption listOption(QStringLiteral("list"),
+                                        QStringLiteral("Write the data list's lines."));
+    const QCommandLineOption infoOption(
+        QStringLiteral("info"), QStringLiteral("Write the recorder's counts and scale as JSON."));
+    const QCommandLineOption outputOption(
+        QStringList{QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Write to OUT instead of standard output."), QStringLiteral("OUT"));
+    parser.addOptions({pagesOption, listOption, infoOption, outputOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A recording: .g52, .g51 or .TMP."));
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(helpOption))
+        parser.showHelp(kExitOk);
+    if (parser.isSet(QStringLiteral("help-all")))
+        parser.process(app); // prints the help with Qt's own options and exits
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return usageError(files.isEmpty() ? QStringLiteral("no recording given")
+                                          : QStringLiteral("one recording at a time"));
+    const bool list = parser.isSet(listOption);
+    const bool info = parser.isSet(infoOption);
+    if (list && info)
+        return usageError(QStringLiteral("--list and --info exclude each other"));
+    if (info && parser.isSet(pagesOption))
+        return usageError(QStringLiteral("--info covers the whole recording, not pages"));
+    std::optional<PageRange> requested;
+    if (parser.isSet(pagesOption)) {
+        requested = parsePages(parser.value(pagesOption));
+        if (!requested)
+            return usageError(QStringLiteral("--pages wants a page number or a range such as "
+                                             "2-3, not \"%1\"")
+                                  .arg(parser.value(pagesOption)));
+    }
+    const bool toFile = parser.isSet(outputOption);
+    const QString outputName = parser.value(outputOption);
+    if (toFile && outputName.isEmpty())
+        return usageError(QStringLiteral("-o wants a file name"));
+
+    const QString path = files.first();
+    try {
+        // The store's temporary files are never created here: nothing is logged.
+        RecorderStore store(QString{});
+        QString reason;
+        if (!openRecording(path, store, &reason))
+            return failure(path + QStringLiteral(": ") + reason);
+
+        QByteArray fileText;
+        QString writeError;
+        const BlockSink sink = [&](const QByteArray& block) {
+            if (toFile) {
+                fileText += block;
+                return true;
+            }
+            return writeStdout(block, &writeError);
+        };
+
+        bool written = true;
+        if (info) {
+            written = sink(infoJson(store));
+        } else {
+            const int lastPage = store.state.lastPage;
+            const PageRange pages =
+                limitPages(requested.value_or(PageRange{1, lastPage}), lastPage);
+            const EntryRange entries = pageRangeEntries(store.buffer().size(), lastPage, pages);
+            written = writeEntries(store.buffer(), entries, list, sink);
+        }
+
+        if (toFile) {
+            if (const auto error = saveExportText(outputName, fileText))
+                return failure(outputName + QStringLiteral(": ") + *error);
+        } else if (!written || !flushStdout(&writeError)) {
+            return failure(QStringLiteral("standard output: ") + writeError);
+        }
+    } catch (const std::bad_alloc&) {
+        return failure(path + QStringLiteral(": not enough memory"));
+    }
+    return kExitOk;
+}
