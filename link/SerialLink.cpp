@@ -195,6 +195,11 @@ bool SerialLink::SetPortTimeouts(int readTotalTimeoutMs)
     return true;
 }
 
+int SerialLink::readGapTimeoutMs() const
+{
+    return m_gapTimer->interval();
+}
+
 void SerialLink::ClosePort()
 {
     cancelRead();

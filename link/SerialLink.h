@@ -65,6 +65,10 @@ public:
     // Sets the read-total time-out of the frame read (0 or less: wait for the
     // first byte without limit). False when no port is open.
     bool SetPortTimeouts(int readTotalTimeoutMs);
+    // The read's time-outs in force: the gap after the last byte and the total
+    // when no byte comes (0 or less: none).
+    int readGapTimeoutMs() const;
+    int readTotalTimeoutMs() const { return m_readTotalTimeoutMs; }
     // End of the program: flush, wait 100 ms, close. Cancels a pending read.
     void ClosePort();
     // The port button's close: the handle is closed at once, no flush, no wait.
