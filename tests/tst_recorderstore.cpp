@@ -243,6 +243,9 @@ void TestRecorderStore::scale_data()
     QTest::newRow("at the threshold") << QList<float>{1.0f, 1.0f} << 1.33f << -1.33f;
     QTest::newRow("NaN first") << QList<float>{kNaN} << 1.0f << -1.0f;
     QTest::newRow("NaN later ignored") << QList<float>{2, kNaN} << 2.66f << -2.66f;
+    QTest::newRow("largest float stays finite")
+        << QList<float>{std::numeric_limits<float>::max()} << std::numeric_limits<float>::max()
+        << -std::numeric_limits<float>::max();
 }
 
 void TestRecorderStore::scale()

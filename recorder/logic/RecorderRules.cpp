@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "RecordBuffer.h"
 
@@ -15,8 +16,11 @@ constexpr double kInverseHeadroom = 0.7518796992481203; // 1 / 1.33 as the compa
 
 float widened(float value, float whenZero)
 {
-    const float result = static_cast<float>(std::fabs(static_cast<double>(value)) * kHeadroom);
-    return result == 0.0f ? whenZero : result;
+    // The largest floats have no third of headroom left: the scale stops at
+    // the largest float rather than overflowing.
+    const double result = std::min(std::fabs(static_cast<double>(value)) * kHeadroom,
+                                   static_cast<double>(std::numeric_limits<float>::max()));
+    return result == 0.0 ? whenZero : static_cast<float>(result);
 }
 
 } // namespace
