@@ -4,6 +4,8 @@
 // read with its purge, gap and total time-outs, cancel and device loss.
 #include <QtTest>
 
+#include <QSerialPort>
+
 #include "FrameDecoder.h"
 #include "PtyPair.h"
 #include "SerialLink.h"
@@ -443,21 +445,35 @@ void TestSerialLink::cancelledReadStaysSilent()
     QVERIFY(dir.link(1, pty.slavePath()));
     SerialLink link;
     QVERIFY(link.OpenPort(1, dir.path()));
-    QVERIFY(link.SetPortTimeouts(50));
+    // No total time-out: only bytes can end this read, so nothing but the
+    // cancel below decides what happens to it.
+    QVERIFY(link.SetPortTimeouts(0));
     QSignalSpy spy(&link, &SerialLink::frameReadFinished);
 
+    // Cancelled right after the link has taken the first bytes of a frame and
+    // started waiting for the rest: connected after the link's own handler.
+    auto* port = link.findChild<QSerialPort*>();
+    QVERIFY(port);
+    int cancelledWith = -1;
+    connect(port, &QSerialPort::readyRead, this, [&] {
+        if (cancelledWith < 0 && link.readPending()) {
+            cancelledWith = pty.slaveQueued();
+            link.cancelRead();
+        }
+    });
     link.startFrameRead();
     QVERIFY(pty.write(kFrame.left(7)));
-    QTRY_COMPARE(pty.slaveQueued(), 0);
-    link.cancelRead();
+    QTRY_VERIFY_WITH_TIMEOUT(cancelledWith >= 0, 30000);
     QVERIFY(!link.readPending());
-    QVERIFY(!spy.wait(4 * kReadGapTimeoutMs));
+    // Well past the 30 ms gap that would have ended the read.
+    QVERIFY(!spy.wait(4 * 30));
+    QCOMPARE(spy.count(), 0);
     QVERIFY(link.isOpen());
 
     // The port still reads after a cancel.
     link.startFrameRead();
     QVERIFY(pty.write(kFrame));
-    QVERIFY(spy.wait(2000));
+    QVERIFY(spy.wait(5000));
     QCOMPARE(resultOf(spy).bytes.toHex(' '), kFrame.toHex(' '));
 }
 
