@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+#include "LogLines.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "RecordValue.h"
+
+namespace dmm::logtool {
+
+namespace {
+
+// Meter texts hold no commas or quotes, but a field is never allowed to split
+// a line whatever it holds.
+std::string csvField(std::string_view text)
+{
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string quoted = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
+}
+
+} // namespace
+
+std::optional<TARecord> makeLogRecord(const CurrentReading& reading, const QDateTime& time)
+{
+    const auto value = recordValue(reading.sDigits, reading.sExponent, reading.iFunction);
+    if (!value)
+        return std::nullopt;
+    const QTime clock = time.time();
+    TARecord record;
+    record.display = reading.sDigits;
+    record.exponent = reading.sExponent;
+    record.function = reading.iFunction;
+    record.timeStamp = formatTimeStamp(clock.hour(), clock.minute(), clock.second(), clock.msec());
+    record.value = reading.szValue.view();
+    record.prefix = reading.szPrefix.view();
+    record.unit = reading.szUnit.view();
+    record.fValue = *value;
+    record.subDisplay = reading.sPfText;
+    return record;
+}
+
+std::string isoLocalTime(const QDateTime& time)
+{
+    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toStdString();
+}
+
+std::string floatText(float value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string csvHeader()
+{
+    return "time,value,unit,display,subdisplay\n";
+}
+
+std::string csvLine(const QDateTime& time, const TARecord& record)
+{
+    std::string line = isoLocalTime(time);
+    line += ',';
+    line += floatText(record.fValue);
+    line += ',';
+    line += csvField(record.unit.view());
+    line += ',';
+    line += csvField(record.value.str() + record.prefix.str());
+    line += ',';
+    line += csvField(record.subDisplay.view());
+    line += '\n';
+    return line;
+}
+
+std::string consoleLine(const QDateTime& time, const TARecord& record)
+{
+    std::string line = isoLocalTime(time);
+    line += "  ";
+    line += record.value.view();
+    const std::string unit = record.prefix.str() + record.unit.str();
+    if (!unit.empty())
+        line += ' ' + unit;
+    line += "  ";
+    line += floatText(record.fValue);
+    line += '\n';
+    return line;
+}
+
+std::string spanText(std::chrono::milliseconds span)
+{
+    const long long ms = std::max<long long>(0, span.count());
+    const long long hours = ms / 3'600'000;
+    const int minutes = static_cast<int>(ms / 60'000 % 60);
+    const int seconds = static_cast<int>(ms / 1000 % 60);
+    const int tenths = static_cast<int>(ms % 1000 / 100);
+    char buffer[64];
+    if (hours > 0)
+        std::snprintf(buffer, sizeof buffer, "%lld h %02d min %02d.%d s", hours, minutes, seconds,
+                      tenths);
+    else if (minutes > 0)
+        std::snprintf(buffer, sizeof buffer, "%d min %02d.%d s", minutes, seconds, tenths);
+    else
+        std::snprintf(buffer, sizeof buffer, "%d.%d s", seconds, tenths);
+    return buffer;
+}
+
+std::string summaryText(long long readings, const QDateTime& first, const QDateTime& last)
+{
+    std::string text = std::to_string(readings) + (readings == 1 ? " reading" : " readings");
+    text += " logged";
+    if (readings == 0 || !first.isValid() || !last.isValid())
+        return text;
+    text += " from " + isoLocalTime(first) + " to " + isoLocalTime(last) + " (" +
+            spanText(std::chrono::milliseconds(first.msecsTo(last))) + ")";
+    return text;
+}
+
+} // namespace dmm::logtool

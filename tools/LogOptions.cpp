@@ -1,0 +1,191 @@
+// SPDX-License-Identifier: MIT
+#include "LogOptions.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "RecordFile.h"
+
+namespace dmm::logtool {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kMaxDuration = std::chrono::hours(24 * 366 * 100);
+
+const char* const kHelp =
+    "Usage: dmm-log --port COM2|DEVICE [options]\n"
+    "\n"
+    "Reads the meter as the data logger does (the same port naming and line\n"
+    "settings, one frame per 500 ms poll, the same decoding and formatting) and\n"
+    "logs every reading as it arrives, with no window.\n"
+    "\n"
+    "Options:\n"
+    "  --port COMn|DEVICE   COMn is the logger's port naming: the file COMn in the\n"
+    "                       current directory (normally a link to a tty), else\n"
+    "                       /dev/ttyS<n-1>. Anything else is a device path, such as\n"
+    "                       /dev/ttyUSB0.\n"
+    "  --interval SECONDS   log the first reading after every SECONDS (whole\n"
+    "                       seconds, as the recorder's interval). Without it, or\n"
+    "                       with 0: Full Speed, the first reading after each poll.\n"
+    "  --out FILE.g52       write each reading as a 76-byte record the moment it\n"
+    "                       arrives; the logger opens the file as a recording.\n"
+    "  --csv FILE.csv       write a header and then one line per reading: local\n"
+    "                       time (ISO 8601 with milliseconds), the value as the\n"
+    "                       recorder stores it, the unit, the value text with its\n"
+    "                       prefix, the sub-display text.\n"
+    "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, or seconds.\n"
+    "  --count N            stop after N readings.\n"
+    "  --append             add to existing files instead of refusing them; an\n"
+    "                       incomplete record or line at the end (left by a crash)\n"
+    "                       is cut off first.\n"
+    "  --quiet              do not print each reading on standard output.\n"
+    "  -h, --help           show this text.\n"
+    "\n"
+    "A silent meter and a low battery are reported on standard error and logging\n"
+    "goes on. SIGINT or SIGTERM ends the run: the files are closed holding whole\n"
+    "records only and a summary goes to standard error.\n"
+    "Exit status: 0 after a normal end, 1 for a bad option or an output file\n"
+    "that cannot be written, 2 when the port cannot be opened.\n";
+
+std::optional<int> wholeNumber(const QString& text, long long minimum, long long maximum)
+{
+    bool ok = false;
+    const long long value = text.trimmed().toLongLong(&ok);
+    if (!ok || value < minimum || value > maximum)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+QString logHelpText()
+{
+    return QString::fromLatin1(kHelp);
+}
+
+std::optional<std::chrono::milliseconds> parseDuration(QStringView text)
+{
+    static const QRegularExpression bareSeconds(QStringLiteral("^\\d{1,12}$"));
+    static const QRegularExpression withUnits(QStringLiteral("^(?:\\d{1,12}[hms])+$"));
+    static const QRegularExpression part(QStringLiteral("(\\d{1,12})([hms])"));
+
+    const QString trimmed = text.trimmed().toString();
+    long double seconds = 0;
+    if (bareSeconds.match(trimmed).hasMatch()) {
+        seconds = trimmed.toLongLong();
+    } else if (withUnits.match(trimmed).hasMatch()) {
+        for (auto it = part.globalMatch(trimmed); it.hasNext();) {
+            const auto match = it.next();
+            const long double amount = match.captured(1).toLongLong();
+            const QChar unit = match.captured(2).at(0);
+            seconds += amount * (unit == u'h' ? 3600 : unit == u'm' ? 60 : 1);
+        }
+    } else {
+        return std::nullopt;
+    }
+    if (seconds <= 0 || seconds * 1000 > static_cast<long double>(kMaxDuration / 1ms))
+        return std::nullopt;
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+}
+
+int comPortNumber(const QString& port)
+{
+    static const QRegularExpression comName(QStringLiteral("^COM(\\d{1,9})$"));
+    const auto match = comName.match(port);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}
+
+QString outputPathProblem(const QString& path, bool isRecordFile, bool append)
+{
+    // The logger reads a name containing ".g51" as older 68-byte records, which
+    // would garble every reading of this file.
+    if (isRecordFile && recordSizeForFile(path) != 76)
+        return path + QStringLiteral(": the logger would read this name as older 68-byte "
+                                     "records; choose a name without \".g51\"");
+    const QFileInfo info(path);
+    if (info.isDir())
+        return path + QStringLiteral(": is a directory");
+    if (!append && (info.exists() || info.isSymLink()))
+        return path + QStringLiteral(": exists; give --append to add to it");
+    return {};
+}
+
+ParsedArguments parseLogArguments(const QStringList& arguments)
+{
+    ParsedArguments result;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show help."));
+    const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("PORT"));
+    const QCommandLineOption interval(QStringLiteral("interval"), {}, QStringLiteral("SECONDS"));
+    const QCommandLineOption out(QStringLiteral("out"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption csv(QStringLiteral("csv"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption duration(QStringLiteral("duration"), {}, QStringLiteral("TIME"));
+    const QCommandLineOption count(QStringLiteral("count"), {}, QStringLiteral("N"));
+    const QCommandLineOption quiet(QStringLiteral("quiet"), {});
+    const QCommandLineOption append(QStringLiteral("append"), {});
+    parser.addOptions({help, port, interval, out, csv, duration, count, quiet, append});
+
+    const auto fail = [&](const QString& error) {
+        result.error = error;
+        return result;
+    };
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        result.helpRequested = true;
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
+    // An option given twice would silently take one of the values.
+    for (const QString& name : parser.optionNames()) {
+        if (parser.optionNames().count(name) > 1)
+            return fail(QStringLiteral("--%1 given more than once").arg(name));
+    }
+
+    LogOptions options;
+    options.port = parser.value(port);
+    if (options.port.isEmpty())
+        return fail(QStringLiteral("--port is required (COM1 to COM10 or a device path)"));
+    if (parser.isSet(interval)) {
+        const auto seconds = wholeNumber(parser.value(interval), 0, kMaxIntervalSeconds);
+        if (!seconds)
+            return fail(QStringLiteral("--interval needs whole seconds from 0 to %1")
+                            .arg(kMaxIntervalSeconds));
+        options.intervalSeconds = *seconds;
+    }
+    if (parser.isSet(duration)) {
+        options.duration = parseDuration(parser.value(duration));
+        if (!options.duration)
+            return fail(QStringLiteral("--duration needs a time such as 2h, 30m, 45s or 1h30m"));
+    }
+    if (parser.isSet(count)) {
+        bool ok = false;
+        const long long n = parser.value(count).trimmed().toLongLong(&ok);
+        if (!ok || n < 1)
+            return fail(QStringLiteral("--count needs a number of readings, 1 or more"));
+        options.count = n;
+    }
+    options.outPath = parser.value(out);
+    options.csvPath = parser.value(csv);
+    if ((parser.isSet(out) && options.outPath.isEmpty()) ||
+        (parser.isSet(csv) && options.csvPath.isEmpty()))
+        return fail(QStringLiteral("--out and --csv need a file name"));
+    options.quiet = parser.isSet(quiet);
+    options.append = parser.isSet(append);
+    if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty())
+        return fail(QStringLiteral("nothing to log to: give --out or --csv, or leave out --quiet"));
+    if (!options.outPath.isEmpty() && !options.csvPath.isEmpty() &&
+        QFileInfo(options.outPath).absoluteFilePath() ==
+            QFileInfo(options.csvPath).absoluteFilePath())
+        return fail(QStringLiteral("--out and --csv name the same file"));
+    result.options = options;
+    return result;
+}
+
+} // namespace dmm::logtool

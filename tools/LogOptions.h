@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+// dmm-log's command line: which port, how often, where to, for how long.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <chrono>
+#include <optional>
+
+namespace dmm::logtool {
+
+// The longest interval the recorder's millisecond timer can hold.
+inline constexpr int kMaxIntervalSeconds = 2'147'483;
+
+struct LogOptions
+{
+    QString port;            // "COM2" (the program's naming) or a device path
+    int intervalSeconds = 0; // 0: Full Speed, the first reading after each poll
+    QString outPath;         // 76-byte records; empty: none
+    QString csvPath;         // one text line per reading; empty: none
+    std::optional<std::chrono::milliseconds> duration;
+    std::optional<long long> count;
+    bool quiet = false;
+    bool append = false;
+};
+
+struct ParsedArguments
+{
+    std::optional<LogOptions> options; // none for --help or an error
+    bool helpRequested = false;
+    QString error; // what was wrong, for a usage message
+};
+
+// `arguments` as main() gets them, the program's name first.
+ParsedArguments parseLogArguments(const QStringList& arguments);
+QString logHelpText();
+
+// "2h", "30m", "45s", "1h30m", or a bare number of seconds. None for a zero,
+// negative, malformed or absurdly long (over 100 years) duration.
+std::optional<std::chrono::milliseconds> parseDuration(QStringView text);
+
+// n for "COMn" (any number of digits, so COM11 reaches the program's own "no
+// such port" answer); 0 for anything else, which is a device path.
+int comPortNumber(const QString& port);
+
+// Why an output path cannot be used before anything is opened: an existing
+// file without --append, or a name the program would read as older 68-byte
+// records. Empty when the path will do.
+QString outputPathProblem(const QString& path, bool isRecordFile, bool append);
+
+} // namespace dmm::logtool

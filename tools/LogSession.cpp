@@ -1,0 +1,257 @@
+// SPDX-License-Identifier: MIT
+#include "LogSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "LogLines.h"
+#include "StringTable.h"
+
+namespace dmm::logtool {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kFullSpeedMs = 500;
+// Records reach the disk itself at least this often, not only the page cache.
+constexpr auto kSyncInterval = 1min;
+// The duration timer is armed in steps, as a QTimer holds only about 24 days.
+constexpr auto kLongestWait = 1h;
+
+void print(std::FILE* stream, const std::string& text)
+{
+    std::fputs(text.c_str(), stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+LogSession::LogSession(LogOptions options, std::FILE* out, std::FILE* err, QObject* parent)
+    : QObject(parent), m_options(std::move(options)), m_out(out), m_err(err), m_loop(&m_link)
+{
+    TimerLogger.setInterval(m_options.intervalSeconds > 0 ? m_options.intervalSeconds * 1000
+                                                          : kFullSpeedMs);
+    connect(&TimerLogger, &QTimer::timeout, this, [this] { logTickPending = true; });
+    connect(&m_loop, &AcquisitionLoop::readingDecoded, this, &LogSession::onReadingDecoded);
+    connect(&m_loop, &AcquisitionLoop::warningRequested, this, &LogSession::onWarning);
+    m_durationTimer.setSingleShot(true);
+    m_durationTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_durationTimer, &QTimer::timeout, this, &LogSession::armDurationTimer);
+    m_syncTimer.setInterval(kSyncInterval);
+    connect(&m_syncTimer, &QTimer::timeout, this, [this] {
+        m_records.sync();
+        m_csv.sync();
+    });
+}
+
+LogSession::~LogSession()
+{
+    m_loop.setLinked(false);
+}
+
+bool LogSession::openPort(QString* detail)
+{
+    PortError error;
+    if (const int port = comPortNumber(m_options.port); port > 0) {
+        if (m_link.OpenPort(port, QDir::currentPath(), &error))
+            return true;
+        *detail = portErrorDetail(port, error);
+        return false;
+    }
+    // The same open as for COMn, through a link named COM1 that only this run
+    // sees; a replugged adapter is found again through it as well.
+    m_portDirectory = std::make_unique<QTemporaryDir>();
+    const QString link = m_portDirectory->filePath(QStringLiteral("COM1"));
+    if (!m_portDirectory->isValid() ||
+        !QFile::link(QFileInfo(m_options.port).absoluteFilePath(), link)) {
+        *detail =
+            m_options.port + QStringLiteral(": cannot make a link to it in ") + QDir::tempPath();
+        return false;
+    }
+    if (m_link.OpenPort(1, m_portDirectory->path(), &error))
+        return true;
+    *detail = error.reason.isEmpty() ? m_options.port
+                                     : m_options.port + QStringLiteral(": ") + error.reason;
+    return false;
+}
+
+bool LogSession::openOutputs()
+{
+    QString error;
+    const auto open = [&](LogFile& file, const QString& path, LogFile::Kind kind) {
+        if (path.isEmpty())
+            return true;
+        if (!file.open(path, kind, m_options.append, &error)) {
+            printError(error);
+            return false;
+        }
+        if (file.bytesCut() > 0)
+            print(m_err,
+                  QStringLiteral("dmm-log: %1: cut %2 bytes of an incomplete %3 at the end\n")
+                      .arg(path)
+                      .arg(file.bytesCut())
+                      .arg(kind == LogFile::Kind::Records ? QStringLiteral("record")
+                                                          : QStringLiteral("line"))
+                      .toStdString());
+        return true;
+    };
+    if (!open(m_records, m_options.outPath, LogFile::Kind::Records) ||
+        !open(m_csv, m_options.csvPath, LogFile::Kind::Lines))
+        return false;
+    if (m_csv.isOpen() && m_csv.size() == 0 && !m_csv.write(csvHeader(), &error)) {
+        printError(error);
+        return false;
+    }
+    return true;
+}
+
+int LogSession::start()
+{
+    QString detail;
+    if (!openPort(&detail)) {
+        printError(messageCaption(kStrErrorCaption, 9001) + QLatin1Char(' ') + tableString(9001) +
+                   (detail.isEmpty() ? QString() : QLatin1Char(' ') + detail));
+        return kExitPort;
+    }
+    if (!openOutputs()) {
+        m_records.close();
+        m_csv.close();
+        m_link.ClosePort();
+        return kExitFailure;
+    }
+
+    QStringList targets;
+    for (const QString& path : {m_options.outPath, m_options.csvPath})
+        if (!path.isEmpty())
+            targets << path;
+    if (!m_options.quiet)
+        targets << QStringLiteral("standard output");
+    print(m_err, QStringLiteral("dmm-log: reading %1 (%2) %3, logging to %4\n")
+                     .arg(m_options.port, m_link.devicePath(),
+                          m_options.intervalSeconds > 0
+                              ? QStringLiteral("every %1 s").arg(m_options.intervalSeconds)
+                              : QStringLiteral("at Full Speed"),
+                          targets.join(QStringLiteral(", ")))
+                     .toStdString());
+
+    m_clock.start();
+    if (m_options.duration) {
+        m_deadline = QDeadlineTimer(*m_options.duration, Qt::PreciseTimer);
+        armDurationTimer();
+    }
+    if (m_records.isOpen() || m_csv.isOpen())
+        m_syncTimer.start();
+    m_running = true;
+    m_loop.setLinked(true);
+    // As the recorder's Start: the first reading is logged without waiting an interval.
+    TimerLogger.start();
+    logTickPending = true;
+    return kExitOk;
+}
+
+void LogSession::armDurationTimer()
+{
+    if (m_deadline.hasExpired()) {
+        stop(kExitOk);
+        return;
+    }
+    const auto remaining = std::chrono::milliseconds(m_deadline.remainingTime());
+    m_durationTimer.start(std::min<std::chrono::milliseconds>(remaining, kLongestWait));
+}
+
+void LogSession::onReadingDecoded()
+{
+    const bool lowBattery = (m_loop.reading().dwRawFunction & kLowBatteryBit) != 0;
+    m_throttle.readingDecoded(lowBattery);
+    // What the recorder does with the 1026 the loop posts while a tick is pending.
+    if (!m_running || !logTickPending)
+        return;
+    logTickPending = false;
+    logReading();
+}
+
+void LogSession::logReading()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto record = makeLogRecord(m_loop.reading(), now);
+    if (!record)
+        return;
+    QString error;
+    if (m_records.isOpen()) {
+        const auto bytes = encodeARecord(*record);
+        if (!m_records.write(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                             &error)) {
+            printError(error);
+            stopSoon(kExitFailure);
+            return;
+        }
+    }
+    if (m_csv.isOpen() && !m_csv.write(csvLine(now, *record), &error)) {
+        printError(error);
+        stopSoon(kExitFailure);
+        return;
+    }
+    if (!m_options.quiet)
+        print(m_out, consoleLine(now, *record));
+    if (m_logged++ == 0)
+        m_first = now;
+    m_last = now;
+    if (m_options.count && m_logged >= *m_options.count)
+        stopSoon(kExitOk);
+}
+
+void LogSession::onWarning(AcquisitionLoop::Warning warning)
+{
+    const MeterWarning which = warning == AcquisitionLoop::Warning::NoData
+                                   ? MeterWarning::NoData
+                                   : MeterWarning::LowBattery;
+    const int times = m_throttle.warn(which, std::chrono::milliseconds(m_clock.elapsed()));
+    if (times > 0) {
+        const int id = which == MeterWarning::NoData ? 8004 : 8000;
+        QString text = QStringLiteral("dmm-log: %1 %2 %3")
+                           .arg(QString::fromStdString(isoLocalTime(QDateTime::currentDateTime())),
+                                messageCaption(kStrWarningCaption, id), tableString(id));
+        if (which == MeterWarning::NoData)
+            text += QLatin1Char(' ') + tableString(7007);
+        if (times > 1)
+            text += QStringLiteral(" (%1 times since the last report)").arg(times);
+        print(m_err, text.toStdString() + '\n');
+    }
+    // The warning window's Continue, from the event loop as a click would come.
+    QMetaObject::invokeMethod(
+        this, [this] { m_loop.answerWarning(AcquisitionLoop::WarningAnswer::Continue); },
+        Qt::QueuedConnection);
+}
+
+void LogSession::stopSoon(int status)
+{
+    m_running = false;
+    QMetaObject::invokeMethod(
+        this, [this, status] { stop(status); }, Qt::QueuedConnection);
+}
+
+void LogSession::stop(int status)
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_running = false;
+    m_loop.setLinked(false);
+    TimerLogger.stop();
+    m_durationTimer.stop();
+    m_syncTimer.stop();
+    m_link.ClosePort();
+    m_records.close();
+    m_csv.close();
+    print(m_err, "dmm-log: " + summaryText(m_logged, m_first, m_last) + '\n');
+    emit finished(status);
+}
+
+void LogSession::printError(const QString& text)
+{
+    print(m_err, "dmm-log: " + text.toStdString() + '\n');
+}
+
+} // namespace dmm::logtool
