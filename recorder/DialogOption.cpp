@@ -40,7 +40,8 @@ QString askWithInputDialog(QWidget* parent, const QString& caption, const QStrin
 } // namespace
 
 TDialogOption::TDialogOption(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint)
 {
     setWindowTitle(tableString(106));
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
