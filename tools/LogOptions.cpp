@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cmath>
+
 #include "RecordFile.h"
 
 namespace dmm::logtool {
@@ -36,7 +38,7 @@ const char* const kHelp =
     "                       time (ISO 8601 with milliseconds), the value as the\n"
     "                       recorder stores it, the unit, the value text with its\n"
     "                       prefix, the sub-display text.\n"
-    "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, or seconds.\n"
+    "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
     "  --count N            stop after N readings.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
@@ -68,27 +70,31 @@ QString logHelpText()
 
 std::optional<std::chrono::milliseconds> parseDuration(QStringView text)
 {
-    static const QRegularExpression bareSeconds(QStringLiteral("^\\d{1,12}$"));
-    static const QRegularExpression withUnits(QStringLiteral("^(?:\\d{1,12}[hms])+$"));
-    static const QRegularExpression part(QStringLiteral("(\\d{1,12})([hms])"));
+    // Whole numbers or up to three decimals ("1.5h", "3.5s"), so that the
+    // millisecond result is exact enough and never rounds a short run to 0.
+    static const QRegularExpression bareSeconds(QStringLiteral("^\\d{1,12}(?:\\.\\d{1,3})?$"));
+    static const QRegularExpression withUnits(
+        QStringLiteral("^(?:\\d{1,12}(?:\\.\\d{1,3})?[hms])+$"));
+    static const QRegularExpression part(QStringLiteral("(\\d{1,12}(?:\\.\\d{1,3})?)([hms])"));
 
     const QString trimmed = text.trimmed().toString();
-    long double seconds = 0;
+    double seconds = 0;
     if (bareSeconds.match(trimmed).hasMatch()) {
-        seconds = trimmed.toLongLong();
+        seconds = trimmed.toDouble();
     } else if (withUnits.match(trimmed).hasMatch()) {
         for (auto it = part.globalMatch(trimmed); it.hasNext();) {
             const auto match = it.next();
-            const long double amount = match.captured(1).toLongLong();
+            const double amount = match.captured(1).toDouble();
             const QChar unit = match.captured(2).at(0);
             seconds += amount * (unit == u'h' ? 3600 : unit == u'm' ? 60 : 1);
         }
     } else {
         return std::nullopt;
     }
-    if (seconds <= 0 || seconds * 1000 > static_cast<long double>(kMaxDuration / 1ms))
+    const double ms = std::round(seconds * 1000);
+    if (ms < 1 || ms > static_cast<double>(kMaxDuration / 1ms))
         return std::nullopt;
-    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+    return std::chrono::milliseconds(static_cast<long long>(ms));
 }
 
 int comPortNumber(const QString& port)

@@ -37,8 +37,8 @@ struct ParsedArguments
 ParsedArguments parseLogArguments(const QStringList& arguments);
 QString logHelpText();
 
-// "2h", "30m", "45s", "1h30m", or a bare number of seconds. None for a zero,
-// negative, malformed or absurdly long (over 100 years) duration.
+// "2h", "30m", "45s", "1h30m", "3.5s", or a bare number of seconds. None for
+// a zero, negative, malformed or absurdly long (over 100 years) duration.
 std::optional<std::chrono::milliseconds> parseDuration(QStringView text);
 
 // n for "COMn" (any number of digits, so COM11 reaches the program's own "no
