@@ -46,9 +46,10 @@ const char* const kHelp =
     "  --quiet              do not print each reading on standard output.\n"
     "  -h, --help           show this text.\n"
     "\n"
-    "A silent meter and a low battery are reported on standard error and logging\n"
-    "goes on. SIGINT or SIGTERM ends the run: the files are closed holding whole\n"
-    "records only and a summary goes to standard error.\n"
+    "A silent meter and a low battery are reported on standard error when they\n"
+    "begin, then at most once a minute while they last; logging goes on. SIGINT\n"
+    "or SIGTERM ends the run: the files are closed holding whole records only\n"
+    "and a summary goes to standard error.\n"
     "Exit status: 0 after a normal end, 1 for a bad option or an output file\n"
     "that cannot be written, 2 when the port cannot be opened.\n";
 
