@@ -4,7 +4,11 @@
 
 #include <clocale>
 
+#include "AnalogMeterForm.h"
 #include "AppWindows.h"
+#include "DataPageListForm.h"
+#include "DigitalMeterForm.h"
+#include "GraphicalForm.h"
 #include "Fonts.h"
 #include "MainWindow.h"
 #include "NumberText.h"
@@ -32,5 +36,13 @@ int main(int argc, char* argv[])
     mainWindow.placeStrip();
     dmm::AppWindows windows(&mainWindow);
     mainWindow.setWindows(&windows);
+    // The sizeable recorder and data list take their places again once their
+    // frames, resize handles included, are known.
+    dmm::callWhenFramed(windows.GraphicalForm.get(),
+                        [&windows] { windows.GraphicalForm->placeRightOfMeters(); });
+    dmm::callWhenFramed(windows.DataPageListForm.get(), [&windows, &mainWindow] {
+        windows.DataPageListForm->placeUnder(&mainWindow, windows.DigitalMeterForm.get(),
+                                             windows.AnalogMeterForm.get());
+    });
     return app.exec();
 }

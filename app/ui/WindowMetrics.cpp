@@ -7,8 +7,10 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 namespace dmm {
@@ -105,6 +107,27 @@ void learnFrameMargins(QWidget* window)
     // Learnt from the sides, which a resize handle never widens: the measures
     // stay the same whether the window was briefly sizeable when it was framed.
     g_learntMargins = fixedFrameMargins(realMargins(window));
+}
+
+void callWhenFramed(QWidget* window, std::function<void()> then)
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+        then();
+        return;
+    }
+    auto* poll = new QTimer(window);
+    poll->setInterval(20);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, window, [window, poll, tries, then] {
+        if (!realMargins(window).isNull())
+            then();
+        else if (++*tries < 50)
+            return;
+        poll->deleteLater();
+        poll->stop();
+    });
+    poll->start();
 }
 
 void setOuterGeometry(QWidget* window, int left, int top, int width, int height)

@@ -6,6 +6,8 @@
 #include <QMargins>
 #include <QSize>
 
+#include <functional>
+
 class QWidget;
 class QMenuBar;
 
@@ -39,6 +41,12 @@ QMargins frameMargins(const QWidget* window);
 // framed the shown `window`, and remembers its margins for the windows placed
 // after it. Platforms without window frames return at once.
 void learnFrameMargins(QWidget* window);
+
+// Runs `then` once the window manager has framed the shown `window` (at once
+// on platforms without frames; never when no frame comes within a second).
+// A sizeable window's frame has a resize handle that the learnt measures leave
+// out, so such a window is placed again with its real frame.
+void callWhenFramed(QWidget* window, std::function<void()> then);
 
 // Places a top-level window by its outer rectangle.
 void setOuterGeometry(QWidget* window, int left, int top, int width, int height);
