@@ -93,9 +93,9 @@ int main(int argc, char* argv[])
     const double exported = millisecondsOf([&] {
         const RecordBuffer& buffer = recorder.recordBuffer();
         const int lastPage = recorder.state().lastPage;
-        saveExportText(dir.filePath(QStringLiteral("all.csv")),
-                       exportText(buffer, pageRangeEntries(buffer.size(), lastPage,
-                                                           PageRange{1, lastPage})));
+        saveExportText(
+            dir.filePath(QStringLiteral("all.csv")),
+            exportText(buffer, pageRangeEntries(buffer.size(), lastPage, PageRange{1, lastPage})));
     });
 
     std::printf("%-40s %9.1f ms\n", "read the file whole (QFile::readAll)", readAll);

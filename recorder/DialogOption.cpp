@@ -59,7 +59,8 @@ TDialogOption::TDialogOption(QWidget* parent)
     cbxInterval->addItem(tableString(203));
     cbxInterval->addItem(tableString(204));
     cbxInterval->setAccessibleName(tableString(205));
-    const int listWidth = QFontMetrics(cbxInterval->font()).horizontalAdvance(tableString(204)) + 35;
+    const int listWidth =
+        QFontMetrics(cbxInterval->font()).horizontalAdvance(tableString(204)) + 35;
     // Five pixels right of the Automatic button, at its top. The group box is
     // widened when the list would otherwise stick out of it.
     const QRect automatic = rbtnAutomatic->geometry();

@@ -37,30 +37,6 @@ const QColor kLime(0x00, 0xff, 0x00);
 const QColor kRed(0xff, 0x00, 0x00);
 const QColor kFuchsia(0xff, 0x00, 0xff);
 
-QLabel* makePanel(QWidget* parent, const char* name, const QColor& color, const QFont& font,
-                  int width, Qt::Alignment alignment = Qt::AlignCenter)
-{
-    QLabel* label = makeDisplayLabel(parent, name, font, alignment);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    if (width > 0)
-        label->setFixedWidth(width);
-    return label;
-}
-
-QLabel* makeCaption(QWidget* parent, const QString& text, const QColor& color)
-{
-    auto* label = new QLabel(text, parent);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
 // The unit a reading is charted in, for the Y axis label.
 QString axisLabel(int function, const QString& unitPanelText)
 {
@@ -155,8 +131,7 @@ void TGraphicalForm::buildMenus()
     miImport->setVisible(false);
     miExport = file->addAction(tableString(506), this, &TGraphicalForm::sbtnExportClick);
     miPrintPage = file->addAction(tableString(507), this, &TGraphicalForm::sbtnPrintGraphicClick);
-    miPrinterSetup =
-        file->addAction(tableString(508), this, &TGraphicalForm::miPrinterSetupClick);
+    miPrinterSetup = file->addAction(tableString(508), this, &TGraphicalForm::miPrinterSetupClick);
     file->addSeparator();
     miExit = file->addAction(tableString(509), this, &QWidget::close);
 
@@ -258,8 +233,7 @@ void TGraphicalForm::buildToolBar()
     connect(sbtnOption, &QToolButton::clicked, this, &TGraphicalForm::sbtnOptionClick);
     connect(sbtnOpenFile, &QToolButton::clicked, this, &TGraphicalForm::sbtnOpenFileClick);
     connect(sbtnSaveFile, &QToolButton::clicked, this, [this] { sbtnSaveFileClick(); });
-    connect(sbtnPrintGraphic, &QToolButton::clicked, this,
-            &TGraphicalForm::sbtnPrintGraphicClick);
+    connect(sbtnPrintGraphic, &QToolButton::clicked, this, &TGraphicalForm::sbtnPrintGraphicClick);
     connect(sbtnClear, &QToolButton::clicked, this, [this] { sbtnClearClick(); });
     connect(sbtnImport, &QToolButton::clicked, this, &TGraphicalForm::sbtnImportClick);
     connect(sbtnExport, &QToolButton::clicked, this, &TGraphicalForm::sbtnExportClick);
@@ -282,18 +256,19 @@ void TGraphicalForm::buildDisplayPanel()
 
     const QFont times(QStringLiteral("Times New Roman"), 12, QFont::Bold);
     const QFont arial(QStringLiteral("Arial"), 12, QFont::Bold);
-    TimePanel = makePanel(panel, "TimePanel", Qt::white, arial, 110);
+    TimePanel = makeColouredPanel(panel, "TimePanel", Qt::white, arial, 110);
     row->addWidget(TimePanel);
     row->addSpacing(6);
 
-    ReadingDataPanel = makePanel(panel, "ReadingDataPanel", kLime, times, 96, Qt::AlignRight | Qt::AlignVCenter);
-    ReadingUnitPanel = makePanel(panel, "ReadingUnitPanel", kLime, times, 14);
-    ReadingFuncPanel = makePanel(panel, "ReadingFuncPanel", kLime, times, 20);
+    ReadingDataPanel = makeColouredPanel(panel, "ReadingDataPanel", kLime, times, 96,
+                                         Qt::AlignRight | Qt::AlignVCenter);
+    ReadingUnitPanel = makeColouredPanel(panel, "ReadingUnitPanel", kLime, times, 14);
+    ReadingFuncPanel = makeColouredPanel(panel, "ReadingFuncPanel", kLime, times, 20);
     for (QLabel* label : {ReadingDataPanel, ReadingUnitPanel, ReadingFuncPanel})
         row->addWidget(label);
 
     PFLabel = new QLabel(tableString(7013), panel);
-    PFPanel = makePanel(panel, "PFPanel", kLime, times, 60);
+    PFPanel = makeColouredPanel(panel, "PFPanel", kLime, times, 60);
     PFLabel->setVisible(false);
     PFPanel->setVisible(false);
     row->addWidget(PFLabel);
@@ -305,20 +280,22 @@ void TGraphicalForm::buildDisplayPanel()
     row->addWidget(separator);
     row->addSpacing(10);
 
-    row->addWidget(makeCaption(panel, tableString(7014), kRed));
+    row->addWidget(makeColouredCaption(panel, tableString(7014), kRed));
     row->addSpacing(4);
-    MaxDataPanel = makePanel(panel, "MaxDataPanel", kRed, times, 96, Qt::AlignRight | Qt::AlignVCenter);
-    MaxUnitPanel = makePanel(panel, "MaxUnitPanel", kRed, times, 14);
-    MaxFuncPanel = makePanel(panel, "MaxFuncPanel", kRed, times, 20);
+    MaxDataPanel = makeColouredPanel(panel, "MaxDataPanel", kRed, times, 96,
+                                     Qt::AlignRight | Qt::AlignVCenter);
+    MaxUnitPanel = makeColouredPanel(panel, "MaxUnitPanel", kRed, times, 14);
+    MaxFuncPanel = makeColouredPanel(panel, "MaxFuncPanel", kRed, times, 20);
     for (QLabel* label : {MaxDataPanel, MaxUnitPanel, MaxFuncPanel})
         row->addWidget(label);
     row->addSpacing(12);
 
-    row->addWidget(makeCaption(panel, tableString(7015), kFuchsia));
+    row->addWidget(makeColouredCaption(panel, tableString(7015), kFuchsia));
     row->addSpacing(4);
-    MinDataPanel = makePanel(panel, "MinDataPanel", kFuchsia, times, 96, Qt::AlignRight | Qt::AlignVCenter);
-    MinUnitPanel = makePanel(panel, "MinUnitPanel", kFuchsia, times, 14);
-    MinFuncPanel = makePanel(panel, "MinFuncPanel", kFuchsia, times, 20);
+    MinDataPanel = makeColouredPanel(panel, "MinDataPanel", kFuchsia, times, 96,
+                                     Qt::AlignRight | Qt::AlignVCenter);
+    MinUnitPanel = makeColouredPanel(panel, "MinUnitPanel", kFuchsia, times, 14);
+    MinFuncPanel = makeColouredPanel(panel, "MinFuncPanel", kFuchsia, times, 20);
     for (QLabel* label : {MinDataPanel, MinUnitPanel, MinFuncPanel})
         row->addWidget(label);
     row->addStretch(1);
@@ -487,7 +464,8 @@ void TGraphicalForm::sbtnOptionClick()
         return;
     RecorderState& state = m_store.state;
     m_optionDialog->dlgManual = state.manualMode;
-    m_optionDialog->dlgIntervalSeconds = state.logIntervalMs == 500 ? 0 : state.logIntervalMs / 1000;
+    m_optionDialog->dlgIntervalSeconds =
+        state.logIntervalMs == 500 ? 0 : state.logIntervalMs / 1000;
     if (m_optionDialog->exec() != QDialog::Accepted)
         return;
     state.logIntervalMs =
@@ -777,8 +755,8 @@ void TGraphicalForm::PEGraphCursorMoved()
 void TGraphicalForm::showMaxMinPanels(bool reset)
 {
     if (reset) {
-        for (QLabel* panel : {MaxDataPanel, MaxUnitPanel, MaxFuncPanel, MinDataPanel, MinUnitPanel,
-                              MinFuncPanel})
+        for (QLabel* panel :
+             {MaxDataPanel, MaxUnitPanel, MaxFuncPanel, MinDataPanel, MinUnitPanel, MinFuncPanel})
             panel->clear();
         return;
     }

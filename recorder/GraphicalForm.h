@@ -46,7 +46,10 @@ public:
     // The progress window shown while a file loads.
     void setProgressWindow(TMsgForm* progress) { m_progress = progress; }
     // Told when bBusy changes, so the main window can disable its link controls.
-    void setBusyChangedHandler(std::function<void()> handler) { m_busyChanged = std::move(handler); }
+    void setBusyChangedHandler(std::function<void()> handler)
+    {
+        m_busyChanged = std::move(handler);
+    }
     // The file dialogs; tests answer them with a path, or an empty text for Cancel.
     using FileChooser = std::function<QString()>;
     void setFileChoosers(FileChooser open, FileChooser save)

@@ -60,28 +60,22 @@ bool TGraphicalForm::exportPicture(int page, const ExportChoice& choice)
     PEGraph->SetActionWidth(choice.actionWidth());
     PEGraph->SetActionHeight(choice.actionHeight());
     PEGraph->SetActionFileName(choice.fileName);
-    const bool bitmap = choice.type == ExportType::BitMap;
     bool done = true;
-    switch (choice.destination) {
-    case ExportDestination::ClipBoard:
-        done = PEGraph->RunAction(bitmap ? 14 : 12);
-        break;
-    case ExportDestination::File:
-        done = PEGraph->RunAction(bitmap ? 15 : 13);
-        break;
-    case ExportDestination::Printer:
+    if (choice.destination != ExportDestination::Printer) {
+        done = PEGraph->RunAction(pictureAction(choice));
+    } else {
+        // Each page is a print job of its own, in black and white.
         PEGraph->setPrinter(&m_printer);
         PEGraph->ViewingStyle = dmm::PEGraph::gMonochrome;
         PEGraph->RunAction(2);
         done = PEGraph->RunAction(18);
         PEGraph->ViewingStyle = dmm::PEGraph::gColor;
         PEGraph->RunAction(0);
-        break;
     }
     if (!done)
         ShowMsgBox(this, kStrErrorCaption,
-                   choice.destination == ExportDestination::Printer ? 9014 : 9015,
-                   QMessageBox::Ok, QMessageBox::NoIcon, PEGraph->lastError());
+                   choice.destination == ExportDestination::Printer ? 9014 : 9015, QMessageBox::Ok,
+                   QMessageBox::NoIcon, PEGraph->lastError());
     return done;
 }
 

@@ -62,7 +62,8 @@ void TestCommaLocale::settingsBeforeAnyFrame_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<double>("hi");
     QTest::addColumn<double>("low");
-    QTest::newRow("points") << QByteArray("iPort=1\nfHiLimit=2.5\nfLowLimit=-0.25\n") << 2.5 << -0.25;
+    QTest::newRow("points") << QByteArray("iPort=1\nfHiLimit=2.5\nfLowLimit=-0.25\n") << 2.5
+                            << -0.25;
     QTest::newRow("commas") << QByteArray("iPort=1\r\nfHiLimit=2,5\r\nfLowLimit=-0,25\r\n") << 2.5
                             << -0.25;
 }

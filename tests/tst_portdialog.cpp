@@ -84,7 +84,8 @@ void TestPortDialog::cancelReopensTheSamePort()
     QVERIFY(wasClosedDuringDialog);
     QCOMPARE(shell.main().iPort, 1);
     QVERIFY(shell.main().serialLink().isOpen());
-    QCOMPARE(shell.windows().DigitalMeterForm->windowTitle(), QStringLiteral("Digital Meter : COM 1"));
+    QCOMPARE(shell.windows().DigitalMeterForm->windowTitle(),
+             QStringLiteral("Digital Meter : COM 1"));
     QVERIFY(shell.boxCaptions().isEmpty());
 }
 
@@ -103,7 +104,8 @@ void TestPortDialog::eachPortShowsItsDevice()
         QCOMPARE(dialog->rbtnCom[7]->accessibleDescription(), QStringLiteral("/dev/ttyS7"));
         // Nothing overlaps: every device text lies right of its button, inside the panel.
         for (int i = 0; i < 8; ++i) {
-            QVERIFY(dialog->lblDevice[i]->geometry().left() >= dialog->rbtnCom[i]->geometry().right());
+            QVERIFY(dialog->lblDevice[i]->geometry().left() >=
+                    dialog->rbtnCom[i]->geometry().right());
             QVERIFY(dialog->Panel1->rect().contains(dialog->lblDevice[i]->geometry()));
         }
         dialog->reject();
@@ -127,7 +129,8 @@ void TestPortDialog::tileStacksTheMetersUnderTheStrip()
     QCOMPARE(digital->frameGeometry().topLeft(), QPoint(0, strip));
     QCOMPARE(digital->frameGeometry().width(), screen.width() / 4);
     QCOMPARE(digital->frameGeometry().height(), (screen.height() - strip) / 4);
-    QCOMPARE(analog->frameGeometry().topLeft(), QPoint(0, strip + digital->frameGeometry().height()));
+    QCOMPARE(analog->frameGeometry().topLeft(),
+             QPoint(0, strip + digital->frameGeometry().height()));
     QCOMPARE(analog->frameGeometry().width(), screen.width() / 4);
 }
 

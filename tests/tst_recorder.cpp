@@ -143,7 +143,8 @@ void TestRecorder::enabledStatesFollowTheState()
     f.sbtnRecordStop->click();
     r.logManually(250);
     QVERIFY(f.sbtnSaveFile->isEnabled() && f.sbtnClear->isEnabled() && f.miPrintPage->isEnabled());
-    QVERIFY(f.sbtnFirstPage->isEnabled() && f.sbtnPageUp->isEnabled() && f.sbtnFitView->isEnabled());
+    QVERIFY(f.sbtnFirstPage->isEnabled() && f.sbtnPageUp->isEnabled() &&
+            f.sbtnFitView->isEnabled());
     QVERIFY(!f.sbtnPageDown->isEnabled() && !f.sbtnLastPage->isEnabled());
     QCOMPARE(r.status(0), QString());
     // Busy.
@@ -235,8 +236,7 @@ void TestRecorder::intervalDialog_data()
     QTest::addColumn<int>("intervalMs");
     QTest::addColumn<int>("listItem");
     QTest::newRow("10 seconds") << QStringList{"10"} << 0 << 10000 << 1;
-    QTest::newRow("0 is Full Speed, list keeps Customization")
-        << QStringList{"0"} << 0 << 500 << 1;
+    QTest::newRow("0 is Full Speed, list keeps Customization") << QStringList{"0"} << 0 << 500 << 1;
     QTest::newRow("-5 asks again") << QStringList{"-5", "-5", "7"} << 2 << 7000 << 1;
     QTest::newRow("abc keeps the previous value") << QStringList{"10", "abc"} << 1 << 10000 << 1;
     QTest::newRow("abc from Full Speed") << QStringList{"abc"} << 1 << 500 << 0;
@@ -356,11 +356,16 @@ void TestRecorder::axisLabel_data()
     QTest::addColumn<int>("function");
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QString>("label");
-    QTest::newRow("capacitance") << 8 << "F" << "Reading(uF)";
-    QTest::newRow("resistance") << 128 << "W" << "Reading(Ohm)";
-    QTest::newRow("continuity") << 384 << "W" << "Reading(Ohm)";
-    QTest::newRow("DC volts") << 5 << "V" << "Reading(V)";
-    QTest::newRow("milliamps") << 514 << "A" << "Reading(A)";
+    QTest::newRow("capacitance") << 8 << "F"
+                                 << "Reading(uF)";
+    QTest::newRow("resistance") << 128 << "W"
+                                << "Reading(Ohm)";
+    QTest::newRow("continuity") << 384 << "W"
+                                << "Reading(Ohm)";
+    QTest::newRow("DC volts") << 5 << "V"
+                              << "Reading(V)";
+    QTest::newRow("milliamps") << 514 << "A"
+                               << "Reading(A)";
 }
 
 void TestRecorder::axisLabel()

@@ -199,8 +199,7 @@ void TestRecorderFiles::openCounts()
     QCOMPARE(int(f.form->recordBuffer().size()), readings);
     QCOMPARE(f.form->state().lastPage, lastPage);
     QCOMPARE(f.form->state().shownPage, lastPage);
-    QCOMPARE(f.form->StatusPanels[2]->text(),
-             QStringLiteral("Page : %1 of %1").arg(lastPage));
+    QCOMPARE(f.form->StatusPanels[2]->text(), QStringLiteral("Page : %1 of %1").arg(lastPage));
     QCOMPARE(f.listLines(), readings);
     // Even an empty file counts as unsaved data: Save, Clear, Print and Export are offered.
     QVERIFY(!f.form->state().bufferEmpty && f.form->state().unsavedData);
@@ -378,9 +377,9 @@ void TestRecorderFiles::tileWithEveryWindow()
     const int m = shell.main().frameGeometry().height();
     const int d = w.DigitalMeterForm->frameGeometry().height();
     const int a = w.AnalogMeterForm->frameGeometry().height();
-    QCOMPARE(w.GraphicalForm->frameGeometry(),
-             QRect(screen.width() / 4, m, screen.width() - screen.width() / 4,
-                   screen.height() - m));
+    QCOMPARE(
+        w.GraphicalForm->frameGeometry(),
+        QRect(screen.width() / 4, m, screen.width() - screen.width() / 4, screen.height() - m));
     QCOMPARE(w.DataPageListForm->frameGeometry(),
              QRect(0, m + d + a, screen.width() / 4, screen.height() - (m + d + a)));
     // Hidden windows stay hidden and keep their places.

@@ -152,7 +152,8 @@ void TestRecorderRun::killedProgramKeepsEveryCountedReading()
     readLines();
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
-    const QList<QByteArray> onDisk = fileRecordsHex(sim.directory() + QStringLiteral("/~KOPLX1.TMP"));
+    const QList<QByteArray> onDisk =
+        fileRecordsHex(sim.directory() + QStringLiteral("/~KOPLX1.TMP"));
     QVERIFY2(onDisk.size() >= counted,
              qPrintable(QStringLiteral("%1 on disk, %2 counted").arg(onDisk.size()).arg(counted)));
     QCOMPARE(reported.size(), counted);

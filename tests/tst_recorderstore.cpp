@@ -115,14 +115,22 @@ void TestRecorderStore::loggedValue_data()
     QTest::addColumn<int>("function");
     QTest::addColumn<bool>("logged");
     QTest::addColumn<float>("value");
-    QTest::newRow("plain with exponent") << " 1.234" << "-3" << 5 << true << 0.001234f;
-    QTest::newRow("OL ohms") << "  OL " << "3" << 128 << true << 9900.0f;
-    QTest::newRow("-OL volts") << " -O.L" << "0" << 5 << true << -6.6f;
-    QTest::newRow("OL capacitance") << " O.L" << "1" << 8 << true << 55.0f;
-    QTest::newRow("OL temperature") << " OL" << "0" << 32 << true << 1100.0f;
-    QTest::newRow("OL continuity") << " OL" << "2" << 384 << true << 1000.0f;
-    QTest::newRow("OL outside the table") << "  OL" << "0" << 4 << false << 0.0f;
-    QTest::newRow("no number, no L") << " ----" << "0" << 5 << false << 0.0f;
+    QTest::newRow("plain with exponent") << " 1.234"
+                                         << "-3" << 5 << true << 0.001234f;
+    QTest::newRow("OL ohms") << "  OL "
+                             << "3" << 128 << true << 9900.0f;
+    QTest::newRow("-OL volts") << " -O.L"
+                               << "0" << 5 << true << -6.6f;
+    QTest::newRow("OL capacitance") << " O.L"
+                                    << "1" << 8 << true << 55.0f;
+    QTest::newRow("OL temperature") << " OL"
+                                    << "0" << 32 << true << 1100.0f;
+    QTest::newRow("OL continuity") << " OL"
+                                   << "2" << 384 << true << 1000.0f;
+    QTest::newRow("OL outside the table") << "  OL"
+                                          << "0" << 4 << false << 0.0f;
+    QTest::newRow("no number, no L") << " ----"
+                                     << "0" << 5 << false << 0.0f;
 }
 
 void TestRecorderStore::loggedValue()
@@ -315,8 +323,8 @@ void TestRecorderStore::controls_data()
     QTest::addColumn<QString>("enabled");
     QTest::newRow("idle, empty") << false << false << false << true << 1 << "11001000";
     QTest::newRow("recording") << true << false << false << false << 2 << "10100000";
-    QTest::newRow("stopped with data, two pages") << false << false << false << false << 2
-                                                  << "11001111";
+    QTest::newRow("stopped with data, two pages")
+        << false << false << false << false << 2 << "11001111";
     QTest::newRow("manual mode") << false << true << false << false << 1 << "00011100";
     QTest::newRow("busy") << false << false << true << false << 3 << "00000000";
 }

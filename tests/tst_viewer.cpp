@@ -156,8 +156,9 @@ void TestViewer::extremesJumpTheCursor()
     Windows w(20000);
     QTimer::singleShot(0, w.viewer.get(), [&] {
         const RecordBuffer& buffer = w.recorder->recordBuffer();
-        QCOMPARE(w.viewer->MaxDataPanel->text(),
-                 QString::fromLatin1(buffer.at(std::size_t(w.recorder->state().maxIndex)).value.view()));
+        QCOMPARE(
+            w.viewer->MaxDataPanel->text(),
+            QString::fromLatin1(buffer.at(std::size_t(w.recorder->state().maxIndex)).value.view()));
         QTest::mouseClick(w.viewer->MaxDataPanel, Qt::LeftButton);
         const int maxPoint = w.viewer->chart()->GetCursorPoint();
         QCOMPARE(w.viewer->plot().entryAt(std::size_t(maxPoint)), std::size_t(5000));
@@ -219,12 +220,24 @@ void TestViewer::textExport_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<int>("firstNumber");
     QTest::addColumn<int>("lines");
-    QTest::newRow("all pages") << "all" << "" << "" << 1 << 450;
-    QTest::newRow("this page (the newest)") << "this" << "" << "" << 251 << 200;
-    QTest::newRow("page 1 is partial") << "range" << "1" << "1" << 1 << 50;
-    QTest::newRow("pages 2 to 3") << "range" << "2" << "3" << 51 << 400;
-    QTest::newRow("pages beyond are dropped") << "range" << "3" << "9" << 251 << 200;
-    QTest::newRow("first after last: empty") << "range" << "3" << "2" << 0 << 0;
+    QTest::newRow("all pages") << "all"
+                               << ""
+                               << "" << 1 << 450;
+    QTest::newRow("this page (the newest)") << "this"
+                                            << ""
+                                            << "" << 251 << 200;
+    QTest::newRow("page 1 is partial") << "range"
+                                       << "1"
+                                       << "1" << 1 << 50;
+    QTest::newRow("pages 2 to 3") << "range"
+                                  << "2"
+                                  << "3" << 51 << 400;
+    QTest::newRow("pages beyond are dropped") << "range"
+                                              << "3"
+                                              << "9" << 251 << 200;
+    QTest::newRow("first after last: empty") << "range"
+                                             << "3"
+                                             << "2" << 0 << 0;
 }
 
 void TestViewer::textExport()
@@ -236,17 +249,20 @@ void TestViewer::textExport()
     QFETCH(int, lines);
     Windows w(450);
     const QString path = w.dir.filePath("out.csv");
-    w.exportWith(w.exportDialog.get(), [&] { w.recorder->sbtnExportClick(); },
-                 [&](TDlgExportForm& d) {
-                     d.rbtnText->click();
-                     (scope == "all" ? d.rbtnPageAll : scope == "this" ? d.rbtnThisPage : d.rbtnPage)
-                         ->click();
-                     if (scope == "range") {
-                         d.editPageFrom->setText(from);
-                         d.editPageTo->setText(to);
-                     }
-                     d.setFileName(path);
-                 });
+    w.exportWith(
+        w.exportDialog.get(), [&] { w.recorder->sbtnExportClick(); },
+        [&](TDlgExportForm& d) {
+            d.rbtnText->click();
+            (scope == "all"    ? d.rbtnPageAll
+             : scope == "this" ? d.rbtnThisPage
+                               : d.rbtnPage)
+                ->click();
+            if (scope == "range") {
+                d.editPageFrom->setText(from);
+                d.editPageTo->setText(to);
+            }
+            d.setFileName(path);
+        });
     QVERIFY(w.boxes.isEmpty());
     QVERIFY(QFile::exists(path));
     const QList<QByteArray> all = fileBytes(path).split('\n');
@@ -262,11 +278,12 @@ void TestViewer::textExport()
 void TestViewer::missingFileNameStopsTheExport()
 {
     Windows w(10);
-    w.exportWith(w.exportDialog.get(), [&] { w.recorder->sbtnExportClick(); },
-                 [](TDlgExportForm& d) {
-                     d.rbtnText->click();
-                     d.setFileName({});
-                 });
+    w.exportWith(
+        w.exportDialog.get(), [&] { w.recorder->sbtnExportClick(); },
+        [](TDlgExportForm& d) {
+            d.rbtnText->click();
+            d.setFileName({});
+        });
     QCOMPARE(w.boxes, QStringList{"Error[E9013]"});
 }
 
@@ -275,9 +292,12 @@ void TestViewer::recorderPictures_data()
     QTest::addColumn<bool>("bitmap");
     QTest::addColumn<QString>("width");
     QTest::addColumn<QString>("height");
-    QTest::newRow("bitmap 1000 x 681") << true << "1000" << "681";
-    QTest::newRow("bitmap 640 x 480") << true << "640" << "480";
-    QTest::newRow("metafile 100 x 68.1 mm") << false << "100" << "68.1";
+    QTest::newRow("bitmap 1000 x 681") << true << "1000"
+                                       << "681";
+    QTest::newRow("bitmap 640 x 480") << true << "640"
+                                      << "480";
+    QTest::newRow("metafile 100 x 68.1 mm") << false << "100"
+                                            << "68.1";
 }
 
 void TestViewer::recorderPictures()
@@ -288,14 +308,15 @@ void TestViewer::recorderPictures()
     Windows w(450);
     w.recorder->sbtnPageUpClick(); // the export shows the page that is shown
     const QString path = w.dir.filePath(bitmap ? "page.bmp" : "page.svg");
-    w.exportWith(w.exportDialog.get(), [&] { w.recorder->sbtnExportClick(); },
-                 [&](TDlgExportForm& d) {
-                     (bitmap ? d.rbtnBitMap : d.rbtnMetaFile)->click();
-                     d.rbtnFile->click();
-                     d.editWidth->setText(width);
-                     d.editHigh->setText(height);
-                     d.setFileName(path);
-                 });
+    w.exportWith(
+        w.exportDialog.get(), [&] { w.recorder->sbtnExportClick(); },
+        [&](TDlgExportForm& d) {
+            (bitmap ? d.rbtnBitMap : d.rbtnMetaFile)->click();
+            d.rbtnFile->click();
+            d.editWidth->setText(width);
+            d.editHigh->setText(height);
+            d.setFileName(path);
+        });
     QVERIFY(w.boxes.isEmpty());
     if (bitmap) {
         const QImage image(path, "BMP");
@@ -306,7 +327,8 @@ void TestViewer::recorderPictures()
         QVERIFY(svg.contains("width=\"100mm\"") || svg.contains("width=\"100.0mm\""));
     }
     QCOMPARE(w.recorder->state().shownPage, 2);
-    QCOMPARE(float(w.recorder->chart()->GetYData(0, 199)), w.recorder->recordBuffer().at(249).fValue);
+    QCOMPARE(float(w.recorder->chart()->GetYData(0, 199)),
+             w.recorder->recordBuffer().at(249).fValue);
 }
 
 void TestViewer::viewerPicture()
@@ -314,13 +336,14 @@ void TestViewer::viewerPicture()
     Windows w(9000);
     const QString path = w.dir.filePath("all.bmp");
     QTimer::singleShot(0, w.viewer.get(), [&] {
-        w.exportWith(w.fitExportDialog.get(), [&] { w.viewer->sbtnExportClick(); },
-                     [&](TDlgExportForm& d) {
-                         QVERIFY(!d.rbtnText->isVisible());
-                         d.rbtnBitMap->click();
-                         d.rbtnFile->click();
-                         d.setFileName(path);
-                     });
+        w.exportWith(
+            w.fitExportDialog.get(), [&] { w.viewer->sbtnExportClick(); },
+            [&](TDlgExportForm& d) {
+                QVERIFY(!d.rbtnText->isVisible());
+                d.rbtnBitMap->click();
+                d.rbtnFile->click();
+                d.setFileName(path);
+            });
         w.viewer->bbtnClose->click();
     });
     w.viewer->exec();

@@ -3,17 +3,18 @@
 
 #include <QApplication>
 #include <QEvent>
-#include <QShowEvent>
-#include <QHideEvent>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "Artwork.h"
+#include "DisplayLabels.h"
 #include "DlgExportForm.h"
 #include "MessageBox.h"
 #include "PEGraph.h"
@@ -32,29 +33,10 @@ const QColor kFuchsia(0xff, 0x00, 0xff);
 QLabel* makePanel(QWidget* parent, const char* name, const QColor& text, int width,
                   bool serif = true)
 {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setAutoFillBackground(true);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::Window, Qt::black);
-    palette.setColor(QPalette::WindowText, text);
-    label->setPalette(palette);
-    label->setFont(QFont(serif ? QStringLiteral("Times New Roman") : QStringLiteral("Arial"), 12,
-                         QFont::Bold));
-    label->setAlignment(Qt::AlignCenter);
-    label->setFixedSize(width, 22);
-    return label;
-}
-
-QLabel* makeCaption(QWidget* parent, const QString& text, const QColor& colour)
-{
-    auto* label = new QLabel(text, parent);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    label->setPalette(palette);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
+    const QFont font(serif ? QStringLiteral("Times New Roman") : QStringLiteral("Arial"), 12,
+                     QFont::Bold);
+    QLabel* label = makeColouredPanel(parent, name, text, font, width);
+    label->setFixedHeight(22);
     return label;
 }
 
@@ -120,7 +102,7 @@ void TFormViewGraphic::buildDisplayPanel()
     const auto addGroup = [&](const QString& caption, const QColor& colour, QLabel*& time,
                               QLabel*& data, QLabel*& unit, QLabel*& func, QLabel*& pf,
                               const char* names[5]) {
-        row->addWidget(makeCaption(panel, caption, colour));
+        row->addWidget(makeColouredCaption(panel, caption, colour));
         row->addSpacing(4);
         time = makePanel(panel, names[0], Qt::white, 110, false);
         data = makePanel(panel, names[1], colour, 96);
@@ -372,19 +354,13 @@ void TFormViewGraphic::sbtnExportClick()
     PEGraphView->SetActionWidth(choice.actionWidth());
     PEGraphView->SetActionHeight(choice.actionHeight());
     PEGraphView->SetActionFileName(choice.fileName);
-    const bool bitmap = choice.type == ExportType::BitMap;
     bool done = true;
-    switch (choice.destination) {
-    case ExportDestination::ClipBoard:
-        done = PEGraphView->RunAction(bitmap ? 14 : 12);
-        break;
-    case ExportDestination::File:
-        done = PEGraphView->RunAction(bitmap ? 15 : 13);
-        break;
-    case ExportDestination::Printer:
-        done = bitmap ? printChart(8, false) : printChart(18, true);
-        break;
-    }
+    if (choice.destination != ExportDestination::Printer)
+        done = PEGraphView->RunAction(pictureAction(choice));
+    else if (choice.type == ExportType::BitMap)
+        done = printChart(8, false); // the viewer's own print
+    else
+        done = printChart(18, true);
     if (!done)
         reportFailure(choice.destination == ExportDestination::Printer ? 9014 : 9015);
 }

@@ -159,7 +159,8 @@ void TDataPageListForm::listAdd(std::size_t index)
             return;
         const int last = int(m_models.size()) - 1;
         PageControl->setCurrentIndex(last);
-        const int count = int(std::min<std::size_t>(remaining, std::size_t(m_models[last]->room())));
+        const int count =
+            int(std::min<std::size_t>(remaining, std::size_t(m_models[last]->room())));
         try {
             m_models[last]->appendLines(first, count);
         } catch (const std::bad_alloc&) {

@@ -66,7 +66,7 @@ private:
 
     const QWidget* m_mainWindow;
     const RecordBuffer* m_buffer;
-    int iPageCount = 0; // sheets made: 1 after creation and after a reset
+    int iPageCount = 0;          // sheets made: 1 after creation and after a reset
     std::size_t m_nextIndex = 0; // the entry the next line shows
     QList<QWidget*> m_sheets;
     QList<QListView*> m_lists;

@@ -20,6 +20,30 @@ QLabel* makeDisplayLabel(QWidget* parent, const char* objectName, const QFont& f
     return label;
 }
 
+QLabel* makeColouredPanel(QWidget* parent, const char* objectName, const QColor& colour,
+                          const QFont& font, int width, Qt::Alignment alignment)
+{
+    QLabel* label = makeDisplayLabel(parent, objectName, font, alignment);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    if (width > 0)
+        label->setFixedWidth(width);
+    return label;
+}
+
+QLabel* makeColouredCaption(QWidget* parent, const QString& text, const QColor& colour)
+{
+    auto* label = new QLabel(text, parent);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
 void showInFace(QLabel* label, const QString& text, const PanelStyle& style)
 {
     // The symbol face is drawn as Unicode signs in the ordinary family.

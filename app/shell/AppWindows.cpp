@@ -53,7 +53,8 @@ AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
     FormViewGraphic->setExportDialog(DlgFitExportForm.get());
     MsgForm = std::make_unique<TMsgForm>(mainWindow);
     GraphicalForm->setProgressWindow(MsgForm.get());
-    DlgExportForm = std::make_unique<TDlgExportForm>(ExportDialogRole::Recorder, GraphicalForm.get());
+    DlgExportForm =
+        std::make_unique<TDlgExportForm>(ExportDialogRole::Recorder, GraphicalForm.get());
     GraphicalForm->setExportDialog(DlgExportForm.get());
     GraphicalForm->setBusyChangedHandler([mainWindow] { mainWindow->UpdateLinkControls(); });
 }

@@ -19,8 +19,8 @@
 #include "DigitalMeterForm.h"
 #include "DlgAboutForm.h"
 #include "DlgRsPortForm.h"
-#include "GraphicalForm.h"
 #include "GlobalFlags.h"
+#include "GraphicalForm.h"
 #include "LinkControls.h"
 #include "MessageBox.h"
 #include "SettingsFile.h"
@@ -410,10 +410,10 @@ bool TFormMain::FormCloseQuery()
     TGraphicalForm* recorder = m_windows->GraphicalForm.get();
     if (recorder->state().bufferEmpty || !recorder->state().unsavedData)
         return true;
-    const int answer = ShowMsgBox(
-        this, kStrWarningCaption, 8003, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-        QMessageBox::Question, {}, QMessageBox::Cancel,
-        tableString(8003) + QLatin1Char('\n') + tableString(7005));
+    const int answer = ShowMsgBox(this, kStrWarningCaption, 8003,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                  QMessageBox::Question, {}, QMessageBox::Cancel,
+                                  tableString(8003) + QLatin1Char('\n') + tableString(7005));
     if (answer == QMessageBox::Yes) {
         recorder->sbtnSaveFileClick();
         return !recorder->state().unsavedData;

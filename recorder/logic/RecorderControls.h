@@ -14,8 +14,8 @@ struct RecorderControls
     bool startStopButtons = false; // sbtnRecordStart, sbtnRecordStop
     bool menuStart = false;
     bool menuStop = false;
-    bool manual = false;     // sbtnManualLogging and its entry
-    bool openOption = false; // interval, open, printer set-up, import
+    bool manual = false;       // sbtnManualLogging and its entry
+    bool openOption = false;   // interval, open, printer set-up, import
     bool saveAndPrint = false; // save, print this page, clear, export
     bool pageBack = false;     // first page, page up, fit all data
     bool pageForward = false;  // page down, last page
@@ -30,8 +30,7 @@ QString recorderModeText(bool manualMode, int logIntervalMs);
 
 // The clock panel: two blanks, AM or PM, a blank, hh:mm:ss on the 12-hour
 // clock and a double quote.
-QString recorderClockText(int hour, int minute, int second, const QString& am,
-                          const QString& pm);
+QString recorderClockText(int hour, int minute, int second, const QString& am, const QString& pm);
 
 // The longest custom interval whose milliseconds still fit 32 bits.
 inline constexpr int kMaxIntervalSeconds = 2147483;

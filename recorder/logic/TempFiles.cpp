@@ -26,8 +26,7 @@ TempFiles::~TempFiles()
 
 QString TempFiles::fileName(int n) const
 {
-    return QDir(m_directory).filePath(tableString(6) + QString::number(n) +
-                                      QStringLiteral(".TMP"));
+    return QDir(m_directory).filePath(tableString(6) + QString::number(n) + QStringLiteral(".TMP"));
 }
 
 bool TempFiles::createNext(QString* reason)

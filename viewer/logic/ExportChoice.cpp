@@ -125,4 +125,18 @@ QString shortenFileName(const QString& fileName)
            QString::fromUcs4(reinterpret_cast<const char32_t*>(tail.constData()), tail.size());
 }
 
+int pictureAction(const ExportChoice& choice)
+{
+    const bool bitmap = choice.type == ExportType::BitMap;
+    switch (choice.destination) {
+    case ExportDestination::ClipBoard:
+        return bitmap ? 14 : 12;
+    case ExportDestination::File:
+        return bitmap ? 15 : 13;
+    case ExportDestination::Printer:
+        break;
+    }
+    return 0;
+}
+
 } // namespace dmm
