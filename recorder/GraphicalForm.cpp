@@ -391,10 +391,7 @@ void TGraphicalForm::applySizeLimits()
     const int mainHeight = outerHeight(m_mainWindow);
     const QSize minimumOuter(screen.screen.width() - screen.screen.width() / 4,
                              screen.screen.height() - mainHeight - screen.taskBarHeight);
-    // The smallest useful client area still fits the tool bar and display panel.
-    setMinimumSize(minimumOuter.shrunkBy(frameMargins(this))
-                       .boundedTo(QSize(640, 400))
-                       .expandedTo(QSize(1, 1)));
+    setMinimumSize(minimumOuter.shrunkBy(frameMargins(this)).expandedTo(QSize(1, 1)));
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the program, its tests and the simulator need.
+# Installs the Debian packages the program, its tests and the simulator need,
+# and what scripts/package.sh needs to find the package's dependencies.
 # Quiet when everything is already there.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
     libasound2-dev
     fonts-liberation fonts-dejavu-core
     xvfb xauth
+    dpkg-dev file
     locales
 )
 
