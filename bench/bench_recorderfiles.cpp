@@ -26,6 +26,18 @@ namespace {
 
 constexpr int kRecords = 1000000;
 
+// The process's resident memory in bytes, from /proc.
+double residentBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() * 1024;
+    return 0;
+}
+
 double millisecondsOf(const std::function<void()>& work)
 {
     QElapsedTimer timer;
@@ -77,10 +89,13 @@ int main(int argc, char* argv[])
         (void)size;
     });
     const double copied = millisecondsOf([&] { QFile::copy(source, copy); });
+    const double residentBefore = residentBytes();
     const double opened = millisecondsOf([&] {
         recorder.sbtnOpenFileClick();
         QApplication::processEvents(); // the data list selects its newest line
     });
+    // Everything the open added: records, chart, data list sheets.
+    const double residentAfter = residentBytes();
     const double savedMs = millisecondsOf([&] { recorder.sbtnSaveFileClick(); });
     double viewerMs = 0;
     QElapsedTimer viewerTimer;
@@ -109,8 +124,10 @@ int main(int argc, char* argv[])
     std::printf("records %zu, data list sheets %d, lines on the last %d, max index %d\n",
                 recorder.recordBuffer().size(), list.pageCount(),
                 list.sheetModel(list.pageCount() - 1)->rowCount(), recorder.state().maxIndex);
-    std::printf("memory: %.1f bytes per record in the buffer\n",
-                double(recorder.recordBuffer().memoryBytes()) / kRecords);
+    std::printf("memory: %.1f bytes per record in the buffer, %.1f bytes per record of the "
+                "whole process (buffer, chart and data list)\n",
+                double(recorder.recordBuffer().memoryBytes()) / kRecords,
+                (residentAfter - residentBefore) / kRecords);
     setMessageBoxHandler({});
     return 0;
 }

@@ -50,12 +50,21 @@ bool hasTableString(int id)
     return table().contains(id);
 }
 
+QString fillNumbers(QString format, std::initializer_list<long long> numbers)
+{
+    for (const long long number : numbers) {
+        const auto at = format.indexOf(QStringLiteral("%d"));
+        if (at < 0)
+            break;
+        format.replace(at, 2, QString::number(number));
+    }
+    return format;
+}
+
 QString messageCaption(int captionId, int messageId)
 {
     // The caption entries hold one "%d"; fill it with the message's own number.
-    QString caption = tableString(captionId);
-    caption.replace(QStringLiteral("%d"), QString::number(messageId));
-    return caption;
+    return fillNumbers(tableString(captionId), {messageId});
 }
 
 } // namespace dmm

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <initializer_list>
+
 namespace dmm {
 
 // Well-known entries used from more than one place.
@@ -22,6 +24,10 @@ enum StringId : int
 // The text of entry `id`; an empty text for a number the table does not hold.
 QString tableString(int id);
 bool hasTableString(int id);
+
+// A table text with each "%d" filled, in order, by the numbers given
+// ("Page : %d of %d" with 2 and 5 gives "Page : 2 of 5").
+QString fillNumbers(QString format, std::initializer_list<long long> numbers);
 
 // "Error[E9001]" / "Warning[W8001]": the caption entry filled with the message's number.
 QString messageCaption(int captionId, int messageId);

@@ -23,6 +23,7 @@
 #include "GlobalFlags.h"
 #include "MessageBox.h"
 #include "PEGraph.h"
+#include "PictureButton.h"
 #include "RecorderControls.h"
 #include "RecorderRules.h"
 #include "StringTable.h"
@@ -54,18 +55,6 @@ void showEntry(QLabel* value, QLabel* prefix, QLabel* unit, const TARecord& reco
     showInFace(prefix, QString::fromLatin1(record.prefix.view()),
                prefixPanelStyle(record.function));
     showInFace(unit, QString::fromLatin1(record.unit.view()), unitPanelStyle(record.function));
-}
-
-// "%d" in a table text filled with the numbers in order.
-QString fillNumbers(QString format, std::initializer_list<int> numbers)
-{
-    for (const int number : numbers) {
-        const auto at = format.indexOf(QStringLiteral("%d"));
-        if (at < 0)
-            break;
-        format.replace(at, 2, QString::number(number));
-    }
-    return format;
 }
 
 } // namespace
@@ -172,13 +161,9 @@ void TGraphicalForm::buildMenus()
 
 QToolButton* TGraphicalForm::makeToolButton(const QString& art, int hint)
 {
-    auto* button = new QToolButton(ToolPanel);
-    button->setAutoRaise(true);
+    QToolButton* button =
+        makePictureButton(ToolPanel, art, tableString(hint), art + QStringLiteral("-disabled"));
     button->setFixedSize(25, 25);
-    button->setIcon(artworkIcon(art, art + QStringLiteral("-disabled")));
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(tableString(hint));
-    button->setAccessibleName(tableString(hint));
     ToolPanel->layout()->addWidget(button);
     return button;
 }
@@ -346,9 +331,7 @@ void TGraphicalForm::buildChart()
     PEGraph->AllowZooming = dmm::PEGraph::gHorzPlusVertZooming;
     PEGraph->PrepareImages = true;
     PEGraph->setPrinter(&m_printer);
-    PEGraph->SetActionWidth(0);
-    PEGraph->SetActionHeight(0);
-    PEGraph->RunAction(0);
+    rebuildChart();
     PEGraph->SetCursorPoint(pageSize - 1);
 
     connect(PEGraph, &dmm::PEGraph::OnCursorMoved, this, &TGraphicalForm::PEGraphCursorMoved);
@@ -607,9 +590,7 @@ void TGraphicalForm::miGraphLineColorClick()
     if (!color.isValid())
         return;
     PEGraph->SetSubsetColor(0, color);
-    PEGraph->SetActionWidth(0);
-    PEGraph->SetActionHeight(0);
-    PEGraph->RunAction(0);
+    rebuildChart();
 }
 
 // ---------------------------------------------------------------------------
@@ -689,11 +670,17 @@ void TGraphicalForm::ResetChart()
         PEGraph->SetYData(0, k, dmm::PEGraph::kNullDataValue);
         PEGraph->SetPointLabel(k, QStringLiteral(" "));
     }
+    rebuildChart();
+    PEGraph->SetCursorPoint(pageSize - 1);
+    PEGraphCursorMoved();
+}
+
+void TGraphicalForm::rebuildChart()
+{
+    // Every rebuild asks for the chart's default size.
     PEGraph->SetActionWidth(0);
     PEGraph->SetActionHeight(0);
     PEGraph->RunAction(0);
-    PEGraph->SetCursorPoint(pageSize - 1);
-    PEGraphCursorMoved();
 }
 
 void TGraphicalForm::loadPageIntoChart(int page)
@@ -711,9 +698,7 @@ void TGraphicalForm::loadPageIntoChart(int page)
         PEGraph->SetYData(0, k, record.fValue);
         PEGraph->SetPointLabel(k, QString::fromLatin1(record.timeStamp.view()));
     }
-    PEGraph->SetActionWidth(0);
-    PEGraph->SetActionHeight(0);
-    PEGraph->RunAction(0);
+    rebuildChart();
 }
 
 void TGraphicalForm::RedrawShownPage()
@@ -744,9 +729,7 @@ void TGraphicalForm::PEGraphCursorMoved()
         label = axisLabel(e.function, ReadingFuncPanel->text());
     }
     PEGraph->YAxisLabel = label;
-    PEGraph->SetActionWidth(0);
-    PEGraph->SetActionHeight(0);
-    PEGraph->RunAction(0);
+    rebuildChart();
 }
 
 void TGraphicalForm::showMaxMinPanels(bool reset)
@@ -776,9 +759,7 @@ void TGraphicalForm::scaleChanged()
 void TGraphicalForm::chartPointAppended(const TARecord& record)
 {
     PEGraph->AppendPoint(QString::fromLatin1(record.timeStamp.view()), record.fValue);
-    PEGraph->SetActionWidth(0);
-    PEGraph->SetActionHeight(0);
-    PEGraph->RunAction(0);
+    // The readout below rebuilds the chart once, for the new point and its label.
     PEGraph->SetCursorPoint(RecorderState::pageSize - 1);
     PEGraphCursorMoved();
 }

@@ -185,6 +185,7 @@ private:
     void finishBusy();
     void loadRecords(RecordFileReader& reader);
     void loadPageIntoChart(int page);
+    void rebuildChart();
     bool exportPicture(int page, const struct ExportChoice& choice);
     bool readRecordsUntilDone(RecordFileReader& reader);
     void countLoadedRecords(int count);

@@ -45,13 +45,6 @@ void showProgressMessage(TMsgForm* progress, int entry, const QColor& colour)
     progress->repaint();
 }
 
-QString fillTwoNumbers(QString format, qint64 first, qint64 second)
-{
-    format.replace(format.indexOf(QStringLiteral("%d")), 2, QString::number(first));
-    format.replace(format.indexOf(QStringLiteral("%d")), 2, QString::number(second));
-    return format;
-}
-
 } // namespace
 
 QString TGraphicalForm::chooseOpenFile()
@@ -178,7 +171,7 @@ bool TGraphicalForm::readRecordsUntilDone(RecordFileReader& reader)
             m_progress->ProgressBar->setValue(
                 static_cast<int>(reader.recordsRead() % (kProgressWindowSteps + 1)));
             m_progress->Label1->setText(
-                fillTwoNumbers(tableString(7999), reader.recordsRead(), count));
+                fillNumbers(tableString(7999), {reader.recordsRead(), count}));
         }
     }
     return true;

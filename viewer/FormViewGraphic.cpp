@@ -13,11 +13,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "Artwork.h"
 #include "DisplayLabels.h"
 #include "DlgExportForm.h"
 #include "MessageBox.h"
 #include "PEGraph.h"
+#include "PictureButton.h"
 #include "RecordBuffer.h"
 #include "RecorderState.h"
 #include "StringTable.h"
@@ -42,13 +42,9 @@ QLabel* makePanel(QWidget* parent, const char* name, const QColor& text, int wid
 
 QToolButton* makeButton(QWidget* parent, const QString& art, int hint)
 {
-    auto* button = new QToolButton(parent);
-    button->setAutoRaise(true);
+    QToolButton* button =
+        makePictureButton(parent, art, tableString(hint), art + QStringLiteral("-disabled"));
     button->setFixedSize(25, 25);
-    button->setIcon(artworkIcon(art, art + QStringLiteral("-disabled")));
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(tableString(hint));
-    button->setAccessibleName(tableString(hint));
     return button;
 }
 

@@ -23,6 +23,7 @@
 #include "GraphicalForm.h"
 #include "LinkControls.h"
 #include "MessageBox.h"
+#include "PictureButton.h"
 #include "SettingsFile.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -132,13 +133,8 @@ void TFormMain::buildMenus()
 QToolButton* TFormMain::makeToolButton(int left, const QString& art, int hint,
                                        const QString& disabledArt)
 {
-    auto* button = new QToolButton(centralWidget());
-    button->setAutoRaise(true);
+    QToolButton* button = makePictureButton(centralWidget(), art, tableString(hint), disabledArt);
     button->setGeometry(left, kBevelHeight + kToolButtonTop, 23, 22);
-    button->setIcon(artworkIcon(art, disabledArt));
-    button->setIconSize(QSize(16, 16));
-    button->setToolTip(tableString(hint));
-    button->setAccessibleName(tableString(hint));
     return button;
 }
 

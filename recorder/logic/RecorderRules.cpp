@@ -69,17 +69,20 @@ void updateMaxMin(int& maxIndex, int& minIndex, const RecordBuffer& buffer, int 
 
 PageSlice pageSlice(std::size_t entries, int lastPage, int page, int pageSize)
 {
-    const long long n = static_cast<long long>(entries);
-    const long long a = n - static_cast<long long>(lastPage - page) * pageSize;
     PageSlice slice;
-    if (a / pageSize != 0) {
-        slice.first = static_cast<std::size_t>(
-            std::max(0LL, n - static_cast<long long>(lastPage - page + 1) * pageSize));
-        slice.count = pageSize;
-    } else {
-        slice.count = static_cast<int>(std::clamp(a, 0LL, static_cast<long long>(pageSize)));
-        slice.emptySlots = pageSize - slice.count;
-    }
+    if (pageSize <= 0)
+        return slice;
+    // a in 64 bits, since page numbers can come from what a user typed.
+    const long long n = static_cast<long long>(entries);
+    const long long a = n - (static_cast<long long>(lastPage) - page) * pageSize;
+    const auto clamped = [n](long long index) { return std::clamp(index, 0LL, n); };
+    // A full page ends at a; the partial oldest page holds 0 .. a - 1. Indices
+    // outside the buffer are left out, so a page that does not exist is empty.
+    const long long first = a / pageSize != 0 && a > 0 ? clamped(a - pageSize) : 0;
+    const long long end = clamped(a);
+    slice.first = static_cast<std::size_t>(first);
+    slice.count = static_cast<int>(std::max(0LL, end - first));
+    slice.emptySlots = pageSize - slice.count;
     return slice;
 }
 

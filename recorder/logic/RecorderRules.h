@@ -23,7 +23,8 @@ void updateMaxMin(int& maxIndex, int& minIndex, const RecordBuffer& buffer, int 
                   float value);
 
 // Page p of L over N entries: `count` entries from `first`, drawn after
-// `emptySlots` empty points. Only the oldest page can be partial.
+// `emptySlots` empty points. Only the oldest page can be partial; a page
+// number that does not exist gives an empty page.
 struct PageSlice
 {
     std::size_t first = 0;

@@ -2,42 +2,18 @@
 #include "ExportPages.h"
 
 #include <algorithm>
-#include <cstdint>
+
+#include "RecorderRules.h"
 
 namespace dmm {
 
-namespace {
-
-// The rule's a for `page`, in 64 bits: page numbers come from user input.
-std::int64_t pageEnd(std::size_t count, int lastPage, int page, int pageSize)
-{
-    return static_cast<std::int64_t>(count) -
-           (static_cast<std::int64_t>(lastPage) - page) * static_cast<std::int64_t>(pageSize);
-}
-
-std::size_t clampToBuffer(std::int64_t index, std::size_t count)
-{
-    if (index <= 0)
-        return 0;
-    return std::min(static_cast<std::size_t>(index), count);
-}
-
-} // namespace
-
 PageSlots pageSlots(std::size_t count, int lastPage, int page, int pageSize)
 {
+    // The recorder's own page rule, so the export shows what its chart shows.
+    const PageSlice slice = pageSlice(count, lastPage, page, pageSize);
     PageSlots slots;
-    if (pageSize <= 0)
-        return slots;
-    const std::int64_t a = pageEnd(count, lastPage, page, pageSize);
-    if (a / pageSize != 0 && a > 0) {
-        slots.entries = {clampToBuffer(a - pageSize, count), clampToBuffer(a, count)};
-        slots.leadingEmpty = pageSize - static_cast<int>(slots.entries.size());
-        // A page past the newest entry is empty; its points are all empty too.
-        return slots;
-    }
-    slots.entries = {0, clampToBuffer(a, count)};
-    slots.leadingEmpty = pageSize - static_cast<int>(slots.entries.size());
+    slots.entries = {slice.first, slice.first + static_cast<std::size_t>(slice.count)};
+    slots.leadingEmpty = slice.emptySlots;
     return slots;
 }
 
