@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: MIT
+// Advisory locks between programs on the files they write. A program that
+// writes a recording, a temporary file or a CSV holds an exclusive flock() on
+// it for as long as it writes; the kernel drops the lock when the last
+// descriptor closes, also after a crash, so a file nobody holds is a leftover.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace dmm {
+
+// Takes an exclusive lock on the open descriptor without waiting. False when
+// another open file description holds a lock on the same file.
+bool lockExclusive(int fd);
+
+// Whether another process holds a lock on the file at `path`: the file is
+// opened without blocking (a FIFO never waits for a writer) and a shared lock
+// is tried and released at once. False for a missing file or one that cannot
+// be opened.
+bool isHeldByAnotherProgram(const QString& path);
+
+// The program holding a lock on `path`, as "name (pid N)", from /proc/locks and
+// /proc/N/comm; nothing when no holder can be found (another mount namespace,
+// no /proc).
+std::optional<QString> lockHolderName(const QString& path);
+
+} // namespace dmm
