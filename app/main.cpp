@@ -12,6 +12,7 @@
 #include "GraphicalForm.h"
 #include "MainWindow.h"
 #include "NumberText.h"
+#include "TerminationSignals.h"
 #include "WindowMetrics.h"
 
 int main(int argc, char* argv[])
@@ -36,6 +37,7 @@ int main(int argc, char* argv[])
     mainWindow.placeStrip();
     dmm::AppWindows windows(&mainWindow);
     mainWindow.setWindows(&windows);
+    dmm::TerminationSignals terminationSignals(&mainWindow);
     // The sizeable recorder and data list take their places again once their
     // frames, resize handles included, are known.
     dmm::callWhenFramed(windows.GraphicalForm.get(),

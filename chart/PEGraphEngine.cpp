@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "PEGraphEngine.h"
 
+#include "AtomicFile.h"
 #include "ChartLogic.h"
 
 #include <QApplication>
@@ -10,7 +11,6 @@
 #include <QMimeData>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 
@@ -101,14 +101,8 @@ bool isUsableSize(QSize size)
 
 bool saveBytes(const QString& fileName, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("Cannot write %1: %2").arg(fileName, file.errorString());
-        file.cancelWriting();
+    if (const auto reason = writeFileAtomically(fileName, bytes)) {
+        *error = QStringLiteral("Cannot write %1: %2").arg(fileName, *reason);
         return false;
     }
     return true;

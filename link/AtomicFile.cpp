@@ -2,44 +2,150 @@
 #include "AtomicFile.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "FileChecks.h"
+#include "FileLocks.h"
 
 namespace dmm {
 
-std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
-                                           WriteProgress progress)
+namespace {
+
+QString cancelledText()
 {
-    QSaveFile file(path);
-    // Never write the target in place: a failure half-way would leave neither
-    // the old file nor the new one.
-    file.setDirectWriteFallback(false);
-    // Unbuffered: a failing write (a full disk) is reported by that write.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return file.errorString();
+    return QCoreApplication::translate("AtomicFile", "Cancelled");
+}
+
+// Writes every block `next` produces to `fd`, retrying short writes, so a real
+// failure comes back from the system with its reason.
+std::optional<QString> writeBlocks(int fd, const BlockProducer& next, const WriteProgress& progress)
+{
     QByteArray block;
     for (;;) {
-        if (progress.cancel && progress.cancel->load()) {
-            file.cancelWriting();
-            return QCoreApplication::translate("AtomicFile", "Cancelled");
-        }
+        if (progress.cancel && progress.cancel->load())
+            return cancelledText();
         block.clear();
         if (!next(block))
-            break;
-        qint64 done = 0;
+            return std::nullopt;
+        qsizetype done = 0;
         while (done < block.size()) {
-            const qint64 n = file.write(block.constData() + done, block.size() - done);
-            if (n <= 0) {
-                const QString reason = file.errorString();
-                file.cancelWriting();
-                return reason;
+            const ssize_t n = ::write(fd, block.constData() + done, size_t(block.size() - done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return systemReason(errno);
             }
             done += n;
         }
         if (progress.bytesWritten)
             progress.bytesWritten->fetch_add(done);
     }
-    if (!file.commit())
-        return file.errorString();
+}
+
+// A character device (a null device, a terminal) takes the bytes as they are:
+// it is never replaced by a regular file.
+std::optional<QString> writeIntoDevice(const QByteArray& name, const BlockProducer& next,
+                                       const WriteProgress& progress)
+{
+    // Non-blocking open: a serial line must not wait for its carrier here.
+    const int fd = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return systemReason(errno);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    auto reason = writeBlocks(fd, next, progress);
+    if (::close(fd) != 0 && !reason && errno != EINTR)
+        reason = systemReason(errno);
+    return reason;
+}
+
+// A new file beside `target`, named after it, made with the permissions a new
+// file gets here; -1 with the reason when the folder refuses it.
+int createTemporaryBeside(const QString& target, QString* tempPath, QString* reason)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        *tempPath = target + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8,
+                                                       16, QLatin1Char('0'));
+        const int fd = ::open(QFile::encodeName(*tempPath).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST) {
+            *reason = QStringLiteral("the folder refuses a temporary file (%1), so the file "
+                                     "is not written; an existing file is left as it was")
+                          .arg(systemReason(errno));
+            return -1;
+        }
+    }
+    *reason = systemReason(EEXIST);
+    return -1;
+}
+
+void syncFolderOf(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
+                                           WriteProgress progress)
+{
+    // A link is followed: the file it names is replaced, the link stays.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString target = canonical.isEmpty() ? path : canonical;
+    const QByteArray name = QFile::encodeName(target);
+
+    struct stat existing {};
+    const bool exists = ::stat(name.constData(), &existing) == 0;
+    if (!exists && errno != ENOENT)
+        return systemReason(errno);
+    if (exists && S_ISCHR(existing.st_mode))
+        return writeIntoDevice(name, next, progress);
+    if (exists && !S_ISREG(existing.st_mode))
+        return *notRegularFileReason(target) + QStringLiteral(": it is never replaced");
+    // Replacing a file another program is writing would leave that program
+    // writing into a deleted file.
+    if (exists)
+        if (auto reason = heldByAnotherProgramReason(target))
+            return reason;
+
+    QString tempPath;
+    QString reason;
+    const int fd = createTemporaryBeside(target, &tempPath, &reason);
+    if (fd < 0)
+        return reason;
+    if (exists) {
+        // The new file keeps the old one's permissions (and owner, where allowed).
+        ::fchmod(fd, existing.st_mode & 07777);
+        [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
+    }
+    std::optional<QString> failure = writeBlocks(fd, next, progress);
+    // On the disk before the rename, so a power cut leaves the old file or the
+    // whole new one, never an empty one.
+    if (!failure && ::fdatasync(fd) != 0)
+        failure = systemReason(errno);
+    if (::close(fd) != 0 && !failure && errno != EINTR)
+        failure = systemReason(errno);
+    if (!failure && ::rename(QFile::encodeName(tempPath).constData(), name.constData()) != 0)
+        failure = systemReason(errno);
+    if (failure) {
+        ::unlink(QFile::encodeName(tempPath).constData());
+        return failure;
+    }
+    syncFolderOf(target);
     return std::nullopt;
 }
 

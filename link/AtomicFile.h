@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The one writer of whole files (recordings, exports, pictures, settings):
 // the bytes go to a temporary file beside the target that replaces it only
-// once every byte is written, so a failure leaves the old file as it was.
+// once every byte is written and synced, so a failure or a power cut leaves
+// the old file as it was. A character device (a null device) takes the bytes
+// directly; a FIFO, a socket or a folder is refused, and so is a file another
+// program holds a lock on while it writes it.
 #pragma once
 
 #include <QByteArray>
@@ -27,7 +30,8 @@ struct WriteProgress
 
 // Writes the blocks `next` produces as the whole file `path`. Returns the
 // reason (the system's, where there is one) when anything fails or the write
-// was cancelled; the target is then unchanged.
+// was cancelled; a regular target is then unchanged. Where the folder refuses
+// a temporary file the write fails: it never writes the target in place.
 std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
                                            WriteProgress progress = {});
 

@@ -69,4 +69,14 @@ std::optional<QString> lockHolderName(const QString& path)
     return std::nullopt;
 }
 
+std::optional<QString> heldByAnotherProgramReason(const QString& path)
+{
+    if (!isHeldByAnotherProgram(path))
+        return std::nullopt;
+    const QString reason = QStringLiteral("in use by another program");
+    if (const auto holder = lockHolderName(path))
+        return reason + QStringLiteral(": ") + *holder;
+    return reason;
+}
+
 } // namespace dmm

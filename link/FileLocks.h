@@ -26,4 +26,9 @@ bool isHeldByAnotherProgram(const QString& path);
 // no /proc).
 std::optional<QString> lockHolderName(const QString& path);
 
+// Why `path` must not be written now: "in use by another program: dmm-log
+// (pid 42)", naming the holder where it can be found; nothing when no other
+// program holds the file.
+std::optional<QString> heldByAnotherProgramReason(const QString& path);
+
 } // namespace dmm

@@ -106,7 +106,8 @@ TGraphicalForm::TGraphicalForm(const QWidget* mainWindow, const CurrentReading* 
 
 TGraphicalForm::~TGraphicalForm()
 {
-    m_store.tempFiles().deleteCreatedFiles();
+    if (!m_keepTempFilesAtExit)
+        m_store.tempFiles().deleteCreatedFiles();
 }
 
 void TGraphicalForm::buildMenus()
@@ -412,6 +413,7 @@ void TGraphicalForm::sbtnRecordStopClick()
 {
     RecorderState& state = m_store.state;
     m_store.tempFiles().close();
+    reportMissedReadings();
     if (sbtnRecordStop->isChecked())
         TimerLogger.stop();
     else

@@ -101,6 +101,11 @@ public:
     void miPrinterSetupClick();
     void miGraphLineColorClick();
 
+    // The program ends without questions (a termination signal): a run is
+    // stopped and its file synced; the temporary files are kept at
+    // destruction when the buffer holds unsaved readings.
+    void endForExit();
+
     // The state's effect on every button and menu entry, and on the status bar.
     void UpdateControls();
     void UpdateStatusBar();
@@ -203,6 +208,8 @@ private:
     void progressStepped() override;
     void statusChanged() override { UpdateStatusBar(); }
     void controlsChanged() override { UpdateControls(); }
+    void tempFileWriteFailed(const QString& path, const QString& reason) override;
+    void reportMissedReadings();
 
     const QWidget* m_mainWindow;
     const CurrentReading* m_reading;
@@ -220,6 +227,7 @@ private:
     std::function<void()> m_busyChanged;
     FileChooser m_chooseOpenFile;
     FileChooser m_chooseSaveFile;
+    bool m_keepTempFilesAtExit = false;
 };
 
 } // namespace dmm

@@ -209,6 +209,8 @@ void TGraphicalForm::dropLoadedRecords()
 
 bool TGraphicalForm::sbtnSaveFileClick()
 {
+    m_store.tempFiles().sync();
+    reportMissedReadings();
     const QString path = chooseSaveFile();
     if (path.isEmpty())
         return false;

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "LogFile.h"
 #include "RecordFile.h"
 
 namespace dmm::logtool {
@@ -117,6 +118,8 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append)
         return path + QStringLiteral(": is a directory");
     if (!append && (info.exists() || info.isSymLink()))
         return path + QStringLiteral(": exists; give --append to add to it");
+    if (append)
+        return appendProblem(path, isRecordFile ? LogFile::Kind::Records : LogFile::Kind::Lines);
     return {};
 }
 

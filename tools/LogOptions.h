@@ -46,8 +46,9 @@ std::optional<std::chrono::milliseconds> parseDuration(QStringView text);
 int comPortNumber(const QString& port);
 
 // Why an output path cannot be used before anything is opened: an existing
-// file without --append, or a name the program would read as older 68-byte
-// records. Empty when the path will do.
+// file without --append, a file --append must not add to (another kind of
+// file, one another program holds), or a name the program would read as
+// older 68-byte records. Empty when the path will do.
 QString outputPathProblem(const QString& path, bool isRecordFile, bool append);
 
 } // namespace dmm::logtool

@@ -15,8 +15,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kFullSpeedMs = 500;
-// Records reach the disk itself at least this often, not only the page cache.
-constexpr auto kSyncInterval = 1min;
 // The duration timer is armed in steps, as a QTimer holds only about 24 days.
 constexpr auto kLongestWait = 1h;
 
@@ -39,11 +37,6 @@ LogSession::LogSession(LogOptions options, std::FILE* out, std::FILE* err, QObje
     m_durationTimer.setSingleShot(true);
     m_durationTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_durationTimer, &QTimer::timeout, this, &LogSession::armDurationTimer);
-    m_syncTimer.setInterval(kSyncInterval);
-    connect(&m_syncTimer, &QTimer::timeout, this, [this] {
-        m_records.sync();
-        m_csv.sync();
-    });
 }
 
 LogSession::~LogSession()
@@ -83,18 +76,20 @@ bool LogSession::openOutputs()
     const auto open = [&](LogFile& file, const QString& path, LogFile::Kind kind) {
         if (path.isEmpty())
             return true;
-        if (!file.open(path, kind, m_options.append, &error)) {
-            printError(error);
-            return false;
-        }
-        if (file.bytesCut() > 0)
+        // Said before the cut is made.
+        const auto announceCut = [&](qint64 bytes) {
             print(m_err,
                   QStringLiteral("dmm-log: %1: cut %2 bytes of an incomplete %3 at the end\n")
                       .arg(path)
-                      .arg(file.bytesCut())
+                      .arg(bytes)
                       .arg(kind == LogFile::Kind::Records ? QStringLiteral("record")
                                                           : QStringLiteral("line"))
                       .toStdString());
+        };
+        if (!file.open(path, kind, m_options.append, &error, announceCut)) {
+            printError(error);
+            return false;
+        }
         return true;
     };
     if (!open(m_records, m_options.outPath, LogFile::Kind::Records) ||
@@ -141,8 +136,6 @@ int LogSession::start()
         m_deadline = QDeadlineTimer(*m_options.duration, Qt::PreciseTimer);
         armDurationTimer();
     }
-    if (m_records.isOpen() || m_csv.isOpen())
-        m_syncTimer.start();
     m_running = true;
     m_loop.setLinked(true);
     // As the recorder's Start: the first reading is logged without waiting an interval.
@@ -241,7 +234,6 @@ void LogSession::stop(int status)
     m_loop.setLinked(false);
     TimerLogger.stop();
     m_durationTimer.stop();
-    m_syncTimer.stop();
     m_link.ClosePort();
     m_records.close();
     m_csv.close();

@@ -73,7 +73,6 @@ private:
     bool logTickPending = false;
     QTimer m_durationTimer;
     QDeadlineTimer m_deadline;
-    QTimer m_syncTimer;
     QElapsedTimer m_clock; // for the warning throttle
     WarningThrottle m_throttle;
     long long m_logged = 0;

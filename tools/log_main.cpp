@@ -23,6 +23,10 @@ int main(int argc, char* argv[])
     // A reader of standard output going away (dmm-log | head) must not end the
     // logging to the files.
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit makes the write fail with EFBIG instead of killing the
+    // program mid-record: the file is cut back to whole records and the
+    // reason reported.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     const ParsedArguments parsed = parseLogArguments(QCoreApplication::arguments());
     if (parsed.helpRequested) {

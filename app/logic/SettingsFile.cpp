@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextStream>
 
 #include <optional>
 
+#include "AtomicFile.h"
 #include "NumberText.h"
 #include "StringTable.h"
 
@@ -91,19 +91,13 @@ QStringList settingsLines(const Settings& settings)
 
 bool writeSettingsFile(const QString& path, const Settings& settings, QString* error)
 {
-    // Written to a temporary file and renamed, so a full disk never leaves half a file.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QTextStream out(&file);
-        for (const QString& line : settingsLines(settings))
-            out << line << '\n';
-        out.flush();
-        if (file.commit())
-            return true;
-    }
-    if (error)
-        *error = file.errorString();
-    return false;
+    QByteArray text;
+    for (const QString& line : settingsLines(settings))
+        text += line.toUtf8() + '\n';
+    const auto reason = writeFileAtomically(path, text);
+    if (reason && error)
+        *error = *reason;
+    return !reason;
 }
 
 } // namespace dmm

@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QToolButton>
 
+#include <cstdio>
+
 #include "AnalogMeterForm.h"
 #include "AnalogMeterLogic.h"
 #include "AppWindows.h"
@@ -399,9 +401,17 @@ void TFormMain::closeEvent(QCloseEvent* event)
     emit closed();
 }
 
+void TFormMain::closeWithoutQuestions()
+{
+    m_withoutQuestions = true;
+    if (m_windows && !m_closed)
+        m_windows->GraphicalForm->endForExit();
+    close();
+}
+
 bool TFormMain::FormCloseQuery()
 {
-    if (!m_windows)
+    if (!m_windows || m_withoutQuestions)
         return true;
     TGraphicalForm* recorder = m_windows->GraphicalForm.get();
     if (recorder->state().bufferEmpty || !recorder->state().unsavedData)
@@ -424,9 +434,15 @@ void TFormMain::FormClose()
     Settings settings{iPort, dHiLimit, dLowLimit};
     slSettings = settingsLines(settings);
     QString reason;
-    if (!writeSettingsFile(settingsFilePath(startupDirectory), settings, &reason))
-        ShowMsgBox(this, kStrErrorCaption, 9090, QMessageBox::Ok, QMessageBox::Critical,
-                   settingsFilePath(startupDirectory) + QStringLiteral(": ") + reason);
+    if (!writeSettingsFile(settingsFilePath(startupDirectory), settings, &reason)) {
+        const QString detail = settingsFilePath(startupDirectory) + QStringLiteral(": ") + reason;
+        if (m_withoutQuestions) // nobody may be there to answer a box
+            std::fprintf(stderr, "dmmlogger: %s %s\n", qPrintable(tableString(9090)),
+                         qPrintable(detail));
+        else
+            ShowMsgBox(this, kStrErrorCaption, 9090, QMessageBox::Ok, QMessageBox::Critical,
+                       detail);
+    }
     if (m_loop.isLinked() || m_loop.TimerGetSd().isActive())
         m_loop.setLinked(false);
     if (m_windows)

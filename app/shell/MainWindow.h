@@ -47,6 +47,9 @@ public:
     // Opens `iPort`; on failure the link's boxes are shown and false returned.
     bool OpenPort(int port);
     void UpdateLinkControls();
+    // Closes as the close command does but asks nothing and shows no box: a
+    // running run stops, unsaved readings keep their temporary files.
+    void closeWithoutQuestions();
     // The strip across the top of the screen: full width, menu bar and one row of buttons.
     void placeStrip();
 
@@ -111,6 +114,7 @@ private:
     AcquisitionLoop m_loop;
     AppWindows* m_windows = nullptr;
     bool m_closed = false;
+    bool m_withoutQuestions = false;
 };
 
 } // namespace dmm

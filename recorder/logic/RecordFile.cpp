@@ -2,7 +2,6 @@
 #include "RecordFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <bit>
@@ -13,6 +12,10 @@
 #include <span>
 #include <type_traits>
 
+#include <unistd.h>
+
+#include "AtomicFile.h"
+#include "FileChecks.h"
 #include "StringTable.h"
 
 namespace dmm {
@@ -68,20 +71,6 @@ void recordToBytes(const TARecord& record, std::uint8_t* bytes)
     }
 }
 
-// A short write is tried again with the rest, so that a real failure comes
-// back from the system with its reason.
-bool writeAll(QFileDevice& file, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const qint64 written = file.write(data, size);
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 } // namespace
 
 int recordSizeForFile(const QString& path)
@@ -97,9 +86,16 @@ bool RecordFileReader::open(const QString& path, QString* error)
 {
     close();
     m_file.setFileName(path);
+    // Only a regular file, opened without waiting: a FIFO of that name would
+    // block the open until a writer came.
+    const int fd = openRegularFileForReading(path, error);
+    if (fd < 0)
+        return false;
     // Unbuffered: the blocks are large, a second copy through QIODevice's
     // buffer would only cost time.
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!m_file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                     QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         setError(error, m_file.errorString());
         return false;
     }
@@ -185,43 +181,27 @@ bool readRecordFile(const QString& path, RecordBuffer& out, QString* error)
 
 bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* error)
 {
-    QSaveFile file(path);
-    // Never write the target in place: a failure half-way would leave neither
-    // the old recording nor the new one.
-    file.setDirectWriteFallback(false);
-    // Unbuffered: every block goes straight to the file, so a failing write
-    // (a full disk) is reported by that write with the system's reason.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        setError(error, file.errorString());
-        return false;
-    }
-
     constexpr std::size_t kBlock = std::size_t(RecordFileReader::kBlockRecords);
-    std::vector<std::uint8_t> block;
-    try {
-        block.resize(std::min(buffer.size(), kBlock) * kARecordSize);
-    } catch (const std::bad_alloc&) {
-        file.cancelWriting();
-        setError(error, tableString(kMemoryErrorEntry));
-        return false;
-    }
-
     std::size_t index = 0;
-    while (index < buffer.size()) {
+    bool outOfMemory = false;
+    const auto reason = writeFileAtomically(path, [&](QByteArray& block) {
+        if (index >= buffer.size())
+            return false;
         const std::size_t count = std::min(kBlock, buffer.size() - index);
-        for (std::size_t i = 0; i < count; ++i)
-            recordToBytes(buffer.at(index + i), block.data() + i * kARecordSize);
-        const qint64 size = qint64(count * kARecordSize);
-        if (!writeAll(file, reinterpret_cast<const char*>(block.data()), size)) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            setError(error, reason);
+        try {
+            block.resize(qsizetype(count * kARecordSize));
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
             return false;
         }
+        auto* bytes = reinterpret_cast<std::uint8_t*>(block.data());
+        for (std::size_t i = 0; i < count; ++i)
+            recordToBytes(buffer.at(index + i), bytes + i * kARecordSize);
         index += count;
-    }
-    if (!file.commit()) {
-        setError(error, file.errorString());
+        return true;
+    });
+    if (reason || outOfMemory) {
+        setError(error, outOfMemory ? tableString(kMemoryErrorEntry) : *reason);
         return false;
     }
     return true;

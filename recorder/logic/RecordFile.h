@@ -34,8 +34,9 @@ public:
     RecordFileReader(const RecordFileReader&) = delete;
     RecordFileReader& operator=(const RecordFileReader&) = delete;
 
-    // Opens an existing file for reading and takes its record count from its
-    // size. On failure returns false with the system's reason in `error`.
+    // Opens an existing regular file for reading, never waiting, and takes its
+    // record count from its size. On failure (anything but a regular file
+    // included) returns false with the reason in `error`.
     bool open(const QString& path, QString* error = nullptr);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
@@ -76,10 +77,10 @@ private:
 // records read until then).
 bool readRecordFile(const QString& path, RecordBuffer& out, QString* error = nullptr);
 
-// Writes every record of `buffer` as 76 bytes, in index order. The bytes go to
-// a temporary file beside `path` that replaces `path` only once all of them
-// are written, so a failed save leaves an existing file as it was. Returns
-// false with the reason in `error` on any failure.
+// Writes every record of `buffer` as 76 bytes, in index order, through the one
+// writer of whole files (writeFileAtomically): a failed save leaves an
+// existing file as it was. Returns false with the reason in `error` on any
+// failure.
 bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* error = nullptr);
 
 } // namespace dmm

@@ -42,7 +42,7 @@ bool RecorderStore::appendReading(const CurrentReading& reading, const std::stri
     record.subDisplay = reading.sPfText;
 
     m_buffer.append(record);
-    m_tempFiles.write(record);
+    writeToTempFile(record);
 
     updateMaxMin(state.maxIndex, state.minIndex, m_buffer, state.readingCount, *value);
     state.lastPage = state.readingCount / state.pageSize + 1;
@@ -61,6 +61,21 @@ bool RecorderStore::appendReading(const CurrentReading& reading, const std::stri
         m_view->controlsChanged();
     }
     return true;
+}
+
+void RecorderStore::writeToTempFile(const TARecord& record)
+{
+    QString reason;
+    if (m_tempFiles.write(record, &reason)) {
+        m_failingFile.clear();
+        return;
+    }
+    const QString path = m_tempFiles.currentFileName();
+    if (m_failingFile == path)
+        return;
+    m_failingFile = path;
+    if (m_view)
+        m_view->tempFileWriteFailed(path, reason);
 }
 
 void RecorderStore::countLoaded(int end)

@@ -30,6 +30,14 @@ public:
     virtual void progressStepped() = 0;
     virtual void statusChanged() = 0;
     virtual void controlsChanged() = 0;
+    // The run's temporary file missed a reading (a full disk): once per
+    // failure episode, which ends when a write succeeds again. The reading is
+    // in the buffer all the same. Must not wait for the user here.
+    virtual void tempFileWriteFailed(const QString& path, const QString& reason)
+    {
+        static_cast<void>(path);
+        static_cast<void>(reason);
+    }
 };
 
 class RecorderStore
@@ -59,9 +67,13 @@ public:
     void countLoaded(int end);
 
 private:
+    void writeToTempFile(const TARecord& record);
+
     RecorderStoreView* m_view;
     RecordBuffer m_buffer;
     TempFiles m_tempFiles;
+    // The file of the failure episode under way; empty while writes succeed.
+    QString m_failingFile;
 };
 
 // "%3d:%02d:%02d.%-3d" of the local time now.

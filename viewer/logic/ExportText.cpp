@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ExportText.h"
 
+#include "AtomicFile.h"
 #include "RecordBuffer.h"
-
-#include <QSaveFile>
 
 #include <algorithm>
 #include <charconv>
@@ -160,19 +159,7 @@ QByteArray exportText(const RecordBuffer& buffer, EntryRange range)
 
 std::optional<QString> saveExportText(const QString& fileName, const QByteArray& text)
 {
-    QSaveFile file(fileName);
-    // A file in a folder we may not create files in can still be replaced in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(text) != text.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+    return writeFileAtomically(fileName, text);
 }
 
 } // namespace dmm

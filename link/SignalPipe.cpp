@@ -28,6 +28,8 @@ SignalPipe::~SignalPipe()
 {
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
+    if (m_hangupHandled)
+        std::signal(SIGHUP, SIG_DFL);
 }
 
 bool SignalPipe::install()
@@ -43,8 +45,14 @@ bool SignalPipe::install()
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    struct sigaction hangup
+    {
+    };
+    ::sigaction(SIGHUP, nullptr, &hangup);
+    m_hangupHandled = hangup.sa_handler != SIG_IGN;
     return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
+           ::sigaction(SIGTERM, &action, nullptr) == 0 &&
+           (!m_hangupHandled || ::sigaction(SIGHUP, &action, nullptr) == 0);
 }
 
 void SignalPipe::readPipe()

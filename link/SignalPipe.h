@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// SIGINT and SIGTERM turned into a Qt signal: the handler only writes a byte
-// into a pipe, and the event loop reads it.
+// SIGINT, SIGTERM and SIGHUP (a closed terminal, a logout) turned into a Qt
+// signal: the handler only writes a byte into a pipe, and the event loop reads
+// it. A hangup that was ignored when the program started (nohup) stays ignored.
 #pragma once
 
 #include <QObject>
@@ -25,4 +26,5 @@ private:
     void readPipe();
 
     QSocketNotifier* m_notifier = nullptr;
+    bool m_hangupHandled = false;
 };

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: MIT
+// What kind of file a name stands for, and the system's reasons as text: a
+// writer never replaces a device or a FIFO, a reader never blocks on one.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace dmm {
+
+// The system's text for an errno value ("No space left on device").
+QString systemReason(int errnum);
+
+// Why the existing file at `path` is no regular file ("not a regular file
+// but a FIFO"); nothing for a regular file or a name that does not exist.
+std::optional<QString> notRegularFileReason(const QString& path);
+
+// The same for an open descriptor.
+std::optional<QString> notRegularFileReason(int fd);
+
+// Opens `path` for reading without ever blocking (a FIFO waits for no writer)
+// and returns the descriptor, or -1 with the reason in `error`: anything but a
+// regular file is refused.
+int openRegularFileForReading(const QString& path, QString* error);
+
+} // namespace dmm

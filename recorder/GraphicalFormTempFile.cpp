@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+// The recorder's side of the temporary file at its edges: a write the disk
+// refused is told once per failure episode, the readings the file missed are
+// named again at Stop and Save, and an end by a signal keeps unsaved runs.
+#include "GraphicalForm.h"
+
+#include <QTimer>
+#include <QToolButton>
+
+#include "GlobalFlags.h"
+#include "MessageBox.h"
+#include "StringTable.h"
+
+namespace dmm {
+
+void TGraphicalForm::tempFileWriteFailed(const QString& path, const QString& reason)
+{
+    // The store is in the middle of logging a reading: the box waits for the
+    // event loop, and logging goes on while it is open.
+    QTimer::singleShot(0, this, [this, path, reason] {
+        ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok,
+                   QMessageBox::NoIcon, path, QMessageBox::NoButton,
+                   tableString(kStrTempFileWrite).arg(reason));
+    });
+}
+
+void TGraphicalForm::reportMissedReadings()
+{
+    const TempFiles& files = m_store.tempFiles();
+    const qsizetype missed = files.missedRecords();
+    if (missed == 0)
+        return;
+    const QString reason = tr("%n reading(s) of this run are not in it; the buffer holds them "
+                              "all and Save keeps them.",
+                              nullptr, int(missed));
+    ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok, QMessageBox::NoIcon,
+               files.currentFileName(), QMessageBox::NoButton,
+               tableString(kStrTempFileWrite).arg(reason));
+}
+
+void TGraphicalForm::endForExit()
+{
+    RecorderState& state = m_store.state;
+    // A load under way stops at its next slice.
+    bBusy = false;
+    TimerLogger.stop();
+    state.recording = false;
+    state.logTickPending = false;
+    sbtnRecordStop->setChecked(true);
+    // On the disk now, and kept when its readings were never saved.
+    m_store.tempFiles().close();
+    m_keepTempFilesAtExit = !state.bufferEmpty && state.unsavedData;
+}
+
+} // namespace dmm
