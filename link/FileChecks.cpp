@@ -51,6 +51,12 @@ std::optional<QString> notRegularFileReason(const QString& path)
     return reasonFor(st);
 }
 
+bool isCharacterDevice(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
 std::optional<QString> notRegularFileReason(int fd)
 {
     struct stat st {};

@@ -16,6 +16,10 @@ QString systemReason(int errnum);
 // but a FIFO"); nothing for a regular file or a name that does not exist.
 std::optional<QString> notRegularFileReason(const QString& path);
 
+// Whether `path` names a character device (a null device, a terminal), which
+// takes output as it comes and is never replaced.
+bool isCharacterDevice(const QString& path);
+
 // The same for an open descriptor.
 std::optional<QString> notRegularFileReason(int fd);
 

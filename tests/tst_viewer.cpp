@@ -87,6 +87,17 @@ struct Windows
         setMessageBoxHandler({});
     }
 
+    // Runs `inside` while the viewer is shown modally and closes it after,
+    // whatever `inside` did, so exec() always returns; checks belong after it.
+    void whileViewerShown(const std::function<void()>& inside)
+    {
+        QTimer::singleShot(0, viewer.get(), [this, inside] {
+            inside();
+            viewer->bbtnClose->click();
+        });
+        viewer->exec();
+    }
+
     // Runs `exportClick` with the dialog answered by `choose`.
     void exportWith(TDlgExportForm* dialog, const std::function<void()>& exportClick,
                     const std::function<void(TDlgExportForm&)>& choose)
@@ -139,47 +150,63 @@ void TestViewer::plotsWholeBuffer()
     QFETCH(int, records);
     QFETCH(int, points);
     Windows w(records);
-    QTimer::singleShot(0, w.viewer.get(), [&] {
-        QCOMPARE(w.viewer->chart()->Points, points);
-        QCOMPARE(int(w.viewer->plot().pointCount), points);
-        QVERIFY(!w.viewer->sbtnUndoZoom->isEnabled());
-        QVERIFY(!w.viewer->chart()->isZoomed());
-        // The recorder's scale: a third of headroom over the spike of 513.
-        QCOMPARE(float(w.viewer->chart()->ManualMaxY), 682.29f);
-        QCOMPARE(w.viewer->frameGeometry().topLeft(), QPoint(0, 0));
-        w.viewer->bbtnClose->click();
+    int chartPoints = 0;
+    int plotPoints = 0;
+    bool undoZoomEnabled = true;
+    bool zoomed = true;
+    float maxY = 0;
+    QPoint topLeft;
+    w.whileViewerShown([&] {
+        chartPoints = w.viewer->chart()->Points;
+        plotPoints = int(w.viewer->plot().pointCount);
+        undoZoomEnabled = w.viewer->sbtnUndoZoom->isEnabled();
+        zoomed = w.viewer->chart()->isZoomed();
+        maxY = float(w.viewer->chart()->ManualMaxY);
+        topLeft = w.viewer->frameGeometry().topLeft();
     });
-    w.viewer->exec();
+    QCOMPARE(chartPoints, points);
+    QCOMPARE(plotPoints, points);
+    QVERIFY(!undoZoomEnabled);
+    QVERIFY(!zoomed);
+    // The recorder's scale: a third of headroom over the spike of 513.
+    QCOMPARE(maxY, 682.29f);
+    QCOMPARE(topLeft, QPoint(0, 0));
 }
 
 void TestViewer::extremesJumpTheCursor()
 {
     Windows w(20000);
-    QTimer::singleShot(0, w.viewer.get(), [&] {
-        // Entry 5000 is the spike: 5000 % 97 - 40 + 500.
-        QCOMPARE(w.viewer->MaxDataPanel->text(), QStringLiteral("513"));
-        QCOMPARE(w.viewer->MinDataPanel->text(), QStringLiteral("-40"));
+    QString maxText;
+    QString minText;
+    std::size_t maxEntry = 0;
+    float minValue = 0;
+    w.whileViewerShown([&] {
+        maxText = w.viewer->MaxDataPanel->text();
+        minText = w.viewer->MinDataPanel->text();
         QTest::mouseClick(w.viewer->MaxDataPanel, Qt::LeftButton);
-        const int maxPoint = w.viewer->chart()->GetCursorPoint();
-        QCOMPARE(w.viewer->plot().entryAt(std::size_t(maxPoint)), std::size_t(5000));
+        maxEntry = w.viewer->plot().entryAt(std::size_t(w.viewer->chart()->GetCursorPoint()));
         QTest::mouseClick(w.viewer->MinDataPanel, Qt::LeftButton);
-        const int minPoint = w.viewer->chart()->GetCursorPoint();
-        QCOMPARE(float(w.viewer->chart()->GetYData(0, minPoint)), -40.0f);
-        w.viewer->bbtnClose->click();
+        minValue = float(w.viewer->chart()->GetYData(0, w.viewer->chart()->GetCursorPoint()));
     });
-    w.viewer->exec();
+    // Entry 5000 is the spike: 5000 % 97 - 40 + 500.
+    QCOMPARE(maxText, QStringLiteral("513"));
+    QCOMPARE(minText, QStringLiteral("-40"));
+    QCOMPARE(maxEntry, std::size_t(5000));
+    QCOMPARE(minValue, -40.0f);
 }
 
 void TestViewer::emptyBufferShowsNothing()
 {
     Windows w(0);
-    QTimer::singleShot(0, w.viewer.get(), [&] {
-        QCOMPARE(w.viewer->chart()->Points, 0);
-        QCOMPARE(w.viewer->MaxDataPanel->text(), QString());
+    int shownPoints = -1;
+    QString maxText = QStringLiteral("unread");
+    w.whileViewerShown([&] {
+        shownPoints = w.viewer->chart()->Points;
+        maxText = w.viewer->MaxDataPanel->text();
         QTest::mouseClick(w.viewer->MaxDataPanel, Qt::LeftButton);
-        w.viewer->bbtnClose->click();
     });
-    w.viewer->exec();
+    QCOMPARE(shownPoints, 0);
+    QCOMPARE(maxText, QString());
     QCOMPARE(w.viewer->chart()->Points, 100);
     QCOMPARE(w.viewer->chart()->GetYData(0, 0), PEGraph::kNullDataValue);
 }
@@ -187,8 +214,7 @@ void TestViewer::emptyBufferShowsNothing()
 void TestViewer::closeResetsTheChart()
 {
     Windows w(50);
-    QTimer::singleShot(0, w.viewer.get(), [&] { w.viewer->bbtnClose->click(); });
-    w.viewer->exec();
+    w.whileViewerShown([] {});
     PEGraph* chart = w.viewer->chart();
     QCOMPARE(chart->Points, 100);
     QCOMPARE(chart->ManualMaxY, 100.0);
@@ -203,11 +229,7 @@ void TestViewer::printsToAPdfFile()
     w.recorder->sbtnPrintGraphicClick();
     QVERIFY(fileBytes(w.dir.filePath("print.pdf")).startsWith("%PDF"));
     QFile::remove(w.dir.filePath("print.pdf"));
-    QTimer::singleShot(0, w.viewer.get(), [&] {
-        w.viewer->sbtnPrintClick();
-        w.viewer->bbtnClose->click();
-    });
-    w.viewer->exec();
+    w.whileViewerShown([&] { w.viewer->sbtnPrintClick(); });
     QVERIFY(fileBytes(w.dir.filePath("print.pdf")).startsWith("%PDF"));
     QVERIFY(w.boxes.isEmpty());
     QCOMPARE(w.recorder->chart()->ViewingStyle, PEGraph::gColor);
@@ -335,18 +357,18 @@ void TestViewer::viewerPicture()
 {
     Windows w(9000);
     const QString path = w.dir.filePath("all.bmp");
-    QTimer::singleShot(0, w.viewer.get(), [&] {
+    bool textOffered = true;
+    w.whileViewerShown([&] {
         w.exportWith(
             w.fitExportDialog.get(), [&] { w.viewer->sbtnExportClick(); },
             [&](TDlgExportForm& d) {
-                QVERIFY(!d.rbtnText->isVisible());
+                textOffered = d.rbtnText->isVisible();
                 d.rbtnBitMap->click();
                 d.rbtnFile->click();
                 d.setFileName(path);
             });
-        w.viewer->bbtnClose->click();
     });
-    w.viewer->exec();
+    QVERIFY(!textOffered);
     QVERIFY(w.boxes.isEmpty());
     QCOMPARE(QImage(path, "BMP").size(), QSize(1000, 681));
 }

@@ -130,7 +130,7 @@ bool isPlausibleRecord(QByteArrayView bytes)
 
 QString appendProblem(const QString& path, LogFile::Kind kind)
 {
-    if (!QFile::exists(path))
+    if (!QFile::exists(path) || isCharacterDevice(path))
         return {};
     QString error;
     const int fd = openRegularFileForReading(path, &error);
@@ -187,10 +187,18 @@ bool LogFile::open(const QString& path, Kind kind, bool append, QString* error,
     m_path = path;
     m_cut = 0;
     m_size = 0;
+    m_device = false;
     const QByteArray name = QFile::encodeName(path);
     const int create = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY;
     m_fd = ::open(name.constData(), create, 0666);
-    if (m_fd < 0 && append && errno == EEXIST) {
+    if (m_fd < 0 && errno == EEXIST && isCharacterDevice(path)) {
+        // A null device or a terminal takes the output as it comes.
+        m_fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (m_fd < 0)
+            return fail(error, systemReason(errno));
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+        m_device = true;
+    } else if (m_fd < 0 && append && errno == EEXIST) {
         // Never waiting on a FIFO: its kind is checked before anything else.
         m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (m_fd < 0)
@@ -217,8 +225,9 @@ bool LogFile::write(QByteArrayView bytes, QString* error)
     qsizetype done = 0;
     int failure = 0;
     while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(m_fd, bytes.data() + done, size_t(bytes.size() - done), m_size + done);
+        const auto* data = bytes.data() + done;
+        const auto size = size_t(bytes.size() - done);
+        const ssize_t n = m_device ? ::write(m_fd, data, size) : ::pwrite(m_fd, data, size, m_size + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -233,7 +242,7 @@ bool LogFile::write(QByteArrayView bytes, QString* error)
         failure = m_sync->takeError(m_fd);
         if (failure == 0)
             return true;
-    } else if (done > 0) {
+    } else if (done > 0 && !m_device) {
         // A disk that filled up (or a size limit reached) mid-record leaves
         // part of it behind: take it away, so the file holds whole units only.
         [[maybe_unused]] const int cut = ::ftruncate(m_fd, m_size);

@@ -46,7 +46,8 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // A new file, never one that exists; with `append` an existing file is
+    // A new file, never one that exists (a character device is written into
+    // as it is); with `append` an existing file is
     // opened at its end after an incomplete record or line there was cut off
     // (or a new one is made). Appending checks before it changes any byte:
     // the file must be a regular file nobody else holds and of `kind` (a
@@ -77,6 +78,7 @@ private:
     int m_fd = -1;
     qint64 m_size = 0;
     qint64 m_cut = 0;
+    bool m_device = false; // a character device: written as a stream
     std::unique_ptr<DelayedSync> m_sync;
 };
 

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "FileChecks.h"
 #include "LogFile.h"
 #include "RecordFile.h"
 
@@ -116,6 +117,9 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append)
     const QFileInfo info(path);
     if (info.isDir())
         return path + QStringLiteral(": is a directory");
+    // A null device or a terminal takes the output as it comes.
+    if (isCharacterDevice(path))
+        return {};
     if (!append && (info.exists() || info.isSymLink()))
         return path + QStringLiteral(": exists; give --append to add to it");
     if (append)
