@@ -18,6 +18,7 @@
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    dmm::TerminationSignals terminationSignals;
     // Qt sets the C library's locale from the environment; the meter's fixed
     // formats need the C decimal point. The user's separator is kept in the
     // program's own conversions until the first frame arrives.
@@ -37,7 +38,7 @@ int main(int argc, char* argv[])
     mainWindow.placeStrip();
     dmm::AppWindows windows(&mainWindow);
     mainWindow.setWindows(&windows);
-    dmm::TerminationSignals terminationSignals(&mainWindow);
+    terminationSignals.endProgramWith(&mainWindow);
     // The sizeable recorder and data list take their places again once their
     // frames, resize handles included, are known.
     dmm::callWhenFramed(windows.GraphicalForm.get(),

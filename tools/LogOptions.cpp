@@ -120,6 +120,8 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append)
     // A null device or a terminal takes the output as it comes.
     if (isCharacterDevice(path))
         return {};
+    if (const auto reason = notRegularFileReason(path))
+        return path + QStringLiteral(": ") + *reason;
     if (!append && (info.exists() || info.isSymLink()))
         return path + QStringLiteral(": exists; give --append to add to it");
     if (append)

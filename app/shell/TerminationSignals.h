@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include "SignalPipe.h"
 
@@ -18,10 +19,19 @@ class TerminationSignals : public QObject
 {
     Q_OBJECT
 public:
-    explicit TerminationSignals(TFormMain* mainWindow);
+    // Catches the signals from now on; made right after the application.
+    TerminationSignals();
+
+    // The window whose close ends the program. A signal that came before (a
+    // box of the start-up was open) closes it as soon as it is given.
+    void endProgramWith(TFormMain* mainWindow);
 
 private:
+    void requested();
+
     SignalPipe m_pipe;
+    QPointer<TFormMain> m_mainWindow;
+    bool m_pending = false;
 };
 
 } // namespace dmm

@@ -1,0 +1,433 @@
+// SPDX-License-Identifier: MIT
+// Files at the edges: the temporary file through a full disk, dmm-export and
+// dmm-log onto devices, FIFOs, folders that refuse a temporary file and files
+// another program is writing, dmm-log under a file-size limit, and --append
+// onto the wrong kind of file.
+#include <QtTest>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include "FileChecks.h"
+#include "FillableDisk.h"
+#include "LogLines.h"
+#include "Record.h"
+#include "RecorderStore.h"
+#include "SimProcess.h"
+
+using namespace dmm;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+TARecord record(int i)
+{
+    TARecord r;
+    r.display = "1.234";
+    r.exponent = "0";
+    r.function = 6;
+    r.timeStamp = formatTimeStamp(9, 5, i % 60, 400);
+    r.value = "1.234";
+    r.unit = "V";
+    r.fValue = 1.0f + float(i);
+    return r;
+}
+
+QByteArray recordBytes(const TARecord& r)
+{
+    const auto bytes = encodeARecord(r);
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+struct Run
+{
+    int status = -1; // -1: did not end normally in time
+    QString err;
+};
+
+Run run(const QString& program, const QStringList& arguments, const QString& directory,
+        const std::function<void()>& inChild = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(directory);
+    if (inChild)
+        process.setChildProcessModifier(inChild);
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit) {
+        process.kill();
+        process.waitForFinished(5000);
+        result.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return result;
+    }
+    result.status = process.exitCode();
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
+// The kinds of target a write meets. Device nodes are made in the test's own
+// folder, never the system's: a writer that replaces its target would break
+// the machine's device for everything after.
+enum class Target
+{
+    FullDevice,
+    NullDevice,
+    Fifo,
+    RefusingFolder, // a writable file in a folder where no new file can be made
+};
+
+// Makes `kind` at `path`; a reason to skip when this machine cannot.
+std::optional<QString> makeTarget(Target kind, const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    switch (kind) {
+    case Target::FullDevice:
+    case Target::NullDevice:
+        if (!isRoot())
+            return QStringLiteral("device nodes need root");
+        if (::mknod(name.constData(), S_IFCHR | 0666,
+                    makedev(1, kind == Target::FullDevice ? 7 : 3)) != 0)
+            return QStringLiteral("mknod: ") + systemReason(errno);
+        return std::nullopt;
+    case Target::Fifo:
+        if (::mkfifo(name.constData(), 0666) != 0)
+            return QStringLiteral("mkfifo: ") + systemReason(errno);
+        return std::nullopt;
+    case Target::RefusingFolder:
+        if (!isRoot() || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+            return QStringLiteral("needs root and setpriv to run the writer as another user");
+        if (!writeFile(path, "old bytes\n") || ::chmod(name.constData(), 0666) != 0)
+            return QStringLiteral("cannot make the old file");
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool isStillNode(Target kind, const QString& path)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    switch (kind) {
+    case Target::FullDevice:
+    case Target::NullDevice:
+        return S_ISCHR(st.st_mode);
+    case Target::Fifo:
+        return S_ISFIFO(st.st_mode);
+    case Target::RefusingFolder:
+        return readAll(path) == "old bytes\n";
+    }
+    return false;
+}
+
+// The writer runs as nobody for the refusing folder (root may make files anywhere).
+std::pair<QString, QStringList> asWriter(Target kind, const QString& program,
+                                         const QStringList& arguments)
+{
+    if (kind != Target::RefusingFolder)
+        return {program, arguments};
+    return {QStringLiteral("setpriv"),
+            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments};
+}
+
+class CountingView : public RecorderStoreView
+{
+public:
+    void redrawShownPage() override {}
+    void scaleChanged() override {}
+    void showMaxMin(bool) override {}
+    void chartPointAppended(const TARecord&) override {}
+    void listAdded(int) override {}
+    void progressStepped() override {}
+    void statusChanged() override {}
+    void controlsChanged() override {}
+    void tempFileWriteFailed(const QString& path, const QString& reason) override
+    {
+        failures << path + QStringLiteral(": ") + reason;
+    }
+    QStringList failures;
+};
+
+CurrentReading readingOf(int i, const std::string& exponent = "0")
+{
+    CurrentReading r;
+    r.sDigits = std::to_string(i) + ".5";
+    r.sExponent = exponent;
+    r.iFunction = 6;
+    r.szValue = r.sDigits;
+    r.szUnit = "V";
+    return r;
+}
+
+// The run's records as the temporary file must hold them.
+QByteArray runBytes(const RecordBuffer& buffer)
+{
+    QByteArray bytes;
+    for (std::size_t i = 0; i < buffer.size(); ++i)
+        bytes += recordBytes(buffer.at(i));
+    return bytes;
+}
+
+} // namespace
+
+class TestFileEdges : public QObject
+{
+    Q_OBJECT
+private slots:
+    void tempFileKeepsWholeRecordsThroughAFullDisk();
+    void exportTargets_data();
+    void exportTargets();
+    void logTargets_data();
+    void logTargets();
+    void logWriteFailureCutsToWholeUnits_data();
+    void logWriteFailureCutsToWholeUnits();
+    void appendOntoAnotherKindIsRefused_data();
+    void appendOntoAnotherKindIsRefused();
+    void fileBeingLoggedIsNotReplaced();
+    void logOntoAHeldTemporaryFileIsRefused();
+};
+
+void TestFileEdges::tempFileKeepsWholeRecordsThroughAFullDisk()
+{
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("disk"));
+    QVERIFY(QDir().mkpath(folder));
+    FillableDisk disk(folder);
+    CountingView view;
+    RecorderStore store(folder, &view);
+    QVERIFY(store.tempFiles().createNext());
+    const QString path = store.tempFiles().currentFileName();
+    int logged = 0;
+    const auto logSome = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            store.appendReading(readingOf(logged++), timeStampNow());
+            // Whole records only, at every moment, and each one the run's.
+            const QByteArray file = readAll(path);
+            if (file.size() % qsizetype(kARecordSize) != 0 ||
+                !runBytes(store.buffer()).startsWith(file))
+                return false;
+        }
+        return true;
+    };
+
+    QVERIFY(logSome(5));
+    disk.fill(path);
+    QVERIFY(logSome(60));
+    QVERIFY(store.tempFiles().missedRecords() > 0);
+    QCOMPARE(view.failures, QStringList{path + ": " + systemReason(disk.fullErrno())});
+
+    // Space returns: the missed records follow in order, and the episode ends.
+    disk.free();
+    QVERIFY(logSome(1));
+    QCOMPARE(store.tempFiles().missedRecords(), 0);
+    QCOMPARE(readAll(path), runBytes(store.buffer()));
+
+    // A second episode is told again.
+    disk.fill(path);
+    QVERIFY(logSome(60));
+    QCOMPARE(view.failures.size(), 2);
+    disk.free();
+    store.tempFiles().close();
+    QCOMPARE(readAll(path), runBytes(store.buffer()));
+    QCOMPARE(store.buffer().size(), std::size_t(logged));
+}
+
+void TestFileEdges::exportTargets_data()
+{
+    QTest::addColumn<Target>("kind");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("full device") << Target::FullDevice << 1 << systemReason(ENOSPC);
+    QTest::newRow("null device") << Target::NullDevice << 0 << QString();
+    QTest::newRow("FIFO") << Target::Fifo << 1 << "not a regular file but a FIFO";
+    QTest::newRow("folder refusing a temporary file")
+        << Target::RefusingFolder << 1 << "refuses a temporary file";
+}
+
+void TestFileEdges::exportTargets()
+{
+    QFETCH(Target, kind);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    RecordBuffer buffer;
+    for (int i = 0; i < 3; ++i)
+        buffer.append(record(i));
+    QVERIFY(writeFile(dir.filePath("run.g52"), runBytes(buffer)));
+    const QString target = dir.filePath("out.csv");
+    if (const auto skip = makeTarget(kind, target))
+        QSKIP(qPrintable(*skip));
+
+    const auto [program, arguments] =
+        asWriter(kind, QStringLiteral(DMM_EXPORT_PATH), {"-o", target, dir.filePath("run.g52")});
+    const Run result = run(program, arguments, dir.path());
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QVERIFY(isStillNode(kind, target));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2);
+}
+
+void TestFileEdges::logTargets_data()
+{
+    QTest::addColumn<Target>("kind");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("--out full device") << Target::FullDevice << "--out" << 1 << systemReason(ENOSPC);
+    QTest::newRow("--csv full device") << Target::FullDevice << "--csv" << 1 << systemReason(ENOSPC);
+    QTest::newRow("--csv null device") << Target::NullDevice << "--csv" << 0 << "2 readings logged";
+    QTest::newRow("--out FIFO") << Target::Fifo << "--out" << 1 << "not a regular file but a FIFO";
+    QTest::newRow("--csv FIFO") << Target::Fifo << "--csv" << 1 << "not a regular file but a FIFO";
+}
+
+void TestFileEdges::logTargets()
+{
+    QFETCH(Target, kind);
+    QFETCH(QString, option);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    SimProcess sim;
+    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    const QString target = sim.directory() + QStringLiteral("/target");
+    if (const auto skip = makeTarget(kind, target))
+        QSKIP(qPrintable(*skip));
+    const Run result = run(QStringLiteral(DMM_LOG_PATH),
+                           {"--port", "COM1", option, "target", "--count", "2", "--quiet"},
+                           sim.directory());
+    QCOMPARE(result.status, status);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QVERIFY(isStillNode(kind, target));
+}
+
+void TestFileEdges::logWriteFailureCutsToWholeUnits_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::newRow("--out") << "--out";
+    QTest::newRow("--csv") << "--csv";
+}
+
+void TestFileEdges::logWriteFailureCutsToWholeUnits()
+{
+    QFETCH(QString, option);
+    SimProcess sim;
+    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    // Room for the header and three records or lines, and part of one more.
+    const Run result = run(QStringLiteral(DMM_LOG_PATH),
+                           {"--port", "COM1", option, "log", "--count", "50", "--quiet"},
+                           sim.directory(), [] {
+                               const rlimit limit{250, 250};
+                               ::setrlimit(RLIMIT_FSIZE, &limit);
+                           });
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains("log: " + systemReason(EFBIG)), qPrintable(result.err));
+    const QByteArray file = readAll(sim.directory() + QStringLiteral("/log"));
+    QVERIFY(!file.isEmpty());
+    if (option == QLatin1String("--out"))
+        QCOMPARE(file.size() % qsizetype(kARecordSize), 0);
+    else
+        QVERIFY(file.endsWith('\n'));
+}
+
+void TestFileEdges::appendOntoAnotherKindIsRefused_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("message");
+    const QByteArray recording = recordBytes(record(1)) + recordBytes(record(2)) + "partial";
+    const QByteArray csv = QByteArray::fromStdString(logtool::csvHeader()) + "2024-05-01T09:05:03.456,1\n";
+    const QByteArray notes = "Meeting notes: bring the meter.\n";
+    QByteArray untimed = recordBytes(record(3));
+    untimed.replace(16, 16, QByteArray(16, 'x')); // a text that never ends
+    QTest::newRow("--out onto a CSV") << "--out" << csv << "not a recording";
+    QTest::newRow("--out onto notes") << "--out" << notes << "not a recording";
+    QTest::newRow("--out onto a long text") << "--out" << notes.repeated(10) << "not a recording";
+    QTest::newRow("--out onto unterminated texts") << "--out" << untimed << "not a recording";
+    QTest::newRow("--csv onto a recording") << "--csv" << recording << "not its CSV";
+    QTest::newRow("--csv onto notes") << "--csv" << notes << "not its CSV";
+}
+
+void TestFileEdges::appendOntoAnotherKindIsRefused()
+{
+    QFETCH(QString, option);
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("file"), contents));
+    const Run result = run(QStringLiteral(DMM_LOG_PATH),
+                           {"--port", "/nonexistent/tty", option, "file", "--append"}, dir.path());
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains(message), qPrintable(result.err));
+    QCOMPARE(readAll(dir.filePath("file")), contents);
+}
+
+void TestFileEdges::fileBeingLoggedIsNotReplaced()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    QProcess log;
+    log.setWorkingDirectory(sim.directory());
+    log.start(QStringLiteral(DMM_LOG_PATH), {"--port", "COM1", "--out", "busy.g52"});
+    QVERIFY(log.waitForStarted());
+    QVERIFY(log.waitForReadyRead(10000)); // the first reading is logged
+    const QString busy = sim.directory() + QStringLiteral("/busy.g52");
+    QVERIFY(writeFile(sim.directory() + QStringLiteral("/other.g52"), recordBytes(record(1))));
+
+    const Run result = run(QStringLiteral(DMM_EXPORT_PATH),
+                           {"--list", "-o", "busy.g52", "other.g52"}, sim.directory());
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains("in use by another program: dmm-log"), qPrintable(result.err));
+
+    // dmm-log still writes into the file that is on the disk.
+    const qint64 before = QFileInfo(busy).size();
+    QTRY_VERIFY(QFileInfo(busy).size() > before);
+    log.terminate();
+    QVERIFY(log.waitForFinished(10000));
+    QCOMPARE(log.exitCode(), 0);
+    QCOMPARE(readAll(busy).size() % qsizetype(kARecordSize), 0);
+}
+
+void TestFileEdges::logOntoAHeldTemporaryFileIsRefused()
+{
+    QTemporaryDir dir;
+    RecorderStore store(dir.path());
+    QVERIFY(store.tempFiles().createNext());
+    store.appendReading(readingOf(1), timeStampNow());
+    store.tempFiles().close(); // a stopped run's file stays held
+    const QByteArray bytes = readAll(store.tempFiles().currentFileName());
+    const Run result = run(QStringLiteral(DMM_LOG_PATH),
+                           {"--port", "/nonexistent/tty", "--out", "~KOPLX1.TMP", "--append"},
+                           dir.path());
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains("in use by another program"), qPrintable(result.err));
+    QCOMPARE(readAll(store.tempFiles().currentFileName()), bytes);
+}
+
+QTEST_MAIN(TestFileEdges)
+#include "tst_fileedges.moc"
