@@ -2,7 +2,6 @@
 #include "RecordFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <bit>
@@ -68,20 +67,6 @@ void recordToBytes(const TARecord& record, std::uint8_t* bytes)
     }
 }
 
-// A short write is tried again with the rest, so that a real failure comes
-// back from the system with its reason.
-bool writeAll(QFileDevice& file, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const qint64 written = file.write(data, size);
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= written;
-    }
-    return true;
-}
-
 } // namespace
 
 int recordSizeForFile(const QString& path)
@@ -106,7 +91,9 @@ bool RecordFileReader::open(const QString& path, QString* error)
     m_recordSize = recordSizeForFile(path);
     m_count = m_file.size() / m_recordSize;
     try {
-        m_block.resize(static_cast<std::size_t>(std::min(m_count, kBlockRecords) * m_recordSize));
+        if (!kCopyRecords || m_recordSize != int(kARecordSize))
+            m_block.resize(
+                static_cast<std::size_t>(std::min(m_count, kBlockRecords) * m_recordSize));
     } catch (const std::bad_alloc&) {
         m_file.close();
         m_count = 0;
@@ -155,17 +142,62 @@ bool RecordFileReader::fillBlock()
 qint64 RecordFileReader::readSome(RecordBuffer& buffer, qint64 maxRecords)
 {
     qint64 appended = 0;
-    while (appended < maxRecords && m_read < m_count) {
-        if (m_blockPos >= m_blockEnd && !fillBlock())
+    while (appended < maxRecords && !atEnd()) {
+        const std::span<TARecord> room = buffer.room();
+        const qint64 n = read(room.first(std::size_t(std::min<qint64>(
+            qint64(room.size()), maxRecords - appended))));
+        if (n == 0)
             break;
-        buffer.append(recordFromBytes(m_block.data() + m_blockPos, m_recordSize));
-        m_blockPos += static_cast<std::size_t>(m_recordSize);
-        ++m_read;
-        ++appended;
+        buffer.commit(std::size_t(n));
+        appended += n;
+    }
+    return appended;
+}
+
+qint64 RecordFileReader::read(std::span<TARecord> out)
+{
+    qint64 done = 0;
+    if (kCopyRecords && m_recordSize == int(kARecordSize)) {
+        done = readDirect(out);
+    } else {
+        // 68-byte records, or a machine whose records differ from the file's
+        // layout: through the block and the codec.
+        while (done < qint64(out.size()) && m_read < m_count) {
+            if (m_blockPos >= m_blockEnd && !fillBlock())
+                break;
+            out[std::size_t(done)] = recordFromBytes(m_block.data() + m_blockPos, m_recordSize);
+            m_blockPos += static_cast<std::size_t>(m_recordSize);
+            ++m_read;
+            ++done;
+        }
     }
     if (atEnd() && m_file.isOpen())
         m_file.close();
-    return appended;
+    return done;
+}
+
+qint64 RecordFileReader::readDirect(std::span<TARecord> out)
+{
+    // The file's bytes are the records' memory: they go straight where the
+    // records are kept, with no copy and no pass over the memory first.
+    const qint64 records = std::min(qint64(out.size()), m_count - m_read);
+    const qint64 wanted = records * m_recordSize;
+    char* data = reinterpret_cast<char*>(out.data());
+    qint64 got = 0;
+    qint64 n = 0;
+    while (got < wanted && (n = m_file.read(data + got, wanted - got)) > 0)
+        got += n;
+    const qint64 whole = got / m_recordSize;
+    m_read += whole;
+    if (got < wanted) {
+        // The file is shorter than it was when opened, or unreadable: keep the
+        // whole records that did arrive and end there.
+        m_truncated = true;
+        if (n < 0)
+            m_error = m_file.errorString();
+        m_count = m_read;
+    }
+    return whole;
 }
 
 bool readRecordFile(const QString& path, RecordBuffer& out, QString* error)
@@ -185,46 +217,34 @@ bool readRecordFile(const QString& path, RecordBuffer& out, QString* error)
 
 bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* error)
 {
-    QSaveFile file(path);
-    // Never write the target in place: a failure half-way would leave neither
-    // the old recording nor the new one.
-    file.setDirectWriteFallback(false);
-    // Unbuffered: every block goes straight to the file, so a failing write
-    // (a full disk) is reported by that write with the system's reason.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        setError(error, file.errorString());
-        return false;
-    }
-
-    constexpr std::size_t kBlock = std::size_t(RecordFileReader::kBlockRecords);
-    std::vector<std::uint8_t> block;
-    try {
-        block.resize(std::min(buffer.size(), kBlock) * kARecordSize);
-    } catch (const std::bad_alloc&) {
-        file.cancelWriting();
-        setError(error, tableString(kMemoryErrorEntry));
-        return false;
-    }
-
-    std::size_t index = 0;
-    while (index < buffer.size()) {
-        const std::size_t count = std::min(kBlock, buffer.size() - index);
-        for (std::size_t i = 0; i < count; ++i)
-            recordToBytes(buffer.at(index + i), block.data() + i * kARecordSize);
-        const qint64 size = qint64(count * kARecordSize);
-        if (!writeAll(file, reinterpret_cast<const char*>(block.data()), size)) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            setError(error, reason);
-            return false;
-        }
-        index += count;
-    }
-    if (!file.commit()) {
-        setError(error, file.errorString());
+    if (const auto reason = saveRecordFile(path, buffer.snapshot())) {
+        setError(error, *reason);
         return false;
     }
     return true;
+}
+
+std::optional<QString> saveRecordFile(const QString& path, const RecordBuffer::Snapshot& records,
+                                      WriteProgress progress)
+{
+    constexpr std::size_t kBlock = std::size_t(RecordFileReader::kBlockRecords);
+    std::size_t index = 0;
+    const auto nextBlock = [&](QByteArray& block) {
+        if (index >= records.size())
+            return false;
+        const std::size_t count = std::min(kBlock, records.size() - index);
+        block.resize(qsizetype(count * kARecordSize));
+        auto* bytes = reinterpret_cast<std::uint8_t*>(block.data());
+        for (std::size_t i = 0; i < count; ++i)
+            recordToBytes(records.at(index + i), bytes + i * kARecordSize);
+        index += count;
+        return true;
+    };
+    try {
+        return writeFileAtomically(path, nextBlock, progress);
+    } catch (const std::bad_alloc&) {
+        return tableString(kMemoryErrorEntry);
+    }
 }
 
 } // namespace dmm
