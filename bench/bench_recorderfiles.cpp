@@ -1,21 +1,30 @@
 // SPDX-License-Identifier: MIT
-// A 1,000,000-record recording through the program's windows: opening it in
-// the recorder (until the newest page is shown, the data list filled and the
-// extremes set), saving it, showing it in the viewer and exporting all pages
-// as text, each against reading and copying the same file in the same run.
-// Prints figures; it is not a test. Run with QT_QPA_PLATFORM=offscreen.
+// A long recording through the program's windows: opening it in the recorder
+// (until the newest page is shown, the data list filled and the extremes set),
+// saving it, exporting all pages as text and clearing it, each against
+// reading the file with cat and copying it with cp and sync in the same run;
+// the longest stall of the event loop during each, and the process's memory.
+// Prints figures (min and median of three rounds); it is not a test.
+// Usage: dmm-bench-recorderfiles [records] (default 1000000; the files go to
+// $TMPDIR, default /tmp, and are deleted afterwards). Run with
+// QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
+#include "AtomicFile.h"
+#include "BackgroundWork.h"
 #include "DataPageListForm.h"
 #include "ExportPages.h"
 #include "ExportText.h"
-#include "FormViewGraphic.h"
 #include "GraphicalForm.h"
 #include "MessageBox.h"
 #include "RecordFile.h"
@@ -24,7 +33,7 @@ using namespace dmm;
 
 namespace {
 
-constexpr int kRecords = 1000000;
+constexpr int kRounds = 3;
 
 // The process's resident memory in bytes, from /proc.
 double residentBytes()
@@ -38,12 +47,84 @@ double residentBytes()
     return 0;
 }
 
-double millisecondsOf(const std::function<void()>& work)
+// The longest time the event loop went without running a 1 ms timer while
+// the work ran (work that never lets events run counts whole).
+class StallProbe
+{
+public:
+    StallProbe()
+    {
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+    }
+    double measure(const std::function<void()>& work)
+    {
+        m_longest = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+        work();
+        tick();
+        m_timer.stop();
+        return double(m_longest) / 1e6;
+    }
+
+private:
+    void tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+struct Figure
+{
+    std::vector<double> ms;
+    std::vector<double> stall;
+    double min() const { return *std::min_element(ms.begin(), ms.end()); }
+    double median() const
+    {
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+    double longestStall() const
+    {
+        return stall.empty() ? 0 : *std::max_element(stall.begin(), stall.end());
+    }
+};
+
+Figure& timeInto(Figure& figure, StallProbe& probe, const std::function<void()>& work)
 {
     QElapsedTimer timer;
+    double stall = 0;
     timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e6;
+    stall = probe.measure(work);
+    figure.ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+    figure.stall.push_back(stall);
+    return figure;
+}
+
+void shell(const QString& command)
+{
+    if (std::system(command.toLocal8Bit().constData()) != 0)
+        std::fprintf(stderr, "failed: %s\n", qPrintable(command));
+}
+
+void print(const char* label, const Figure& f, const Figure* floor = nullptr,
+           bool withStall = true)
+{
+    std::printf("%-34s min %8.1f ms  median %8.1f ms", label, f.min(), f.median());
+    if (floor)
+        std::printf("  (%.1f x)", f.min() / floor->min());
+    if (withStall)
+        std::printf("  longest stall %.1f ms", f.longestStall());
+    std::printf("\n");
 }
 
 } // namespace
@@ -51,7 +132,8 @@ double millisecondsOf(const std::function<void()>& work)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
+    const int records = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/dmm-bench-XXXXXX"));
     const QString source = dir.filePath(QStringLiteral("big.g52"));
     {
         RecordBuffer buffer;
@@ -61,7 +143,7 @@ int main(int argc, char* argv[])
         r.function = 5;
         r.value = "1.234";
         r.unit = "V";
-        for (int i = 0; i < kRecords; ++i) {
+        for (int i = 0; i < records; ++i) {
             r.timeStamp = formatTimeStamp(i / 36000 % 24, i / 600 % 60, i / 10 % 60, i % 10 * 100);
             r.fValue = float(i % 2000) / 100.0f - 10.0f;
             buffer.append(r);
@@ -76,58 +158,60 @@ int main(int argc, char* argv[])
     TGraphicalForm recorder(&strip, &reading, dir.path());
     TDataPageListForm list(&strip, &meter, &meter, &recorder.recordBuffer());
     recorder.setDataList(&list);
-    TFormViewGraphic viewer(&recorder.recordBuffer(), &recorder.state());
     const QString copy = dir.filePath(QStringLiteral("copy.g52"));
     const QString saved = dir.filePath(QStringLiteral("saved.g52"));
+    const QString csv = dir.filePath(QStringLiteral("all.csv"));
     recorder.setFileChoosers([&] { return source; }, [&] { return saved; });
+    QApplication::processEvents();
 
-    std::printf("1,000,000 records, %lld bytes\n", QFile(source).size());
-    const double readAll = millisecondsOf([&] {
-        QFile file(source);
-        file.open(QIODevice::ReadOnly);
-        volatile qsizetype size = file.readAll().size();
-        (void)size;
-    });
-    const double copied = millisecondsOf([&] { QFile::copy(source, copy); });
-    const double residentBefore = residentBytes();
-    const double opened = millisecondsOf([&] {
-        recorder.sbtnOpenFileClick();
-        QApplication::processEvents(); // the data list selects its newest line
-    });
-    // Everything the open added: records, chart, data list sheets.
-    const double residentAfter = residentBytes();
-    const double savedMs = millisecondsOf([&] { recorder.sbtnSaveFileClick(); });
-    double viewerMs = 0;
-    QElapsedTimer viewerTimer;
-    QTimer::singleShot(0, &viewer, [&] {
-        viewerMs = double(viewerTimer.nsecsElapsed()) / 1e6;
-        viewer.accept();
-    });
-    viewerTimer.start();
-    viewer.exec();
-    const double exported = millisecondsOf([&] {
-        const RecordBuffer& buffer = recorder.recordBuffer();
-        const int lastPage = recorder.state().lastPage;
-        saveExportText(
-            dir.filePath(QStringLiteral("all.csv")),
-            exportText(buffer, pageRangeEntries(buffer.size(), lastPage, PageRange{1, lastPage})));
-    });
+    std::printf("%d records, %lld bytes\n", records, QFile(source).size());
+    StallProbe probe;
+    Figure cat, copySync, open, save, exportText, clear;
+    double residentStart = 0, residentOpen = 0, residentClear = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        timeInto(cat, probe, [&] { shell(QStringLiteral("cat '%1' > /dev/null").arg(source)); });
+        timeInto(copySync, probe,
+                 [&] { shell(QStringLiteral("cp '%1' '%2' && sync '%2'").arg(source, copy)); });
+        QFile::remove(copy);
+        if (round == 0)
+            residentStart = residentBytes();
+        timeInto(open, probe, [&] {
+            recorder.sbtnOpenFileClick();
+            QApplication::processEvents(); // the data list selects its newest line
+        });
+        residentOpen = std::max(residentOpen, residentBytes());
+        timeInto(save, probe, [&] { recorder.sbtnSaveFileClick(); });
+        // What the recorder's All Pages text export runs.
+        timeInto(exportText, probe, [&] {
+            const RecordBuffer& buffer = recorder.recordBuffer();
+            const int lastPage = recorder.state().lastPage;
+            const EntryRange all =
+                pageRangeEntries(buffer.size(), lastPage, PageRange{1, lastPage});
+            runInBackground(
+                [&, records = buffer.snapshot()] {
+                    writeFileAtomically(csv, exportTextBlocks(records, all));
+                },
+                [] {});
+        });
+        QFile::remove(csv);
+        timeInto(clear, probe, [&] {
+            recorder.sbtnClearClick();
+            QApplication::processEvents();
+        });
+        residentClear = residentBytes();
+    }
 
-    std::printf("%-40s %9.1f ms\n", "read the file whole (QFile::readAll)", readAll);
-    std::printf("%-40s %9.1f ms\n", "copy the file (QFile::copy)", copied);
-    std::printf("%-40s %9.1f ms  (%.1f x read)\n", "open in the recorder", opened,
-                opened / readAll);
-    std::printf("%-40s %9.1f ms  (%.1f x copy)\n", "save from the recorder", savedMs,
-                savedMs / copied);
-    std::printf("%-40s %9.1f ms\n", "show in the viewer", viewerMs);
-    std::printf("%-40s %9.1f ms\n", "export all pages as text", exported);
-    std::printf("records %zu, data list sheets %d, lines on the last %d, max index %d\n",
-                recorder.recordBuffer().size(), list.pageCount(),
-                list.sheetModel(list.pageCount() - 1)->rowCount(), recorder.state().maxIndex);
-    std::printf("memory: %.1f bytes per record in the buffer, %.1f bytes per record of the "
-                "whole process (buffer, chart and data list)\n",
-                double(recorder.recordBuffer().memoryBytes()) / kRecords,
-                (residentAfter - residentBefore) / kRecords);
+    print("cat FILE > /dev/null", cat, nullptr, false);
+    print("cp FILE COPY && sync COPY", copySync, nullptr, false);
+    print("open in the recorder", open, &cat);
+    print("save from the recorder", save, &copySync);
+    print("export all pages as text", exportText, &cat);
+    print("clear", clear);
+    std::printf("memory: start %.1f MB, after open %.1f MB (%.1f bytes per record of the whole "
+                "process, %.1f added per record), after clear %.1f MB (%+.1f MB from start)\n",
+                residentStart / 1e6, residentOpen / 1e6, residentOpen / records,
+                (residentOpen - residentStart) / records, residentClear / 1e6,
+                (residentClear - residentStart) / 1e6);
     setMessageBoxHandler({});
     return 0;
 }

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+#include "AtomicFile.h"
 #include "RecorderStore.h"
 
 class QAction;
@@ -196,6 +197,10 @@ private:
     void countLoadedRecords(int count);
     void dropLoadedRecords();
     void setBusy(bool busy);
+    // Runs file work on another thread with the commands disabled; `total`
+    // is what the work counts up to in its progress (bytes or entries).
+    void runFileJob(const QString& message, qint64 total,
+                    const std::function<void(WriteProgress)>& work);
     QString chooseOpenFile();
     QString chooseSaveFile();
 

@@ -5,6 +5,9 @@
 
 #include <QApplication>
 
+#include <optional>
+
+#include "BackgroundWork.h"
 #include "DlgExportForm.h"
 #include "ExportChoice.h"
 #include "ExportText.h"
@@ -13,6 +16,14 @@
 #include "StringTable.h"
 
 namespace dmm {
+
+namespace {
+
+constexpr int kExportingEntry = 107;
+// Bytes of an everyday export line, for the progress window's bar.
+constexpr std::size_t kTypicalExportLine = 32;
+
+} // namespace
 
 void TGraphicalForm::sbtnExportClick()
 {
@@ -34,10 +45,17 @@ void TGraphicalForm::sbtnExportClick()
     }
 
     if (!choice.isPicture()) {
-        const RecordBuffer& buffer = m_store.buffer();
-        const QByteArray text =
-            exportText(buffer, pageRangeEntries(buffer.size(), state.lastPage, pages.pages));
-        if (const auto reason = saveExportText(choice.fileName, text))
+        // Written a block at a time on another thread, never whole in memory.
+        RecordBuffer::Snapshot records = m_store.buffer().snapshot();
+        const EntryRange entries = pageRangeEntries(records.size(), state.lastPage, pages.pages);
+        std::optional<QString> reason;
+        runFileJob(tableString(kExportingEntry), qint64(entries.size() * kTypicalExportLine),
+                   [&](WriteProgress progress) {
+                       reason = writeFileAtomically(
+                           choice.fileName, exportTextBlocks(std::move(records), entries),
+                           progress);
+                   });
+        if (reason)
             ShowMsgBox(this, kStrErrorCaption, 9015, QMessageBox::Ok, QMessageBox::NoIcon,
                        choice.fileName + QStringLiteral(": ") + *reason);
         return;
@@ -45,9 +63,18 @@ void TGraphicalForm::sbtnExportClick()
 
     if (choice.destination == ExportDestination::Printer && !printerForPrinting())
         return;
-    for (int page = pages.pages.first; page <= pages.pages.last; ++page)
-        if (!exportPicture(page, choice))
-            break;
+    // The chart draws each page on this thread: events run between pages.
+    setBusy(true);
+    {
+        LateProgress progress(m_progress, tableString(kExportingEntry));
+        const int count = pages.pages.last - pages.pages.first + 1;
+        for (int page = pages.pages.first; page <= pages.pages.last; ++page) {
+            if (!exportPicture(page, choice))
+                break;
+            progress.update(page - pages.pages.first + 1, count);
+        }
+    }
+    setBusy(false);
     RedrawShownPage();
 }
 

@@ -9,13 +9,18 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include <algorithm>
+#include <atomic>
 #include <new>
+#include <optional>
 
+#include "BackgroundWork.h"
 #include "GlobalFlags.h"
 #include "MessageBox.h"
 #include "MsgForm.h"
 #include "PEGraph.h"
 #include "RecordFile.h"
+#include "RecordLoad.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
 
@@ -30,6 +35,7 @@ constexpr qint64 kRecordsPerRead = 4096;
 // The second phase counts this many records between status bar updates.
 constexpr int kCountChunk = 65536;
 constexpr int kProgressWindowSteps = 64;
+constexpr int kSaveFileEntry = 1046;
 
 QString progressText(int entry)
 {
@@ -149,31 +155,29 @@ void TGraphicalForm::loadRecords(RecordFileReader& reader)
 
 bool TGraphicalForm::readRecordsUntilDone(RecordFileReader& reader)
 {
-    RecordBuffer& buffer = m_store.bufferForLoading();
+    // The records go into a buffer of the load's own on another thread; the
+    // store takes it over once it is complete.
+    RecordBuffer loaded;
+    JobControl job;
+    LoadEnd end = LoadEnd::Complete;
     const qint64 count = reader.recordCount();
-    QElapsedTimer slice;
-    while (!reader.atEnd()) {
-        QApplication::processEvents();
-        if (!bBusy)
-            return false;
-        slice.start();
-        try {
-            while (!reader.atEnd() && slice.elapsed() < kSliceMs)
-                if (reader.readSome(buffer, kRecordsPerRead) == 0)
-                    break;
-        } catch (const std::bad_alloc&) {
-            ShowMsgBox(this, kStrErrorCaption, 9006);
-            return false;
-        }
-        if (reader.truncated())
-            break; // the file ended early: the whole records read so far count
-        if (m_progress) {
-            m_progress->ProgressBar->setValue(
-                static_cast<int>(reader.recordsRead() % (kProgressWindowSteps + 1)));
-            m_progress->Label1->setText(
-                fillNumbers(tableString(7999), {reader.recordsRead(), count}));
-        }
-    }
+    runInBackground([&] { end = dmm::loadRecords(reader, loaded, &job); },
+                    [&] {
+                        if (!bBusy)
+                            job.cancel = true;
+                        if (!m_progress)
+                            return;
+                        const qint64 read = job.done.load();
+                        m_progress->ProgressBar->setValue(
+                            static_cast<int>(read % (kProgressWindowSteps + 1)));
+                        m_progress->Label1->setText(fillNumbers(tableString(7999), {read, count}));
+                    });
+    if (end == LoadEnd::OutOfMemory)
+        ShowMsgBox(this, kStrErrorCaption, 9006);
+    if (end == LoadEnd::Cancelled || end == LoadEnd::OutOfMemory || !bBusy)
+        return false;
+    // A file that ended early keeps the whole records read before that.
+    m_store.takeLoaded(std::move(loaded));
     return true;
 }
 
@@ -215,19 +219,36 @@ bool TGraphicalForm::sbtnSaveFileClick()
     if (path.isEmpty())
         return false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QString reason;
-    const bool saved = saveRecordFile(path, m_store.buffer(), &reason);
+    const RecorderStore::SaveSource source = m_store.saveSource();
+    std::optional<QString> reason;
+    runFileJob(tableString(kSaveFileEntry), qint64(source.records.size() * kARecordSize),
+               [&](WriteProgress progress) {
+                   reason = saveRecordFile(path, source.records, progress);
+               });
     QApplication::restoreOverrideCursor();
-    if (!saved) {
+    if (reason) {
         // The readings stay unsaved, so closing the program still asks.
         ShowMsgBox(this, kStrErrorCaption, 9005, QMessageBox::Ok, QMessageBox::NoIcon,
-                   path + QStringLiteral(": ") + reason);
+                   path + QStringLiteral(": ") + *reason);
         return false;
     }
-    m_store.state.bufferEmpty = false;
-    m_store.state.unsavedData = false;
+    m_store.markSaved(source);
     UpdateControls();
     return true;
+}
+
+void TGraphicalForm::runFileJob(const QString& message, qint64 total,
+                                const std::function<void(WriteProgress)>& work)
+{
+    // The commands wait as they do for a file load.
+    setBusy(true);
+    {
+        std::atomic<qint64> done{0};
+        LateProgress progress(m_progress, message);
+        runInBackground([&] { work(WriteProgress{nullptr, &done}); },
+                        [&] { progress.update(done.load(), total); });
+    }
+    setBusy(false);
 }
 
 } // namespace dmm

@@ -66,6 +66,9 @@ private slots:
     void sheetRollsOverAt32000();
     void resetLeavesOneEmptySheetAndNumbersAgain();
     void oneNoticeCatchesUpOverSheets();
+    void loadOfSeveralSheetsEqualsListBuiltReadingByReading_data();
+    void loadOfSeveralSheetsEqualsListBuiltReadingByReading();
+    void resetAfterManySheetsLeavesOneSheet();
     void newestLineIsSelectedOncePerPass();
     void hiddenSheetShowsItsNewestLineWhenShown();
     void entriesGoneBeforeTheResetDrawNothing();
@@ -184,6 +187,66 @@ void TestDataList::oneNoticeCatchesUpOverSheets()
     // An index the buffer does not hold adds just that line, never a run of them.
     QVERIFY(sendViewMessage(&form, WM_LIST_ADD, 900000));
     QCOMPARE(form.sheetModel(2)->rowCount(), 1538);
+}
+
+void TestDataList::loadOfSeveralSheetsEqualsListBuiltReadingByReading_data()
+{
+    QTest::addColumn<int>("before"); // entries added one by one first
+    QTest::addColumn<int>("total");
+    QTest::newRow("three and a half sheets at once") << 0 << 112000;
+    QTest::newRow("exactly two full sheets") << 0 << 64000;
+    QTest::newRow("from a partly filled sheet") << 31990 << 96010;
+}
+
+void TestDataList::loadOfSeveralSheetsEqualsListBuiltReadingByReading()
+{
+    QFETCH(int, before);
+    QFETCH(int, total);
+    RecordBuffer buffer;
+    fill(buffer, total);
+    TDataPageListForm byReading(&m_main, &m_digital, &m_analog, &buffer);
+    TDataPageListForm byLoad(&m_main, &m_digital, &m_analog, &buffer);
+    add(byReading, 0, total);
+    add(byLoad, 0, before);
+    QSignalSpy currentChanges(byLoad.PageControl, &QTabWidget::currentChanged);
+    QVERIFY(sendViewMessage(&byLoad, WM_LIST_ADD, total - 1));
+    // The newest sheet is made current once, at the end of the notice.
+    QCOMPARE(currentChanges.size(), 1);
+    QCOMPARE(currentChanges.first().first().toInt(), byReading.pageCount() - 1);
+
+    QCOMPARE(byLoad.pageCount(), byReading.pageCount());
+    QCOMPARE(byLoad.PageControl->count(), byReading.PageControl->count());
+    QCOMPARE(byLoad.PageControl->currentIndex(), byReading.PageControl->currentIndex());
+    QVERIFY(byLoad.PageControl->isVisibleTo(&byLoad));
+    for (int i = 0; i < byReading.pageCount(); ++i) {
+        QCOMPARE(byLoad.PageControl->tabText(i), byReading.PageControl->tabText(i));
+        QCOMPARE(byLoad.PageControl->widget(i), byLoad.sheet(i));
+        QCOMPARE(byLoad.sheetModel(i)->firstIndex(), byReading.sheetModel(i)->firstIndex());
+        const int rows = byReading.sheetModel(i)->rowCount();
+        QCOMPARE(byLoad.sheetModel(i)->rowCount(), rows);
+        if (rows > 0)
+            QCOMPARE(line(byLoad, i, rows - 1), line(byReading, i, rows - 1));
+    }
+    // Both select the newest line of every sheet that grew.
+    const int last = byReading.pageCount() - 1;
+    const int newestRow = byReading.sheetModel(last)->rowCount() - 1;
+    QTRY_COMPARE(byLoad.dataList(last)->currentIndex().row(), newestRow);
+    QCOMPARE(byReading.dataList(last)->currentIndex().row(), newestRow);
+}
+
+void TestDataList::resetAfterManySheetsLeavesOneSheet()
+{
+    RecordBuffer buffer;
+    fill(buffer, 100000);
+    TDataPageListForm form(&m_main, &m_digital, &m_analog, &buffer);
+    QVERIFY(sendViewMessage(&form, WM_LIST_ADD, 99999));
+    QCOMPARE(form.pageCount(), 4);
+    QVERIFY(sendViewMessage(&form, WM_LIST_RESET));
+    QCOMPARE(form.PageControl->count(), 1);
+    QCOMPARE(form.PageControl->currentIndex(), 0);
+    QVERIFY(form.PageControl->isVisibleTo(&form));
+    QCOMPARE(form.findChildren<QListView*>().size(), 1);
+    QCOMPARE(form.findChildren<DataSheetModel*>().size(), 1);
 }
 
 void TestDataList::resetLeavesOneEmptySheetAndNumbersAgain()

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -19,12 +20,16 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "DataListLine.h"
 #include "ExportPages.h"
 #include "ExportText.h"
+#include "AtomicFile.h"
 #include "RecordFile.h"
-#include "RecorderStore.h"
+#include "RecordLoad.h"
+#include "RecorderRules.h"
+#include "RecorderState.h"
 
 namespace {
 
@@ -33,9 +38,6 @@ using namespace dmm;
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-
-// Entries formatted per block: a few MB of text, written in one go.
-constexpr std::size_t kBlockEntries = 65536;
 
 const char* const kUsage =
     "Usage: dmm-export [--pages P | --pages A-B] [--list | --info] [-o OUT] FILE\n"
@@ -109,38 +111,31 @@ std::optional<PageRange> parsePages(const QString& text)
     return PageRange{first, last};
 }
 
-// The recorder's Open after its file dialog: every record read into the
-// buffer uncounted, lastPage from the record count, then the records counted
-// (scale and extremes) and the newest page shown.
-bool openRecording(const QString& path, RecorderStore& store, QString* error)
+// The recorder's Open up to its first phase: the file opened and its record
+// count taken from its size, so the pages are known before a record is read.
+bool openRecording(const QString& path, RecordFileReader& reader, QString* error)
 {
-    RecordFileReader reader;
     if (!reader.open(path, error))
         return false;
     if (reader.recordCount() > INT_MAX) {
         *error = QStringLiteral("too many records");
         return false;
     }
-    RecorderState& state = store.state;
-    const int count = static_cast<int>(reader.recordCount());
-    state.lastPage = count / RecorderState::pageSize + 1;
-    RecordBuffer& buffer = store.bufferForLoading();
-    while (!reader.atEnd())
-        if (reader.readSome(buffer, RecordFileReader::kBlockRecords) == 0)
-            break;
-    if (reader.truncated()) {
-        // The window keeps what arrived; a tool that writes a copy of the file
-        // must not pass off part of it as the whole.
-        *error = reader.errorString().isEmpty()
-                     ? QStringLiteral("the file ended before its size promised")
-                     : reader.errorString();
-        return false;
-    }
-    store.countLoaded(static_cast<int>(buffer.size()));
-    state.shownPage = state.lastPage;
-    state.bufferEmpty = false;
-    state.unsavedData = true;
     return true;
+}
+
+int lastPageOf(qint64 records)
+{
+    return static_cast<int>(records / RecorderState::pageSize + 1);
+}
+
+// A tool that writes a copy of the file must not pass off part of it as the
+// whole.
+QString truncationReason(const RecordFileReader& reader)
+{
+    return reader.errorString().isEmpty()
+               ? QStringLiteral("the file ended before its size promised")
+               : reader.errorString();
 }
 
 // Shortest text that reads back as the same float; JSON has no infinities.
@@ -152,10 +147,37 @@ std::string jsonFloat(float value)
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-QByteArray infoJson(const RecorderStore& store)
+// What the recorder holds after opening the file, counted as its second
+// phase counts, in one pass over the records.
+struct RecordingInfo
 {
-    const RecorderState& state = store.state;
-    std::string json = "{\"records\":" + std::to_string(store.buffer().size());
+    qint64 records = 0;
+    RecorderState state;
+};
+
+bool countRecording(RecordFileReader& reader, RecordingInfo& info)
+{
+    RecorderState& state = info.state;
+    Extremes extremes;
+    int count = 0;
+    const LoadEnd end = forEachRecord(reader, [&](std::size_t, const TARecord& record) {
+        updateScale(state.scaleMaxY, state.scaleMinY, count, record.fValue);
+        updateMaxMin(extremes, count, record.fValue);
+        ++count;
+        return true;
+    });
+    info.records = count;
+    state.readingCount = count;
+    state.lastPage = lastPageOf(count);
+    state.maxIndex = extremes.maxIndex;
+    state.minIndex = extremes.minIndex;
+    return end == LoadEnd::Complete;
+}
+
+QByteArray infoJson(const RecordingInfo& info)
+{
+    const RecorderState& state = info.state;
+    std::string json = "{\"records\":" + std::to_string(info.records);
     json += ",\"lastPage\":" + std::to_string(state.lastPage);
     json += ",\"maxIndex\":" + std::to_string(state.maxIndex);
     json += ",\"minIndex\":" + std::to_string(state.minIndex);
@@ -165,31 +187,71 @@ QByteArray infoJson(const RecorderStore& store)
     return QByteArray::fromStdString(json);
 }
 
-QByteArray listLines(const RecordBuffer& buffer, EntryRange range)
+// Appends the text of one record (at its 0-based index) to the block: the
+// one place a per-record output mode plugs in.
+using RecordWriter = std::function<void(QByteArray& block, std::size_t index, const TARecord&)>;
+
+void writeExportRecord(QByteArray& block, std::size_t index, const TARecord& record)
 {
-    std::string text;
-    text.reserve(range.size() * 48);
-    for (std::size_t i = range.begin; i < range.end; ++i) {
-        text += dataListLine(i, buffer.at(i));
-        text += '\n';
-    }
-    return QByteArray::fromStdString(text);
+    const qsizetype start = block.size();
+    block.resize(start + qsizetype(kMaxExportLine));
+    const char* end = writeExportLine(block.data() + start, index, record);
+    block.truncate(end - block.constData());
 }
 
-using BlockSink = std::function<bool(const QByteArray&)>;
-
-// The text of `range`, a block of entries at a time. Lines do not depend on
-// their neighbours, so the blocks joined are the text of the whole range.
-bool writeEntries(const RecordBuffer& buffer, EntryRange range, bool list, const BlockSink& sink)
+void writeListRecord(QByteArray& block, std::size_t index, const TARecord& record)
 {
-    range.end = std::min(range.end, buffer.size());
-    for (std::size_t begin = range.begin; begin < range.end; begin += kBlockEntries) {
-        const EntryRange block{begin, std::min(range.end, begin + kBlockEntries)};
-        if (!sink(list ? listLines(buffer, block) : exportText(buffer, block)))
-            return false;
-    }
-    return true;
+    block += dataListLine(index, record);
+    block += '\n';
 }
+
+// The text of the entries in `range`, read from the file as it is written,
+// a block at a time: memory for one block of records and one of text. When
+// the file ends early `failed` is set and the write is cancelled.
+class RecordTextStream
+{
+public:
+    RecordTextStream(RecordFileReader& reader, EntryRange range, RecordWriter write)
+        : m_reader(reader), m_range(range), m_write(std::move(write)),
+          m_records(std::size_t(RecordFileReader::kBlockRecords))
+    {
+    }
+
+    bool next(QByteArray& block)
+    {
+        while (m_pos < m_range.end) {
+            if (m_at == m_got) {
+                m_got = std::size_t(m_reader.read(m_records));
+                m_at = 0;
+                if (m_got == 0) {
+                    failed = m_reader.truncated();
+                    if (failed)
+                        cancel = true;
+                    return false;
+                }
+            }
+            for (; m_at < m_got && m_pos < m_range.end; ++m_at, ++m_pos)
+                if (m_pos >= m_range.begin)
+                    m_write(block, m_pos, m_records[m_at]);
+            if (block.size() >= kBlockBytes)
+                return true;
+        }
+        return !block.isEmpty();
+    }
+
+    bool failed = false;
+    std::atomic<bool> cancel{false};
+
+private:
+    static constexpr qsizetype kBlockBytes = 1 << 20;
+    RecordFileReader& m_reader;
+    EntryRange m_range;
+    RecordWriter m_write;
+    std::vector<TARecord> m_records;
+    std::size_t m_got = 0; // records in m_records
+    std::size_t m_at = 0;  // the next of them
+    std::size_t m_pos = 0; // its index in the file
+};
 
 // On failure returns false with the system's reason in `error`.
 bool writeStdout(const QByteArray& bytes, QString* error)
@@ -264,38 +326,51 @@ int main(int argc, char* argv[])
 
     const QString path = files.first();
     try {
-        // The store's temporary files are never created here: nothing is logged.
-        RecorderStore store(QString{});
+        RecordFileReader reader;
         QString reason;
-        if (!openRecording(path, store, &reason))
+        if (!openRecording(path, reader, &reason))
             return failure(path + QStringLiteral(": ") + reason);
 
-        QByteArray fileText;
-        QString writeError;
-        const BlockSink sink = [&](const QByteArray& block) {
-            if (toFile) {
-                fileText += block;
-                return true;
-            }
-            return writeStdout(block, &writeError);
-        };
-
-        bool written = true;
         if (info) {
-            written = sink(infoJson(store));
-        } else {
-            const int lastPage = store.state.lastPage;
-            const PageRange pages =
-                limitPages(requested.value_or(PageRange{1, lastPage}), lastPage);
-            const EntryRange entries = pageRangeEntries(store.buffer().size(), lastPage, pages);
-            written = writeEntries(store.buffer(), entries, list, sink);
+            RecordingInfo counted;
+            if (!countRecording(reader, counted))
+                return failure(path + QStringLiteral(": ") + truncationReason(reader));
+            QString writeError;
+            const QByteArray json = infoJson(counted);
+            if (toFile) {
+                if (const auto error = writeFileAtomically(outputName, json))
+                    return failure(outputName + QStringLiteral(": ") + *error);
+            } else if (!writeStdout(json, &writeError) || !flushStdout(&writeError)) {
+                return failure(QStringLiteral("standard output: ") + writeError);
+            }
+            return kExitOk;
         }
 
+        const int lastPage = lastPageOf(reader.recordCount());
+        const PageRange pages = limitPages(requested.value_or(PageRange{1, lastPage}), lastPage);
+        const EntryRange entries =
+            pageRangeEntries(std::size_t(reader.recordCount()), lastPage, pages);
+        RecordTextStream text(reader, entries, list ? writeListRecord : writeExportRecord);
         if (toFile) {
-            if (const auto error = saveExportText(outputName, fileText))
+            const auto error =
+                writeFileAtomically(outputName, [&](QByteArray& block) { return text.next(block); },
+                                    WriteProgress{&text.cancel, nullptr});
+            if (text.failed)
+                return failure(path + QStringLiteral(": ") + truncationReason(reader));
+            if (error)
                 return failure(outputName + QStringLiteral(": ") + *error);
-        } else if (!written || !flushStdout(&writeError)) {
-            return failure(QStringLiteral("standard output: ") + writeError);
+        } else {
+            QString writeError;
+            QByteArray block;
+            bool written = true;
+            while (written && text.next(block)) {
+                written = writeStdout(block, &writeError);
+                block.truncate(0);
+            }
+            if (text.failed)
+                return failure(path + QStringLiteral(": ") + truncationReason(reader));
+            if (!written || !flushStdout(&writeError))
+                return failure(QStringLiteral("standard output: ") + writeError);
         }
     } catch (const std::bad_alloc&) {
         return failure(path + QStringLiteral(": not enough memory"));

@@ -152,20 +152,30 @@ void TDataPageListForm::listAdd(std::size_t index)
     if (index >= m_nextIndex && m_buffer && index < m_buffer->size())
         first = m_nextIndex;
     std::size_t remaining = index - first + 1;
+    // Sheets added one by one each lay out every tab again; a notice that
+    // makes several adds them hidden and makes the newest current once.
+    const bool batch = !m_models.isEmpty() && remaining > std::size_t(m_models.last()->room());
+    const bool shown = PageControl->isVisibleTo(this);
+    QWidget* const focus = focusWidget();
+    if (batch) {
+        setUpdatesEnabled(false);
+        PageControl->hide();
+    }
     while (remaining > 0) {
         // A sheet that could not be made when the last one filled up is tried
         // again before the next line.
-        if ((m_models.isEmpty() || m_models.last()->isFull()) && !addSheet())
-            return;
+        if ((m_models.isEmpty() || m_models.last()->isFull()) && !addSheet(!batch))
+            break;
         const int last = int(m_models.size()) - 1;
-        PageControl->setCurrentIndex(last);
+        if (!batch)
+            PageControl->setCurrentIndex(last);
         const int count =
             int(std::min<std::size_t>(remaining, std::size_t(m_models[last]->room())));
         try {
             m_models[last]->appendLines(first, count);
         } catch (const std::bad_alloc&) {
             reportMemoryError();
-            return;
+            break;
         }
         m_failing = false;
         first += std::size_t(count);
@@ -178,7 +188,14 @@ void TDataPageListForm::listAdd(std::size_t index)
 
         // The next sheet is there, and shown, as soon as this one is full.
         if (m_models[last]->isFull())
-            addSheet();
+            addSheet(!batch);
+    }
+    if (batch) {
+        PageControl->setCurrentIndex(int(m_sheets.size()) - 1);
+        PageControl->setVisible(shown);
+        setUpdatesEnabled(true);
+        if (focus && !focus->hasFocus())
+            focus->setFocus();
     }
 }
 
@@ -221,22 +238,23 @@ void TDataPageListForm::listReset()
     m_scrollPending.clear();
     m_failing = false;
     m_nextIndex = 0;
-    for (QListView* list : std::as_const(m_lists))
-        delete list;
-    m_lists.clear();
-    for (DataSheetModel* model : std::as_const(m_models))
-        delete model;
-    m_models.clear();
-    for (qsizetype i = m_sheets.size() - 1; i >= 0; --i) {
-        PageControl->removeTab(int(i));
-        delete m_sheets[i];
-    }
+    // Removing tabs one by one from a shown tab widget lays out the rest each
+    // time; hidden, it is emptied in one go. Each sheet owns its list and model.
+    const bool shown = PageControl->isVisibleTo(this);
+    setUpdatesEnabled(false);
+    PageControl->hide();
+    PageControl->clear();
+    qDeleteAll(m_sheets);
     m_sheets.clear();
+    m_lists.clear();
+    m_models.clear();
     iPageCount = 0;
     addSheet();
+    PageControl->setVisible(shown);
+    setUpdatesEnabled(true);
 }
 
-bool TDataPageListForm::addSheet()
+bool TDataPageListForm::addSheet(bool makeCurrent)
 {
     try {
         const int number = int(m_sheets.size()) + 1;
@@ -268,7 +286,8 @@ bool TDataPageListForm::addSheet()
         m_lists.append(list);
         m_models.append(model);
         iPageCount = number;
-        PageControl->setCurrentIndex(number - 1);
+        if (makeCurrent)
+            PageControl->setCurrentIndex(number - 1);
         return true;
     } catch (const std::bad_alloc&) {
         reportMemoryError();

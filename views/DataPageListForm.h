@@ -57,7 +57,8 @@ protected:
 private:
     void listAdd(std::size_t index);
     void listReset();
-    bool addSheet();
+    // The new sheet becomes the current one unless a batch of sheets is added.
+    bool addSheet(bool makeCurrent = true);
     void selectNewLines();
     void applySizeLimits();
     QRect maximisedOuterRect() const;

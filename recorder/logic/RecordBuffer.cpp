@@ -1,16 +1,77 @@
 // SPDX-License-Identifier: MIT
 #include "RecordBuffer.h"
 
+#include <malloc.h>
+#include <sys/mman.h>
+
+#include <new>
+#include <type_traits>
+#include <utility>
+
 namespace dmm {
 
 static_assert(sizeof(TARecord) == kARecordSize, "records are stored in their file layout size");
+// Chunk memory holds records without their constructors having run: what is
+// read is written over it whole.
+static_assert(std::is_trivially_copyable_v<TARecord> &&
+              std::is_trivially_destructible_v<TARecord>);
+
+namespace {
+
+constexpr std::size_t kChunkBytes = RecordBuffer::kChunkRecords * sizeof(TARecord);
+
+// A mapping of its own per chunk: the system hands back zeroed pages as they
+// are first touched, and takes them back at once when the chunk goes (heap
+// memory freed in the middle of the heap would stay with the process).
+RecordBuffer::Chunk newChunk()
+{
+    void* memory = ::mmap(nullptr, kChunkBytes, PROT_READ | PROT_WRITE,
+                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED)
+        throw std::bad_alloc();
+    try {
+        return RecordBuffer::Chunk(static_cast<TARecord*>(memory),
+                                   [](TARecord* chunk) { ::munmap(chunk, kChunkBytes); });
+    } catch (...) {
+        ::munmap(memory, kChunkBytes);
+        throw;
+    }
+}
+
+} // namespace
+
+RecordBuffer::RecordBuffer(RecordBuffer&& other) noexcept
+    : m_chunks(std::move(other.m_chunks)), m_size(std::exchange(other.m_size, 0))
+{
+}
+
+RecordBuffer& RecordBuffer::operator=(RecordBuffer&& other) noexcept
+{
+    m_chunks = std::move(other.m_chunks);
+    m_size = std::exchange(other.m_size, 0);
+    other.m_chunks.clear();
+    return *this;
+}
+
+RecordBuffer::~RecordBuffer() = default;
 
 void RecordBuffer::append(const TARecord& record)
 {
-    if (m_size == m_chunks.size() * kChunkRecords)
-        m_chunks.push_back(std::make_unique_for_overwrite<TARecord[]>(kChunkRecords));
-    m_chunks[m_size / kChunkRecords][m_size % kChunkRecords] = record;
+    room()[0] = record;
     ++m_size;
+}
+
+std::span<TARecord> RecordBuffer::room()
+{
+    if (m_size == m_chunks.size() * kChunkRecords)
+        m_chunks.push_back(newChunk());
+    const std::size_t used = m_size % kChunkRecords;
+    return {m_chunks.back().get() + used, kChunkRecords - used};
+}
+
+void RecordBuffer::commit(std::size_t count)
+{
+    m_size += count;
 }
 
 void RecordBuffer::clear()
@@ -18,12 +79,21 @@ void RecordBuffer::clear()
     m_chunks.clear();
     m_chunks.shrink_to_fit();
     m_size = 0;
+    // What the process freed on the heap meanwhile goes back too.
+    ::malloc_trim(0);
+}
+
+RecordBuffer::Snapshot RecordBuffer::snapshot() const
+{
+    Snapshot snapshot;
+    snapshot.m_chunks.assign(m_chunks.begin(), m_chunks.end());
+    snapshot.m_size = m_size;
+    return snapshot;
 }
 
 std::size_t RecordBuffer::memoryBytes() const
 {
-    return m_chunks.size() * kChunkRecords * sizeof(TARecord) +
-           m_chunks.capacity() * sizeof(m_chunks[0]);
+    return m_chunks.size() * kChunkBytes + m_chunks.capacity() * sizeof(m_chunks[0]);
 }
 
 } // namespace dmm

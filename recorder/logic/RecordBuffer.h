@@ -3,10 +3,13 @@
 // Records sit in fixed-size chunks, so appending never moves old records and
 // memory stays at about one record's 76 bytes per entry, however long the
 // run (a single growing vector would briefly need twice that while it moves).
+// Chunks are mapped from the system directly: they are handed back as soon as
+// the buffer is emptied, and a file is read straight into them.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "Record.h"
@@ -17,6 +20,32 @@ class RecordBuffer
 {
 public:
     static constexpr std::size_t kChunkRecords = 16384; // about 1.2 MB per chunk
+    using Chunk = std::shared_ptr<TARecord[]>;
+
+    // What a writer on another thread reads: the entries there were when it
+    // was taken. It shares the chunks, which never move and whose records
+    // below that count are never written again, so the buffer may go on
+    // appending, or be emptied, meanwhile.
+    class Snapshot
+    {
+    public:
+        Snapshot() = default;
+        std::size_t size() const { return m_size; }
+        const TARecord& at(std::size_t index) const
+        {
+            return m_chunks[index / kChunkRecords][index % kChunkRecords];
+        }
+
+    private:
+        friend class RecordBuffer;
+        std::vector<std::shared_ptr<const TARecord[]>> m_chunks;
+        std::size_t m_size = 0;
+    };
+
+    RecordBuffer() = default;
+    RecordBuffer(RecordBuffer&&) noexcept;
+    RecordBuffer& operator=(RecordBuffer&&) noexcept;
+    ~RecordBuffer();
 
     std::size_t size() const { return m_size; }
     bool empty() const { return m_size == 0; }
@@ -28,13 +57,21 @@ public:
     }
 
     void append(const TARecord& record);
+    // Uninitialised room for the next entries, in one chunk (a new one when
+    // the last is full): whoever fills a prefix of it makes those entries
+    // part of the buffer with commit(). Throws std::bad_alloc.
+    std::span<TARecord> room();
+    void commit(std::size_t count);
+
+    // Empties the buffer and gives its memory back to the system.
     void clear();
+    Snapshot snapshot() const;
 
     // Bytes held by the records (chunk storage and the chunk table).
     std::size_t memoryBytes() const;
 
 private:
-    std::vector<std::unique_ptr<TARecord[]>> m_chunks;
+    std::vector<Chunk> m_chunks;
     std::size_t m_size = 0;
 };
 

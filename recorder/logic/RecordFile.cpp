@@ -102,7 +102,9 @@ bool RecordFileReader::open(const QString& path, QString* error)
     m_recordSize = recordSizeForFile(path);
     m_count = m_file.size() / m_recordSize;
     try {
-        m_block.resize(static_cast<std::size_t>(std::min(m_count, kBlockRecords) * m_recordSize));
+        if (!kCopyRecords || m_recordSize != int(kARecordSize))
+            m_block.resize(
+                static_cast<std::size_t>(std::min(m_count, kBlockRecords) * m_recordSize));
     } catch (const std::bad_alloc&) {
         m_file.close();
         m_count = 0;
@@ -151,17 +153,62 @@ bool RecordFileReader::fillBlock()
 qint64 RecordFileReader::readSome(RecordBuffer& buffer, qint64 maxRecords)
 {
     qint64 appended = 0;
-    while (appended < maxRecords && m_read < m_count) {
-        if (m_blockPos >= m_blockEnd && !fillBlock())
+    while (appended < maxRecords && !atEnd()) {
+        const std::span<TARecord> room = buffer.room();
+        const qint64 n = read(room.first(std::size_t(std::min<qint64>(
+            qint64(room.size()), maxRecords - appended))));
+        if (n == 0)
             break;
-        buffer.append(recordFromBytes(m_block.data() + m_blockPos, m_recordSize));
-        m_blockPos += static_cast<std::size_t>(m_recordSize);
-        ++m_read;
-        ++appended;
+        buffer.commit(std::size_t(n));
+        appended += n;
+    }
+    return appended;
+}
+
+qint64 RecordFileReader::read(std::span<TARecord> out)
+{
+    qint64 done = 0;
+    if (kCopyRecords && m_recordSize == int(kARecordSize)) {
+        done = readDirect(out);
+    } else {
+        // 68-byte records, or a machine whose records differ from the file's
+        // layout: through the block and the codec.
+        while (done < qint64(out.size()) && m_read < m_count) {
+            if (m_blockPos >= m_blockEnd && !fillBlock())
+                break;
+            out[std::size_t(done)] = recordFromBytes(m_block.data() + m_blockPos, m_recordSize);
+            m_blockPos += static_cast<std::size_t>(m_recordSize);
+            ++m_read;
+            ++done;
+        }
     }
     if (atEnd() && m_file.isOpen())
         m_file.close();
-    return appended;
+    return done;
+}
+
+qint64 RecordFileReader::readDirect(std::span<TARecord> out)
+{
+    // The file's bytes are the records' memory: they go straight where the
+    // records are kept, with no copy and no pass over the memory first.
+    const qint64 records = std::min(qint64(out.size()), m_count - m_read);
+    const qint64 wanted = records * m_recordSize;
+    char* data = reinterpret_cast<char*>(out.data());
+    qint64 got = 0;
+    qint64 n = 0;
+    while (got < wanted && (n = m_file.read(data + got, wanted - got)) > 0)
+        got += n;
+    const qint64 whole = got / m_recordSize;
+    m_read += whole;
+    if (got < wanted) {
+        // The file is shorter than it was when opened, or unreadable: keep the
+        // whole records that did arrive and end there.
+        m_truncated = true;
+        if (n < 0)
+            m_error = m_file.errorString();
+        m_count = m_read;
+    }
+    return whole;
 }
 
 bool readRecordFile(const QString& path, RecordBuffer& out, QString* error)
@@ -181,30 +228,34 @@ bool readRecordFile(const QString& path, RecordBuffer& out, QString* error)
 
 bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* error)
 {
-    constexpr std::size_t kBlock = std::size_t(RecordFileReader::kBlockRecords);
-    std::size_t index = 0;
-    bool outOfMemory = false;
-    const auto reason = writeFileAtomically(path, [&](QByteArray& block) {
-        if (index >= buffer.size())
-            return false;
-        const std::size_t count = std::min(kBlock, buffer.size() - index);
-        try {
-            block.resize(qsizetype(count * kARecordSize));
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-            return false;
-        }
-        auto* bytes = reinterpret_cast<std::uint8_t*>(block.data());
-        for (std::size_t i = 0; i < count; ++i)
-            recordToBytes(buffer.at(index + i), bytes + i * kARecordSize);
-        index += count;
-        return true;
-    });
-    if (reason || outOfMemory) {
-        setError(error, outOfMemory ? tableString(kMemoryErrorEntry) : *reason);
+    if (const auto reason = saveRecordFile(path, buffer.snapshot())) {
+        setError(error, *reason);
         return false;
     }
     return true;
+}
+
+std::optional<QString> saveRecordFile(const QString& path, const RecordBuffer::Snapshot& records,
+                                      WriteProgress progress)
+{
+    constexpr std::size_t kBlock = std::size_t(RecordFileReader::kBlockRecords);
+    std::size_t index = 0;
+    const auto nextBlock = [&](QByteArray& block) {
+        if (index >= records.size())
+            return false;
+        const std::size_t count = std::min(kBlock, records.size() - index);
+        block.resize(qsizetype(count * kARecordSize));
+        auto* bytes = reinterpret_cast<std::uint8_t*>(block.data());
+        for (std::size_t i = 0; i < count; ++i)
+            recordToBytes(records.at(index + i), bytes + i * kARecordSize);
+        index += count;
+        return true;
+    };
+    try {
+        return writeFileAtomically(path, nextBlock, progress);
+    } catch (const std::bad_alloc&) {
+        return tableString(kMemoryErrorEntry);
+    }
 }
 
 } // namespace dmm

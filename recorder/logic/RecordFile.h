@@ -11,8 +11,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
+#include "AtomicFile.h"
 #include "RecordBuffer.h"
 
 namespace dmm {
@@ -56,9 +59,13 @@ public:
     // appended; 0 at the end. A std::bad_alloc from the buffer passes through,
     // with the records appended before it counted in recordsRead().
     qint64 readSome(RecordBuffer& buffer, qint64 maxRecords);
+    // Reads the next records into `out` (whose contents are overwritten, not
+    // read) and returns how many; 0 at the end.
+    qint64 read(std::span<TARecord> out);
 
 private:
     bool fillBlock();
+    qint64 readDirect(std::span<TARecord> out);
 
     QFile m_file;
     int m_recordSize = 76;
@@ -82,5 +89,9 @@ bool readRecordFile(const QString& path, RecordBuffer& out, QString* error = nul
 // existing file as it was. Returns false with the reason in `error` on any
 // failure.
 bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* error = nullptr);
+// The same from another thread: the records of `records`, with a cancel flag
+// and a byte count; returns the reason of a failure.
+std::optional<QString> saveRecordFile(const QString& path, const RecordBuffer::Snapshot& records,
+                                      WriteProgress progress = {});
 
 } // namespace dmm

@@ -48,22 +48,35 @@ void updateScale(float& scaleMaxY, float& scaleMinY, int readingCount, float val
 void updateMaxMin(int& maxIndex, int& minIndex, const RecordBuffer& buffer, int readingCount,
                   float value)
 {
+    Extremes extremes{maxIndex, minIndex, 0.0f, 0.0f};
+    if (readingCount > 0) {
+        extremes.atMax = buffer.at(static_cast<std::size_t>(maxIndex)).fValue;
+        extremes.atMin = buffer.at(static_cast<std::size_t>(minIndex)).fValue;
+    }
+    updateMaxMin(extremes, readingCount, value);
+    maxIndex = extremes.maxIndex;
+    minIndex = extremes.minIndex;
+}
+
+void updateMaxMin(Extremes& extremes, int readingCount, float value)
+{
     if (readingCount == 0) {
-        maxIndex = 0;
-        minIndex = 0;
+        extremes = {0, 0, value, value};
         return;
     }
     if (!std::isfinite(value))
         return;
-    const float atMax = buffer.at(static_cast<std::size_t>(maxIndex)).fValue;
-    const float atMin = buffer.at(static_cast<std::size_t>(minIndex)).fValue;
-    const bool minGivesWay = !std::isfinite(atMin);
-    if (!std::isfinite(atMax) || !(atMax > value)) {
-        maxIndex = readingCount;
-        if (minGivesWay)
-            minIndex = readingCount;
-    } else if (minGivesWay || value <= atMin) {
-        minIndex = readingCount;
+    const bool minGivesWay = !std::isfinite(extremes.atMin);
+    if (!std::isfinite(extremes.atMax) || !(extremes.atMax > value)) {
+        extremes.maxIndex = readingCount;
+        extremes.atMax = value;
+        if (minGivesWay) {
+            extremes.minIndex = readingCount;
+            extremes.atMin = value;
+        }
+    } else if (minGivesWay || value <= extremes.atMin) {
+        extremes.minIndex = readingCount;
+        extremes.atMin = value;
     }
 }
 

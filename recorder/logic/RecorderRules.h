@@ -22,6 +22,17 @@ void updateScale(float& scaleMaxY, float& scaleMinY, int readingCount, float val
 void updateMaxMin(int& maxIndex, int& minIndex, const RecordBuffer& buffer, int readingCount,
                   float value);
 
+// The same rule for a reader that keeps no buffer: the values at the two
+// extremes are kept beside their indices.
+struct Extremes
+{
+    int maxIndex = 0;
+    int minIndex = 0;
+    float atMax = 0.0f;
+    float atMin = 0.0f;
+};
+void updateMaxMin(Extremes& extremes, int readingCount, float value);
+
 // Page p of L over N entries: `count` entries from `first`, drawn after
 // `emptySlots` empty points. Only the oldest page can be partial; a page
 // number that does not exist gives an empty page.

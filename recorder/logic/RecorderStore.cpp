@@ -97,6 +97,26 @@ void RecorderStore::countLoaded(int end)
     }
 }
 
+void RecorderStore::emptyBuffer()
+{
+    m_buffer.clear();
+    ++m_filling;
+}
+
+void RecorderStore::takeLoaded(RecordBuffer&& loaded)
+{
+    m_buffer = std::move(loaded);
+    ++m_filling;
+}
+
+void RecorderStore::markSaved(const SaveSource& saved)
+{
+    if (saved.filling != m_filling || saved.records.size() != m_buffer.size())
+        return;
+    state.bufferEmpty = false;
+    state.unsavedData = false;
+}
+
 std::string timeStampNow()
 {
     const QTime now = QTime::currentTime();

@@ -57,11 +57,25 @@ public:
 
     // The reset of the counters, pages and scale; the entries stay.
     void resetState() { state.reset(); }
-    void emptyBuffer() { m_buffer.clear(); }
+    void emptyBuffer();
 
     // A file load: records go into the buffer uncounted first, then are
     // counted (scale, extremes, pages) in as many steps as the caller likes.
     RecordBuffer& bufferForLoading() { return m_buffer; }
+    // The buffer a load filled on its own becomes the store's.
+    void takeLoaded(RecordBuffer&& loaded);
+
+    // What a save writes: the entries now, and which filling of the buffer
+    // they belong to.
+    struct SaveSource
+    {
+        RecordBuffer::Snapshot records;
+        unsigned long long filling = 0;
+    };
+    SaveSource saveSource() const { return {m_buffer.snapshot(), m_filling}; }
+    // The readings count as saved only while the buffer still holds exactly
+    // what was written: nothing appended, emptied or loaded since.
+    void markSaved(const SaveSource& saved);
     // Counts the loaded entries up to `end` (exclusive) as the append would,
     // without chart points or temporary file; the view hears of it once.
     void countLoaded(int end);
@@ -71,6 +85,7 @@ private:
 
     RecorderStoreView* m_view;
     RecordBuffer m_buffer;
+    unsigned long long m_filling = 0; // counts emptyings and loads
     TempFiles m_tempFiles;
     // The file of the failure episode under way; empty while writes succeed.
     QString m_failingFile;

@@ -124,37 +124,68 @@ std::string formatValue7(float value)
     return std::string(buffer, formatValue7(value, buffer));
 }
 
+char* writeExportLine(char* p, std::size_t index, const TARecord& record)
+{
+    p = std::to_chars(p, p + 20, index + 1).ptr;
+    *p++ = ',';
+    const std::string_view stamp = record.timeStamp.view();
+    std::memcpy(p, stamp.data(), stamp.size());
+    p += stamp.size();
+    *p++ = ',';
+    p += formatValue7(record.fValue, p);
+    const std::string_view sub = record.subDisplay.view();
+    if (!sub.empty()) {
+        *p++ = ',';
+        std::memcpy(p, sub.data(), sub.size());
+        p += sub.size();
+    }
+    *p++ = '\r';
+    *p++ = '\n';
+    return p;
+}
+
+namespace {
+
+// The lines of entries begin … end - 1 of `records` appended to `text`.
+template <typename Records>
+void appendExportLines(QByteArray& text, const Records& records, std::size_t begin,
+                       std::size_t end)
+{
+    const qsizetype start = text.size();
+    text.resize(start + qsizetype((end - begin) * kMaxExportLine));
+    char* const first = text.data() + start;
+    char* p = first;
+    for (std::size_t i = begin; i < end; ++i)
+        p = writeExportLine(p, i, records.at(i));
+    text.truncate(start + (p - first));
+}
+
+// Entries per block of a streamed export: a few MB of text at a time.
+constexpr std::size_t kExportBlockEntries = 32768;
+
+} // namespace
+
 QByteArray exportText(const RecordBuffer& buffer, EntryRange range)
 {
     const std::size_t end = std::min(range.end, buffer.size());
-    if (range.begin >= end)
-        return {};
-
-    // The longest line: 20 digits, 2 commas, the fields' texts, the value, a third
-    // comma and CR LF. Written through one pointer into one allocation.
-    constexpr std::size_t kMaxLine = 20 + 1 + 16 + 1 + kValue7MaxChars + 1 + 8 + 2;
-    QByteArray text(static_cast<qsizetype>((end - range.begin) * kMaxLine), Qt::Uninitialized);
-    char* p = text.data();
-    for (std::size_t i = range.begin; i < end; ++i) {
-        const TARecord& record = buffer.at(i);
-        p = std::to_chars(p, p + 20, i + 1).ptr;
-        *p++ = ',';
-        const std::string_view stamp = record.timeStamp.view();
-        std::memcpy(p, stamp.data(), stamp.size());
-        p += stamp.size();
-        *p++ = ',';
-        p += formatValue7(record.fValue, p);
-        const std::string_view sub = record.subDisplay.view();
-        if (!sub.empty()) {
-            *p++ = ',';
-            std::memcpy(p, sub.data(), sub.size());
-            p += sub.size();
-        }
-        *p++ = '\r';
-        *p++ = '\n';
-    }
-    text.truncate(p - text.data());
+    QByteArray text;
+    if (range.begin < end)
+        appendExportLines(text, buffer, range.begin, end);
     return text;
+}
+
+BlockProducer exportTextBlocks(RecordBuffer::Snapshot records, EntryRange range)
+{
+    range.end = std::min(range.end, records.size());
+    return [records = std::move(records), next = range.begin, end = range.end](
+               QByteArray& block) mutable {
+        if (next >= end)
+            return false;
+        const std::size_t blockEnd = std::min(end, next + kExportBlockEntries);
+        appendExportLines(block, records, next, blockEnd);
+        next = blockEnd;
+        return true;
+    };
 }
 
 std::optional<QString> saveExportText(const QString& fileName, const QByteArray& text)

@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "AtomicFile.h"
 #include "ExportPages.h"
+#include "RecordBuffer.h"
 
 namespace dmm {
-
-class RecordBuffer;
 
 // Room formatValue7 needs: "-1.234568E-45".
 inline constexpr std::size_t kValue7MaxChars = 16;
@@ -30,9 +30,21 @@ inline constexpr std::size_t kValue7MaxChars = 16;
 std::size_t formatValue7(float value, char* out);
 std::string formatValue7(float value);
 
+// The longest line: 20 digits, 2 commas, the fields' texts, the value, a
+// third comma and CR LF.
+inline constexpr std::size_t kMaxExportLine = 20 + 1 + 16 + 1 + kValue7MaxChars + 1 + 8 + 2;
+
+// Writes the line of the entry at 0-based `index` at `p` (at most
+// kMaxExportLine characters) and returns the end of what it wrote.
+char* writeExportLine(char* p, std::size_t index, const TARecord& record);
+
 // The export lines of entries range.begin … range.end - 1 (indices past the
 // buffer's end are left out); empty for an empty range.
 QByteArray exportText(const RecordBuffer& buffer, EntryRange range);
+
+// The same text a block at a time, for writeFileAtomically: never the whole
+// text in memory. `records` may be read on another thread.
+BlockProducer exportTextBlocks(RecordBuffer::Snapshot records, EntryRange range);
 
 // Writes `text` as the whole file, replacing any file of that name only once
 // everything is written. Returns the reason when it fails.

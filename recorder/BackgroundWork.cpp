@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#include "BackgroundWork.h"
+
+#include <QEventLoop>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <thread>
+
+#include "MsgForm.h"
+
+namespace dmm {
+
+void runInBackground(const std::function<void()>& work, const std::function<void()>& tick)
+{
+    QEventLoop loop;
+    QTimer ticker;
+    ticker.setInterval(50);
+    QObject::connect(&ticker, &QTimer::timeout, &loop, [&] { tick(); });
+    // The quit is posted, so it also ends the loop when the work is done
+    // before the loop has started.
+    std::thread worker([&] {
+        work();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    ticker.start();
+    loop.exec();
+    worker.join();
+}
+
+namespace {
+
+constexpr qint64 kSilentMs = 500;
+constexpr int kSteps = 64;
+
+} // namespace
+
+LateProgress::LateProgress(TMsgForm* window, const QString& message)
+    : m_window(window), m_message(message)
+{
+    m_elapsed.start();
+}
+
+LateProgress::~LateProgress()
+{
+    if (!m_shown)
+        return;
+    m_window->hide();
+    m_window->bbtnAbort->show();
+}
+
+void LateProgress::update(qint64 done, qint64 total)
+{
+    if (!m_window || m_elapsed.elapsed() < kSilentMs)
+        return;
+    if (!m_shown) {
+        // This work cannot be aborted half-way: it has no Abort button.
+        m_shown = true;
+        m_window->bbtnAbort->hide();
+        m_window->Label1->clear();
+        m_window->ProgressBar->setRange(0, kSteps);
+        m_window->MsgPanel->setText(m_message);
+        m_window->show();
+        m_window->raise();
+    }
+    const qint64 step = total > 0 ? done * kSteps / total : 0;
+    m_window->ProgressBar->setValue(int(std::clamp<qint64>(step, 0, kSteps)));
+}
+
+} // namespace dmm
