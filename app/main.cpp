@@ -3,6 +3,8 @@
 #include <QApplication>
 
 #include <clocale>
+#include <cstdio>
+#include <string_view>
 
 #include "AnalogMeterForm.h"
 #include "AppWindows.h"
@@ -15,8 +17,33 @@
 #include "TerminationSignals.h"
 #include "WindowMetrics.h"
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: dmmlogger [--help | --version]\n"
+    "Data logger for a handheld digital multimeter on an RS-232 port.\n"
+    "Start it in a folder of its own: it keeps its settings, temporary files\n"
+    "and recordings in the directory it is started in.\n"
+    "\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n";
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    // Answered before the application object exists, so also without a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("dmmlogger %s\n", DMM_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     dmm::TerminationSignals terminationSignals;
     // Qt sets the C library's locale from the environment; the meter's fixed

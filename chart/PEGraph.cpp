@@ -79,6 +79,17 @@ void PEGraph::SetActionFileName(const QString& fileName)
     m_engine->setActionFileName(fileName);
 }
 
+void PEGraph::beginPrintDocument()
+{
+    m_engine->beginPrintDocument();
+}
+
+bool PEGraph::endPrintDocument()
+{
+    m_lastError.clear();
+    return m_engine->endPrintDocument();
+}
+
 bool PEGraph::RunAction(int code)
 {
     m_lastError.clear();

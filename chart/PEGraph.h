@@ -106,6 +106,12 @@ public:
     // The printer that codes 8 and 18 print on (the one chosen in Printer Setup).
     // Without one, printing fails.
     void setPrinter(QPrinter* printer) { m_printer = printer; }
+    // Pages printed between these two calls go into one document, a sheet
+    // each, when the printer writes to a file (a PDF): a job per page would
+    // leave only the last page in the file. A real printer still gets a job
+    // per page. endPrintDocument is false when finishing the file failed.
+    void beginPrintDocument();
+    bool endPrintDocument();
 
     // True while zoomed in (between OnZoomIn and RunAction(19)).
     bool isZoomed() const;

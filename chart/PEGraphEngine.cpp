@@ -3,6 +3,7 @@
 
 #include "AtomicFile.h"
 #include "ChartLogic.h"
+#include "PrintSession.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -932,34 +933,53 @@ bool PEGraphEngine::printAt(QSize pixels, bool fitToPage)
     QPrinter* printer = q.m_printer;
     if (!printer)
         return fail(QStringLiteral("No printer has been chosen."));
-    if (printer->printerState() == QPrinter::Active)
+    // A printer that writes to a file would write a whole file per job, each
+    // replacing the last: while a document is open, its pages share one job.
+    const bool intoDocument = m_documentOpen && !printer->outputFileName().isEmpty();
+    const bool continuing = intoDocument && m_document.printer() == printer;
+    if (!continuing && printer->printerState() == QPrinter::Active)
         return fail(QStringLiteral("The printer is busy."));
+    PrintSession single;
+    PrintSession& session = intoDocument ? m_document : single;
     // Laid out at screen resolution and drawn 1:1 at 96 dpi, the texts keep
     // their size; at the printer's own resolution they would come out huge.
-    const int oldResolution = printer->resolution();
-    printer->setResolution(kLayoutDpi);
-    bool ok = false;
-    {
-        QCPPainter painter;
-        if (painter.begin(printer)) {
-            painter.setMode(QCPPainter::pmVectorized);
-            const QSizeF page(printer->width(), printer->height());
-            double scale = std::min(page.width() / pixels.width(), page.height() / pixels.height());
-            if (!fitToPage)
-                scale = std::min(scale, 1.0);
-            if (fitToPage)
-                painter.translate((page.width() - pixels.width() * scale) / 2.0, 0.0);
-            painter.scale(scale, scale);
-            ExportScope scope(m_cursor, [this] { requestReplot(); });
-            m_plot->toPainter(&painter, pixels.width(), pixels.height());
-            ok = painter.end();
-        }
+    const bool started = continuing ? session.newPage() : session.begin(printer, kLayoutDpi);
+    if (!started) {
+        m_document.end();
+        return fail(QStringLiteral("The chart could not be printed."));
     }
-    const bool failed = !ok || printer->printerState() == QPrinter::Error;
-    printer->setResolution(oldResolution);
-    if (failed)
+    QCPPainter& painter = session.painter();
+    painter.save();
+    const QSizeF page = session.pageSize();
+    double scale = std::min(page.width() / pixels.width(), page.height() / pixels.height());
+    if (!fitToPage)
+        scale = std::min(scale, 1.0);
+    if (fitToPage)
+        painter.translate((page.width() - pixels.width() * scale) / 2.0, 0.0);
+    painter.scale(scale, scale);
+    {
+        ExportScope scope(m_cursor, [this] { requestReplot(); });
+        m_plot->toPainter(&painter, pixels.width(), pixels.height());
+    }
+    painter.restore();
+    const bool ok = intoDocument ? printer->printerState() != QPrinter::Error : single.end();
+    if (!ok)
         return fail(QStringLiteral("The chart could not be printed."));
     return true;
+}
+
+void PEGraphEngine::beginPrintDocument()
+{
+    m_document.end();
+    m_documentOpen = true;
+}
+
+bool PEGraphEngine::endPrintDocument()
+{
+    m_documentOpen = false;
+    if (!m_document.isActive())
+        return true;
+    return m_document.end() || fail(QStringLiteral("The chart could not be printed."));
 }
 
 QRect PEGraphEngine::plotArea() const

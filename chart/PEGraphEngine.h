@@ -4,6 +4,7 @@
 #pragma once
 
 #include "PEGraph.h"
+#include "PrintSession.h"
 
 #include <qcustomplot.h>
 
@@ -49,6 +50,8 @@ public:
 
     bool printChart();
     bool printImage();
+    void beginPrintDocument();
+    bool endPrintDocument();
     bool writeSvgFile();
     bool writeBitmapFile();
     bool copySvg();
@@ -140,6 +143,9 @@ private:
     int m_actionWidth = 0;
     int m_actionHeight = 0;
     QString m_actionFileName;
+
+    bool m_documentOpen = false;
+    PrintSession m_document; // active from a document's first page to its end
 };
 
 } // namespace dmm

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
@@ -28,13 +29,29 @@ enum IntervalItem
     kCustomization = 1
 };
 
+// The width a window needs for its whole caption in the title bar: the
+// caption in the title bar's bold face, with room for the window menu icon and
+// the close, minimise and maximise buttons a window manager puts beside it.
+int titleBarWidth(const QString& caption)
+{
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    constexpr int kTitleBarButtons = 4;
+    constexpr int kButtonWidth = 24;
+    constexpr int kMargins = 24;
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + kTitleBarButtons * kButtonWidth +
+           kMargins;
+}
+
 QString askWithInputDialog(QWidget* parent, const QString& caption, const QString& prompt,
                            const QString& defaultText)
 {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, defaultText, &ok);
-    return ok ? text : defaultText;
+    QInputDialog box(parent);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setTextValue(defaultText);
+    box.setMinimumWidth(titleBarWidth(caption));
+    return box.exec() == QDialog::Accepted ? box.textValue() : defaultText;
 }
 
 } // namespace

@@ -61,20 +61,26 @@ void TGraphicalForm::sbtnExportClick()
         return;
     }
 
-    if (choice.destination == ExportDestination::Printer && !printerForPrinting())
+    const bool printing = choice.destination == ExportDestination::Printer;
+    if (printing && !printerForPrinting())
         return;
+    if (printing)
+        PEGraph->beginPrintDocument();
+    bool done = true;
     // The chart draws each page on this thread: events run between pages.
     setBusy(true);
     {
         LateProgress progress(m_progress, tableString(kExportingEntry));
         const int count = pages.pages.last - pages.pages.first + 1;
-        for (int page = pages.pages.first; page <= pages.pages.last; ++page) {
-            if (!exportPicture(page, choice))
-                break;
+        for (int page = pages.pages.first; done && page <= pages.pages.last; ++page) {
+            done = exportPicture(page, choice);
             progress.update(page - pages.pages.first + 1, count);
         }
     }
     setBusy(false);
+    if (printing && !PEGraph->endPrintDocument() && done)
+        ShowMsgBox(this, kStrErrorCaption, 9014, QMessageBox::Ok, QMessageBox::NoIcon,
+                   PEGraph->lastError());
     RedrawShownPage();
 }
 
@@ -91,7 +97,8 @@ bool TGraphicalForm::exportPicture(int page, const ExportChoice& choice)
     if (choice.destination != ExportDestination::Printer) {
         done = PEGraph->RunAction(pictureAction(choice));
     } else {
-        // Each page is a print job of its own, in black and white.
+        // In black and white; a job per page, or a sheet per page where the
+        // printer writes to a file.
         PEGraph->setPrinter(&m_printer);
         PEGraph->ViewingStyle = dmm::PEGraph::gMonochrome;
         PEGraph->RunAction(2);

@@ -72,6 +72,8 @@ private slots:
     void viewerPreparation();
     void fileNameShortening_data();
     void fileNameShortening();
+    void fileNameShortenedOnlyWhenItDoesNotFit_data();
+    void fileNameShortenedOnlyWhenItDoesNotFit();
     void saveDialogPerType();
     void browseTakesTheChosenName();
     void choiceReadsBack();
@@ -442,13 +444,43 @@ void TestExportDialog::fileNameShortening()
     QFETCH(QString, name);
     QFETCH(QString, shown);
     QCOMPARE(shortenFileName(name), shown);
-    TDlgExportForm d;
-    d.setFileName(name);
-    QCOMPARE(d.stxFileName->text(), shown);
-    QCOMPARE(d.fileName(), name);
-    QCOMPARE(d.choice().fileName, name);
     if (name.toUcs4().size() > 30)
         QCOMPARE(shown.toUcs4().size(), 30);
+}
+
+void TestExportDialog::fileNameShortenedOnlyWhenItDoesNotFit_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("whole");
+    QTest::newRow("short") << "/tmp/a.csv" << true;
+    QTest::newRow("a usual path of 40 characters")
+        << "/tmp/dmm-check/DMM Logger/bench-run1.csv" << true;
+    QTest::newRow("a deep path") << QStringLiteral("/home/user/") + QString(30, QLatin1Char('d')) +
+                                        QStringLiteral("/Documents/DMM Logger/bench-run1.csv")
+                                 << false;
+}
+
+void TestExportDialog::fileNameShortenedOnlyWhenItDoesNotFit()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, whole);
+    TDlgExportForm d;
+    d.prepareRecorderExport(1);
+    d.setFileName(name);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    const QString shown = d.stxFileName->text();
+    if (whole) {
+        QCOMPARE(shown, name);
+    } else {
+        QVERIFY2(shown.startsWith(name.left(3) + QStringLiteral("...")), qPrintable(shown));
+        QVERIFY(name.endsWith(shown.mid(6)));
+        QVERIFY(shown.size() > 30); // as much of the end as the field holds
+        QVERIFY(d.stxFileName->fontMetrics().horizontalAdvance(shown) <
+                d.stxFileName->contentsRect().width());
+    }
+    QCOMPARE(d.stxFileName->toolTip(), name);
+    QCOMPARE(d.choice().fileName, name);
 }
 
 void TestExportDialog::saveDialogPerType()
@@ -493,7 +525,8 @@ void TestExportDialog::browseTakesTheChosenName()
     d.btnBrowseClick();
     QCOMPARE(proposed, QStringLiteral("Untitled"));
     QCOMPARE(QFileInfo(d.fileName()).fileName(), QStringLiteral("Untitled.csv"));
-    QCOMPARE(d.stxFileName->text(), shortenFileName(d.fileName()));
+    QVERIFY(d.stxFileName->text().endsWith(QStringLiteral("/Untitled.csv")));
+    QCOMPARE(d.stxFileName->toolTip(), d.fileName());
 }
 
 void TestExportDialog::choiceReadsBack()

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -99,6 +100,8 @@ private slots:
     void pageUpKeyWhileRecording();
     void closeHidesAndPausesTheTimer();
     void accessibleNames();
+    void progressBarWrapsAfterAPage_data();
+    void progressBarWrapsAfterAPage();
 };
 
 void TestRecorder::startState()
@@ -447,6 +450,28 @@ void TestRecorder::accessibleNames()
         QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
         QCOMPARE(button->accessibleName(), button->toolTip());
     }
+}
+
+void TestRecorder::progressBarWrapsAfterAPage_data()
+{
+    QTest::addColumn<int>("logged");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("1") << 1 << 1;
+    QTest::newRow("199") << 199 << 199;
+    QTest::newRow("200: full") << 200 << 200;
+    QTest::newRow("201: back to empty") << 201 << 0;
+    QTest::newRow("202") << 202 << 1;
+    QTest::newRow("401: full again") << 401 << 200;
+    QTest::newRow("402: empty again") << 402 << 0;
+}
+
+void TestRecorder::progressBarWrapsAfterAPage()
+{
+    QFETCH(int, logged);
+    QFETCH(int, shown);
+    Recorder r;
+    r.logManually(logged);
+    QCOMPARE(r.form->ProgressBar->value(), shown);
 }
 
 QTEST_MAIN(TestRecorder)

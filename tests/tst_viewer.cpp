@@ -10,6 +10,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -116,6 +117,16 @@ QByteArray fileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The page objects of a PDF file ("/Type /Page", not "/Pages").
+int pdfPageCount(const QByteArray& pdf)
+{
+    static const QRegularExpression page(QStringLiteral("/Type\\s*/Page(?![a-zA-Z])"));
+    int count = 0;
+    for (auto found = page.globalMatch(QString::fromLatin1(pdf)); found.hasNext(); found.next())
+        ++count;
+    return count;
+}
+
 } // namespace
 
 class TestViewer : public QObject
@@ -128,6 +139,8 @@ private slots:
     void emptyBufferShowsNothing();
     void closeResetsTheChart();
     void printsToAPdfFile();
+    void printsPagesIntoOnePdf_data();
+    void printsPagesIntoOnePdf();
     void textExport_data();
     void textExport();
     void missingFileNameStopsTheExport();
@@ -233,6 +246,46 @@ void TestViewer::printsToAPdfFile()
     QVERIFY(fileBytes(w.dir.filePath("print.pdf")).startsWith("%PDF"));
     QVERIFY(w.boxes.isEmpty());
     QCOMPARE(w.recorder->chart()->ViewingStyle, PEGraph::gColor);
+}
+
+void TestViewer::printsPagesIntoOnePdf_data()
+{
+    QTest::addColumn<bool>("bitmap");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("pages");
+    QTest::newRow("bitmap, pages 1 to 3") << true << "1"
+                                          << "3" << 3;
+    QTest::newRow("metafile, pages 2 to 3") << false << "2"
+                                            << "3" << 2;
+    QTest::newRow("bitmap, page 3 alone") << true << "3"
+                                          << "3" << 1;
+}
+
+void TestViewer::printsPagesIntoOnePdf()
+{
+    QFETCH(bool, bitmap);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(int, pages);
+    Windows w(450);
+    w.exportWith(
+        w.exportDialog.get(), [&] { w.recorder->sbtnExportClick(); },
+        [&](TDlgExportForm& d) {
+            (bitmap ? d.rbtnBitMap : d.rbtnMetaFile)->click();
+            d.rbtnPrinter->click();
+            d.rbtnPage->click();
+            d.editPageFrom->setText(from);
+            d.editPageTo->setText(to);
+        });
+    QVERIFY(w.boxes.isEmpty());
+    const QByteArray pdf = fileBytes(w.dir.filePath("print.pdf"));
+    QVERIFY(pdf.startsWith("%PDF"));
+    QCOMPARE(pdfPageCount(pdf), pages);
+    // The printer is free again for the next command.
+    w.recorder->sbtnPrintGraphicClick();
+    QVERIFY(w.boxes.isEmpty());
+    QCOMPARE(pdfPageCount(fileBytes(w.dir.filePath("print.pdf"))), 1);
 }
 
 void TestViewer::textExport_data()

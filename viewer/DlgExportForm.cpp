@@ -84,9 +84,12 @@ void TDlgExportForm::FormCreate()
     btnBrowse = make<QPushButton>(gbExportDestination, "btnBrowse", tableString(314));
     stxFileName = make<QLabel>(gbExportDestination, "stxFileName");
     stxFileName->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    // Room for the 30 characters a shortened name has.
+    // Room for the 30 characters a shortened name has; a longer name does not
+    // widen the dialog but is shortened to the field (showFileName).
     stxFileName->setMinimumWidth(
         stxFileName->fontMetrics().horizontalAdvance(QString(30, QLatin1Char('x'))) + 8);
+    stxFileName->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    stxFileName->installEventFilter(this);
     stxFileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
     rbtnPrinter = make<QRadioButton>(gbExportDestination, "rbtnPrinter", tableString(315));
     auto* destinationLayout = new QGridLayout(gbExportDestination);
@@ -390,8 +393,30 @@ void TDlgExportForm::takeSizeText(const QString& text, double& stored)
 void TDlgExportForm::setFileName(const QString& fileName)
 {
     m_fileName = fileName;
-    stxFileName->setText(shortenFileName(fileName));
     stxFileName->setToolTip(fileName);
+    showFileName();
+}
+
+void TDlgExportForm::showFileName()
+{
+    // The text's room inside the frame; a framed label indents its text by
+    // half an "x" unless told otherwise.
+    const QFontMetrics metrics = stxFileName->fontMetrics();
+    const int indent = stxFileName->indent() >= 0 ? stxFileName->indent()
+                       : stxFileName->frameWidth() > 0
+                           ? metrics.horizontalAdvance(QLatin1Char('x')) / 2
+                           : 0;
+    const int room = stxFileName->contentsRect().width() - 2 * stxFileName->margin() - indent;
+    stxFileName->setText(shortenFileName(m_fileName, [&](const QString& shown) {
+        return metrics.horizontalAdvance(shown) <= room;
+    }));
+}
+
+bool TDlgExportForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == stxFileName && event->type() == QEvent::Resize)
+        showFileName();
+    return QDialog::eventFilter(watched, event);
 }
 
 void TDlgExportForm::prepareSaveDialog()

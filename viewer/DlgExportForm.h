@@ -37,7 +37,8 @@ public:
     // What the caller reads after the dialog closed with OK.
     ExportChoice choice() const;
 
-    // The file name the export writes to, shown shortened in stxFileName.
+    // The file name the export writes to, shown in stxFileName, shortened
+    // when it does not fit.
     QString fileName() const { return m_fileName; }
     void setFileName(const QString& fileName);
 
@@ -113,6 +114,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -120,6 +122,7 @@ private:
     void showSizes();
     void takeSizeText(const QString& text, double& stored);
     void setPageEditsEnabled(bool enabled);
+    void showFileName();
 
     ExportDialogRole m_role;
     QString m_fileName;

@@ -112,17 +112,27 @@ std::optional<double> storedSize(std::string_view text, SizeUnit unit, bool bitm
     return static_cast<double>(extended * factor);
 }
 
-QString shortenFileName(const QString& fileName)
+QString shortenFileName(const QString& fileName, const std::function<bool(const QString&)>& fits)
 {
+    if (fits(fileName))
+        return fileName;
     // Counted in characters, so a name is never cut inside a surrogate pair.
     const QList<uint> characters = fileName.toUcs4();
-    if (characters.size() <= 30)
-        return fileName;
-    const QList<uint> head = characters.first(3);
-    const QList<uint> tail = characters.last(24);
-    return QString::fromUcs4(reinterpret_cast<const char32_t*>(head.constData()), head.size()) +
-           QStringLiteral("...") +
-           QString::fromUcs4(reinterpret_cast<const char32_t*>(tail.constData()), tail.size());
+    const auto text = [](const QList<uint>& part) {
+        return QString::fromUcs4(reinterpret_cast<const char32_t*>(part.constData()), part.size());
+    };
+    const QString head =
+        text(characters.first(std::min<qsizetype>(3, characters.size()))) + QStringLiteral("...");
+    qsizetype tail = std::min<qsizetype>(24, characters.size());
+    while (tail < characters.size() - 3 && fits(head + text(characters.last(tail + 1))))
+        ++tail;
+    return head + text(characters.last(tail));
+}
+
+QString shortenFileName(const QString& fileName)
+{
+    return shortenFileName(fileName,
+                           [](const QString& shown) { return shown.toUcs4().size() <= 30; });
 }
 
 int pictureAction(const ExportChoice& choice)

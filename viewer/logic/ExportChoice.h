@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -108,8 +109,12 @@ QString shownSizeText(double stored, SizeUnit unit, char separator);
 // 6809.9999999999888.
 std::optional<double> storedSize(std::string_view text, SizeUnit unit, bool bitmap, char separator);
 
-// The file name as stxFileName shows it: whole up to 30 characters, longer
-// ones as their first 3 characters, "..." and their last 24.
+// The file name as stxFileName shows it: whole when it fits, otherwise its
+// first 3 characters, "..." and as many of its last characters as fit, at
+// least 24.
+QString shortenFileName(const QString& fileName, const std::function<bool(const QString&)>& fits);
+// The same where the field holds 30 characters: whole up to 30, longer names
+// as their first 3 characters, "..." and their last 24.
 QString shortenFileName(const QString& fileName);
 
 } // namespace dmm

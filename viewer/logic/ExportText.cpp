@@ -25,6 +25,48 @@ char* writeExponent(char* p, int exponent)
     return std::to_chars(p, p + 4, exponent).ptr;
 }
 
+// Splits to_chars' scientific text "d[.ddd]e±XX" into its digits and exponent.
+int splitScientific(const char* text, const char* end, char* digits, int& exponent)
+{
+    int count = 0;
+    const char* s = text;
+    for (; s < end && *s != 'e'; ++s)
+        if (*s != '.')
+            digits[count++] = *s;
+    ++s; // 'e'
+    const bool negativeExponent = *s == '-';
+    ++s; // sign
+    std::from_chars(s, end, exponent);
+    if (negativeExponent)
+        exponent = -exponent;
+    return count;
+}
+
+// The significant digits and decimal exponent of a positive finite float: its
+// shortest round-trip form when that has at most 7 digits, so a reading of
+// 0.0009862 stays 0.0009862 although the float is 0.00098619994…; otherwise
+// the exact binary value rounded once to 7 digits, ties to even (to_chars with
+// a precision rounds exactly). Rounding the shortest form instead would round
+// twice: 1.0001424551 would become 1.000143.
+int scientificDigits(float value, char* digits, int& exponent)
+{
+    char text[32];
+    const char* end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
+    char shortest[12];
+    int shortestExponent = 0;
+    const int count = splitScientific(text, end, shortest, shortestExponent);
+    if (count <= kDigits) {
+        std::memcpy(digits, shortest, static_cast<std::size_t>(count));
+        exponent = shortestExponent;
+        return count;
+    }
+    end = std::to_chars(text, text + sizeof text, double(value), std::chars_format::scientific,
+                        kDigits - 1)
+              .ptr;
+    return splitScientific(text, end, digits, exponent);
+}
+
 } // namespace
 
 std::size_t formatValue7(float value, char* out)
@@ -49,41 +91,9 @@ std::size_t formatValue7(float value, char* out)
         value = -value;
     }
 
-    // The shortest text that reads back as this float: "d[.ddddddddd]e±XX".
-    char sci[32];
-    const char* sciEnd =
-        std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
-    char digits[12];
-    int count = 0;
-    const char* s = sci;
-    for (; s < sciEnd && *s != 'e'; ++s)
-        if (*s != '.')
-            digits[count++] = *s;
+    char digits[kDigits + 2];
     int exponent = 0;
-    ++s; // 'e'
-    const bool negativeExponent = *s == '-';
-    ++s; // sign
-    std::from_chars(s, sciEnd, exponent);
-    if (negativeExponent)
-        exponent = -exponent;
-
-    if (count > kDigits) {
-        const bool roundUp = digits[kDigits] >= '5';
-        count = kDigits;
-        if (roundUp) {
-            int i = count - 1;
-            while (i >= 0 && digits[i] == '9')
-                --i;
-            if (i < 0) { // 9999999|5 -> 1000000, one decade up
-                digits[0] = '1';
-                count = 1;
-                ++exponent;
-            } else {
-                ++digits[i];
-                count = i + 1;
-            }
-        }
-    }
+    int count = scientificDigits(value, digits, exponent);
     while (count > 1 && digits[count - 1] == '0')
         --count;
 

@@ -23,10 +23,11 @@ inline constexpr std::size_t kValue7MaxChars = 16;
 // A float in the general format with 7 significant digits: trailing zeros
 // dropped, fixed notation from 0.0001 up to 7 integer digits (0.0001234,
 // 1234567, -12.5, 0), otherwise a mantissa, "E" and the exponent (1.5E-5,
-// 1.234568E7). The digits are rounded from the float's shortest decimal form,
-// so a reading of 0.0009862 comes out as 0.0009862 and not as the 0.0009861999
-// its binary value would round to. Writes at most kValue7MaxChars characters
-// to `out` and returns how many.
+// 1.234568E7). A float whose shortest round-trip form has at most 7 digits is
+// written from that form, so a reading of 0.0009862 comes out as 0.0009862 and
+// not as the 0.0009861999 its binary value rounds to; any other is rounded once
+// from its binary value, ties to even (1.0001424551 gives 1.000142). Writes at most
+// kValue7MaxChars characters to `out` and returns how many.
 std::size_t formatValue7(float value, char* out);
 std::string formatValue7(float value);
 

@@ -1,0 +1,195 @@
+// SPDX-License-Identifier: MIT
+// What a screen reader does through Qt's accessibility interface: its Press on
+// a button does what a mouse click does, once, and a press that opens a modal
+// dialog returns before the dialog opens, so the reader is never kept waiting.
+#include <QtTest>
+
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include "ComparatorForm.h"
+#include "FormViewGraphic.h"
+#include "GlobalFlags.h"
+#include "GraphicalForm.h"
+#include "RecorderStore.h"
+#include "ShellFixture.h"
+
+using namespace dmm;
+
+namespace {
+
+QAccessibleActionInterface* actionsOf(QAbstractButton* button)
+{
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+    return accessible ? accessible->actionInterface() : nullptr;
+}
+
+CurrentReading aReading()
+{
+    CurrentReading reading;
+    reading.sDigits = " 1.234";
+    reading.sExponent = "0";
+    reading.iFunction = 5;
+    reading.szValue = "1.234";
+    reading.szUnit = "V";
+    return reading;
+}
+
+// Closes every modal dialog as soon as it shows and counts whether it showed
+// while the screen reader's press was still running.
+class ModalCloser
+{
+public:
+    ModalCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                ++(m_pressing ? m_duringPress : m_afterPress);
+                modal->close();
+            }
+        });
+        m_timer.start(5);
+    }
+    void pressReturned() { m_pressing = false; }
+    int duringPress() const { return m_duringPress; }
+    int afterPress() const { return m_afterPress; }
+
+private:
+    QTimer m_timer;
+    bool m_pressing = true;
+    int m_duringPress = 0;
+    int m_afterPress = 0;
+};
+
+} // namespace
+
+class TestAccessibility : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void startStopAndManualRunTheirCommands();
+    void pressOffersPressNotToggle();
+    void modalDialogOpensAfterThePressReturns_data();
+    void modalDialogOpensAfterThePressReturns();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ShellFixture> m_shell;
+};
+
+void TestAccessibility::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_shell = std::make_unique<ShellFixture>(m_dir->path(), 0);
+    bDataValid = 1; // a reading has arrived
+}
+
+void TestAccessibility::cleanup()
+{
+    m_shell.reset();
+    m_dir.reset();
+    bDataValid = 0;
+}
+
+void TestAccessibility::startStopAndManualRunTheirCommands()
+{
+    QWidget strip;
+    strip.setGeometry(0, 0, 800, 60);
+    const CurrentReading reading = aReading();
+    QTemporaryDir dir;
+    TGraphicalForm recorder(&strip, &reading, dir.path());
+    const QStringList boxesBefore = m_shell->boxCaptions();
+    const QString press = QAccessibleActionInterface::pressAction();
+
+    actionsOf(recorder.sbtnRecordStart)->doAction(press);
+    QTRY_VERIFY(recorder.state().recording);
+    QVERIFY(recorder.sbtnRecordStart->isChecked());
+    QVERIFY(recorder.TimerLogger.isActive());
+    // The handler ran once: one temporary file.
+    QCOMPARE(recorder.store().tempFiles().createdFiles().size(), 1);
+
+    actionsOf(recorder.sbtnRecordStop)->doAction(press);
+    QTRY_VERIFY(!recorder.state().recording);
+    QVERIFY(recorder.sbtnRecordStop->isChecked());
+    QVERIFY(!recorder.TimerLogger.isActive());
+
+    recorder.store().state.manualMode = true;
+    recorder.UpdateControls();
+    const int before = recorder.state().readingCount;
+    actionsOf(recorder.sbtnManualLogging)->doAction(press);
+    QTRY_COMPARE(recorder.state().readingCount, before + 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(recorder.state().readingCount, before + 1); // once, not twice
+    QCOMPARE(m_shell->boxCaptions(), boxesBefore); // no "link first" error
+}
+
+void TestAccessibility::pressOffersPressNotToggle()
+{
+    TGraphicalForm& recorder = *m_shell->windows().GraphicalForm;
+    for (QAbstractButton* button : {static_cast<QAbstractButton*>(recorder.sbtnRecordStart),
+                                    static_cast<QAbstractButton*>(m_shell->main().sbtnLink)}) {
+        QVERIFY(button->isCheckable());
+        QAccessibleActionInterface* actions = actionsOf(button);
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        QVERIFY(!actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(accessible->state().checkable);
+        QCOMPARE(accessible->text(QAccessible::Name), button->toolTip());
+    }
+}
+
+void TestAccessibility::modalDialogOpensAfterThePressReturns_data()
+{
+    QTest::addColumn<QString>("button");
+    for (const char* name : {"recorder Interval", "recorder Open", "recorder Save",
+                             "recorder Export", "recorder Print", "recorder Fit all data",
+                             "viewer Export", "main Port", "main About", "comparator limits"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestAccessibility::modalDialogOpensAfterThePressReturns()
+{
+    QFETCH(QString, button);
+    AppWindows& windows = m_shell->windows();
+    TGraphicalForm& recorder = *windows.GraphicalForm;
+    const CurrentReading reading = aReading();
+    for (int i = 0; i < 201; ++i) // two pages: save, export, print and fit are enabled
+        recorder.store().appendReading(reading, timeStampNow());
+    recorder.UpdateControls();
+    if (button.startsWith(QLatin1String("viewer")))
+        windows.FormViewGraphic->show();
+
+    const QHash<QString, QAbstractButton*> buttons = {
+        {"recorder Interval", recorder.sbtnOption},
+        {"recorder Open", recorder.sbtnOpenFile},
+        {"recorder Save", recorder.sbtnSaveFile},
+        {"recorder Export", recorder.sbtnExport},
+        {"recorder Print", recorder.sbtnPrintGraphic},
+        {"recorder Fit all data", recorder.sbtnFitView},
+        {"viewer Export", windows.FormViewGraphic->sbtnExport},
+        {"main Port", m_shell->main().sbtnPort},
+        {"main About", m_shell->main().sbtnAbout},
+        {"comparator limits", windows.ComparatorForm->bbtnHiLowLimit},
+    };
+    QAbstractButton* pressed = buttons.value(button);
+    QVERIFY(pressed && pressed->isEnabled());
+    QAccessibleActionInterface* actions = actionsOf(pressed);
+    QVERIFY(actions);
+
+    ModalCloser closer;
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    closer.pressReturned();
+    QCOMPARE(closer.duringPress(), 0);
+    QTRY_VERIFY(closer.afterPress() > 0);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+}
+
+QTEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"
