@@ -56,8 +56,10 @@ QString portOpenAdvice(int port, const QString& startupDirectory, const PortErro
     lines << deviceLine(portEntry(port, startupDirectory), name, folder, device);
 
     if (error.cause == PortError::NoPermission) {
-        const QString group = QFileInfo(device).group();
-        if (!group.isEmpty())
+        // A device of the superuser's group is no matter of membership.
+        const QFileInfo info(device);
+        const QString group = info.group();
+        if (!group.isEmpty() && info.groupId() != 0)
             lines << tableString(kStrJoinDeviceGroup).arg(group, device);
     }
 
