@@ -24,22 +24,28 @@ constexpr auto kCloseSettleTime = 100ms;
 
 // The open of step one, shared by the probe: read/write and exclusive (QSerialPort
 // takes the device's lock file and sets TIOCEXCL). `reason` gets why it failed.
-bool openDevice(QSerialPort& port, const QString& path, QString* reason = nullptr)
+bool openDevice(QSerialPort& port, const QString& path, QString* reason = nullptr,
+                PortError::Cause* cause = nullptr)
 {
     port.setPortName(path);
     if (port.open(QIODevice::ReadWrite))
         return true;
-    if (reason) {
-        *reason = port.errorString();
+    if (reason || cause) {
         // The lock taken by another program reads as a permission error, which
         // would send the user to the device's access rights: say who holds it.
-        if (port.error() == QSerialPort::PermissionError) {
-            const QString owner = portLockOwner(path);
-            if (!owner.isEmpty())
-                *reason = tableString(kStrPortInUseBy).arg(owner);
-            else if (port.errorString().contains(QLatin1String("locking")))
-                *reason = tableString(kStrPortInUse);
-        }
+        const bool denied = port.error() == QSerialPort::PermissionError;
+        const QString owner = denied ? portLockOwner(path) : QString();
+        const bool inUse =
+            denied && (!owner.isEmpty() || port.errorString().contains(QLatin1String("locking")));
+        if (reason)
+            *reason = !owner.isEmpty() ? tableString(kStrPortInUseBy).arg(owner)
+                      : inUse          ? tableString(kStrPortInUse)
+                                       : port.errorString();
+        if (cause)
+            *cause = inUse    ? PortError::InUse
+                     : denied ? PortError::NoPermission
+                     : port.error() == QSerialPort::DeviceNotFoundError ? PortError::NotFound
+                                                                        : PortError::Other;
     }
     port.clearError();
     return false;
@@ -147,18 +153,20 @@ bool SerialLink::OpenPort(int port, const QString& startupDirectory, PortError* 
     m_openedPort = port;
     m_openedStartupDirectory = startupDirectory;
 
-    const auto fail = [&](PortError::Kind kind, const QString& reason) {
+    const QString path = portDevicePath(port, startupDirectory);
+    const auto fail = [&](PortError::Kind kind, const QString& reason,
+                          PortError::Cause cause = PortError::Other) {
         closeHandle();
         if (error)
-            *error = {kind, reason};
+            *error = {kind, reason, cause, path};
         return false;
     };
 
-    const QString path = portDevicePath(port, startupDirectory);
     if (path.isEmpty())
         return fail(PortError::OpenFailed, tableString(kStrNoSuchPort).arg(port));
-    if (QString reason; !openDevice(*m_port, path, &reason))
-        return fail(PortError::OpenFailed, reason);
+    QString reason;
+    if (PortError::Cause cause{}; !openDevice(*m_port, path, &reason, &cause))
+        return fail(PortError::OpenFailed, reason, cause);
 
     const bool lineSet =
         m_port->setBaudRate(QSerialPort::Baud9600) && m_port->setDataBits(QSerialPort::Data8) &&

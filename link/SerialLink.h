@@ -36,11 +36,22 @@ struct PortError
         SettingsFailed,
         TimeoutsFailed
     };
+    // What kept the device from opening, as far as the system tells.
+    enum Cause
+    {
+        Other,
+        NotFound,
+        InUse,
+        NoPermission
+    };
     Kind kind = None;
     // Why, for the user: "Port 11 does not exist...", "The port is in use by
     // another program (process 4711 dmmlogger).", or what the system said, e.g.
     // "Permission denied". May be empty.
     QString reason;
+    Cause cause = Other;
+    // The device the open tried; empty when the number names no port.
+    QString devicePath;
 };
 
 // The program holding a device's lock file (LCK..<name> in the lock

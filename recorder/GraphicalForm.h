@@ -86,6 +86,9 @@ public:
     void sbtnManualLoggingClick();
     void sbtnOptionClick();
     void sbtnOpenFileClick();
+    // Opens `path` as Open does once that file is chosen, Clear and its
+    // question first. True when the file's readings are in the buffer.
+    bool openFile(const QString& path);
     // True when every record was written and the readings now count as saved.
     bool sbtnSaveFileClick();
     void sbtnPrintGraphicClick();
@@ -171,6 +174,10 @@ public:
     QAction* miUndoZoom = nullptr;
     QAction* miGraphLineColor = nullptr;
 
+signals:
+    // The buffer was saved as `path`; its readings now count as saved.
+    void fileSaved(const QString& path);
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -202,6 +209,7 @@ private:
     void runFileJob(const QString& message, qint64 total,
                     const std::function<void(WriteProgress)>& work);
     QString chooseOpenFile();
+    bool loadFile(const QString& path);
     QString chooseSaveFile();
 
     // RecorderStoreView

@@ -87,15 +87,26 @@ void TGraphicalForm::sbtnOpenFileClick()
     const QString path = chooseOpenFile();
     if (path.isEmpty())
         return;
+    loadFile(path);
+}
+
+bool TGraphicalForm::openFile(const QString& path)
+{
+    return sbtnClearClick() && m_store.state.bufferEmpty && loadFile(path);
+}
+
+bool TGraphicalForm::loadFile(const QString& path)
+{
     QApplication::processEvents();
     RecordFileReader reader;
     QString reason;
     if (!reader.open(path, &reason)) {
         ShowMsgBox(this, kStrErrorCaption, 9004, QMessageBox::Ok, QMessageBox::NoIcon,
                    path + QStringLiteral(": ") + reason);
-        return;
+        return false;
     }
     loadRecords(reader);
+    return !m_store.state.bufferEmpty;
 }
 
 void TGraphicalForm::setBusy(bool busy)
@@ -234,6 +245,7 @@ bool TGraphicalForm::sbtnSaveFileClick()
     }
     m_store.markSaved(source);
     UpdateControls();
+    emit fileSaved(path);
     return true;
 }
 

@@ -3,6 +3,7 @@
 // chosen, the current one stays selected, and the port is always reopened.
 #include <QtTest>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,6 +13,8 @@
 #include "DigitalMeterForm.h"
 #include "DlgRsPortForm.h"
 #include "PtyPair.h"
+#include "SerialAdapters.h"
+#include "SettingsFile.h"
 #include "ShellFixture.h"
 
 using namespace dmm;
@@ -26,7 +29,39 @@ private slots:
     void cancelReopensTheSamePort();
     void eachPortShowsItsDevice();
     void tileStacksTheMetersUnderTheStrip();
+    void linkControlMakesThePortsLink_data();
+    void linkControlMakesThePortsLink();
+    void linkedPortOpensOnOkAndTheChoiceIsKept();
+    void portChoiceIsWrittenWhenMade();
 };
+
+namespace {
+
+// A scratch by-id folder in which a pseudo-terminal stands for a USB adapter.
+struct ScratchAdapter
+{
+    QTemporaryDir byId;
+    PtyPair pty;
+    QString stableName = byId.filePath(QStringLiteral("usb-Test_Meter_Cable-if00-port0"));
+    ScratchAdapter()
+    {
+        QFile::link(pty.slavePath(), stableName);
+        setAdapterSearchRoots({byId.path(), byId.filePath(QStringLiteral("no-dev"))});
+    }
+    ~ScratchAdapter() { setAdapterSearchRoots({}); }
+};
+
+enum class Entry
+{
+    None,
+    LinkElsewhere,
+    DanglingLink,
+    RegularFile,
+    LinkToSameDevice,
+    FolderGone
+};
+
+} // namespace
 
 void TestPortDialog::absentCurrentPortIsSelectedButDisabled()
 {
@@ -132,6 +167,125 @@ void TestPortDialog::tileStacksTheMetersUnderTheStrip()
     QCOMPARE(analog->frameGeometry().topLeft(),
              QPoint(0, strip + digital->frameGeometry().height()));
     QCOMPARE(analog->frameGeometry().width(), screen.width() / 4);
+}
+
+void TestPortDialog::linkControlMakesThePortsLink_data()
+{
+    QTest::addColumn<Entry>("entry");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("linked");
+
+    const int yes = QMessageBox::Yes;
+    const int no = QMessageBox::No;
+    QTest::newRow("nothing there") << Entry::None << no << QStringList{} << true;
+    QTest::newRow("link elsewhere, kept")
+        << Entry::LinkElsewhere << no << QStringList{QStringLiteral("Warning[W8180]")} << false;
+    QTest::newRow("link elsewhere, replaced")
+        << Entry::LinkElsewhere << yes << QStringList{QStringLiteral("Warning[W8180]")} << true;
+    QTest::newRow("dangling link, replaced")
+        << Entry::DanglingLink << yes << QStringList{QStringLiteral("Warning[W8180]")} << true;
+    QTest::newRow("regular file, kept")
+        << Entry::RegularFile << no << QStringList{QStringLiteral("Warning[W8181]")} << false;
+    QTest::newRow("link to the same device, quietly renamed")
+        << Entry::LinkToSameDevice << no << QStringList{} << true;
+    QTest::newRow("folder gone")
+        << Entry::FolderGone << yes << QStringList{QStringLiteral("Error[E9188]")} << false;
+}
+
+void TestPortDialog::linkControlMakesThePortsLink()
+{
+    QFETCH(Entry, entry);
+    QFETCH(int, answer);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, linked);
+
+    ScratchAdapter adapter;
+    PtyPair otherDevice;
+    QTemporaryDir dir;
+    const QString com2 = dir.filePath(QStringLiteral("COM2"));
+    if (entry == Entry::LinkElsewhere)
+        QFile::link(otherDevice.slavePath(), com2);
+    if (entry == Entry::DanglingLink)
+        QFile::link(dir.filePath(QStringLiteral("unplugged")), com2);
+    if (entry == Entry::LinkToSameDevice)
+        QFile::link(adapter.pty.slavePath(), com2);
+    if (entry == Entry::RegularFile) {
+        QFile file(com2);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const QString before = QFileInfo(com2).symLinkTarget();
+
+    ShellFixture shell(dir.path(), 2);
+    shell.main().serialLink().closeHandle();
+    shell.answerBoxesWith(answer);
+    const qsizetype startupBoxes = shell.boxCaptions().size();
+    TDlgRsPortForm* dialog = shell.windows().DlgRsPortForm.get();
+    dialog->iSelPort = 2;
+    dialog->setStartupDirectory(entry == Entry::FolderGone ? dir.filePath(QStringLiteral("gone"))
+                                                           : dir.path());
+    dialog->show();
+    QCOMPARE(dialog->cbxAdapter->currentData().toString(), adapter.stableName);
+    QCOMPARE(dialog->bbtnLink->text().remove(QLatin1Char('&')), QStringLiteral("Link as COM2"));
+    QSignalSpy linkedSpy(dialog, &TDlgRsPortForm::portLinked);
+    QTest::mouseClick(dialog->bbtnLink, Qt::LeftButton);
+    // The click's work is queued; it ends with a link made or a box shown.
+    QTRY_VERIFY(!linkedSpy.isEmpty() || shell.boxCaptions().size() > startupBoxes);
+    dialog->reject();
+
+    QCOMPARE(shell.boxCaptions().mid(startupBoxes), boxes);
+    if (linked) {
+        QCOMPARE(QFileInfo(com2).symLinkTarget(), adapter.stableName);
+        QVERIFY(dialog->rbtnCom[1]->isEnabled());
+        QVERIFY(dialog->rbtnCom[1]->isChecked());
+        QCOMPARE(dialog->lblDevice[1]->toolTip(), adapter.pty.slavePath());
+    } else {
+        QCOMPARE(QFileInfo(com2).symLinkTarget(), before);
+    }
+    if (entry == Entry::FolderGone)
+        QVERIFY2(shell.boxes().last().detail.endsWith(QStringLiteral("No such file or directory")),
+                 qPrintable(shell.boxes().last().detail));
+}
+
+void TestPortDialog::linkedPortOpensOnOkAndTheChoiceIsKept()
+{
+    // A new user's first start: COM2 from the fallback settings, nothing linked.
+    ScratchAdapter adapter;
+    QTemporaryDir dir;
+    ShellFixture shell(dir.path(), 0);
+    QCOMPARE(shell.boxCaptions(),
+             (QStringList{QStringLiteral("Error[E9001]"), QStringLiteral("Warning[W8001]")}));
+    TDlgRsPortForm* dialog = shell.windows().DlgRsPortForm.get();
+    QTimer::singleShot(0, this, [dialog] {
+        dialog->bbtnLink->click();
+        // Posted after the link's own queued work, so OK comes once the link is made.
+        QMetaObject::invokeMethod(dialog->bbtnOk, &QPushButton::click, Qt::QueuedConnection);
+    });
+    QTest::mouseClick(shell.main().sbtnPort, Qt::LeftButton);
+
+    QCOMPARE(shell.boxCaptions().size(), 2);
+    QVERIFY(shell.main().serialLink().isOpen());
+    QCOMPARE(shell.main().serialLink().devicePath(), adapter.pty.slavePath());
+    QCOMPARE(readSettingsFile(settingsFilePath(dir.path())).iPort, 2);
+}
+
+void TestPortDialog::portChoiceIsWrittenWhenMade()
+{
+    QTemporaryDir dir;
+    PtyPair com1;
+    PtyPair com3;
+    QFile::link(com1.slavePath(), dir.filePath(QStringLiteral("COM1")));
+    QFile::link(com3.slavePath(), dir.filePath(QStringLiteral("COM3")));
+    ShellFixture shell(dir.path(), 1);
+    TDlgRsPortForm* dialog = shell.windows().DlgRsPortForm.get();
+    QTimer::singleShot(0, this, [dialog] {
+        dialog->rbtnCom[2]->click();
+        dialog->bbtnOk->click();
+    });
+    QTest::mouseClick(shell.main().sbtnPort, Qt::LeftButton);
+    QVERIFY(shell.main().serialLink().isOpen());
+    // Before the program ends: a crash from here on keeps the choice.
+    QCOMPARE(readSettingsFile(settingsFilePath(dir.path())).iPort, 3);
 }
 
 QTEST_MAIN(TestPortDialog)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "AppWindows.h"
 
+#include <QTimer>
+
 #include "AnalogMeterForm.h"
 #include "AutoMsgForm.h"
 #include "ComparatorForm.h"
@@ -13,6 +15,7 @@
 #include "DlgRsPortForm.h"
 #include "FormViewGraphic.h"
 #include "GraphicalForm.h"
+#include "LostRunsOffer.h"
 #include "MainWindow.h"
 #include "MsgForm.h"
 
@@ -57,6 +60,9 @@ AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
         std::make_unique<TDlgExportForm>(ExportDialogRole::Recorder, GraphicalForm.get());
     GraphicalForm->setExportDialog(DlgExportForm.get());
     GraphicalForm->setBusyChangedHandler([mainWindow] { mainWindow->UpdateLinkControls(); });
+    // After the start-up boxes and once every window is up.
+    LostRuns = std::make_unique<LostRunsOffer>(GraphicalForm.get(), mainWindow->startupDirectory);
+    QTimer::singleShot(0, LostRuns.get(), &LostRunsOffer::offer);
 }
 
 // Destroyed in the reverse order of creation, before the main window, which

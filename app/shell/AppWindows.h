@@ -23,6 +23,7 @@ class TDataPageListForm;
 class TFormViewGraphic;
 class TDlgExportForm;
 class TDlgFitExportForm;
+class LostRunsOffer;
 
 class AppWindows
 {
@@ -44,6 +45,8 @@ public:
     std::unique_ptr<TDlgFitExportForm> DlgFitExportForm;
     std::unique_ptr<TMsgForm> MsgForm;
     std::unique_ptr<TDlgExportForm> DlgExportForm;
+    // Asks about runs that did not end normally once the event loop runs.
+    std::unique_ptr<LostRunsOffer> LostRuns;
 
 private:
     TFormMain* m_mainWindow;

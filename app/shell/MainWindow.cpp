@@ -26,6 +26,7 @@
 #include "LinkControls.h"
 #include "MessageBox.h"
 #include "PictureButton.h"
+#include "PortAdvice.h"
 #include "SettingsFile.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -82,6 +83,12 @@ void TFormMain::setWindows(AppWindows* windows)
     m_windows = windows;
     if (!m_windows)
         return;
+    // A port linked from the dialog is looked at again: it may open now.
+    TDlgRsPortForm* portDialog = m_windows->DlgRsPortForm.get();
+    connect(portDialog, &TDlgRsPortForm::portLinked, this, [this, portDialog](int port) {
+        bPortPresent[port - 1] = SerialLink::ProbePorts(startupDirectory)[port - 1];
+        portDialog->setPortDevices(portDevices());
+    });
     connect(m_windows->AutoMsgForm.get(), &QDialog::finished, this, [this](int result) {
         m_loop.answerWarning(result == TAutoMsgForm::Abort
                                  ? AcquisitionLoop::WarningAnswer::Abort
@@ -189,7 +196,8 @@ bool TFormMain::OpenPort(int port)
     if (error.kind == PortError::TimeoutsFailed)
         ShowCommSettingError();
     ShowMsgBox(nullptr, kStrErrorCaption, 9001, QMessageBox::Ok, QMessageBox::Critical,
-               portErrorDetail(port, error));
+               portOpenAdvice(port, startupDirectory, error,
+                              findSerialAdapters(adapterSearchRoots())));
     return false;
 }
 
@@ -302,14 +310,15 @@ void TFormMain::sbtnPortClick()
         m_link.closeHandle();
     TDlgRsPortForm* dialog = m_windows->DlgRsPortForm.get();
     dialog->iSelPort = iPort;
-    std::array<QString, kProbedPorts> devices;
-    for (int i = 0; i < kProbedPorts; ++i)
-        devices[i] = portDevicePath(i + 1, startupDirectory);
-    dialog->setPortDevices(devices);
-    if (dialog->exec() == QDialog::Accepted)
+    dialog->setStartupDirectory(startupDirectory);
+    dialog->setPortDevices(portDevices());
+    const bool chosen = dialog->exec() == QDialog::Accepted;
+    if (chosen)
         iPort = dialog->iSelPort;
     if (!OpenPort(iPort))
         ShowMsgBox(this, kStrWarningCaption, 8001, QMessageBox::Ok, QMessageBox::Critical);
+    else if (chosen)
+        writeSettings(); // a later crash keeps the choice
     m_windows->DigitalMeterForm->setPortCaption(iPort);
     bringToFront(m_windows->DigitalMeterForm.get(), false);
 }
@@ -427,9 +436,8 @@ bool TFormMain::FormCloseQuery()
     return answer == QMessageBox::No;
 }
 
-void TFormMain::FormClose()
+void TFormMain::writeSettings()
 {
-    m_closed = true;
     // The comparator writes accepted limits back into dHiLimit/dLowLimit.
     Settings settings{iPort, dHiLimit, dLowLimit};
     slSettings = settingsLines(settings);
@@ -443,6 +451,20 @@ void TFormMain::FormClose()
             ShowMsgBox(this, kStrErrorCaption, 9090, QMessageBox::Ok, QMessageBox::Critical,
                        detail);
     }
+}
+
+std::array<QString, kProbedPorts> TFormMain::portDevices() const
+{
+    std::array<QString, kProbedPorts> devices;
+    for (int i = 0; i < kProbedPorts; ++i)
+        devices[i] = portDevicePath(i + 1, startupDirectory);
+    return devices;
+}
+
+void TFormMain::FormClose()
+{
+    m_closed = true;
+    writeSettings();
     if (m_loop.isLinked() || m_loop.TimerGetSd().isActive())
         m_loop.setLinked(false);
     if (m_windows)

@@ -106,6 +106,10 @@ private:
     void readSettings();
     bool FormCloseQuery();
     void FormClose();
+    // Writes iPort and the limits; a failure is reported with the reason.
+    void writeSettings();
+    // The device each of COM1..COM8 stands for.
+    std::array<QString, kProbedPorts> portDevices() const;
     void ShowCommSettingError();
     void showWarning(AcquisitionLoop::Warning warning);
     void handOverReading(const MeterText& meterText);

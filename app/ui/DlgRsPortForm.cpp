@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -11,6 +13,9 @@
 #include <QStyle>
 
 #include "Artwork.h"
+#include "MessageBox.h"
+#include "SerialAdapters.h"
+#include "StringTable.h"
 
 namespace dmm {
 
@@ -20,9 +25,11 @@ TDlgRsPortForm::TDlgRsPortForm(const std::array<bool, 8>* portPresent, QWidget* 
       m_portPresent(portPresent)
 {
     setWindowTitle(tr("Serial Port selection"));
-    // Wider than the classic 326 pixels: each port shows its device beside it.
+    // Wider than the classic 326 pixels: each port shows its device beside it;
+    // taller by the row that links a port to a serial adapter.
     constexpr int kDeviceRoom = 150;
-    setFixedSize(326 + kDeviceRoom, 252);
+    constexpr int kLinkRow = 30;
+    setFixedSize(326 + kDeviceRoom, 252 + kLinkRow);
 
     Image1 = new QLabel(this);
     Image1->setPixmap(artworkPixmap(QStringLiteral("port-dialog"), QSize(39, 33)));
@@ -49,19 +56,36 @@ TDlgRsPortForm::TDlgRsPortForm(const std::array<bool, 8>* portPresent, QWidget* 
         lblDevice[i]->setPalette(grey);
     }
 
+    cbxAdapter = new QComboBox(this);
+    cbxAdapter->setObjectName(QStringLiteral("cbxAdapter"));
+    constexpr int kLinkButtonWidth = 110;
+    const QRect panel = Panel1->geometry();
+    cbxAdapter->setGeometry(panel.left(), 167, panel.width() - kLinkButtonWidth - 8, 26);
+    cbxAdapter->setAccessibleName(tableString(8190));
+    bbtnLink = new QPushButton(this);
+    bbtnLink->setObjectName(QStringLiteral("bbtnLink"));
+    bbtnLink->setGeometry(panel.right() + 1 - kLinkButtonWidth, 167, kLinkButtonWidth, 26);
+
     Bevel1 = new QFrame(this);
     Bevel1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    Bevel1->setGeometry(12, 176, 302 + kDeviceRoom, 2);
+    Bevel1->setGeometry(12, 176 + kLinkRow, 302 + kDeviceRoom, 2);
 
     bbtnOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("OK"), this);
-    bbtnOk->setGeometry(64 + kDeviceRoom / 2, 200, 89, 31);
+    bbtnOk->setGeometry(64 + kDeviceRoom / 2, 200 + kLinkRow, 89, 31);
     bbtnOk->setDefault(true);
     bbtnCancel =
         new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton), tr("Cancel"), this);
-    bbtnCancel->setGeometry(173 + kDeviceRoom / 2, 200, 89, 31);
+    bbtnCancel->setGeometry(173 + kDeviceRoom / 2, 200 + kLinkRow, 89, 31);
 
     connect(bbtnOk, &QPushButton::clicked, this, &TDlgRsPortForm::bbtnOkClick);
     connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_group, &QButtonGroup::buttonToggled, this, &TDlgRsPortForm::updateLinkControl);
+    connect(cbxAdapter, &QComboBox::currentIndexChanged, this,
+            &TDlgRsPortForm::updateLinkControl);
+    // Queued: a screen reader's press returns before a question box can open.
+    connect(bbtnLink, &QPushButton::clicked, this, [this] {
+        QMetaObject::invokeMethod(this, &TDlgRsPortForm::bbtnLinkClick, Qt::QueuedConnection);
+    });
 }
 
 void TDlgRsPortForm::setPortDevices(const std::array<QString, 8>& devices)
@@ -94,6 +118,67 @@ void TDlgRsPortForm::FormShow()
         rbtnCom[i]->setChecked(iSelPort == i + 1);
     }
     m_group->setExclusive(true);
+    fillAdapters();
+}
+
+void TDlgRsPortForm::refreshPorts()
+{
+    for (int i = 0; i < 8; ++i)
+        rbtnCom[i]->setEnabled((*m_portPresent)[i]);
+}
+
+void TDlgRsPortForm::fillAdapters()
+{
+    cbxAdapter->clear();
+    for (const SerialAdapter& adapter : findSerialAdapters(adapterSearchRoots())) {
+        cbxAdapter->addItem(adapter.label(), adapter.linkTarget());
+        cbxAdapter->setItemData(cbxAdapter->count() - 1, adapter.linkTarget(), Qt::ToolTipRole);
+    }
+    if (cbxAdapter->count() == 0)
+        cbxAdapter->addItem(tableString(8191));
+    updateLinkControl();
+}
+
+void TDlgRsPortForm::updateLinkControl()
+{
+    const int port = m_group->checkedId();
+    const QString name = port > 0 ? QStringLiteral("COM%1").arg(port) : QStringLiteral("COM");
+    bbtnLink->setText(tableString(8189).arg(name));
+    bbtnLink->setAccessibleName(bbtnLink->text().remove(QLatin1Char('&')));
+    const bool adapterChosen = !cbxAdapter->currentData().toString().isEmpty();
+    cbxAdapter->setEnabled(adapterChosen);
+    bbtnLink->setEnabled(port > 0 && adapterChosen);
+}
+
+void TDlgRsPortForm::bbtnLinkClick()
+{
+    const int port = m_group->checkedId();
+    const QString target = cbxAdapter->currentData().toString();
+    if (port < 1 || target.isEmpty())
+        return;
+    const PortEntry entry = portEntry(port, m_startupDirectory);
+    const QString shown = QDir::toNativeSeparators(entry.path);
+    // A link to the same device may be swapped for the stable name quietly;
+    // anything else the user put there is replaced only when they say so.
+    bool replace = entry.kind == PortEntry::Link && sameDevice(entry.path, target);
+    if (!replace && entry.kind != PortEntry::Missing) {
+        const bool notALink = entry.kind == PortEntry::OtherFile;
+        const int question = notALink ? 8181 : 8180;
+        const QString text = notALink ? tableString(question).arg(shown, target)
+                                      : tableString(question).arg(shown, entry.target, target);
+        if (ShowMsgBox(this, kStrWarningCaption, question, QMessageBox::Yes | QMessageBox::No,
+                       QMessageBox::Question, {}, QMessageBox::No, text) != QMessageBox::Yes)
+            return;
+        replace = true;
+    }
+    if (const auto failure = linkPort(port, m_startupDirectory, target, replace)) {
+        ShowMsgBox(this, kStrErrorCaption, 9188, QMessageBox::Ok, QMessageBox::Critical,
+                   shown + QStringLiteral(": ") + *failure);
+        return;
+    }
+    emit portLinked(port);
+    refreshPorts();
+    rbtnCom[port - 1]->setChecked(true);
 }
 
 void TDlgRsPortForm::bbtnOkClick()

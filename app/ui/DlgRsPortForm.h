@@ -9,6 +9,7 @@
 #include <array>
 
 class QButtonGroup;
+class QComboBox;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -28,14 +29,25 @@ public:
     // The device each of COM1..COM8 stands for, shown beside its button, so
     // that a user with several adapters sees which is which.
     void setPortDevices(const std::array<QString, 8>& devices);
+    // The folder in which the link control makes its COMn links.
+    void setStartupDirectory(const QString& directory) { m_startupDirectory = directory; }
+    // Enables the ports again from the present flags, keeping the choice.
+    void refreshPorts();
 
     QLabel* Image1 = nullptr;
     QFrame* Panel1 = nullptr;
     std::array<QRadioButton*, 8> rbtnCom{};
     std::array<QLabel*, 8> lblDevice{};
+    // Links the checked port to one of the serial adapters plugged in.
+    QComboBox* cbxAdapter = nullptr;
+    QPushButton* bbtnLink = nullptr;
     QFrame* Bevel1 = nullptr;
     QPushButton* bbtnOk = nullptr;
     QPushButton* bbtnCancel = nullptr;
+
+signals:
+    // COMn now links to an adapter: its device and present flag need a new look.
+    void portLinked(int port);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -43,9 +55,13 @@ protected:
 private:
     void FormShow();
     void bbtnOkClick();
+    void fillAdapters();
+    void updateLinkControl();
+    void bbtnLinkClick();
 
     const std::array<bool, 8>* m_portPresent;
     QButtonGroup* m_group = nullptr;
+    QString m_startupDirectory;
 };
 
 } // namespace dmm

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "MessageBox.h"
 
+#include <QAbstractButton>
+
 #include "StringTable.h"
 
 namespace dmm {
@@ -27,6 +29,9 @@ int showMessageBox(QWidget* owner, const MessageBoxRequest& request)
     QMessageBox box(request.icon, request.caption, request.text, request.buttons, owner);
     if (!request.detail.isEmpty())
         box.setInformativeText(request.detail);
+    for (const auto& [button, text] : request.buttonTexts)
+        if (QAbstractButton* shown = box.button(button))
+            shown->setText(text);
     if (request.defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(request.defaultButton);
     if (!owner)

@@ -19,6 +19,8 @@ struct MessageBoxRequest
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     int messageId = 0;
+    // Buttons whose text is the program's own ("Open the newest"), not the standard one.
+    QList<QPair<QMessageBox::StandardButton, QString>> buttonTexts;
 };
 
 // Shows a box for `owner` (may be null: the desktop). The caption is entry

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#include "LostRunsOffer.h"
+
+#include <QFile>
+
+#include <utility>
+
+#include "FileLocks.h"
+#include "GraphicalForm.h"
+#include "LostRunsQuestion.h"
+#include "MessageBox.h"
+#include "StringTable.h"
+#include "WindowMetrics.h"
+
+namespace dmm {
+
+namespace {
+
+constexpr int kStrDeleteFailed = 9189;
+
+} // namespace
+
+LostRunsOffer::LostRunsOffer(TGraphicalForm* recorder, QString directory, QObject* parent)
+    : QObject(parent), m_recorder(recorder), m_directory(std::move(directory))
+{
+    connect(m_recorder, &TGraphicalForm::fileSaved, this, &LostRunsOffer::onRecorderSaved);
+}
+
+void LostRunsOffer::offer()
+{
+    const QList<LostRun> runs = findLostRuns(m_directory);
+    if (runs.isEmpty())
+        return;
+    switch (askAboutLostRuns(m_recorder, m_directory, runs)) {
+    case LostRunsAnswer::OpenNewest:
+        if (const auto newest = newestWithReadings(runs))
+            openNewest(*newest);
+        break;
+    case LostRunsAnswer::Delete:
+        if (confirmDeletingLostRuns(m_recorder, runs))
+            deleteRuns(runs);
+        break;
+    case LostRunsAnswer::Leave:
+        break;
+    }
+}
+
+void LostRunsOffer::openNewest(const LostRun& run)
+{
+    bringToFront(m_recorder);
+    // The readings come in as an opened file does: unsaved, so closing asks.
+    if (m_recorder->openFile(run.path))
+        m_opened = run;
+}
+
+void LostRunsOffer::deleteRuns(const QList<LostRun>& runs)
+{
+    QStringList failures;
+    for (const LostRun& run : runs) {
+        // A program that started meanwhile and holds the file keeps it.
+        if (isHeldByAnotherProgram(run.path))
+            continue;
+        QFile file(run.path);
+        if (!file.remove())
+            failures << run.path + QStringLiteral(": ") + file.errorString();
+    }
+    if (!failures.isEmpty())
+        ShowMsgBox(m_recorder, kStrErrorCaption, kStrDeleteFailed, QMessageBox::Ok,
+                   QMessageBox::Critical, failures.join(QLatin1Char('\n')));
+}
+
+void LostRunsOffer::onRecorderSaved()
+{
+    if (!m_opened)
+        return;
+    const LostRun run = *std::exchange(m_opened, std::nullopt);
+    // Only while the buffer still holds that run (not after a Clear and another file).
+    const RecordBuffer& buffer = m_recorder->recordBuffer();
+    const auto recordAt = [&buffer](qint64 i) { return buffer.at(static_cast<std::size_t>(i)); };
+    if (!beginsWithRun(run, static_cast<qint64>(buffer.size()), recordAt) ||
+        !QFile::exists(run.path) || !askDeletingSavedRun(m_recorder, run))
+        return;
+    QFile file(run.path);
+    if (!file.remove())
+        ShowMsgBox(m_recorder, kStrErrorCaption, kStrDeleteFailed, QMessageBox::Ok,
+                   QMessageBox::Critical, run.path + QStringLiteral(": ") + file.errorString());
+}
+
+} // namespace dmm

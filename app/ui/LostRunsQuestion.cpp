@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+#include "LostRunsQuestion.h"
+
+#include <QDir>
+
+#include "MessageBox.h"
+#include "StringTable.h"
+
+namespace dmm {
+
+namespace {
+
+enum LostRunsText : int
+{
+    kStrLostRunsFound = 8182,
+    kStrOpenNewest = 8183,
+    kStrLeaveThem = 8184,
+    kStrDeleteThem = 8185,
+    kStrConfirmDelete = 8186,
+    kStrDeleteSavedRun = 8187,
+};
+
+} // namespace
+
+LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
+                                const QList<LostRun>& runs)
+{
+    MessageBoxRequest request;
+    request.messageId = kStrLostRunsFound;
+    request.caption = messageCaption(kStrWarningCaption, kStrLostRunsFound);
+    request.text = tableString(kStrLostRunsFound).arg(QDir::toNativeSeparators(directory));
+    QStringList lines;
+    for (const LostRun& run : runs)
+        lines << lostRunLine(run);
+    request.detail = lines.join(QLatin1Char('\n'));
+    request.icon = QMessageBox::Question;
+    // Cancel is the box's escape: closing it leaves the files alone.
+    request.buttons = QMessageBox::Cancel | QMessageBox::Discard;
+    request.buttonTexts = {{QMessageBox::Cancel, tableString(kStrLeaveThem)},
+                           {QMessageBox::Discard, tableString(kStrDeleteThem)}};
+    request.defaultButton = QMessageBox::Cancel;
+    if (newestWithReadings(runs)) {
+        request.buttons |= QMessageBox::Open;
+        request.buttonTexts.append({QMessageBox::Open, tableString(kStrOpenNewest)});
+        request.defaultButton = QMessageBox::Open;
+    }
+    switch (showMessageBox(owner, request)) {
+    case QMessageBox::Open:
+        return newestWithReadings(runs) ? LostRunsAnswer::OpenNewest : LostRunsAnswer::Leave;
+    case QMessageBox::Discard:
+        return LostRunsAnswer::Delete;
+    default:
+        return LostRunsAnswer::Leave;
+    }
+}
+
+bool confirmDeletingLostRuns(QWidget* owner, const QList<LostRun>& runs)
+{
+    qint64 readings = 0;
+    QStringList lines;
+    for (const LostRun& run : runs) {
+        readings += run.readings;
+        lines << lostRunLine(run);
+    }
+    const QString text = fillNumbers(tableString(kStrConfirmDelete), {runs.size(), readings});
+    return ShowMsgBox(owner, kStrWarningCaption, kStrConfirmDelete,
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning,
+                      lines.join(QLatin1Char('\n')), QMessageBox::No,
+                      text) == QMessageBox::Yes;
+}
+
+bool askDeletingSavedRun(QWidget* owner, const LostRun& run)
+{
+    const QString text =
+        tableString(kStrDeleteSavedRun).arg(QDir::toNativeSeparators(run.path));
+    return ShowMsgBox(owner, kStrWarningCaption, kStrDeleteSavedRun,
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Question,
+                      lostRunLine(run), QMessageBox::No, text) == QMessageBox::Yes;
+}
+
+} // namespace dmm

@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+// The questions about runs that did not end normally: what to do with them at
+// start-up, the second confirmation before deleting, and whether to delete a
+// run's file once its readings are saved.
+#pragma once
+
+#include <QList>
+
+#include "LostRuns.h"
+
+class QWidget;
+
+namespace dmm {
+
+enum class LostRunsAnswer
+{
+    OpenNewest,
+    Leave,
+    Delete
+};
+
+// Names every run, newest first, and offers to open the newest (when one holds
+// readings), to leave them, or to delete them. Closing the box leaves them.
+LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
+                                const QList<LostRun>& runs);
+
+// The second question before deleting: true only for an explicit Yes.
+bool confirmDeletingLostRuns(QWidget* owner, const QList<LostRun>& runs);
+
+// Offered after the readings of `run` were saved: true only for an explicit Yes.
+bool askDeletingSavedRun(QWidget* owner, const LostRun& run);
+
+} // namespace dmm
