@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # The Debian package: built with scripts/package.sh, its file list and control
-# fields checked, then unpacked into a scratch folder where its tools log a
-# simulated meter and export the recording, and the desktop entry's launcher
-# starts the program in its folder. Too slow for CTest (a Release build);
+# fields checked, then checked as Debian checks packages (lintian, AppStream,
+# the desktop entry, the systemd unit, the programs' hardening) and unpacked
+# into a scratch folder where its tools log a simulated meter and export the
+# recording, the logging service's command logs one, and the desktop entry's
+# launcher starts the program in its folder. Last, the whole test suite runs
+# on the hardened build. Too slow for CTest (a Release build of its own);
 # .ci/run runs it after the tests.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-package-check-deps.sh
 
 scratch=$(mktemp -d)
 pids=()
@@ -49,8 +53,13 @@ check "package file named dmmlogger_${version}_amd64.deb ($deb)" \
 listing=$(dpkg-deb -c "$deb")
 paths=$(awk '{ sub(/^\./, "", $6); print $6 }' <<<"$listing")
 programs=(dmmlogger dmm-sim dmm-decode dmm-export dmm-log)
+appstream_id=org.example.dmmlogger
+metainfo=/usr/share/metainfo/$appstream_id.metainfo.xml
+unit=/usr/lib/systemd/user/dmm-log@.service
 expected=(/usr/lib/dmmlogger/dmmlogger-launcher /usr/share/applications/dmmlogger.desktop
-    /usr/share/icons/hicolor/scalable/apps/dmmlogger.svg /usr/share/doc/dmmlogger/copyright)
+    /usr/share/icons/hicolor/scalable/apps/dmmlogger.svg /usr/share/doc/dmmlogger/copyright
+    /usr/share/doc/dmmlogger/changelog.gz "$metainfo" "$unit"
+    /usr/lib/dmmlogger/dmm-log-service /usr/lib/dmmlogger/program-folder.sh)
 for side in 16 22 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${side}x${side}/apps/dmmlogger.png")
 done
@@ -60,7 +69,8 @@ done
 for path in "${expected[@]}"; do
     check "package holds $path" grep -qxF "$path" <<<"$paths"
 done
-for p in "${programs[@]/#//usr/bin/}" /usr/lib/dmmlogger/dmmlogger-launcher; do
+for p in "${programs[@]/#//usr/bin/}" /usr/lib/dmmlogger/dmmlogger-launcher \
+    /usr/lib/dmmlogger/dmm-log-service; do
     check "$p is executable, owned by root" grep -Eq "^-rwxr-xr-x root/root .* \.$p\$" <<<"$listing"
 done
 check "nothing outside /usr" bash -c '! grep -v "^/usr/" <<<"$1" | grep -qv "^/$"' _ "$paths"
@@ -78,6 +88,16 @@ for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6svg6 \
     check "Depends names $lib ($depends)" grep -qxF "$lib" <<<"$depend_names"
 done
 
+# Debian's package checker, every tag but the experimental ones.
+lintian_out=$(lintian -I --pedantic "$deb" 2>&1 |
+    grep -vx 'running with root privileges is not recommended!')
+check "lintian -I --pedantic prints nothing:
+$lintian_out" test -z "$lintian_out"
+changelog_version=$(dpkg-deb --fsys-tarfile "$deb" |
+    tar -xOf - ./usr/share/doc/dmmlogger/changelog.gz | gzip -dc | dpkg-parsechangelog -l - -S Version)
+check "the changelog's entry is version $version (got $changelog_version)" \
+    test "$changelog_version" = "$version"
+
 # Unpacked, the tools run against the system's Qt.
 root=$scratch/root
 dpkg -x "$deb" "$root" || fail "dpkg -x"
@@ -88,6 +108,40 @@ for p in dmm-sim dmm-decode dmm-log; do
     check "$p --help from the package" "$root/usr/bin/$p" --help
 done
 check "stripped programs" bash -c '! file -L "$1"/usr/bin/* | grep -q "not stripped"' _ "$root"
+
+# Hardening, as the programs were linked: PIE, read-only relocations bound at
+# start (relro, bind-now), the stack protector and the fortified (_chk)
+# versions of the C library's string and memory functions.
+fortifiable='mem(cpy|move|set)|st(r|p)n?cpy|strn?cat|v?s?n?printf|v?fprintf|read|pread|recv|fgets|fread|realpath|getcwd|poll'
+for p in "${programs[@]}"; do
+    elf=$root/usr/bin/$p
+    dynamic=$(readelf -d "$elf" 2>&1)
+    symbols=$(readelf --dyn-syms -W "$elf" 2>&1)
+    check "$p is a PIE" grep -Eq 'FLAGS_1.*PIE' <<<"$dynamic"
+    check "$p is bound at start (BIND_NOW)" grep -Eq 'FLAGS.*BIND_NOW|FLAGS_1.* NOW' <<<"$dynamic"
+    check "$p has read-only relocations (GNU_RELRO)" bash -c 'readelf -lW "$1" | grep -q GNU_RELRO' _ "$elf"
+    check "$p uses the stack protector" grep -q ' __stack_chk_fail' <<<"$symbols"
+    # As lintian judges it: a program calling a function that has a fortified
+    # version must call some fortified one (the compiler keeps the plain call
+    # where it proves the size).
+    if grep -Eq " ($fortifiable)(@|\$)" <<<"$symbols"; then
+        check "$p uses fortified functions" grep -Eq ' __[a-z0-9_]+_chk(@|$)' <<<"$symbols"
+    fi
+    check "$p carries no .comment section" bash -c '! readelf -SW "$1" | grep -q "\] \.comment "' _ "$elf"
+done
+
+# The AppStream metadata (also against the desktop entry it launches) and
+# the desktop entry.
+appstream_out=$(appstreamcli validate --no-net --pedantic "$root$metainfo" 2>&1)
+check "appstreamcli validate --no-net --pedantic:
+$appstream_out" appstreamcli validate --no-net --pedantic "$root$metainfo"
+check "appstreamcli validate-tree --no-net" appstreamcli validate-tree --no-net "$root"
+check "AppStream id names the metainfo file" grep -q "<id>$appstream_id</id>" "$root$metainfo"
+check "AppStream launches dmmlogger.desktop" \
+    grep -q '<launchable type="desktop-id">dmmlogger.desktop</launchable>' "$root$metainfo"
+for p in "${programs[@]}"; do
+    check "AppStream provides $p" grep -q "<binary>$p</binary>" "$root$metainfo"
+done
 
 # The unpacked simulator, headless logger and exporter together: three
 # readings logged from the simulated meter come out as three lines.
@@ -110,16 +164,100 @@ else
     fail "dmm-sim from the package did not get ready: $(cat "$work/sim.out")"
 fi
 
+# The logging service. systemd checks the unit as installed (its command and
+# manual page from the unpacked package, their paths rewritten to it).
+unit_copy=$scratch/unit/dmm-log@.service
+mkdir -p "$(dirname "$unit_copy")"
+sed "s|/usr/|$root/usr/|g" "$root$unit" >"$unit_copy"
+verify_out=$(MANPATH=$root/usr/share/man systemd-analyze verify "$unit_copy" 2>&1)
+check "systemd-analyze verify dmm-log@.service:
+$verify_out" test -z "$verify_out"
+
+# A service needs a user session, which a test does not have: the unit's
+# command line, expanded as systemd expands it for an instance, runs in a
+# scratch home against the simulator and is stopped with SIGTERM as
+# systemctl stop does. Its files must then open as a recording.
+# service_run NAME INSTANCE LINK INTERVAL: LINK is where the simulator's
+# port appears, INTERVAL what the instance's environment file sets (or "").
+service_run() {
+    local name=$1 instance=$2 link=$3 interval=$4
+    local home=$scratch/service-$name
+    local folder="$home/Documents/DMM Logger"
+    mkdir -p "$folder" "$(dirname "$link")"
+    local env_file exec_line
+    env_file=$(sed -n 's/^EnvironmentFile=-//p' "$unit_copy")
+    env_file=${env_file//%h/$home}
+    env_file=${env_file//%i/$instance}
+    if [ -n "$interval" ]; then
+        mkdir -p "$(dirname "$env_file")"
+        echo "INTERVAL=$interval" >"$env_file"
+    fi
+    exec_line=$(sed -n 's/^ExecStart=//p' "$unit_copy")
+    exec_line=${exec_line//%I/$(systemd-escape --unescape "$instance")}
+    exec_line=${exec_line//%h/$home}
+
+    "$root/usr/bin/dmm-sim" --link "$link" --scenario steady --period 100 \
+        >"$scratch/sim-$name.out" 2>&1 &
+    local sim=$!
+    pids+=("$sim")
+    if ! wait_for 10 grep -q ready "$scratch/sim-$name.out"; then
+        fail "service $name: dmm-sim did not get ready: $(cat "$scratch/sim-$name.out")"
+        return
+    fi
+    (
+        cd / || exit 1
+        unset INTERVAL
+        [ -f "$env_file" ] && { set -a; . "$env_file"; set +a; }
+        eval "exec env -i PATH=/usr/bin:/bin HOME=\"\$home\" \${INTERVAL:+INTERVAL=\$INTERVAL} $exec_line"
+    ) 2>"$scratch/service-$name.err" &
+    local service=$!
+    pids+=("$service")
+    wait_for 15 bash -c 'c=("$1"/*.csv); [ -f "$c" ] && [ "$(wc -l <"$c")" -ge 4 ]' _ "$folder"
+    local cmdline
+    cmdline=$(tr '\0' ' ' <"/proc/$service/cmdline" 2>/dev/null)
+    check "service $name runs dmm-log in its folder" \
+        test "$(readlink "/proc/$service/cwd")" = "$folder"
+    check "service $name logs at interval ${interval:-0} ($cmdline)" \
+        grep -q -- "--interval ${interval:-0} " <<<"$cmdline"
+    kill -TERM "$service"
+    wait "$service"
+    local status=$?
+    check "service $name ends with 0 on SIGTERM (got $status): $(cat "$scratch/service-$name.err")" \
+        test "$status" -eq 0
+    check "service $name reports its run on standard error" \
+        grep -q 'readings logged' "$scratch/service-$name.err"
+    kill "$sim" 2>/dev/null
+    wait "$sim" 2>/dev/null
+
+    local port_name=${link##*/} g52 csvs
+    g52=("$folder/${port_name}"_*.g52)
+    csvs=("$folder/${port_name}"_*.csv)
+    check "service $name wrote one recording named after the port and start time (${g52[*]})" \
+        bash -c '[ $# -eq 1 ] && [[ "$1" =~ /'"$port_name"'_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}\.g52$ ]]' _ "${g52[@]}"
+    check "service $name wrote one CSV file beside it (${csvs[*]})" \
+        test "${#csvs[@]}" -eq 1 -a "${csvs[0]%.csv}" = "${g52[0]%.g52}"
+    local info records lines
+    info=$("$root/usr/bin/dmm-export" --info "${g52[0]}" 2>&1)
+    records=$(sed -n 's/^{"records":\([0-9]*\),.*/\1/p' <<<"$info")
+    lines=$(($(wc -l <"${csvs[0]}") - 1))
+    check "service $name: the recording opens with at least 3 records ($info)" \
+        test "${records:-0}" -ge 3
+    check "service $name: the CSV file holds as many readings ($lines) as the recording ($records)" \
+        test "$lines" -eq "${records:-0}"
+}
+service_run com COM1 "$scratch/service-com/Documents/DMM Logger/COM1" 1
+device=$scratch/dev/ttySIM0
+service_run device "$(systemd-escape --path "$device")" "$device" ""
+
 # The desktop entry.
 entry=$root/usr/share/applications/dmmlogger.desktop
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
 check "Exec runs the launcher ($exec_line)" test "$exec_line" = /usr/lib/dmmlogger/dmmlogger-launcher
 check "Icon=dmmlogger" grep -qx 'Icon=dmmlogger' "$entry"
 check "in the Science menu" grep -Eq '^Categories=(.*;)?Science;' "$entry"
-if command -v desktop-file-validate >/dev/null 2>&1; then
-    out=$(desktop-file-validate "$entry" 2>&1)
-    check "desktop-file-validate: $out" test -z "$out"
-fi
+out=$(desktop-file-validate "$entry" 2>&1)
+check "desktop-file-validate: $out" test -z "$out"
+check "Keywords" grep -qx 'Keywords=multimeter;DMM;logger;serial;RS-232;' "$entry"
 if command -v man >/dev/null 2>&1; then
     for p in "${programs[@]}"; do
         page=$root/usr/share/man/man1/$p.1.gz
@@ -151,6 +289,18 @@ mkdir -p "$scratch/home2" && touch "$scratch/home2/Documents"
 launch "$scratch/home2" "$scratch/home2"
 check "launcher refuses to start without a home folder" \
     bash -c '! env -i PATH=/usr/bin:/bin "$1"' _ "$root/usr/lib/dmmlogger/dmmlogger-launcher"
+
+# The whole test suite on the hardened build the package came from.
+if cmake --build build-package -j2 >"$scratch/build-tests.log" 2>&1; then
+    if ctest --test-dir build-package -j2 --output-on-failure >"$scratch/ctest.log" 2>&1; then
+        pass
+    else
+        fail "the test suite on the hardened build:
+$(grep -A40 -E 'tests failed|\*\*\*Failed|Failed  ' "$scratch/ctest.log" | tail -60)"
+    fi
+else
+    fail "building the tests hardened: $(tail -30 "$scratch/build-tests.log")"
+fi
 
 if ((failures > 0)); then
     echo "package_test: $failures of $checks checks failed"
