@@ -945,7 +945,8 @@ bool PEGraphEngine::printAt(QSize pixels, bool fitToPage)
     // their size; at the printer's own resolution they would come out huge.
     const bool started = continuing ? session.newPage() : session.begin(printer, kLayoutDpi);
     if (!started) {
-        m_document.end();
+        if (intoDocument)
+            m_document.end();
         return fail(QStringLiteral("The chart could not be printed."));
     }
     QCPPainter& painter = session.painter();

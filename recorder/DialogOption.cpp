@@ -50,7 +50,9 @@ QString askWithInputDialog(QWidget* parent, const QString& caption, const QStrin
     box.setWindowTitle(caption);
     box.setLabelText(prompt);
     box.setTextValue(defaultText);
-    box.setMinimumWidth(titleBarWidth(caption));
+    // The box's layout keeps its minimum size to the contents; a wider start
+    // size stays.
+    box.resize(std::max(box.sizeHint().width(), titleBarWidth(caption)), box.sizeHint().height());
     return box.exec() == QDialog::Accepted ? box.textValue() : defaultText;
 }
 
