@@ -63,10 +63,15 @@ QList<LostRun> findLostRuns(const QString& directory)
             continue;
         runs.append(describeLostRun(info.filePath()));
     }
-    std::stable_sort(runs.begin(), runs.end(), [](const LostRun& a, const LostRun& b) {
+    // Written in the same second: the higher number is the later run.
+    const auto number = [](const LostRun& run) {
+        const QString name = QFileInfo(run.path).completeBaseName();
+        return name.mid(tableString(kTempFilePrefixEntry).size()).toLongLong();
+    };
+    std::stable_sort(runs.begin(), runs.end(), [&](const LostRun& a, const LostRun& b) {
         if (a.lastWritten != b.lastWritten)
             return a.lastWritten > b.lastWritten;
-        return a.path > b.path;
+        return number(a) > number(b);
     });
     return runs;
 }

@@ -60,7 +60,10 @@ TDlgRsPortForm::TDlgRsPortForm(const std::array<bool, 8>* portPresent, QWidget* 
     cbxAdapter->setObjectName(QStringLiteral("cbxAdapter"));
     constexpr int kLinkButtonWidth = 110;
     const QRect panel = Panel1->geometry();
-    cbxAdapter->setGeometry(panel.left(), 167, panel.width() - kLinkButtonWidth - 8, 26);
+    // From under the picture to the button, so long by-id names have room.
+    const int adapterLeft = Image1->geometry().left();
+    cbxAdapter->setGeometry(adapterLeft, 167,
+                            panel.right() + 1 - kLinkButtonWidth - 8 - adapterLeft, 26);
     cbxAdapter->setAccessibleName(tableString(8190));
     bbtnLink = new QPushButton(this);
     bbtnLink->setObjectName(QStringLiteral("bbtnLink"));
@@ -131,8 +134,15 @@ void TDlgRsPortForm::fillAdapters()
 {
     cbxAdapter->clear();
     for (const SerialAdapter& adapter : findSerialAdapters(adapterSearchRoots())) {
-        cbxAdapter->addItem(adapter.label(), adapter.linkTarget());
-        cbxAdapter->setItemData(cbxAdapter->count() - 1, adapter.linkTarget(), Qt::ToolTipRole);
+        // Shortened in the middle so the device at the end stays in sight;
+        // the whole name is the item's tool tip.
+        constexpr int kArrowRoom = 32;
+        const QString text = cbxAdapter->fontMetrics().elidedText(
+            adapter.label(), Qt::ElideMiddle, cbxAdapter->width() - kArrowRoom);
+        cbxAdapter->addItem(text, adapter.linkTarget());
+        cbxAdapter->setItemData(cbxAdapter->count() - 1, adapter.label(), Qt::ToolTipRole);
+        cbxAdapter->setItemData(cbxAdapter->count() - 1, adapter.label(),
+                                Qt::AccessibleTextRole);
     }
     if (cbxAdapter->count() == 0)
         cbxAdapter->addItem(tableString(8191));

@@ -21,7 +21,7 @@ ShellFixture::ShellFixture(const QString& directory, int iPort)
     dmm::setMessageBoxHandler([this](const dmm::MessageBoxRequest& request) {
         m_captions << request.caption;
         m_boxes << request;
-        return m_answer;
+        return m_answers.isEmpty() ? m_answer : m_answers.takeFirst();
     });
     m_main = std::make_unique<dmm::TFormMain>();
     m_main->show();

@@ -30,6 +30,8 @@ public:
     const QList<dmm::MessageBoxRequest>& boxes() const { return m_boxes; }
     // The answer given to the next boxes (Ok by default).
     void answerBoxesWith(int button) { m_answer = button; }
+    // The answers to the next boxes, one each, in turn; then the default again.
+    void answerBoxesInTurn(const QList<int>& buttons) { m_answers = buttons; }
 
     // Presses the link button as the user does.
     void clickLink();
@@ -39,6 +41,7 @@ private:
     QStringList m_captions;
     QList<dmm::MessageBoxRequest> m_boxes;
     int m_answer = QMessageBox::Ok;
+    QList<int> m_answers;
     std::unique_ptr<dmm::TFormMain> m_main;
     std::unique_ptr<dmm::AppWindows> m_windows;
 };

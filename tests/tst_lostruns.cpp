@@ -1,0 +1,225 @@
+// SPDX-License-Identifier: MIT
+// Runs that did not end normally (temporary files nobody holds) are offered
+// back once at start-up: the newest opened in the recorder, left, or deleted
+// after a second question; a saved run's file is offered for deletion.
+#include <QtTest>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "FileLocks.h"
+#include "GraphicalForm.h"
+#include "LostRuns.h"
+#include "LostRunsOffer.h"
+#include "Record.h"
+#include "ShellFixture.h"
+
+using namespace dmm;
+
+class TestLostRuns : public QObject
+{
+    Q_OBJECT
+private slots:
+    void startupOffersTheRunsNobodyHolds_data();
+    void startupOffersTheRunsNobodyHolds();
+    void savingAnOpenedRunOffersToDeleteItsFile_data();
+    void savingAnOpenedRunOffersToDeleteItsFile();
+    void aRunNoLongerInTheBufferIsNotOfferedForDeletion();
+};
+
+namespace {
+
+QString runName(int n)
+{
+    return QStringLiteral("~KOPLX%1.TMP").arg(n);
+}
+
+// ~KOPLXn.TMP with `count` records a second apart from 10:n:00, and `tail`
+// bytes of a record the crash cut short; written `age` minutes ago.
+void writeRun(const QDir& dir, int n, int count, int tail, int age)
+{
+    QFile file(dir.filePath(runName(n)));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < count; ++i) {
+        TARecord record;
+        record.timeStamp = formatTimeStamp(10, n, i, 0);
+        record.display = "1.234";
+        record.fValue = static_cast<float>(i);
+        const auto bytes = encodeARecord(record);
+        file.write(reinterpret_cast<const char*>(bytes.data()), kARecordSize);
+    }
+    file.write(QByteArray(tail, 'x'));
+    QVERIFY(file.flush()); // a later write would set the time again
+    file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * age),
+                     QFileDevice::FileModificationTime);
+}
+
+QStringList runsIn(const QDir& dir)
+{
+    return dir.entryList({QStringLiteral("~KOPLX*.TMP")}, QDir::Files, QDir::Name);
+}
+
+bool isLostRunsQuestion(const MessageBoxRequest& box)
+{
+    return box.caption == QStringLiteral("Warning[W8182]");
+}
+
+} // namespace
+
+void TestLostRuns::startupOffersTheRunsNobodyHolds_data()
+{
+    QTest::addColumn<QList<int>>("recordCounts"); // of ~KOPLX1, ~KOPLX2, ..., oldest first
+    QTest::addColumn<int>("tail");
+    QTest::addColumn<int>("heldRun");           // held by another program; 0: none
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<QStringList>("listedLines"); // the question's lines, newest first
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<int>("bufferSize");
+
+    const int open = QMessageBox::Open;
+    const int leave = QMessageBox::Cancel;
+    const int remove = QMessageBox::Discard;
+    const int yes = QMessageBox::Yes;
+    const int no = QMessageBox::No;
+    const QStringList both{runName(1), runName(2)};
+
+    QTest::newRow("none") << QList<int>{} << 0 << 0 << QList<int>{} << QStringList{}
+                          << QStringList{} << 0;
+    QTest::newRow("one, opened")
+        << QList<int>{3} << 0 << 0 << QList<int>{open}
+        << QStringList{QStringLiteral("~KOPLX1.TMP: 3 readings, 10:01:00.0 to 10:01:02.0")}
+        << QStringList{runName(1)} << 3;
+    QTest::newRow("whole records and a partial tail")
+        << QList<int>{4} << 30 << 0 << QList<int>{open}
+        << QStringList{QStringLiteral("~KOPLX1.TMP: 4 readings, 10:01:00.0 to 10:01:03.0")}
+        << QStringList{runName(1)} << 4;
+    QTest::newRow("two, the newest opened")
+        << QList<int>{2, 5} << 0 << 0 << QList<int>{open}
+        << QStringList{QStringLiteral("~KOPLX2.TMP: 5 readings, 10:02:00.0 to 10:02:04.0"),
+                       QStringLiteral("~KOPLX1.TMP: 2 readings, 10:01:00.0 to 10:01:01.0")}
+        << both << 5;
+    QTest::newRow("two, left")
+        << QList<int>{2, 5} << 0 << 0 << QList<int>{leave}
+        << QStringList{QStringLiteral("~KOPLX2.TMP"), QStringLiteral("~KOPLX1.TMP")} << both << 0;
+    QTest::newRow("two, deleted after the second question")
+        << QList<int>{2, 5} << 0 << 0 << QList<int>{remove, yes}
+        << QStringList{QStringLiteral("~KOPLX2.TMP"), QStringLiteral("~KOPLX1.TMP")}
+        << QStringList{} << 0;
+    QTest::newRow("two, deleting not confirmed")
+        << QList<int>{2, 5} << 0 << 0 << QList<int>{remove, no}
+        << QStringList{QStringLiteral("~KOPLX2.TMP"), QStringLiteral("~KOPLX1.TMP")} << both << 0;
+    QTest::newRow("one held by another program, the other deleted")
+        << QList<int>{2, 5} << 0 << 2 << QList<int>{remove, yes}
+        << QStringList{QStringLiteral("~KOPLX1.TMP")} << QStringList{runName(2)} << 0;
+    QTest::newRow("only a held one") << QList<int>{2} << 0 << 1 << QList<int>{} << QStringList{}
+                                     << QStringList{runName(1)} << 0;
+    QTest::newRow("a run without readings cannot be opened")
+        << QList<int>{0} << 20 << 0 << QList<int>{open}
+        << QStringList{QStringLiteral("~KOPLX1.TMP: no readings")} << QStringList{runName(1)}
+        << 0;
+}
+
+void TestLostRuns::startupOffersTheRunsNobodyHolds()
+{
+    QFETCH(QList<int>, recordCounts);
+    QFETCH(int, tail);
+    QFETCH(int, heldRun);
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, listedLines);
+    QFETCH(QStringList, remaining);
+    QFETCH(int, bufferSize);
+
+    QTemporaryDir scratch;
+    const QDir dir(scratch.path());
+    for (int i = 0; i < recordCounts.size(); ++i)
+        writeRun(dir, i + 1, recordCounts[i], tail, 10 * (recordCounts.size() - i));
+    QFile held(dir.filePath(runName(heldRun)));
+    if (heldRun > 0) {
+        QVERIFY(held.open(QIODevice::ReadWrite));
+        QVERIFY(lockExclusive(held.handle()));
+    }
+
+    ShellFixture shell(scratch.path(), 0);
+    shell.answerBoxesInTurn(answers);
+    const auto asked = [&shell] {
+        return std::count_if(shell.boxes().cbegin(), shell.boxes().cend(), isLostRunsQuestion);
+    };
+    if (listedLines.isEmpty()) {
+        QCoreApplication::processEvents();
+        QCOMPARE(asked(), 0);
+    } else {
+        QTRY_COMPARE(asked(), 1);
+        const auto question = std::find_if(shell.boxes().cbegin(), shell.boxes().cend(),
+                                           isLostRunsQuestion);
+        const QStringList lines = question->detail.split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), listedLines.size());
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines[i].startsWith(listedLines[i]), qPrintable(lines[i]));
+        // Opening is offered only when a run holds readings.
+        QCOMPARE(question->buttons.testFlag(QMessageBox::Open),
+                 std::any_of(recordCounts.cbegin(), recordCounts.cend(),
+                             [](int count) { return count > 0; }));
+    }
+
+    QCOMPARE(runsIn(dir), remaining);
+    const TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
+    QCOMPARE(int(recorder->recordBuffer().size()), bufferSize);
+    if (bufferSize > 0) {
+        // Unsaved, so closing the program asks as usual.
+        QVERIFY(recorder->state().unsavedData);
+        QCOMPARE(recorder->recordBuffer().at(bufferSize - 1).fValue, float(bufferSize - 1));
+    }
+}
+
+void TestLostRuns::savingAnOpenedRunOffersToDeleteItsFile_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("deleted") << int(QMessageBox::Yes) << true;
+    QTest::newRow("kept") << int(QMessageBox::No) << false;
+}
+
+void TestLostRuns::savingAnOpenedRunOffersToDeleteItsFile()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, deleted);
+    QTemporaryDir scratch;
+    const QDir dir(scratch.path());
+    writeRun(dir, 1, 3, 0, 5);
+    ShellFixture shell(scratch.path(), 0);
+    shell.answerBoxesInTurn({QMessageBox::Open, answer});
+    TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
+    QTRY_COMPARE(int(recorder->recordBuffer().size()), 3);
+
+    recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("run.g52")); });
+    QVERIFY(recorder->sbtnSaveFileClick());
+    QCOMPARE(shell.boxCaptions().last(), QStringLiteral("Warning[W8187]"));
+    QCOMPARE(QFile::exists(dir.filePath(runName(1))), !deleted);
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("run.g52"))).size(),
+             qint64(3 * kARecordSize));
+}
+
+void TestLostRuns::aRunNoLongerInTheBufferIsNotOfferedForDeletion()
+{
+    QTemporaryDir scratch;
+    const QDir dir(scratch.path());
+    writeRun(dir, 1, 3, 0, 5);
+    writeRun(dir, 2, 4, 0, 9);
+    ShellFixture shell(scratch.path(), 0);
+    shell.answerBoxesInTurn({QMessageBox::Open});
+    TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
+    QTRY_COMPARE(int(recorder->recordBuffer().size()), 3);
+    // The user drops the opened run (Clear's question answered Ok) and opens another file.
+    shell.answerBoxesWith(QMessageBox::Ok);
+    QVERIFY(recorder->openFile(dir.filePath(runName(2))));
+    QCOMPARE(int(recorder->recordBuffer().size()), 4);
+    const qsizetype before = shell.boxCaptions().size();
+    recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("other.g52")); });
+    QVERIFY(recorder->sbtnSaveFileClick());
+    QCOMPARE(shell.boxCaptions().size(), before);
+    QCOMPARE(runsIn(dir), (QStringList{runName(1), runName(2)}));
+}
+
+QTEST_MAIN(TestLostRuns)
+#include "tst_lostruns.moc"
