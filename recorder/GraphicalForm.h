@@ -9,8 +9,10 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 #include "RecorderStore.h"
+#include "TableExportDialog.h"
 
 class QAction;
 class QButtonGroup;
@@ -58,6 +60,9 @@ public:
         m_chooseSaveFile = std::move(save);
     }
     void setExportDialog(TDlgExportForm* dialog) { m_exportDialog = dialog; }
+    // Export table's save dialog; tests answer it themselves (none: Cancel).
+    using TableChooser = std::function<std::optional<TableTarget>()>;
+    void setTableChooser(TableChooser chooser) { m_chooseTable = std::move(chooser); }
     // Printer Setup; tests set up the printer themselves (true: a printer was chosen).
     void setPrinterChooser(std::function<bool(QPrinter&)> chooser)
     {
@@ -92,6 +97,7 @@ public:
     bool sbtnClearClick();
     void sbtnImportClick();
     void sbtnExportClick();
+    void miExportTableClick();
     void sbtnFirstPageClick();
     void sbtnPageUpClick();
     void sbtnPageDownClick();
@@ -150,6 +156,7 @@ public:
     QAction* miClear = nullptr;
     QAction* miImport = nullptr;
     QAction* miExport = nullptr;
+    QAction* miExportTable = nullptr;
     QAction* miPrintPage = nullptr;
     QAction* miPrinterSetup = nullptr;
     QAction* miExit = nullptr;
@@ -220,6 +227,8 @@ private:
     std::function<void()> m_busyChanged;
     FileChooser m_chooseOpenFile;
     FileChooser m_chooseSaveFile;
+    TableChooser m_chooseTable;
+    QDate m_loadedFileDate; // of the file last opened
 };
 
 } // namespace dmm

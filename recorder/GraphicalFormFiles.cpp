@@ -15,6 +15,7 @@
 #include "MessageBox.h"
 #include "MsgForm.h"
 #include "PEGraph.h"
+#include "RecordDates.h"
 #include "RecordFile.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -89,6 +90,7 @@ void TGraphicalForm::sbtnOpenFileClick()
                    path + QStringLiteral(": ") + reason);
         return;
     }
+    m_loadedFileDate = fileModificationDate(path);
     loadRecords(reader);
 }
 
