@@ -119,8 +119,7 @@ void TGraphicalForm::buildMenus()
     miImport = file->addAction(tableString(505), this, &TGraphicalForm::sbtnImportClick);
     miImport->setVisible(false);
     miExport = file->addAction(tableString(506), this, &TGraphicalForm::sbtnExportClick);
-    miExportTable =
-        file->addAction(tableString(1600), this, &TGraphicalForm::miExportTableClick);
+    miExportTable = file->addAction(tableString(1600), this, &TGraphicalForm::miExportTableClick);
     miPrintPage = file->addAction(tableString(507), this, &TGraphicalForm::sbtnPrintGraphicClick);
     miPrinterSetup = file->addAction(tableString(508), this, &TGraphicalForm::miPrinterSetupClick);
     file->addSeparator();

@@ -392,10 +392,11 @@ void TestDmmLog::csvLines_data()
     QTest::addColumn<QString>("line");
 
     QTest::newRow("milli volts") << "12.34"
-                                 << "m" << 6 << 0.01234f << "2024-05-01T09:05:03.456,0.01234,V,12.34m,";
-    QTest::newRow("ohms overload") << "OL"
-                                   << "K" << 128 << 9900.0f
-                                   << "2024-05-01T09:05:03.456,9900,\u03A9,OLK,";
+                                 << "m" << 6 << 0.01234f
+                                 << "2024-05-01T09:05:03.456,0.01234,V,12.34m,";
+    QTest::newRow("ohms overload")
+        << "OL"
+        << "K" << 128 << 9900.0f << "2024-05-01T09:05:03.456,9900,\u03A9,OLK,";
     QTest::newRow("negative, no prefix")
         << "-1.234"
         << "" << 6 << -1.234f << "2024-05-01T09:05:03.456,-1.234,V,-1.234,";

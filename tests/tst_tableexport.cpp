@@ -416,8 +416,8 @@ void TestTableExport::runAcrossMidnightInOrder_data()
                                   "2026-12-07T23:59:59.9", "2026-12-08T00:00:00.6",
                                   "2026-12-08T00:00:01.3"};
     QTest::newRow("stamped") << true << QDate() << stamped;
-    QTest::newRow("stamped, a wrong date given is not used") << true << QDate(2000, 1, 1)
-                                                             << stamped;
+    QTest::newRow("stamped, a wrong date given is not used")
+        << true << QDate(2000, 1, 1) << stamped;
     QTest::newRow("unstamped, dated from the last reading") << false << QDate() << inferred;
     QTest::newRow("unstamped, first date given") << false << QDate(2026, 12, 7) << inferred;
 }
@@ -588,7 +588,8 @@ void TestTableExport::pythonReadsTheTable()
     for (const TableFormat format : {TableFormat{',', false}, TableFormat{';', true}}) {
         TableProducer table(format, QDate(2026, 12, 7), bufferRecords(buffer));
         const QString path = dir.filePath("table.csv");
-        QVERIFY(!writeFileAtomically(path, [&](QByteArray& block) { return table.nextBlock(block); }));
+        QVERIFY(
+            !writeFileAtomically(path, [&](QByteArray& block) { return table.nextBlock(block); }));
 
         // Python prints each row's fields, the value as the float it read.
         const char* const script =
@@ -614,7 +615,8 @@ void TestTableExport::pythonReadsTheTable()
             QCOMPARE(fields.size(), 5);
             const SiUnit unit = siUnit(record.function);
             QCOMPARE(storedFrom(fields[1], unit.decimalShift), record.fValue);
-            QCOMPARE(fields[2], QString::fromUtf8(unit.symbol.data(), qsizetype(unit.symbol.size())));
+            QCOMPARE(fields[2],
+                     QString::fromUtf8(unit.symbol.data(), qsizetype(unit.symbol.size())));
             QCOMPARE(fields[3], QString::fromStdString(record.value.str() + record.prefix.str()));
             QCOMPARE(fields[4], QStringLiteral("5"));
         }

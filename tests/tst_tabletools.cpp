@@ -83,7 +83,8 @@ void saveRun(const QString& path, bool stamped, int count = 4, int stepMs = 400)
         if (stamped)
             store.appendReading(reading);
         else
-            store.appendReading(reading, formatTimeStamp(t.hour(), t.minute(), t.second(), t.msec()));
+            store.appendReading(reading,
+                                formatTimeStamp(t.hour(), t.minute(), t.second(), t.msec()));
         *now = now->addMSecs(stepMs);
     }
     QVERIFY(saveRecordFile(path, store.buffer()));
@@ -197,12 +198,14 @@ void TestTableTools::infoGivesFirstAndLastTime_data()
     QTest::addColumn<bool>("stamped");
     QTest::addColumn<QString>("times");
 
-    QTest::newRow("stamped") << true
-                             << "\"firstTime\":\"2026-12-07T23:59:59.000\",\"firstTimeStamped\":true,"
-                                "\"lastTime\":\"2026-12-08T00:00:00.200\",\"lastTimeStamped\":true}";
-    QTest::newRow("inferred") << false
-                              << "\"firstTime\":\"2026-12-07T23:59:59.0\",\"firstTimeStamped\":false,"
-                                 "\"lastTime\":\"2026-12-08T00:00:00.2\",\"lastTimeStamped\":false}";
+    QTest::newRow("stamped")
+        << true
+        << "\"firstTime\":\"2026-12-07T23:59:59.000\",\"firstTimeStamped\":true,"
+           "\"lastTime\":\"2026-12-08T00:00:00.200\",\"lastTimeStamped\":true}";
+    QTest::newRow("inferred")
+        << false
+        << "\"firstTime\":\"2026-12-07T23:59:59.0\",\"firstTimeStamped\":false,"
+           "\"lastTime\":\"2026-12-08T00:00:00.2\",\"lastTimeStamped\":false}";
 }
 
 void TestTableTools::infoGivesFirstAndLastTime()
@@ -225,8 +228,11 @@ void TestTableTools::badTableArguments_data()
     QTest::newRow("with --list") << QStringList{"--table", "--list"} << "--table";
     QTest::newRow("with --pages") << QStringList{"--table", "--pages", "1"} << "--table";
     QTest::newRow("no such date") << QStringList{"--table", "--date", "2026-13-01"} << "--date";
-    QTest::newRow("two-character separator") << QStringList{"--table", "--separator", ";;"}
-                                             << "--separator";
+    QTest::newRow("--date without --table") << QStringList{"--date", "2026-12-07"} << "--date";
+    QTest::newRow("--decimal-comma without --table")
+        << QStringList{"--decimal-comma"} << "--decimal-comma";
+    QTest::newRow("two-character separator")
+        << QStringList{"--table", "--separator", ";;"} << "--separator";
 }
 
 void TestTableTools::badTableArguments()

@@ -142,8 +142,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption append(QStringLiteral("append"), {});
     const QCommandLineOption separator(QStringLiteral("separator"), {}, QStringLiteral("C"));
     const QCommandLineOption decimalComma(QStringLiteral("decimal-comma"), {});
-    parser.addOptions({help, port, interval, out, csv, duration, count, quiet, append, separator,
-                       decimalComma});
+    parser.addOptions(
+        {help, port, interval, out, csv, duration, count, quiet, append, separator, decimalComma});
 
     const auto fail = [&](const QString& error) {
         result.error = error;

@@ -236,7 +236,8 @@ struct TableOptions
                             QStringLiteral("The first reading's date, for readings without one."),
                             QStringLiteral("YYYY-MM-DD")};
     QCommandLineOption separator{QStringLiteral("separator"),
-                                 QStringLiteral("The table's field separator."), QStringLiteral("C")};
+                                 QStringLiteral("The table's field separator."),
+                                 QStringLiteral("C")};
     QCommandLineOption decimalComma{QStringLiteral("decimal-comma"),
                                     QStringLiteral("Values with a decimal comma.")};
 };
@@ -330,6 +331,11 @@ int main(int argc, char* argv[])
                                              "--info or --pages"));
         return runTable(parser, tableOptions, path, toFile ? outputName : QString());
     }
+    for (const QCommandLineOption* option :
+         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma})
+        if (parser.isSet(*option))
+            return usageError(
+                QStringLiteral("--%1 goes with --table").arg(option->names().first()));
     try {
         // The store's temporary files are never created here: nothing is logged.
         RecorderStore store(QString{});

@@ -34,8 +34,7 @@ std::optional<int> timeOfDayMs(std::string_view text);
 // records before the first stamped one from its date, or over all records
 // from `lastRecordDate` when none is stamped (`fromStamp` tells which).
 // Reads records only up to the first stamped one.
-QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate,
-                      bool* fromStamp = nullptr);
+QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* fromStamp = nullptr);
 
 struct RecordTime
 {
