@@ -92,4 +92,9 @@ QSize printImageSize(QSize actionSize, int dpi)
     return actionSize;
 }
 
+const char* bitmapFileFormat(const QString& fileName)
+{
+    return fileName.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive) ? "png" : "bmp";
+}
+
 } // namespace dmm::chart

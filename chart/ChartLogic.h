@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 #include <QVector>
 
 #include <utility>
@@ -35,5 +36,9 @@ QSize pixelsToHundredths(QSize pixels, int dpi);
 // defaults are around 1000 by 681), the rest as hundredths of a millimetre.
 // Returns hundredths of a millimetre.
 QSize printImageSize(QSize actionSize, int dpi);
+
+// The format a bitmap file is written in: "png" for a name ending in .png (in
+// any case), otherwise "bmp".
+const char* bitmapFileFormat(const QString& fileName);
 
 } // namespace dmm::chart

@@ -852,7 +852,7 @@ bool PEGraphEngine::writeBitmapFile()
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "bmp");
+    QImageWriter writer(&buffer, chart::bitmapFileFormat(m_actionFileName));
     if (!writer.write(image))
         return fail(writer.errorString());
     if (!saveBytes(m_actionFileName, bytes, &error))

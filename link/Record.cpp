@@ -15,9 +15,8 @@ public:
 
     template <std::size_t N> void text(const FixedText<N>& field)
     {
-        const auto view = field.view();
-        std::memcpy(m_out.data() + m_pos, view.data(), view.size());
-        std::memset(m_out.data() + m_pos + view.size(), 0, N - view.size());
+        // The whole field: the bytes after the terminator may carry a date stamp.
+        std::memcpy(m_out.data() + m_pos, field.chars().data(), N);
         m_pos += N;
     }
     void u32(std::uint32_t v)
@@ -38,13 +37,10 @@ public:
 
     template <std::size_t N> void text(FixedText<N>& field)
     {
-        const char* begin = reinterpret_cast<const char*>(m_in.data() + m_pos);
-        const void* nul = std::memchr(begin, 0, N);
-        const std::size_t length = nul ? static_cast<const char*>(nul) - begin : N;
-        // FixedText keeps room for its terminator; an unterminated field is
-        // stored raw so that no character of it is lost.
-        field.chars().fill('\0');
-        std::memcpy(field.chars().data(), begin, length);
+        // Stored raw: an unterminated field loses no character, and the bytes
+        // after a terminator (a date stamp, or whatever another program left
+        // there) go back out unchanged.
+        std::memcpy(field.chars().data(), m_in.data() + m_pos, N);
         m_pos += N;
     }
     std::uint32_t u32()

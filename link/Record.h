@@ -31,7 +31,8 @@ struct TARecord
     bool operator==(const TARecord&) const = default;
 };
 
-// Texts are written NUL-terminated with the rest of the field zeroed.
+// Fields are copied whole, the bytes after a text's terminator included
+// (zero in a record made here, a date stamp once one is set; RecordStamp.h).
 std::array<std::uint8_t, kARecordSize> encodeARecord(const TARecord& record);
 std::array<std::uint8_t, kRecordSize> encodeRecord(const TARecord& record); // older layout
 

@@ -120,6 +120,7 @@ void TGraphicalForm::buildMenus()
     miImport = file->addAction(tableString(505), this, &TGraphicalForm::sbtnImportClick);
     miImport->setVisible(false);
     miExport = file->addAction(tableString(506), this, &TGraphicalForm::sbtnExportClick);
+    miExportTable = file->addAction(tableString(1600), this, &TGraphicalForm::miExportTableClick);
     miPrintPage = file->addAction(tableString(507), this, &TGraphicalForm::sbtnPrintGraphicClick);
     miPrinterSetup = file->addAction(tableString(508), this, &TGraphicalForm::miPrinterSetupClick);
     file->addSeparator();
@@ -437,7 +438,7 @@ void TGraphicalForm::sbtnManualLoggingClick()
 void TGraphicalForm::appendCurrentReading()
 {
     if (m_reading)
-        m_store.appendReading(*m_reading, timeStampNow());
+        m_store.appendReading(*m_reading);
 }
 
 void TGraphicalForm::sbtnOptionClick()
@@ -615,7 +616,7 @@ void TGraphicalForm::UpdateControls()
         entry->setEnabled(c.openOption);
     for (QToolButton* button : {sbtnSaveFile, sbtnPrintGraphic, sbtnClear, sbtnExport})
         button->setEnabled(c.saveAndPrint);
-    for (QAction* entry : {miSaveAs, miPrintPage, miClear, miExport})
+    for (QAction* entry : {miSaveAs, miPrintPage, miClear, miExport, miExportTable})
         entry->setEnabled(c.saveAndPrint);
     for (QToolButton* button : {sbtnFirstPage, sbtnPageUp, sbtnFitView})
         button->setEnabled(c.pageBack);

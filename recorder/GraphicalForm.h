@@ -9,9 +9,11 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 #include "AtomicFile.h"
 #include "RecorderStore.h"
+#include "TableExportDialog.h"
 
 class QAction;
 class QButtonGroup;
@@ -59,6 +61,9 @@ public:
         m_chooseSaveFile = std::move(save);
     }
     void setExportDialog(TDlgExportForm* dialog) { m_exportDialog = dialog; }
+    // Export table's save dialog; tests answer it themselves (none: Cancel).
+    using TableChooser = std::function<std::optional<TableTarget>()>;
+    void setTableChooser(TableChooser chooser) { m_chooseTable = std::move(chooser); }
     // Printer Setup; tests set up the printer themselves (true: a printer was chosen).
     void setPrinterChooser(std::function<bool(QPrinter&)> chooser)
     {
@@ -96,6 +101,7 @@ public:
     bool sbtnClearClick();
     void sbtnImportClick();
     void sbtnExportClick();
+    void miExportTableClick();
     void sbtnFirstPageClick();
     void sbtnPageUpClick();
     void sbtnPageDownClick();
@@ -159,6 +165,7 @@ public:
     QAction* miClear = nullptr;
     QAction* miImport = nullptr;
     QAction* miExport = nullptr;
+    QAction* miExportTable = nullptr;
     QAction* miPrintPage = nullptr;
     QAction* miPrinterSetup = nullptr;
     QAction* miExit = nullptr;
@@ -241,6 +248,8 @@ private:
     FileChooser m_chooseOpenFile;
     FileChooser m_chooseSaveFile;
     bool m_keepTempFilesAtExit = false;
+    TableChooser m_chooseTable;
+    QDate m_loadedFileDate; // of the file last opened
 };
 
 } // namespace dmm

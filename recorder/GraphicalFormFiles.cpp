@@ -19,6 +19,7 @@
 #include "MessageBox.h"
 #include "MsgForm.h"
 #include "PEGraph.h"
+#include "RecordDates.h"
 #include "RecordFile.h"
 #include "RecordLoad.h"
 #include "StringTable.h"
@@ -105,6 +106,7 @@ bool TGraphicalForm::loadFile(const QString& path)
                    path + QStringLiteral(": ") + reason);
         return false;
     }
+    m_loadedFileDate = fileModificationDate(path);
     loadRecords(reader);
     return !m_store.state.bufferEmpty;
 }

@@ -27,6 +27,7 @@
 #include "Record.h"
 #include "RecordFile.h"
 #include "RecorderStore.h"
+#include "SiUnits.h"
 #include "SimProcess.h"
 #include "SimScript.h"
 #include "ValueFormat.h"
@@ -361,7 +362,6 @@ void TestDmmLog::recordIsTheRecorders()
 {
     QFETCH(QStringList, frames);
     const QDateTime time(QDate(2024, 5, 1), QTime(9, 5, 3, 456));
-    const std::string timeStamp = formatTimeStamp(9, 5, 3, 456);
     FrameDecoder decoder;
     CurrentReading reading;
     for (const QString& hex : frames) {
@@ -372,7 +372,8 @@ void TestDmmLog::recordIsTheRecorders()
         applyFrame(reading, *frame);
 
         RecorderStore store(QDir::tempPath());
-        const bool logged = store.appendReading(reading, timeStamp);
+        store.setClock([&] { return time; });
+        const bool logged = store.appendReading(reading);
         const auto record = makeLogRecord(reading, time);
         QCOMPARE(record.has_value(), logged);
         if (!logged)
@@ -386,42 +387,41 @@ void TestDmmLog::csvLines_data()
 {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("prefix");
-    QTest::addColumn<QString>("unit");
+    QTest::addColumn<int>("function");
     QTest::addColumn<float>("fValue");
     QTest::addColumn<QString>("line");
 
     QTest::newRow("milli volts") << "12.34"
-                                 << "m"
-                                 << "V" << 0.01234f << "2024-05-01T09:05:03.456,0.01234,V,12.34m,";
-    QTest::newRow("ohms overload") << "OL"
-                                   << "K"
-                                   << "W" << 9900.0f << "2024-05-01T09:05:03.456,9900,W,OLK,";
+                                 << "m" << 6 << 0.01234f
+                                 << "2024-05-01T09:05:03.456,0.01234,V,12.34m,";
+    QTest::newRow("ohms overload")
+        << "OL"
+        << "K" << 128 << 9900.0f << "2024-05-01T09:05:03.456,9900,\u03A9,OLK,";
     QTest::newRow("negative, no prefix")
         << "-1.234"
-        << ""
-        << "V" << -1.234f << "2024-05-01T09:05:03.456,-1.234,V,-1.234,";
-    QTest::newRow("tiny") << "10.00"
-                          << "n"
-                          << "F" << 1e-8f << "2024-05-01T09:05:03.456,1e-08,F,10.00n,";
+        << "" << 6 << -1.234f << "2024-05-01T09:05:03.456,-1.234,V,-1.234,";
+    // Capacitance is stored in microfarads, written in farads.
+    QTest::newRow("nano farads") << "23.99"
+                                 << "n" << 8 << 0.02399f
+                                 << "2024-05-01T09:05:03.456,2.399e-08,F,23.99n,";
     QTest::newRow("comma is quoted") << "1,5"
-                                     << ""
-                                     << "" << 1.5f << "2024-05-01T09:05:03.456,1.5,,\"1,5\",";
+                                     << "" << 0 << 1.5f << "2024-05-01T09:05:03.456,1.5,,\"1,5\",";
 }
 
 void TestDmmLog::csvLines()
 {
     QFETCH(QString, value);
     QFETCH(QString, prefix);
-    QFETCH(QString, unit);
+    QFETCH(int, function);
     QFETCH(float, fValue);
     QFETCH(QString, line);
     TARecord record;
     record.value = value.toStdString();
     record.prefix = prefix.toStdString();
-    record.unit = unit.toStdString();
+    record.function = function;
     record.fValue = fValue;
     const QDateTime time(QDate(2024, 5, 1), QTime(9, 5, 3, 456));
-    QCOMPARE(QString::fromStdString(csvLine(time, record)), line + '\n');
+    QCOMPARE(QString::fromUtf8(csvLine(time, record)), line + '\n');
     QCOMPARE(QString::fromStdString(csvHeader()), "time,value,unit,display,subdisplay\n");
     // Midnight still shows its milliseconds.
     QCOMPARE(isoLocalTime(QDateTime(QDate(2024, 12, 31), QTime(0, 0))),
@@ -567,8 +567,9 @@ void TestDmmLog::logsWhatTheRecorderMakes()
             QTime::fromString(QString::fromLatin1(fields[0]).mid(11), "HH:mm:ss.zzz");
         QCOMPARE(records[i].timeStamp.str(),
                  formatTimeStamp(time.hour(), time.minute(), time.second(), time.msec()));
-        QCOMPARE(fields[1].toStdString(), floatText(records[i].fValue));
-        QCOMPARE(fields[2].toStdString(), records[i].unit.str());
+        const SiUnit unit = siUnit(records[i].function);
+        QCOMPARE(fields[1].toStdString(), siValueText(records[i].fValue, unit.decimalShift));
+        QCOMPARE(fields[2].toStdString(), std::string(unit.symbol));
         QCOMPARE(fields[3].toStdString(), records[i].value.str() + records[i].prefix.str());
     }
     QCOMPARE(log.lines().size(), 5);

@@ -286,18 +286,18 @@ void TestExportTool::infoHoldsTheRecordersCounts_data()
 
     QTest::newRow("empty file: the reset state")
         << QByteArray() << 0 << 1 << 0 << 0 << 100.0f << -100.0f
-        << QByteArray("\"scaleMaxY\":100,\"scaleMinY\":-100}");
+        << QByteArray("\"scaleMaxY\":100,\"scaleMinY\":-100,");
     QTest::newRow("equal values: the newest is the maximum")
         << fileBytes({5, 5}, 76) << 2 << 1 << 1 << 0 << 6.65f << -6.65f
-        << QByteArray("\"scaleMaxY\":6.65,\"scaleMinY\":-6.65}");
+        << QByteArray("\"scaleMaxY\":6.65,\"scaleMinY\":-6.65,");
     QTest::newRow("-2.5, 3, 1 widen the scale once")
         << fileBytes({-2.5f, 3, 1}, 76) << 3 << 1 << 1 << 0 << 3.99f << -3.325f
-        << QByteArray("\"scaleMaxY\":3.99,\"scaleMinY\":-3.325}");
+        << QByteArray("\"scaleMaxY\":3.99,\"scaleMinY\":-3.325,");
     QTest::newRow("first value 0") << fileBytes({0}, 76) << 1 << 1 << 0 << 0 << 1.0f << -1.0f
-                                   << QByteArray("\"scaleMaxY\":1,\"scaleMinY\":-1}");
+                                   << QByteArray("\"scaleMaxY\":1,\"scaleMinY\":-1,");
     QTest::newRow("NaN is never counted")
         << fileBytes({kNaN, 2, kNaN, -1}, 76) << 4 << 1 << 1 << 3 << 2.66f << -1.33f
-        << QByteArray("\"scaleMaxY\":2.66,\"scaleMinY\":-1.33}");
+        << QByteArray("\"scaleMaxY\":2.66,\"scaleMinY\":-1.33,");
     QTest::newRow("199 records, one page") << counted(199) << 199 << 1 << 184 << 185 << 7.98f
                                            << -3.99f << QByteArray("\"scaleMaxY\":7.98,");
     QTest::newRow("200 records, two pages")
@@ -330,7 +330,7 @@ void TestExportTool::infoHoldsTheRecordersCounts()
     QJsonParseError error{};
     const QJsonObject info = QJsonDocument::fromJson(run.out, &error).object();
     QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
-    QCOMPARE(info.keys().size(), 6);
+    QCOMPARE(info.keys().size(), 10); // and firstTime, lastTime with their sources
     QCOMPARE(info.value("records").toInt(-1), records);
     QCOMPARE(info.value("lastPage").toInt(-1), lastPage);
     QCOMPARE(info.value("maxIndex").toInt(-1), maxIndex);

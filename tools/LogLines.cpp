@@ -4,46 +4,13 @@
 #include <charconv>
 #include <cstdio>
 
-#include "RecordValue.h"
+#include "LoggedRecord.h"
 
 namespace dmm::logtool {
 
-namespace {
-
-// Meter texts hold no commas or quotes, but a field is never allowed to split
-// a line whatever it holds.
-std::string csvField(std::string_view text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(text);
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
-}
-
-} // namespace
-
 std::optional<TARecord> makeLogRecord(const CurrentReading& reading, const QDateTime& time)
 {
-    const auto value = recordValue(reading.sDigits, reading.sExponent, reading.iFunction);
-    if (!value)
-        return std::nullopt;
-    const QTime clock = time.time();
-    TARecord record;
-    record.display = reading.sDigits;
-    record.exponent = reading.sExponent;
-    record.function = reading.iFunction;
-    record.timeStamp = formatTimeStamp(clock.hour(), clock.minute(), clock.second(), clock.msec());
-    record.value = reading.szValue.view();
-    record.prefix = reading.szPrefix.view();
-    record.unit = reading.szUnit.view();
-    record.fValue = *value;
-    record.subDisplay = reading.sPfText;
-    return record;
+    return loggedRecord(reading, time);
 }
 
 std::string isoLocalTime(const QDateTime& time)
@@ -58,24 +25,14 @@ std::string floatText(float value)
     return std::string(buffer, result.ptr);
 }
 
-std::string csvHeader()
+std::string csvHeader(const TableFormat& format)
 {
-    return "time,value,unit,display,subdisplay\n";
+    return tableHeader(format);
 }
 
-std::string csvLine(const QDateTime& time, const TARecord& record)
+std::string csvLine(const QDateTime& time, const TARecord& record, const TableFormat& format)
 {
-    std::string line = isoLocalTime(time);
-    line += ',';
-    line += floatText(record.fValue);
-    line += ',';
-    line += csvField(record.unit.view());
-    line += ',';
-    line += csvField(record.value.str() + record.prefix.str());
-    line += ',';
-    line += csvField(record.subDisplay.view());
-    line += '\n';
-    return line;
+    return tableRow(isoLocalTime(time), record, format);
 }
 
 std::string consoleLine(const QDateTime& time, const TARecord& record)

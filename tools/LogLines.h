@@ -11,6 +11,7 @@
 
 #include "CurrentReading.h"
 #include "Record.h"
+#include "TableExport.h"
 
 namespace dmm::logtool {
 
@@ -25,9 +26,10 @@ std::string isoLocalTime(const QDateTime& time);
 // The float as the shortest text that reads back as the same float.
 std::string floatText(float value);
 
-std::string csvHeader();
-// time, value, unit, value text with prefix, sub-display text; ends in '\n'.
-std::string csvLine(const QDateTime& time, const TARecord& record);
+std::string csvHeader(const TableFormat& format = {});
+// The table's row (TableExport.h): time, value in SI units, SI unit, value
+// text with prefix, sub-display text; ends in '\n'.
+std::string csvLine(const QDateTime& time, const TARecord& record, const TableFormat& format = {});
 
 // "2024-05-01T09:05:03.456  12.34 mV  0.01234"; ends in '\n'.
 std::string consoleLine(const QDateTime& time, const TARecord& record);

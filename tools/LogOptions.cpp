@@ -37,9 +37,14 @@ const char* const kHelp =
     "  --out FILE.g52       write each reading as a 76-byte record the moment it\n"
     "                       arrives; the logger opens the file as a recording.\n"
     "  --csv FILE.csv       write a header and then one line per reading: local\n"
-    "                       time (ISO 8601 with milliseconds), the value as the\n"
-    "                       recorder stores it, the unit, the value text with its\n"
-    "                       prefix, the sub-display text.\n"
+    "                       time (ISO 8601 with milliseconds), the value in SI\n"
+    "                       base units (farads, not microfarads), the SI unit\n"
+    "                       (V, A, \u03A9, F, Hz, VA, \u00B0C, \u00B0F), the value text\n"
+    "                       with its prefix, the sub-display text. UTF-8, LF.\n"
+    "  --separator C        the CSV's field separator: one character, or \"tab\"\n"
+    "                       (default ,).\n"
+    "  --decimal-comma      values with a decimal comma, for spreadsheets in\n"
+    "                       comma locales (use with --separator \";\").\n"
     "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
     "  --count N            stop after N readings.\n"
     "  --append             add to existing files instead of refusing them; an\n"
@@ -144,7 +149,10 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption count(QStringLiteral("count"), {}, QStringLiteral("N"));
     const QCommandLineOption quiet(QStringLiteral("quiet"), {});
     const QCommandLineOption append(QStringLiteral("append"), {});
-    parser.addOptions({help, port, interval, out, csv, duration, count, quiet, append});
+    const QCommandLineOption separator(QStringLiteral("separator"), {}, QStringLiteral("C"));
+    const QCommandLineOption decimalComma(QStringLiteral("decimal-comma"), {});
+    parser.addOptions(
+        {help, port, interval, out, csv, duration, count, quiet, append, separator, decimalComma});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -194,6 +202,13 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         return fail(QStringLiteral("--out and --csv need a file name"));
     options.quiet = parser.isSet(quiet);
     options.append = parser.isSet(append);
+    if (parser.isSet(separator)) {
+        const auto character = tableSeparator(parser.value(separator));
+        if (!character)
+            return fail(QStringLiteral("--separator needs one character such as ; or \"tab\""));
+        options.table.separator = *character;
+    }
+    options.table.decimalComma = parser.isSet(decimalComma);
     if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty())
         return fail(QStringLiteral("nothing to log to: give --out or --csv, or leave out --quiet"));
     if (!options.outPath.isEmpty() && !options.csvPath.isEmpty() &&

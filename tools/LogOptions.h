@@ -9,6 +9,8 @@
 #include <chrono>
 #include <optional>
 
+#include "TableExport.h"
+
 namespace dmm::logtool {
 
 // The longest interval the recorder's millisecond timer can hold.
@@ -24,6 +26,7 @@ struct LogOptions
     std::optional<long long> count;
     bool quiet = false;
     bool append = false;
+    TableFormat table; // --separator, --decimal-comma
 };
 
 struct ParsedArguments

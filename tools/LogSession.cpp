@@ -95,7 +95,7 @@ bool LogSession::openOutputs()
     if (!open(m_records, m_options.outPath, LogFile::Kind::Records) ||
         !open(m_csv, m_options.csvPath, LogFile::Kind::Lines))
         return false;
-    if (m_csv.isOpen() && m_csv.size() == 0 && !m_csv.write(csvHeader(), &error)) {
+    if (m_csv.isOpen() && m_csv.size() == 0 && !m_csv.write(csvHeader(m_options.table), &error)) {
         printError(error);
         return false;
     }
@@ -181,7 +181,7 @@ void LogSession::logReading()
             return;
         }
     }
-    if (m_csv.isOpen() && !m_csv.write(csvLine(now, *record), &error)) {
+    if (m_csv.isOpen() && !m_csv.write(csvLine(now, *record, m_options.table), &error)) {
         printError(error);
         stopSoon(kExitFailure);
         return;

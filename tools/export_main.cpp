@@ -30,6 +30,8 @@
 #include "RecordLoad.h"
 #include "RecorderRules.h"
 #include "RecorderState.h"
+#include "RecorderStore.h"
+#include "TableCommand.h"
 
 namespace {
 
@@ -41,6 +43,8 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage =
     "Usage: dmm-export [--pages P | --pages A-B] [--list | --info] [-o OUT] FILE\n"
+    "       dmm-export --table [--date YYYY-MM-DD] [--separator C] [--decimal-comma]\n"
+    "                  [-o OUT] FILE\n"
     "Run \"dmm-export --help\" for details.\n";
 
 const char* const kDescription =
@@ -67,7 +71,22 @@ const char* const kDescription =
     "file: records, lastPage, maxIndex and minIndex (the readings with the largest\n"
     "and smallest value, 0-based), scaleMaxY and scaleMinY (the chart's Y scale,\n"
     "in the shortest form that reads back as the same single-precision float;\n"
-    "null for a scale that overflowed).\n"
+    "null for a scale that overflowed), firstTime and lastTime (the first and the\n"
+    "last reading's local date and time, ISO 8601) with firstTimeStamped and\n"
+    "lastTimeStamped (true: the reading's own date stamp; false: inferred, see\n"
+    "--table).\n"
+    "\n"
+    "--table writes a table for spreadsheets instead: a header line\n"
+    "  time,value,unit,display,subdisplay\n"
+    "then one line per reading ending in LF, UTF-8: the local date and time\n"
+    "(ISO 8601), the value in SI base units (farads, not microfarads), the SI unit\n"
+    "(V, A, \u03A9, F, Hz, VA, \u00B0C, \u00B0F or empty), the value text with its\n"
+    "prefix, the sub-display text. Readings logged by this program carry their\n"
+    "date; for others it is inferred: the file's modification date is the date of\n"
+    "the last reading (--date gives the first reading's date instead), and a day\n"
+    "passes wherever the time of day goes backwards. A closing line on standard\n"
+    "error says when dates were inferred. --separator sets the field separator\n"
+    "(one character, or \"tab\"), --decimal-comma writes values with a comma.\n"
     "\n"
     "Output goes to standard output, or with -o to a file that is replaced only\n"
     "once all of it is written.\n"
@@ -174,7 +193,7 @@ bool countRecording(RecordFileReader& reader, RecordingInfo& info)
     return end == LoadEnd::Complete;
 }
 
-QByteArray infoJson(const RecordingInfo& info)
+QByteArray infoJson(const RecordingInfo& info, const QString& path)
 {
     const RecorderState& state = info.state;
     std::string json = "{\"records\":" + std::to_string(info.records);
@@ -183,6 +202,7 @@ QByteArray infoJson(const RecordingInfo& info)
     json += ",\"minIndex\":" + std::to_string(state.minIndex);
     json += ",\"scaleMaxY\":" + jsonFloat(state.scaleMaxY);
     json += ",\"scaleMinY\":" + jsonFloat(state.scaleMinY);
+    json += exporttool::recordTimesJson(path, fileModificationDate(path));
     json += "}\n";
     return QByteArray::fromStdString(json);
 }
@@ -271,6 +291,48 @@ bool flushStdout(QString* error)
     return false;
 }
 
+struct TableOptions
+{
+    QCommandLineOption table{QStringLiteral("table"),
+                             QStringLiteral("Write the table for spreadsheets.")};
+    QCommandLineOption date{QStringLiteral("date"),
+                            QStringLiteral("The first reading's date, for readings without one."),
+                            QStringLiteral("YYYY-MM-DD")};
+    QCommandLineOption separator{QStringLiteral("separator"),
+                                 QStringLiteral("The table's field separator."),
+                                 QStringLiteral("C")};
+    QCommandLineOption decimalComma{QStringLiteral("decimal-comma"),
+                                    QStringLiteral("Values with a decimal comma.")};
+};
+
+TableOptions addTableOptions(QCommandLineParser& parser)
+{
+    TableOptions options;
+    parser.addOptions({options.table, options.date, options.separator, options.decimalComma});
+    return options;
+}
+
+int runTable(const QCommandLineParser& parser, const TableOptions& options, const QString& path,
+             const QString& output)
+{
+    exporttool::TableRequest request{path, output, {}, std::nullopt};
+    if (parser.isSet(options.separator)) {
+        const auto separator = tableSeparator(parser.value(options.separator));
+        if (!separator)
+            return usageError(QStringLiteral("--separator wants one character such as ; or "
+                                             "\"tab\""));
+        request.format.separator = *separator;
+    }
+    request.format.decimalComma = parser.isSet(options.decimalComma);
+    if (parser.isSet(options.date)) {
+        const QDate date = QDate::fromString(parser.value(options.date), Qt::ISODate);
+        if (!date.isValid())
+            return usageError(QStringLiteral("--date wants a date such as 2026-12-07"));
+        request.firstDate = date;
+    }
+    return exporttool::writeTable(request);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -292,6 +354,7 @@ int main(int argc, char* argv[])
         QStringList{QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Write to OUT instead of standard output."), QStringLiteral("OUT"));
     parser.addOptions({pagesOption, listOption, infoOption, outputOption});
+    const TableOptions tableOptions = addTableOptions(parser);
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A recording: .g52, .g51 or .TMP."));
 
@@ -325,6 +388,17 @@ int main(int argc, char* argv[])
         return usageError(QStringLiteral("-o wants a file name"));
 
     const QString path = files.first();
+    if (parser.isSet(tableOptions.table)) {
+        if (list || info || parser.isSet(pagesOption))
+            return usageError(QStringLiteral("--table writes every reading, without --list, "
+                                             "--info or --pages"));
+        return runTable(parser, tableOptions, path, toFile ? outputName : QString());
+    }
+    for (const QCommandLineOption* option :
+         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma})
+        if (parser.isSet(*option))
+            return usageError(
+                QStringLiteral("--%1 goes with --table").arg(option->names().first()));
     try {
         RecordFileReader reader;
         QString reason;
@@ -336,7 +410,7 @@ int main(int argc, char* argv[])
             if (!countRecording(reader, counted))
                 return failure(path + QStringLiteral(": ") + truncationReason(reader));
             QString writeError;
-            const QByteArray json = infoJson(counted);
+            const QByteArray json = infoJson(counted, path);
             if (toFile) {
                 if (const auto error = writeFileAtomically(outputName, json))
                     return failure(outputName + QStringLiteral(": ") + *error);

@@ -3,7 +3,7 @@
 
 #include <QTime>
 
-#include "RecordValue.h"
+#include "LoggedRecord.h"
 #include "RecorderRules.h"
 
 namespace dmm {
@@ -13,7 +13,17 @@ RecorderStore::RecorderStore(const QString& startupDirectory, RecorderStoreView*
 {
 }
 
+bool RecorderStore::appendReading(const CurrentReading& reading)
+{
+    return appendRecord(loggedRecord(reading, m_clock()));
+}
+
 bool RecorderStore::appendReading(const CurrentReading& reading, const std::string& timeStamp)
+{
+    return appendRecord(loggedRecord(reading, timeStamp));
+}
+
+bool RecorderStore::appendRecord(const std::optional<TARecord>& made)
 {
     // Logging always happens on the newest page.
     if (state.shownPage != state.lastPage) {
@@ -22,29 +32,19 @@ bool RecorderStore::appendReading(const CurrentReading& reading, const std::stri
             m_view->redrawShownPage();
     }
 
-    const auto value = recordValue(reading.sDigits, reading.sExponent, reading.iFunction);
-    if (!value)
+    if (!made)
         return false;
+    const TARecord& record = *made;
+    const float value = record.fValue;
 
-    updateScale(state.scaleMaxY, state.scaleMinY, state.readingCount, *value);
+    updateScale(state.scaleMaxY, state.scaleMinY, state.readingCount, value);
     if (m_view)
         m_view->scaleChanged();
-
-    TARecord record;
-    record.display = reading.sDigits;
-    record.exponent = reading.sExponent;
-    record.function = reading.iFunction;
-    record.timeStamp = timeStamp;
-    record.value = reading.szValue.view();
-    record.prefix = reading.szPrefix.view();
-    record.unit = reading.szUnit.view();
-    record.fValue = *value;
-    record.subDisplay = reading.sPfText;
 
     m_buffer.append(record);
     writeToTempFile(record);
 
-    updateMaxMin(state.maxIndex, state.minIndex, m_buffer, state.readingCount, *value);
+    updateMaxMin(state.maxIndex, state.minIndex, m_buffer, state.readingCount, value);
     state.lastPage = state.readingCount / state.pageSize + 1;
     state.shownPage = state.lastPage;
     if (m_view) {

@@ -4,8 +4,11 @@
 // shows what the store tells it through RecorderStoreView.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "CurrentReading.h"
@@ -51,9 +54,16 @@ public:
     const RecordBuffer& buffer() const { return m_buffer; }
     TempFiles& tempFiles() { return m_tempFiles; }
 
-    // Logs the current reading at local time `timeStamp` (13 characters).
-    // False when its display text gives no value: nothing is logged then.
+    // Logs the current reading now by the store's clock: the time text and
+    // the record's date stamp. False when its display text gives no value:
+    // nothing is logged then.
+    bool appendReading(const CurrentReading& reading);
+    // The same with a time text as given (13 characters) and no date stamp.
     bool appendReading(const CurrentReading& reading, const std::string& timeStamp);
+
+    // The clock readings are logged by; tests set one of their own.
+    using Clock = std::function<QDateTime()>;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
 
     // The reset of the counters, pages and scale; the entries stay.
     void resetState() { state.reset(); }
@@ -82,8 +92,10 @@ public:
 
 private:
     void writeToTempFile(const TARecord& record);
+    bool appendRecord(const std::optional<TARecord>& record);
 
     RecorderStoreView* m_view;
+    Clock m_clock = [] { return QDateTime::currentDateTime(); };
     RecordBuffer m_buffer;
     unsigned long long m_filling = 0; // counts emptyings and loads
     TempFiles m_tempFiles;

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#include "TableExportDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+
+#include "StringTable.h"
+
+namespace dmm {
+
+std::optional<TableTarget> chooseTableTarget(QWidget* parent)
+{
+    QFileDialog dialog(parent, tableString(1601));
+    // Qt's own dialog, so that the two choices can sit inside it.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setNameFilter(tableString(1607));
+    dialog.selectFile(QStringLiteral("Untitled"));
+
+    const TableFormat start = tableFormatFor(QLocale::system());
+    auto* separator = new QComboBox(&dialog);
+    separator->setObjectName(QStringLiteral("cbxSeparator"));
+    separator->addItem(tableString(1603), int(','));
+    separator->addItem(tableString(1604), int(';'));
+    separator->addItem(tableString(1605), int('\t'));
+    separator->setCurrentIndex(separator->findData(int(start.separator)));
+    auto* decimalComma = new QCheckBox(tableString(1606), &dialog);
+    decimalComma->setObjectName(QStringLiteral("cbDecimalComma"));
+    decimalComma->setChecked(start.decimalComma);
+    auto* label = new QLabel(tableString(1602), &dialog);
+    label->setBuddy(separator);
+    separator->setAccessibleName(tableString(1602));
+
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(separator);
+    choices->addSpacing(12);
+    choices->addWidget(decimalComma);
+    choices->addStretch(1);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(label, row, 0);
+        grid->addLayout(choices, row, 1, 1, grid->columnCount() - 1);
+    } else if (auto* layout = dialog.layout()) {
+        choices->insertWidget(0, label);
+        layout->addItem(choices);
+    }
+
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    TableTarget target;
+    target.path = dialog.selectedFiles().first();
+    target.format.separator = static_cast<char>(separator->currentData().toInt());
+    target.format.decimalComma = decimalComma->isChecked();
+    return target;
+}
+
+} // namespace dmm

@@ -1,0 +1,136 @@
+// SPDX-License-Identifier: MIT
+#include "TableExport.h"
+
+#include <cctype>
+#include <memory>
+#include <string_view>
+
+#include "RecordFile.h"
+#include "SiUnits.h"
+
+namespace dmm {
+
+namespace {
+
+// About 64 KB of text per block.
+constexpr int kBlockBytes = 64 * 1024;
+constexpr qint64 kSliceRecords = 4096;
+
+void appendField(std::string& line, std::string_view text, char separator)
+{
+    if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string_view::npos) {
+        line += text;
+        return;
+    }
+    line += '"';
+    for (const char c : text) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+} // namespace
+
+std::optional<char> tableSeparator(const QString& text)
+{
+    if (text == QStringLiteral("tab") || text == QStringLiteral("\\t"))
+        return '\t';
+    if (text.size() != 1 || text[0].unicode() > 0x7E)
+        return std::nullopt;
+    const char c = text[0].toLatin1();
+    if (std::isalnum(static_cast<unsigned char>(c)) || (c < ' ' && c != '\t') ||
+        std::string_view("+-.\"\r\n").find(c) != std::string_view::npos)
+        return std::nullopt;
+    return c;
+}
+
+TableFormat tableFormatFor(const QLocale& locale)
+{
+    if (locale.decimalPoint() == QStringLiteral(","))
+        return {';', true};
+    return {',', false};
+}
+
+std::string tableHeader(const TableFormat& format)
+{
+    std::string header;
+    for (const char* name : {"time", "value", "unit", "display", "subdisplay"}) {
+        if (!header.empty())
+            header += format.separator;
+        header += name;
+    }
+    return header + '\n';
+}
+
+std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format)
+{
+    const SiUnit unit = siUnit(record.function);
+    std::string value = siValueText(record.fValue, unit.decimalShift);
+    if (format.decimalComma)
+        for (char& c : value)
+            if (c == '.')
+                c = ',';
+    const char s = format.separator;
+    std::string line;
+    line.reserve(64);
+    appendField(line, time, s);
+    line += s;
+    appendField(line, value, s);
+    line += s;
+    appendField(line, unit.symbol, s);
+    line += s;
+    appendField(line, record.value.str() + record.prefix.str(), s);
+    line += s;
+    appendField(line, record.subDisplay.view(), s);
+    line += '\n';
+    return line;
+}
+
+TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordSource records)
+    : m_format(format), m_dates(firstRecordDate), m_records(std::move(records))
+{
+}
+
+bool TableProducer::nextBlock(QByteArray& block)
+{
+    std::string text;
+    if (!m_headerWritten) {
+        text = tableHeader(m_format);
+        m_headerWritten = true;
+    }
+    while (text.size() < std::size_t(kBlockBytes)) {
+        const TARecord* record = m_records();
+        if (!record)
+            break;
+        text += tableRow(m_dates.next(*record).text, *record, m_format);
+        ++m_rows;
+    }
+    block.append(text.data(), qsizetype(text.size()));
+    return !text.empty();
+}
+
+RecordSource bufferRecords(const RecordBuffer& buffer)
+{
+    return [&buffer, index = std::size_t(0)]() mutable -> const TARecord* {
+        return index < buffer.size() ? &buffer.at(index++) : nullptr;
+    };
+}
+
+RecordSource fileRecords(RecordFileReader& reader)
+{
+    // A small buffer refilled slice by slice: the file is never held whole.
+    auto slice = std::make_shared<RecordBuffer>();
+    return [&reader, slice, index = std::size_t(0)]() mutable -> const TARecord* {
+        if (index >= slice->size()) {
+            slice->clear();
+            index = 0;
+            if (reader.readSome(*slice, kSliceRecords) == 0)
+                return nullptr;
+        }
+        return &slice->at(index++);
+    };
+}
+
+} // namespace dmm

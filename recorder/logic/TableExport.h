@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+// The table every tool and the recorder write for spreadsheets and scripts:
+//   time,value,unit,display,subdisplay
+// with a header line, LF line ends, UTF-8. time is the local date and time
+// (RecordDates.h), value the reading in SI base units in its shortest exact
+// form, unit the SI symbol (SiUnits.h), display the meter's value text with
+// its prefix ("23.99n"), subdisplay the sub-display text as stored.
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+#include "RecordBuffer.h"
+#include "RecordDates.h"
+
+namespace dmm {
+
+class RecordFileReader;
+
+struct TableFormat
+{
+    char separator = ',';
+    // The value written with a decimal comma, for spreadsheets in comma locales.
+    bool decimalComma = false;
+};
+
+// The separator an option names: one character other than a digit, a sign,
+// '.', '"', a letter or a line end; or "tab". None for anything else.
+std::optional<char> tableSeparator(const QString& text);
+
+// Where numbers are written 1,5 the table uses a decimal comma and ';'
+// between fields, as spreadsheets there expect; elsewhere '.' and ','.
+TableFormat tableFormatFor(const QLocale& locale);
+
+// "time,value,unit,display,subdisplay\n" with the format's separator.
+std::string tableHeader(const TableFormat& format);
+// One row ending in '\n'; `time` is the ISO text of the record's time.
+std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format);
+
+// The table of `records`, a block of rows at a time for writeFileAtomically:
+// the header, then one row per record.
+class TableProducer
+{
+public:
+    TableProducer(TableFormat format, QDate firstRecordDate, RecordSource records);
+
+    // Fills `block` with the next rows; false when every row was produced.
+    bool nextBlock(QByteArray& block);
+
+    qint64 rows() const { return m_rows; }
+    // Some record's date was inferred rather than read from its stamp.
+    bool datesInferred() const { return m_dates.inferred(); }
+
+private:
+    TableFormat m_format;
+    RecordDates m_dates;
+    RecordSource m_records;
+    bool m_headerWritten = false;
+    qint64 m_rows = 0;
+};
+
+// The buffer's entries in index order.
+RecordSource bufferRecords(const RecordBuffer& buffer);
+// The records of an open reader, read a slice at a time.
+RecordSource fileRecords(RecordFileReader& reader);
+
+} // namespace dmm

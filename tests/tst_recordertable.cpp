@@ -1,0 +1,198 @@
+// SPDX-License-Identifier: MIT
+// The recorder's Export table: the whole buffer as the table for
+// spreadsheets, its dates stamped or inferred from the opened file, and
+// pictures named .png written as PNG.
+#include <QtTest>
+
+#include <QAction>
+#include <QFile>
+#include <QStatusBar>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "GlobalFlags.h"
+#include "GraphicalForm.h"
+#include "MessageBox.h"
+#include "PEGraph.h"
+#include "RecordFile.h"
+
+using namespace dmm;
+
+namespace {
+
+struct Recorder
+{
+    QTemporaryDir dir;
+    QWidget strip;
+    CurrentReading reading;
+    QStringList boxes;
+    std::optional<TableTarget> target;
+    QString openPath;
+    std::shared_ptr<QDateTime> now = std::make_shared<QDateTime>();
+    std::unique_ptr<TGraphicalForm> form;
+
+    Recorder()
+    {
+        strip.setGeometry(0, 0, 800, 60);
+        setMessageBoxHandler([this](const MessageBoxRequest& request) {
+            boxes << request.caption;
+            return int(QMessageBox::Ok);
+        });
+        bBusy = false;
+        reading.sDigits = "2.399";
+        reading.sExponent = "-2";
+        reading.iFunction = 8;
+        reading.szValue = "23.99";
+        reading.szPrefix = "n";
+        reading.szUnit = "F";
+        form = std::make_unique<TGraphicalForm>(&strip, &reading, dir.path());
+        form->setTableChooser([this] { return target; });
+        form->setFileChoosers([this] { return openPath; }, [] { return QString(); });
+        form->store().setClock([now = now] { return *now; });
+    }
+    ~Recorder()
+    {
+        form.reset();
+        setMessageBoxHandler({});
+    }
+    // `count` readings a second apart, the first at `start`.
+    void log(const QDateTime& start, int count)
+    {
+        *now = start;
+        for (int i = 0; i < count; ++i) {
+            form->store().appendReading(reading);
+            *now = now->addSecs(1);
+        }
+    }
+    QStringList exportTable(TableFormat format = {})
+    {
+        target = TableTarget{dir.filePath("table.csv"), format};
+        form->miExportTable->trigger();
+        QFile file(target->path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+};
+
+} // namespace
+
+class TestRecorderTable : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wholeBufferWithItsDates();
+    void openedFileIsDatedByTheFile();
+    void cancelWritesNothing();
+    void failedWriteIsReported();
+    void menuEntryEnabledWithExport();
+    void pictureFormatFollowsTheName_data();
+    void pictureFormatFollowsTheName();
+};
+
+void TestRecorderTable::wholeBufferWithItsDates()
+{
+    Recorder r;
+    r.log(QDateTime(QDate(2026, 12, 7), QTime(23, 58, 0)), 450); // past midnight, three pages
+    const QStringList lines = r.exportTable({';', true});
+    QCOMPARE(lines.size(), 451);
+    QCOMPARE(lines.first(), QStringLiteral("time;value;unit;display;subdisplay"));
+    QCOMPARE(lines[1], QStringLiteral("2026-12-07T23:58:00.000;2,399e-08;F;23.99n;"));
+    QCOMPARE(lines.last(), QStringLiteral("2026-12-08T00:05:29.000;2,399e-08;F;23.99n;"));
+    QCOMPARE(r.form->statusBar()->currentMessage(),
+             QStringLiteral("Table written: 450 readings, each with its recorded date."));
+}
+
+void TestRecorderTable::openedFileIsDatedByTheFile()
+{
+    Recorder r;
+    // A recording from elsewhere: time texts only, the file last written on 8 December.
+    RecordBuffer plain;
+    for (const char* time : {" 23:59:59.5  ", "  0:00:00.5  "}) {
+        TARecord record;
+        record.function = 128;
+        record.timeStamp = time;
+        record.value = "1.234";
+        record.prefix = "K";
+        record.unit = "W";
+        record.fValue = 1234.0f;
+        plain.append(record);
+    }
+    r.openPath = r.dir.filePath("old.g52");
+    QVERIFY(saveRecordFile(r.openPath, plain));
+    {
+        QFile file(r.openPath);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0)),
+                                 QFileDevice::FileModificationTime));
+    }
+    r.form->sbtnOpenFileClick();
+    QCOMPARE(r.form->recordBuffer().size(), std::size_t(2));
+    QCOMPARE(r.exportTable(), QStringList({"time,value,unit,display,subdisplay",
+                                           "2026-12-07T23:59:59.5,1234,\u03A9,1.234K,",
+                                           "2026-12-08T00:00:00.5,1234,\u03A9,1.234K,"}));
+    QVERIFY2(r.form->statusBar()->currentMessage().contains("inferred"),
+             qPrintable(r.form->statusBar()->currentMessage()));
+}
+
+void TestRecorderTable::cancelWritesNothing()
+{
+    Recorder r;
+    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 3);
+    r.target.reset();
+    r.form->miExportTable->trigger();
+    QVERIFY(r.form->statusBar()->currentMessage().isEmpty());
+    QVERIFY(r.boxes.isEmpty());
+}
+
+void TestRecorderTable::failedWriteIsReported()
+{
+    Recorder r;
+    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 3);
+    r.target = TableTarget{r.dir.filePath("no/such/folder/table.csv"), {}};
+    r.form->miExportTable->trigger();
+    QCOMPARE(r.boxes, QStringList{"Error[E9015]"});
+    QVERIFY(r.form->statusBar()->currentMessage().isEmpty());
+}
+
+void TestRecorderTable::menuEntryEnabledWithExport()
+{
+    Recorder r;
+    QCOMPARE(r.form->miExportTable->text(), QStringLiteral("Export &table..."));
+    QVERIFY(!r.form->miExportTable->isEnabled());
+    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 1);
+    QVERIFY(r.form->miExportTable->isEnabled());
+    QCOMPARE(r.form->miExportTable->isEnabled(), r.form->miExport->isEnabled());
+}
+
+void TestRecorderTable::pictureFormatFollowsTheName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("signature");
+
+    QTest::newRow("png") << "page.png" << QByteArray("\x89PNG\r\n\x1a\n");
+    QTest::newRow("PNG in capitals") << "PAGE.PNG" << QByteArray("\x89PNG\r\n\x1a\n");
+    QTest::newRow("bmp") << "page.bmp" << QByteArray("BM");
+    QTest::newRow("any other name stays a bitmap") << "page.png.bak" << QByteArray("BM");
+}
+
+void TestRecorderTable::pictureFormatFollowsTheName()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, signature);
+    Recorder r;
+    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 5);
+    PEGraph* chart = r.form->chart();
+    const QString path = r.dir.filePath(name);
+    chart->SetActionWidth(400);
+    chart->SetActionHeight(300);
+    chart->SetActionFileName(path);
+    QVERIFY2(chart->RunAction(15), qPrintable(chart->lastError()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.read(signature.size()), signature);
+}
+
+QTEST_MAIN(TestRecorderTable)
+#include "tst_recordertable.moc"

@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+#include "TableCommand.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "AtomicFile.h"
+#include "RecordFile.h"
+
+namespace dmm::exporttool {
+
+namespace {
+
+int failure(const QString& message)
+{
+    std::fprintf(stderr, "dmm-export: %s\n", qPrintable(message));
+    return 1;
+}
+
+QString fileEndedEarly(const RecordFileReader& reader)
+{
+    return reader.errorString().isEmpty()
+               ? QStringLiteral("the file ended before its size promised")
+               : reader.errorString();
+}
+
+std::string jsonTime(const RecordTime& time)
+{
+    return time.text.empty() ? "null" : '"' + time.text + '"';
+}
+
+} // namespace
+
+int writeTable(const TableRequest& request)
+{
+    const QString& path = request.recording;
+    RecordFileReader reader;
+    QString reason;
+    if (!reader.open(path, &reason))
+        return failure(path + QStringLiteral(": ") + reason);
+
+    // Without --date the dates are counted back from the last reading (or the
+    // first stamped one), which takes a first pass over the texts.
+    QDate firstDate;
+    bool fromStamp = false;
+    if (request.firstDate) {
+        firstDate = *request.firstDate;
+    } else {
+        RecordFileReader counter;
+        if (!counter.open(path, &reason))
+            return failure(path + QStringLiteral(": ") + reason);
+        firstDate = firstRecordDate(fileRecords(counter), fileModificationDate(path), &fromStamp);
+    }
+
+    TableProducer table(request.format, firstDate, fileRecords(reader));
+    std::atomic<bool> cancel = false;
+    const BlockProducer next = [&](QByteArray& block) {
+        if (table.nextBlock(block))
+            return true;
+        if (!reader.truncated())
+            return false;
+        cancel = true; // the writer stops and leaves no output file
+        return true;
+    };
+
+    if (!request.output.isEmpty()) {
+        if (const auto error = writeFileAtomically(request.output, next, {&cancel, nullptr}))
+            return failure(reader.truncated() ? path + QStringLiteral(": ") + fileEndedEarly(reader)
+                                              : request.output + QStringLiteral(": ") + *error);
+    } else {
+        QByteArray block;
+        for (block.clear(); next(block) && !cancel; block.clear()) {
+            if (std::fwrite(block.constData(), 1, std::size_t(block.size()), stdout) !=
+                std::size_t(block.size()))
+                return failure(QStringLiteral("standard output: ") +
+                               QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            return failure(QStringLiteral("standard output: ") +
+                           QString::fromLocal8Bit(std::strerror(errno)));
+        if (cancel)
+            return failure(path + QStringLiteral(": ") + fileEndedEarly(reader));
+    }
+
+    QString closing = QStringLiteral("dmm-export: %1 readings").arg(table.rows());
+    if (!table.datesInferred())
+        closing += QStringLiteral(", each with its recorded date");
+    else if (fromStamp)
+        closing += QStringLiteral("; dates inferred (readings without a date stamp) from the "
+                                  "stamped readings next to them");
+    else if (request.firstDate)
+        closing += QStringLiteral("; dates inferred (readings without a date stamp) from "
+                                  "--date %1 for the first reading")
+                       .arg(firstDate.toString(Qt::ISODate));
+    else
+        closing += QStringLiteral("; dates inferred (readings without a date stamp) from the "
+                                  "file's modification date, %1, for the last reading")
+                       .arg(fileModificationDate(path).toString(Qt::ISODate));
+    std::fprintf(stderr, "%s\n", qPrintable(closing));
+    return 0;
+}
+
+std::string recordTimesJson(const QString& path, QDate lastRecordDate)
+{
+    // Two passes over the file, as the table takes: the first date is counted
+    // back from the last reading (or the first stamped one), then the walk.
+    RecordTime first;
+    RecordTime last;
+    RecordFileReader counter;
+    RecordFileReader reader;
+    if (counter.open(path) && reader.open(path) && reader.recordCount() > 0) {
+        RecordDates dates(firstRecordDate(fileRecords(counter), lastRecordDate));
+        const RecordSource records = fileRecords(reader);
+        if (const TARecord* record = records()) {
+            first = dates.next(*record);
+            last = first;
+            while ((record = records()))
+                last = dates.next(*record);
+        }
+    }
+    const auto flag = [](bool b) { return b ? std::string("true") : std::string("false"); };
+    return ",\"firstTime\":" + jsonTime(first) + ",\"firstTimeStamped\":" + flag(first.stamped) +
+           ",\"lastTime\":" + jsonTime(last) + ",\"lastTimeStamped\":" + flag(last.stamped);
+}
+
+} // namespace dmm::exporttool

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// dmm-export --table: a recording as the table of TableExport.h, streamed
+// record by record from the file; and the times --info reports.
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+#include "RecordBuffer.h"
+#include "TableExport.h"
+
+namespace dmm::exporttool {
+
+struct TableRequest
+{
+    QString recording;
+    QString output; // empty: standard output
+    TableFormat format;
+    // The date of the first reading, for readings without a date stamp;
+    // none: the file's modification date is the date of the last reading.
+    std::optional<QDate> firstDate;
+};
+
+// Writes the table and one closing line on standard error saying how many
+// readings were written and whether dates were inferred. Returns 0, or 1
+// after a message on standard error.
+int writeTable(const TableRequest& request);
+
+// ,"firstTime":"...","firstTimeStamped":true,"lastTime":"...","lastTimeStamped":false
+// for --info (null times for an empty recording or a time text that is none).
+std::string recordTimesJson(const QString& path, QDate lastRecordDate);
+
+} // namespace dmm::exporttool
