@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -198,6 +199,11 @@ int main(int argc, char* argv[])
             recorder.sbtnClearClick();
             QApplication::processEvents();
         });
+        // The chunks of a long recording go back on a thread of their own.
+        QElapsedTimer settle;
+        settle.start();
+        while (settle.elapsed() < 2000 && residentBytes() > residentStart + 30e6)
+            QThread::msleep(20);
         residentClear = residentBytes();
     }
 
