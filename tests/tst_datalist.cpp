@@ -245,7 +245,9 @@ void TestDataList::resetAfterManySheetsLeavesOneSheet()
     QCOMPARE(form.PageControl->count(), 1);
     QCOMPARE(form.PageControl->currentIndex(), 0);
     QVERIFY(form.PageControl->isVisibleTo(&form));
-    QCOMPARE(form.findChildren<QListView*>().size(), 1);
+    QVERIFY(form.PageControl->widget(0) == form.sheet(0));
+    // The old sheets' lists and models are all gone once events have run.
+    QTRY_COMPARE(form.findChildren<QListView*>().size(), 1);
     QCOMPARE(form.findChildren<DataSheetModel*>().size(), 1);
 }
 
@@ -264,7 +266,7 @@ void TestDataList::resetLeavesOneEmptySheetAndNumbersAgain()
     QCOMPARE(form.PageControl->tabText(0), QStringLiteral("Sheet1"));
     QCOMPARE(form.sheet(0)->objectName(), QStringLiteral("tsSheet1"));
     QCOMPARE(form.sheetModel(0)->rowCount(), 0);
-    QCOMPARE(form.findChildren<QListView*>().size(), 1);
+    QTRY_COMPARE(form.findChildren<QListView*>().size(), 1);
 
     fill(buffer, 1);
     add(form, 0, 1);

@@ -52,6 +52,9 @@ TDataPageListForm::TDataPageListForm(const QWidget* mainWindow, const QWidget* d
     m_selectTimer.setInterval(0);
     connect(&m_selectTimer, &QTimer::timeout, this, &TDataPageListForm::selectNewLines);
 
+    m_retireTimer.setInterval(0);
+    connect(&m_retireTimer, &QTimer::timeout, this, &TDataPageListForm::deleteRetiredSheets);
+
     addSheet();
     show();
 }
@@ -244,14 +247,28 @@ void TDataPageListForm::listReset()
     setUpdatesEnabled(false);
     PageControl->hide();
     PageControl->clear();
-    qDeleteAll(m_sheets);
+    // Hundreds of list views take a while to destroy: the old sheets go a
+    // few per event-loop pass, hidden and out of the tab widget meanwhile.
+    m_retiredSheets.append(m_sheets);
     m_sheets.clear();
+    if (!m_retireTimer.isActive())
+        m_retireTimer.start();
     m_lists.clear();
     m_models.clear();
     iPageCount = 0;
     addSheet();
     PageControl->setVisible(shown);
     setUpdatesEnabled(true);
+}
+
+void TDataPageListForm::deleteRetiredSheets()
+{
+    constexpr qsizetype kSheetsPerPass = 8;
+    const qsizetype count = std::min(kSheetsPerPass, m_retiredSheets.size());
+    for (qsizetype i = 0; i < count; ++i)
+        delete m_retiredSheets.takeLast();
+    if (m_retiredSheets.isEmpty())
+        m_retireTimer.stop();
 }
 
 bool TDataPageListForm::addSheet(bool makeCurrent)

@@ -60,6 +60,7 @@ private:
     // The new sheet becomes the current one unless a batch of sheets is added.
     bool addSheet(bool makeCurrent = true);
     void selectNewLines();
+    void deleteRetiredSheets();
     void applySizeLimits();
     QRect maximisedOuterRect() const;
     void maximiseRequested();
@@ -72,6 +73,9 @@ private:
     QList<QWidget*> m_sheets;
     QList<QListView*> m_lists;
     QList<DataSheetModel*> m_models;
+    // Sheets of a reset, out of the tab widget, deleted a few at a time.
+    QList<QWidget*> m_retiredSheets;
+    QTimer m_retireTimer;
 
     // Selecting the newest line waits for the end of the current event-loop
     // pass: a file load sends a 1034 per entry without letting events run.

@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 
 #include <new>
+#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -19,6 +20,7 @@ static_assert(std::is_trivially_copyable_v<TARecord> &&
 namespace {
 
 constexpr std::size_t kChunkBytes = RecordBuffer::kChunkRecords * sizeof(TARecord);
+constexpr std::size_t kChunksReleasedInPlace = 16; // about 20 MB
 
 // A mapping of its own per chunk: the system hands back zeroed pages as they
 // are first touched, and takes them back at once when the chunk goes (heap
@@ -76,11 +78,20 @@ void RecordBuffer::commit(std::size_t count)
 
 void RecordBuffer::clear()
 {
-    m_chunks.clear();
-    m_chunks.shrink_to_fit();
+    std::vector<Chunk> chunks = std::exchange(m_chunks, {});
     m_size = 0;
-    // What the process freed on the heap meanwhile goes back too.
-    ::malloc_trim(0);
+    const auto release = [](std::vector<Chunk>& released) {
+        released.clear();
+        // What the process freed on the heap meanwhile goes back too.
+        ::malloc_trim(0);
+    };
+    if (chunks.size() <= kChunksReleasedInPlace) {
+        release(chunks);
+        return;
+    }
+    // The system takes a while to take back hundreds of megabytes: not on
+    // the caller's thread, which may be the window's.
+    std::thread([chunks = std::move(chunks), release]() mutable { release(chunks); }).detach();
 }
 
 RecordBuffer::Snapshot RecordBuffer::snapshot() const
