@@ -141,9 +141,8 @@ int main(int argc, char* argv[])
     {
         RecorderStore store(dir.path());
         store.tempFiles().createNext();
-        const Figures f = measure(rate, seconds, [&](int i) {
-            store.appendReading(sampleReading(i), timeStampNow());
-        });
+        const Figures f = measure(
+            rate, seconds, [&](int i) { store.appendReading(sampleReading(i), timeStampNow()); });
         store.tempFiles().close();
         print("now: checked, synced <= 1 s", f, idle);
     }

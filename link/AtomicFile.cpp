@@ -108,7 +108,9 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     const QString target = canonical.isEmpty() ? path : canonical;
     const QByteArray name = QFile::encodeName(target);
 
-    struct stat existing {};
+    struct stat existing
+    {
+    };
     const bool exists = ::stat(name.constData(), &existing) == 0;
     if (!exists && errno != ENOENT)
         return systemReason(errno);

@@ -45,7 +45,9 @@ QString systemReason(int errnum)
 
 std::optional<QString> notRegularFileReason(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return reasonFor(st);
@@ -53,13 +55,17 @@ std::optional<QString> notRegularFileReason(const QString& path)
 
 bool isCharacterDevice(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
 std::optional<QString> notRegularFileReason(int fd)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0)
         return systemReason(errno);
     return reasonFor(st);
@@ -67,8 +73,8 @@ std::optional<QString> notRegularFileReason(int fd)
 
 int openRegularFileForReading(const QString& path, QString* error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (error)
             *error = systemReason(errno);

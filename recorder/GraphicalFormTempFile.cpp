@@ -18,9 +18,8 @@ void TGraphicalForm::tempFileWriteFailed(const QString& path, const QString& rea
     // The store is in the middle of logging a reading: the box waits for the
     // event loop, and logging goes on while it is open.
     QTimer::singleShot(0, this, [this, path, reason] {
-        ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok,
-                   QMessageBox::NoIcon, path, QMessageBox::NoButton,
-                   tableString(kStrTempFileWrite).arg(reason));
+        ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok, QMessageBox::NoIcon,
+                   path, QMessageBox::NoButton, tableString(kStrTempFileWrite).arg(reason));
     });
 }
 

@@ -227,7 +227,8 @@ bool LogFile::write(QByteArrayView bytes, QString* error)
     while (done < bytes.size()) {
         const auto* data = bytes.data() + done;
         const auto size = size_t(bytes.size() - done);
-        const ssize_t n = m_device ? ::write(m_fd, data, size) : ::pwrite(m_fd, data, size, m_size + done);
+        const ssize_t n =
+            m_device ? ::write(m_fd, data, size) : ::pwrite(m_fd, data, size, m_size + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
