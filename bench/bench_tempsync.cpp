@@ -92,12 +92,16 @@ Figures measure(int rate, int seconds, const std::function<void(int)>& logOne)
     return f;
 }
 
+// CPU time per reading beyond the idle loop's (the probe's own cost), and
+// the phase's whole CPU time for judging the noise.
 void print(const char* mode, const Figures& f, const Figures& idle)
 {
     const double perReading =
         f.readings > 0 ? (f.cpuSeconds - idle.cpuSeconds) / f.readings * 1e6 : 0.0;
-    std::printf("%-28s %6d readings  CPU %7.1f us/reading  worst stall %3lld ms\n", mode,
-                f.readings, perReading, static_cast<long long>(f.worstStallMs));
+    std::printf("%-28s %6d readings  CPU %6.0f ms (%7.1f us/reading over idle)  worst stall "
+                "%3lld ms\n",
+                mode, f.readings, f.cpuSeconds * 1e3, perReading,
+                static_cast<long long>(f.worstStallMs));
 }
 
 } // namespace
@@ -123,21 +127,30 @@ int main(int argc, char* argv[])
     const Figures idle = measure(rate, seconds, {});
     print("probe only (baseline)", idle, Figures{});
 
-    {
-        RecordBuffer buffer;
-        QFile file(dir.filePath(QStringLiteral("before.TMP")));
+    // The store logs without a temporary file of its own; the record goes to
+    // a plain file as the temporary file was written before, one unbuffered
+    // write each, optionally followed by an fdatasync on this thread.
+    const auto plainFile = [&](const char* name, bool syncEach) {
+        RecorderStore store(QString{});
+        QFile file(dir.filePath(QString::fromLatin1(name)));
         file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        QElapsedTimer syncClock;
+        qint64 worstSyncUs = 0;
         const Figures f = measure(rate, seconds, [&](int i) {
-            TARecord record;
-            record.display = sampleReading(i).sDigits;
-            record.timeStamp = timeStampNow();
-            buffer.append(record);
-            const auto bytes = encodeARecord(record);
+            store.appendReading(sampleReading(i), timeStampNow());
+            const auto bytes = encodeARecord(store.buffer().at(store.buffer().size() - 1));
             file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+            if (syncEach) {
+                syncClock.start();
+                ::fdatasync(file.handle());
+                worstSyncUs = std::max(worstSyncUs, syncClock.nsecsElapsed() / 1000);
+            }
         });
-        ::fsync(file.handle());
-        print("before: write, sync at Stop", f, idle);
-    }
+        ::fsync(file.handle()); // at Stop
+        return std::pair{f, worstSyncUs};
+    };
+
+    print("before: write, sync at Stop", plainFile("before.TMP", false).first, idle);
     {
         RecorderStore store(dir.path());
         store.tempFiles().createNext();
@@ -147,22 +160,7 @@ int main(int argc, char* argv[])
         print("now: checked, synced <= 1 s", f, idle);
     }
     {
-        RecordBuffer buffer;
-        QFile file(dir.filePath(QStringLiteral("inline.TMP")));
-        file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-        QElapsedTimer syncClock;
-        qint64 worstSyncUs = 0;
-        const Figures f = measure(rate, seconds, [&](int i) {
-            TARecord record;
-            record.display = sampleReading(i).sDigits;
-            record.timeStamp = timeStampNow();
-            buffer.append(record);
-            const auto bytes = encodeARecord(record);
-            file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
-            syncClock.start();
-            ::fdatasync(file.handle());
-            worstSyncUs = std::max(worstSyncUs, syncClock.nsecsElapsed() / 1000);
-        });
+        const auto [f, worstSyncUs] = plainFile("inline.TMP", true);
         print("inline fdatasync per record", f, idle);
         std::printf("%-28s longest fdatasync %lld us\n", "", static_cast<long long>(worstSyncUs));
     }

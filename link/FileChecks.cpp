@@ -71,6 +71,26 @@ std::optional<QString> notRegularFileReason(int fd)
     return reasonFor(st);
 }
 
+int writeFully(int fd, const char* data, qint64 size, qint64 offset, qint64* written)
+{
+    qint64 done = 0;
+    int error = 0;
+    while (done < size) {
+        const auto rest = size_t(size - done);
+        const ssize_t n = offset < 0 ? ::write(fd, data + done, rest)
+                                     : ::pwrite(fd, data + done, rest, offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += n;
+    }
+    *written = done;
+    return error;
+}
+
 int openRegularFileForReading(const QString& path, QString* error)
 {
     const int fd =
