@@ -17,6 +17,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "BusyLog.h"
 #include "FileChecks.h"
 #include "FillableDisk.h"
 #include "LogLines.h"
@@ -394,28 +395,20 @@ void TestFileEdges::appendOntoAnotherKindIsRefused()
 
 void TestFileEdges::fileBeingLoggedIsNotReplaced()
 {
-    SimProcess sim;
-    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
-    QProcess log;
-    log.setWorkingDirectory(sim.directory());
-    log.start(QStringLiteral(DMM_LOG_PATH), {"--port", "COM1", "--out", "busy.g52"});
-    QVERIFY(log.waitForStarted());
-    QVERIFY(log.waitForReadyRead(10000)); // the first reading is logged
-    const QString busy = sim.directory() + QStringLiteral("/busy.g52");
-    QVERIFY(writeFile(sim.directory() + QStringLiteral("/other.g52"), recordBytes(record(1))));
+    BusyLog log;
+    QVERIFY(log.start());
+    QVERIFY(writeFile(log.directory() + QStringLiteral("/other.g52"), recordBytes(record(1))));
 
     const Run result = run(QStringLiteral(DMM_EXPORT_PATH),
-                           {"--list", "-o", "busy.g52", "other.g52"}, sim.directory());
+                           {"--list", "-o", "busy.g52", "other.g52"}, log.directory());
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains("in use by another program: dmm-log"), qPrintable(result.err));
 
     // dmm-log still writes into the file that is on the disk.
-    const qint64 before = QFileInfo(busy).size();
-    QTRY_VERIFY(QFileInfo(busy).size() > before);
-    log.terminate();
-    QVERIFY(log.waitForFinished(10000));
-    QCOMPARE(log.exitCode(), 0);
-    QCOMPARE(readAll(busy).size() % qsizetype(kARecordSize), 0);
+    const qint64 before = QFileInfo(log.file()).size();
+    QTRY_VERIFY(QFileInfo(log.file()).size() > before);
+    QCOMPARE(log.stop(), 0);
+    QCOMPARE(readAll(log.file()).size() % qsizetype(kARecordSize), 0);
 }
 
 void TestFileEdges::logOntoAHeldTemporaryFileIsRefused()

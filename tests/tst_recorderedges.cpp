@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "AppWindows.h"
+#include "BusyLog.h"
 #include "FillableDisk.h"
 #include "GlobalFlags.h"
 #include "GraphicalForm.h"
@@ -195,28 +196,21 @@ void TestRecorderEdges::openOfAFifoReturnsAtOnce()
 
 void TestRecorderEdges::saveOntoAFileBeingLoggedIsRefused()
 {
-    SimProcess sim;
-    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
-    QProcess log;
-    log.setWorkingDirectory(sim.directory());
-    log.start(QStringLiteral(DMM_LOG_PATH), {"--port", "COM1", "--out", "busy.g52"});
-    QVERIFY(log.waitForStarted());
-    QVERIFY(log.waitForReadyRead(10000));
-
+    BusyLog log;
+    QVERIFY(log.start());
     Recorder r;
     r.build();
     r.log(5);
-    r.savePath = sim.directory() + QStringLiteral("/busy.g52");
+    r.savePath = log.file();
     QVERIFY(!r.form->sbtnSaveFileClick());
     QCOMPARE(r.captions(), QStringList{"Error[E9005]"});
     QVERIFY2(r.boxes.first().detail.contains("in use by another program: dmm-log"),
              qPrintable(r.boxes.first().detail));
     QVERIFY(r.form->state().unsavedData);
     // dmm-log's file is still the one on the disk, and it goes on growing.
-    const qint64 before = sizeOf(r.savePath);
-    QTRY_VERIFY(sizeOf(r.savePath) > before);
-    log.terminate();
-    QVERIFY(log.waitForFinished(10000));
+    const qint64 before = sizeOf(log.file());
+    QTRY_VERIFY(sizeOf(log.file()) > before);
+    QCOMPARE(log.stop(), 0);
 }
 
 void TestRecorderEdges::terminationSignal_data()
