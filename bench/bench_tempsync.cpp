@@ -54,6 +54,8 @@ CurrentReading sampleReading(int i)
     return r;
 }
 
+constexpr int kBackToBack = 2000;
+
 struct Figures
 {
     double cpuSeconds = 0;
@@ -125,18 +127,17 @@ int main(int argc, char* argv[])
                 qPrintable(dir.path()));
 
     const Figures idle = measure(rate, seconds, {});
-    print("probe only (baseline)", idle, Figures{});
 
     // The store logs without a temporary file of its own; the record goes to
     // a plain file as the temporary file was written before, one unbuffered
     // write each, optionally followed by an fdatasync on this thread.
-    const auto plainFile = [&](const char* name, bool syncEach) {
+    const auto plainFile = [&](const char* name, bool syncEach, auto&& runner) {
         RecorderStore store(QString{});
         QFile file(dir.filePath(QString::fromLatin1(name)));
         file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
         QElapsedTimer syncClock;
         qint64 worstSyncUs = 0;
-        const Figures f = measure(rate, seconds, [&](int i) {
+        const Figures f = runner([&](int i) {
             store.appendReading(sampleReading(i), timeStampNow());
             const auto bytes = encodeARecord(store.buffer().at(store.buffer().size() - 1));
             file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
@@ -149,18 +150,38 @@ int main(int argc, char* argv[])
         ::fsync(file.handle()); // at Stop
         return std::pair{f, worstSyncUs};
     };
-
-    print("before: write, sync at Stop", plainFile("before.TMP", false).first, idle);
-    {
+    const auto tempFiles = [&](auto&& runner) {
         RecorderStore store(dir.path());
         store.tempFiles().createNext();
-        const Figures f = measure(
-            rate, seconds, [&](int i) { store.appendReading(sampleReading(i), timeStampNow()); });
+        const Figures f =
+            runner([&](int i) { store.appendReading(sampleReading(i), timeStampNow()); });
         store.tempFiles().close();
-        print("now: checked, synced <= 1 s", f, idle);
-    }
+        return f;
+    };
+    // CPU time alone, without the event loop and its probe: readings back to
+    // back, the delayed sync's thread included (it syncs once a second here).
+    const auto backToBack = [&](const std::function<void(int)>& logOne) {
+        Figures f;
+        const double before = cpuSeconds();
+        for (f.readings = 0; f.readings < kBackToBack; ++f.readings)
+            logOne(f.readings);
+        f.cpuSeconds = cpuSeconds() - before;
+        return f;
+    };
+    const auto paced = [&](const std::function<void(int)>& logOne) {
+        return measure(rate, seconds, logOne);
+    };
+    std::printf("CPU per reading, %d readings back to back:\n", kBackToBack);
+    print("before: write, sync at Stop", plainFile("before1.TMP", false, backToBack).first, {});
+    print("now: checked, synced <= 1 s", tempFiles(backToBack), {});
+    print("inline fdatasync per record", plainFile("inline1.TMP", true, backToBack).first, {});
+
+    std::printf("Paced at %d readings/s with a 1 ms probe timer:\n", rate);
+    print("probe only (baseline)", idle, Figures{});
+    print("before: write, sync at Stop", plainFile("before.TMP", false, paced).first, idle);
+    print("now: checked, synced <= 1 s", tempFiles(paced), idle);
     {
-        const auto [f, worstSyncUs] = plainFile("inline.TMP", true);
+        const auto [f, worstSyncUs] = plainFile("inline.TMP", true, paced);
         print("inline fdatasync per record", f, idle);
         std::printf("%-28s longest fdatasync %lld us\n", "", static_cast<long long>(worstSyncUs));
     }
