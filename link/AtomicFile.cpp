@@ -35,16 +35,9 @@ std::optional<QString> writeBlocks(int fd, const BlockProducer& next, const Writ
         block.clear();
         if (!next(block))
             return std::nullopt;
-        qsizetype done = 0;
-        while (done < block.size()) {
-            const ssize_t n = ::write(fd, block.constData() + done, size_t(block.size() - done));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return systemReason(errno);
-            }
-            done += n;
-        }
+        qint64 done = 0;
+        if (const int error = writeFully(fd, block.constData(), block.size(), -1, &done))
+            return systemReason(error);
         if (progress.bytesWritten)
             progress.bytesWritten->fetch_add(done);
     }
@@ -108,7 +101,9 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     const QString target = canonical.isEmpty() ? path : canonical;
     const QByteArray name = QFile::encodeName(target);
 
-    struct stat existing {};
+    struct stat existing
+    {
+    };
     const bool exists = ::stat(name.constData(), &existing) == 0;
     if (!exists && errno != ENOENT)
         return systemReason(errno);

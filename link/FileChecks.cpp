@@ -45,7 +45,9 @@ QString systemReason(int errnum)
 
 std::optional<QString> notRegularFileReason(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return reasonFor(st);
@@ -53,22 +55,46 @@ std::optional<QString> notRegularFileReason(const QString& path)
 
 bool isCharacterDevice(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
 std::optional<QString> notRegularFileReason(int fd)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0)
         return systemReason(errno);
     return reasonFor(st);
 }
 
+int writeFully(int fd, const char* data, qint64 size, qint64 offset, qint64* written)
+{
+    qint64 done = 0;
+    int error = 0;
+    while (done < size) {
+        const auto rest = size_t(size - done);
+        const ssize_t n = offset < 0 ? ::write(fd, data + done, rest)
+                                     : ::pwrite(fd, data + done, rest, offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += n;
+    }
+    *written = done;
+    return error;
+}
+
 int openRegularFileForReading(const QString& path, QString* error)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         if (error)
             *error = systemReason(errno);

@@ -23,6 +23,12 @@ bool isCharacterDevice(const QString& path);
 // The same for an open descriptor.
 std::optional<QString> notRegularFileReason(int fd);
 
+// Writes all `size` bytes, at `offset` or, for a stream (offset < 0), where
+// the descriptor stands, trying a short write again with the rest so that a
+// real failure comes back with its errno (0 when all went out). `written`
+// gets the bytes that did go out.
+int writeFully(int fd, const char* data, qint64 size, qint64 offset, qint64* written);
+
 // Opens `path` for reading without ever blocking (a FIFO waits for no writer)
 // and returns the descriptor, or -1 with the reason in `error`: anything but a
 // regular file is refused.

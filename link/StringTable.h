@@ -18,7 +18,8 @@ enum StringId : int
     kStrPortInUseBy = 9091, // "The port is in use by another program (process %1)."
     kStrPortInUse = 9092,   // "The port is in use by another program."
     kStrNoSuchPort = 9093,  // "Port %1 does not exist: the ports are COM1 to COM10."
-    kStrTempFileWrite = 9094, // "The temporary file could not be written: %1"
+    // "The temporary file could not be written: %1"
+    kStrTempFileWrite = 9094,
     kStrErrorCaption = 9999,
 };
 

@@ -18,9 +18,8 @@ void TGraphicalForm::tempFileWriteFailed(const QString& path, const QString& rea
     // The store is in the middle of logging a reading: the box waits for the
     // event loop, and logging goes on while it is open.
     QTimer::singleShot(0, this, [this, path, reason] {
-        ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok,
-                   QMessageBox::NoIcon, path, QMessageBox::NoButton,
-                   tableString(kStrTempFileWrite).arg(reason));
+        ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok, QMessageBox::NoIcon,
+                   path, QMessageBox::NoButton, tableString(kStrTempFileWrite).arg(reason));
     });
 }
 
@@ -30,9 +29,9 @@ void TGraphicalForm::reportMissedReadings()
     const qsizetype missed = files.missedRecords();
     if (missed == 0)
         return;
-    const QString reason = tr("%n reading(s) of this run are not in it; the buffer holds them "
-                              "all and Save keeps them.",
-                              nullptr, int(missed));
+    const QString reason = QStringLiteral("%1 readings of this run are not in it; the buffer "
+                                          "holds them all and Save keeps them.")
+                               .arg(missed);
     ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok, QMessageBox::NoIcon,
                files.currentFileName(), QMessageBox::NoButton,
                tableString(kStrTempFileWrite).arg(reason));

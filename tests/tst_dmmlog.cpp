@@ -321,7 +321,11 @@ void TestDmmLog::outputPaths()
 
     QTemporaryDir dir;
     const QString existing = dir.filePath("old.g52");
-    QVERIFY(writeFile(existing, "x"));
+    TARecord logged;
+    logged.timeStamp = formatTimeStamp(9, 5, 3, 400);
+    const auto bytes = encodeARecord(logged);
+    QVERIFY(writeFile(existing, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                           qsizetype(bytes.size()))));
     QVERIFY(outputPathProblem(existing, true, false).contains("exists"));
     QVERIFY(outputPathProblem(existing, true, true).isEmpty());
     QVERIFY(outputPathProblem(dir.filePath("new.g52"), true, false).isEmpty());
@@ -478,7 +482,8 @@ void TestDmmLog::appendCutsIncompleteEnd()
     QTemporaryDir dir;
     // A text file whose last line end lies further back than one read block.
     const QString csv = dir.filePath("long.csv");
-    const QByteArray whole = "h\n" + QByteArray(100'000, 'x') + '\n';
+    const QByteArray whole =
+        QByteArray::fromStdString(csvHeader()) + QByteArray(100'000, 'x') + '\n';
     QVERIFY(writeFile(csv, whole + QByteArray(70'000, 'y')));
     QString error;
     {
@@ -489,12 +494,12 @@ void TestDmmLog::appendCutsIncompleteEnd()
     }
     QCOMPARE(readAll(csv), whole + "next\n");
 
-    // Not a single line end: nothing whole to keep.
+    // Not a single line end: not the tool's file, so nothing is cut.
     QVERIFY(writeFile(csv, "partial"));
     {
         LogFile file;
-        QVERIFY(file.open(csv, LogFile::Kind::Lines, true, &error));
-        QCOMPARE(file.size(), qint64(0));
+        QVERIFY(!file.open(csv, LogFile::Kind::Lines, true, &error));
+        QCOMPARE(readAll(csv), QByteArray("partial"));
     }
 
     // Without --append an existing file is never opened.
@@ -664,6 +669,7 @@ void TestDmmLog::appendsAfterCutRecord()
     old.display = "9.999";
     old.exponent = "0";
     old.function = 6;
+    old.timeStamp = formatTimeStamp(9, 5, 3, 400);
     old.fValue = 9.999f;
     const auto bytes = encodeARecord(old);
     const QByteArray one(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));

@@ -17,6 +17,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "BusyLog.h"
 #include "FileChecks.h"
 #include "FillableDisk.h"
 #include "LogLines.h"
@@ -131,7 +132,9 @@ std::optional<QString> makeTarget(Target kind, const QString& path)
 
 bool isStillNode(Target kind, const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
     switch (kind) {
@@ -300,8 +303,10 @@ void TestFileEdges::logTargets_data()
     QTest::addColumn<QString>("option");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("--out full device") << Target::FullDevice << "--out" << 1 << systemReason(ENOSPC);
-    QTest::newRow("--csv full device") << Target::FullDevice << "--csv" << 1 << systemReason(ENOSPC);
+    QTest::newRow("--out full device")
+        << Target::FullDevice << "--out" << 1 << systemReason(ENOSPC);
+    QTest::newRow("--csv full device")
+        << Target::FullDevice << "--csv" << 1 << systemReason(ENOSPC);
     QTest::newRow("--csv null device") << Target::NullDevice << "--csv" << 0 << "2 readings logged";
     QTest::newRow("--out FIFO") << Target::Fifo << "--out" << 1 << "not a regular file but a FIFO";
     QTest::newRow("--csv FIFO") << Target::Fifo << "--csv" << 1 << "not a regular file but a FIFO";
@@ -318,9 +323,9 @@ void TestFileEdges::logTargets()
     const QString target = sim.directory() + QStringLiteral("/target");
     if (const auto skip = makeTarget(kind, target))
         QSKIP(qPrintable(*skip));
-    const Run result = run(QStringLiteral(DMM_LOG_PATH),
-                           {"--port", "COM1", option, "target", "--count", "2", "--quiet"},
-                           sim.directory());
+    const Run result =
+        run(QStringLiteral(DMM_LOG_PATH),
+            {"--port", "COM1", option, "target", "--count", "2", "--quiet"}, sim.directory());
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
     QVERIFY(isStillNode(kind, target));
@@ -339,12 +344,12 @@ void TestFileEdges::logWriteFailureCutsToWholeUnits()
     SimProcess sim;
     QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
     // Room for the header and three records or lines, and part of one more.
-    const Run result = run(QStringLiteral(DMM_LOG_PATH),
-                           {"--port", "COM1", option, "log", "--count", "50", "--quiet"},
-                           sim.directory(), [] {
-                               const rlimit limit{250, 250};
-                               ::setrlimit(RLIMIT_FSIZE, &limit);
-                           });
+    const Run result =
+        run(QStringLiteral(DMM_LOG_PATH),
+            {"--port", "COM1", option, "log", "--count", "50", "--quiet"}, sim.directory(), [] {
+                const rlimit limit{250, 250};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains("log: " + systemReason(EFBIG)), qPrintable(result.err));
     const QByteArray file = readAll(sim.directory() + QStringLiteral("/log"));
@@ -361,7 +366,8 @@ void TestFileEdges::appendOntoAnotherKindIsRefused_data()
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("message");
     const QByteArray recording = recordBytes(record(1)) + recordBytes(record(2)) + "partial";
-    const QByteArray csv = QByteArray::fromStdString(logtool::csvHeader()) + "2024-05-01T09:05:03.456,1\n";
+    const QByteArray csv =
+        QByteArray::fromStdString(logtool::csvHeader()) + "2024-05-01T09:05:03.456,1\n";
     const QByteArray notes = "Meeting notes: bring the meter.\n";
     QByteArray untimed = recordBytes(record(3));
     untimed.replace(16, 16, QByteArray(16, 'x')); // a text that never ends
@@ -389,28 +395,20 @@ void TestFileEdges::appendOntoAnotherKindIsRefused()
 
 void TestFileEdges::fileBeingLoggedIsNotReplaced()
 {
-    SimProcess sim;
-    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
-    QProcess log;
-    log.setWorkingDirectory(sim.directory());
-    log.start(QStringLiteral(DMM_LOG_PATH), {"--port", "COM1", "--out", "busy.g52"});
-    QVERIFY(log.waitForStarted());
-    QVERIFY(log.waitForReadyRead(10000)); // the first reading is logged
-    const QString busy = sim.directory() + QStringLiteral("/busy.g52");
-    QVERIFY(writeFile(sim.directory() + QStringLiteral("/other.g52"), recordBytes(record(1))));
+    BusyLog log;
+    QVERIFY(log.start());
+    QVERIFY(writeFile(log.directory() + QStringLiteral("/other.g52"), recordBytes(record(1))));
 
     const Run result = run(QStringLiteral(DMM_EXPORT_PATH),
-                           {"--list", "-o", "busy.g52", "other.g52"}, sim.directory());
+                           {"--list", "-o", "busy.g52", "other.g52"}, log.directory());
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains("in use by another program: dmm-log"), qPrintable(result.err));
 
     // dmm-log still writes into the file that is on the disk.
-    const qint64 before = QFileInfo(busy).size();
-    QTRY_VERIFY(QFileInfo(busy).size() > before);
-    log.terminate();
-    QVERIFY(log.waitForFinished(10000));
-    QCOMPARE(log.exitCode(), 0);
-    QCOMPARE(readAll(busy).size() % qsizetype(kARecordSize), 0);
+    const qint64 before = QFileInfo(log.file()).size();
+    QTRY_VERIFY(QFileInfo(log.file()).size() > before);
+    QCOMPARE(log.stop(), 0);
+    QCOMPARE(readAll(log.file()).size() % qsizetype(kARecordSize), 0);
 }
 
 void TestFileEdges::logOntoAHeldTemporaryFileIsRefused()
@@ -421,9 +419,9 @@ void TestFileEdges::logOntoAHeldTemporaryFileIsRefused()
     store.appendReading(readingOf(1), timeStampNow());
     store.tempFiles().close(); // a stopped run's file stays held
     const QByteArray bytes = readAll(store.tempFiles().currentFileName());
-    const Run result = run(QStringLiteral(DMM_LOG_PATH),
-                           {"--port", "/nonexistent/tty", "--out", "~KOPLX1.TMP", "--append"},
-                           dir.path());
+    const Run result =
+        run(QStringLiteral(DMM_LOG_PATH),
+            {"--port", "/nonexistent/tty", "--out", "~KOPLX1.TMP", "--append"}, dir.path());
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains("in use by another program"), qPrintable(result.err));
     QCOMPARE(readAll(store.tempFiles().currentFileName()), bytes);

@@ -222,20 +222,8 @@ bool LogFile::open(const QString& path, Kind kind, bool append, QString* error,
 
 bool LogFile::write(QByteArrayView bytes, QString* error)
 {
-    qsizetype done = 0;
-    int failure = 0;
-    while (done < bytes.size()) {
-        const auto* data = bytes.data() + done;
-        const auto size = size_t(bytes.size() - done);
-        const ssize_t n = m_device ? ::write(m_fd, data, size) : ::pwrite(m_fd, data, size, m_size + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            failure = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += n;
-    }
+    qint64 done = 0;
+    int failure = writeFully(m_fd, bytes.data(), bytes.size(), m_device ? -1 : m_size, &done);
     if (failure == 0) {
         m_size += done;
         m_sync->written(m_fd);

@@ -117,23 +117,12 @@ bool TempFiles::write(const TARecord& record, QString* reason)
 
 bool TempFiles::writePending(QString* reason)
 {
-    qsizetype done = 0;
-    int error = 0;
-    while (done < m_pending.size()) {
-        const ssize_t n = ::pwrite(m_fd, m_pending.constData() + done,
-                                   size_t(m_pending.size() - done), m_size + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += n;
-    }
+    qint64 done = 0;
+    int error = writeFully(m_fd, m_pending.constData(), m_pending.size(), m_size, &done);
     // Part of a record on the disk would be read as a garbled reading after a
     // crash: it goes at once. Writing at explicit offsets puts the next record
     // on the boundary even if this cut failed.
-    const qsizetype whole = done - done % qsizetype(kARecordSize);
+    const qint64 whole = done - done % qint64(kARecordSize);
     if (whole != done) {
         [[maybe_unused]] const int cut = ::ftruncate(m_fd, m_size + whole);
     }

@@ -1,0 +1,289 @@
+// SPDX-License-Identifier: MIT
+// The recorder at the edges: a temporary file the disk refuses is told once
+// per failure episode and again at Stop, Open of a FIFO returns at once, Save
+// onto a file another program writes is refused, and a termination signal
+// ends the program as its close command does.
+#include <QtTest>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <condition_variable>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "AppWindows.h"
+#include "BusyLog.h"
+#include "FillableDisk.h"
+#include "GlobalFlags.h"
+#include "GraphicalForm.h"
+#include "MainWindow.h"
+#include "MessageBox.h"
+#include "Record.h"
+#include "ShellFixture.h"
+#include "SimProcess.h"
+#include "TerminationSignals.h"
+
+using namespace dmm;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The recorder alone, with its file dialogs and message boxes answered here.
+struct Recorder
+{
+    QTemporaryDir dir;
+    QString folder = dir.path();
+    QWidget strip;
+    CurrentReading reading;
+    QList<MessageBoxRequest> boxes;
+    QString openPath;
+    QString savePath;
+    std::unique_ptr<TGraphicalForm> form;
+
+    explicit Recorder(const QString& subfolder = {})
+    {
+        if (!subfolder.isEmpty()) {
+            folder = dir.filePath(subfolder);
+            QDir().mkpath(folder);
+        }
+        setMessageBoxHandler([this](const MessageBoxRequest& request) {
+            boxes << request;
+            return int(QMessageBox::Ok);
+        });
+        bBusy = false;
+        bDataValid = 1;
+        reading.sDigits = " 2.000";
+        reading.sExponent = "0";
+        reading.iFunction = 5;
+        reading.szValue = "2.000";
+        reading.szUnit = "V";
+    }
+    void build()
+    {
+        form = std::make_unique<TGraphicalForm>(&strip, &reading, folder);
+        form->setFileChoosers([this] { return openPath; }, [this] { return savePath; });
+    }
+    ~Recorder()
+    {
+        form.reset();
+        setMessageBoxHandler({});
+        bDataValid = 0;
+    }
+    QStringList captions() const
+    {
+        QStringList list;
+        for (const MessageBoxRequest& box : boxes)
+            list << box.caption;
+        return list;
+    }
+    void startRun()
+    {
+        form->sbtnRecordStart->setChecked(true);
+        form->sbtnRecordStartClick();
+    }
+    void stopRun()
+    {
+        form->sbtnRecordStop->setChecked(true);
+        form->sbtnRecordStopClick();
+    }
+    void log(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            form->store().appendReading(reading, timeStampNow());
+    }
+};
+
+// Opens the FIFO for writing after a while, so that a reader that blocks in
+// its open() is let go and the test fails instead of hanging.
+class FifoRescue
+{
+public:
+    explicit FifoRescue(QString path)
+        : m_thread([this, path] {
+              std::unique_lock lock(m_mutex);
+              if (m_done.wait_for(lock, 5s, [this] { return m_finished; }))
+                  return;
+              const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+              if (fd >= 0)
+                  ::close(fd);
+          })
+    {
+    }
+    ~FifoRescue()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+qint64 sizeOf(const QString& path)
+{
+    return QFileInfo(path).size();
+}
+
+} // namespace
+
+class TestRecorderEdges : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fullDiskIsToldOncePerEpisodeAndAgainAtStop();
+    void openOfAFifoReturnsAtOnce();
+    void saveOntoAFileBeingLoggedIsRefused();
+    void terminationSignal_data();
+    void terminationSignal();
+    void terminationSignalEndsTheProgramWithStatusZero();
+};
+
+void TestRecorderEdges::fullDiskIsToldOncePerEpisodeAndAgainAtStop()
+{
+    Recorder r(QStringLiteral("disk"));
+    FillableDisk disk(r.folder);
+    r.build();
+    r.startRun();
+    const QString path = r.form->store().tempFiles().currentFileName();
+    r.log(3);
+    disk.fill(path);
+    // More than the rest of a memory page of the small file system holds.
+    r.log(80);
+    // The box waits for the event loop: logging is not held up by it.
+    QCOMPARE(r.form->state().readingCount, 83);
+    QTRY_COMPARE(r.captions(), QStringList{"Error[E9094]"});
+    QCOMPARE(r.boxes.first().detail, path);
+    QVERIFY(r.boxes.first().text.contains(QString::fromLocal8Bit(strerror(disk.fullErrno()))));
+    QCOMPARE(sizeOf(path) % qint64(kARecordSize), 0);
+
+    // Stop while the file still misses readings: said again, with how many.
+    r.stopRun();
+    QCOMPARE(r.captions(), (QStringList{"Error[E9094]", "Error[E9094]"}));
+    QCOMPARE(r.boxes.last().detail, path);
+    QVERIFY(r.boxes.last().text.contains(QString::number(83 - sizeOf(path) / 76)));
+    disk.free();
+}
+
+void TestRecorderEdges::openOfAFifoReturnsAtOnce()
+{
+    Recorder r;
+    r.build();
+    r.openPath = r.dir.filePath(QStringLiteral("x.g52"));
+    QVERIFY(::mkfifo(QFile::encodeName(r.openPath).constData(), 0666) == 0);
+    {
+        FifoRescue rescue(r.openPath);
+        r.form->sbtnOpenFileClick();
+    }
+    QCOMPARE(r.captions(), QStringList{"Error[E9004]"});
+    QVERIFY2(r.boxes.first().detail.contains("FIFO"), qPrintable(r.boxes.first().detail));
+    QVERIFY(r.form->state().bufferEmpty);
+}
+
+void TestRecorderEdges::saveOntoAFileBeingLoggedIsRefused()
+{
+    BusyLog log;
+    QVERIFY(log.start());
+    Recorder r;
+    r.build();
+    r.log(5);
+    r.savePath = log.file();
+    QVERIFY(!r.form->sbtnSaveFileClick());
+    QCOMPARE(r.captions(), QStringList{"Error[E9005]"});
+    QVERIFY2(r.boxes.first().detail.contains("in use by another program: dmm-log"),
+             qPrintable(r.boxes.first().detail));
+    QVERIFY(r.form->state().unsavedData);
+    // dmm-log's file is still the one on the disk, and it goes on growing.
+    const qint64 before = sizeOf(log.file());
+    QTRY_VERIFY(sizeOf(log.file()) > before);
+    QCOMPARE(log.stop(), 0);
+}
+
+void TestRecorderEdges::terminationSignal_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("SIGTERM, unsaved run") << SIGTERM << false;
+    QTest::newRow("SIGHUP, unsaved run") << SIGHUP << false;
+    QTest::newRow("SIGINT, saved run") << SIGINT << true;
+}
+
+void TestRecorderEdges::terminationSignal()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, saved);
+    SimProcess sim;
+    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    const QString settings = sim.directory() + QStringLiteral("/MLQDL.ini");
+    const QString tempFile = sim.directory() + QStringLiteral("/~KOPLX1.TMP");
+    auto shell = std::make_unique<ShellFixture>(sim.directory(), 1);
+    TerminationSignals termination;
+    termination.endProgramWith(&shell->main());
+    TGraphicalForm* recorder = shell->windows().GraphicalForm.get();
+    shell->clickLink();
+    QTRY_VERIFY(bDataValid != 0);
+    recorder->sbtnRecordStart->setChecked(true);
+    recorder->sbtnRecordStartClick();
+    QTRY_VERIFY(recorder->state().readingCount >= 3);
+    if (saved) {
+        recorder->setFileChoosers({}, [&] { return sim.directory() + QStringLiteral("/a.g52"); });
+        QVERIFY(recorder->sbtnSaveFileClick());
+    }
+    QVERIFY(QFile::remove(settings));
+
+    QSignalSpy closed(&shell->main(), &TFormMain::closed);
+    ::raise(signalNumber);
+    QVERIFY(closed.wait(10000));
+    QVERIFY(QFile::exists(settings));
+    QVERIFY(!shell->main().serialLink().isOpen());
+    QVERIFY(!recorder->state().recording);
+    QVERIFY(shell->boxCaptions().isEmpty());
+    const int logged = recorder->state().readingCount;
+    QCOMPARE(sizeOf(tempFile), qint64(logged) * qint64(kARecordSize));
+
+    shell.reset(); // the windows go as at the end of the program
+    QCOMPARE(QFile::exists(tempFile), !saved);
+}
+
+void TestRecorderEdges::terminationSignalEndsTheProgramWithStatusZero()
+{
+    QTemporaryDir dir;
+    QProcess program;
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(DMM_PROGRAM_PATH), {});
+    QVERIFY(program.waitForStarted());
+    // Sent once the program catches it (its SigCgt mask has the bit).
+    const QString status = QStringLiteral("/proc/%1/status").arg(program.processId());
+    const auto catchesTerm = [&] {
+        QFile file(status);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (line.startsWith("SigCgt:"))
+                return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1) != 0;
+        return false;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 20000);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(QFile::exists(dir.filePath(QStringLiteral("MLQDL.ini"))));
+}
+
+QTEST_MAIN(TestRecorderEdges)
+#include "tst_recorderedges.moc"
