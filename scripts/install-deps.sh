@@ -14,18 +14,10 @@ packages=(
     locales
 )
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+"$(dirname "$0")/install-missing.sh" "${packages[@]}"
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
 
 # One test runs under a comma locale; generate it when the machine lacks it.
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
