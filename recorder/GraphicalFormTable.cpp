@@ -3,7 +3,6 @@
 // read (TableExport.h), written atomically.
 #include "GraphicalForm.h"
 
-#include <QApplication>
 #include <QStatusBar>
 
 #include "AtomicFile.h"
@@ -16,6 +15,9 @@ namespace dmm {
 namespace {
 
 constexpr int kStatusMs = 15000;
+constexpr int kExportingEntry = 107;
+// For the progress window: a row is about this many bytes.
+constexpr std::size_t kTypicalTableRow = 48;
 
 } // namespace
 
@@ -24,23 +26,32 @@ void TGraphicalForm::miExportTableClick()
     const auto target = m_chooseTable ? m_chooseTable() : chooseTableTarget(this);
     if (!target)
         return;
-    const RecordBuffer& buffer = m_store.buffer();
+    // Written from a snapshot on a worker: readings may go on arriving.
+    const RecordBuffer::Snapshot records = m_store.buffer().snapshot();
     // Readings without a date stamp came from a file: its date is the last
     // reading's, unless stamped readings tell better.
     const QDate lastDate = m_loadedFileDate.isValid() ? m_loadedFileDate : QDate::currentDate();
-    TableProducer table(target->format, firstRecordDate(bufferRecords(buffer), lastDate),
-                        bufferRecords(buffer));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const auto error = writeFileAtomically(
-        target->path, [&table](QByteArray& block) { return table.nextBlock(block); });
-    QApplication::restoreOverrideCursor();
+    std::optional<QString> error;
+    qint64 rows = 0;
+    bool datesInferred = false;
+    runFileJob(tableString(kExportingEntry), qint64(records.size() * kTypicalTableRow),
+               [&](WriteProgress progress) {
+                   TableProducer table(target->format,
+                                       firstRecordDate(snapshotRecords(records), lastDate),
+                                       snapshotRecords(records));
+                   error = writeFileAtomically(
+                       target->path, [&table](QByteArray& block) { return table.nextBlock(block); },
+                       progress);
+                   rows = table.rows();
+                   datesInferred = table.datesInferred();
+               });
     if (error) {
         ShowMsgBox(this, kStrErrorCaption, 9015, QMessageBox::Ok, QMessageBox::NoIcon,
                    target->path + QStringLiteral(": ") + *error);
         return;
     }
     statusBar()->showMessage(
-        fillNumbers(tableString(table.datesInferred() ? 1609 : 1608), {table.rows()}), kStatusMs);
+        fillNumbers(tableString(datesInferred ? 1609 : 1608), {rows}), kStatusMs);
 }
 
 } // namespace dmm

@@ -118,6 +118,13 @@ RecordSource bufferRecords(const RecordBuffer& buffer)
     };
 }
 
+RecordSource snapshotRecords(RecordBuffer::Snapshot records)
+{
+    return [records = std::move(records), index = std::size_t(0)]() mutable -> const TARecord* {
+        return index < records.size() ? &records.at(index++) : nullptr;
+    };
+}
+
 RecordSource fileRecords(RecordFileReader& reader)
 {
     // A small buffer refilled slice by slice: the file is never held whole.

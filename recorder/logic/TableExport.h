@@ -66,6 +66,9 @@ private:
 
 // The buffer's entries in index order.
 RecordSource bufferRecords(const RecordBuffer& buffer);
+// The records of a snapshot, which the source keeps: safe on another thread
+// while the buffer goes on growing or is cleared.
+RecordSource snapshotRecords(RecordBuffer::Snapshot records);
 // The records of an open reader, read a slice at a time.
 RecordSource fileRecords(RecordFileReader& reader);
 
