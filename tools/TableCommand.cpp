@@ -102,24 +102,18 @@ int writeTable(const TableRequest& request)
     return 0;
 }
 
-std::string recordTimesJson(const QString& path, QDate lastRecordDate)
+QDate firstRecordDateOf(const QString& path)
 {
-    // Two passes over the file, as the table takes: the first date is counted
-    // back from the last reading (or the first stamped one), then the walk.
-    RecordTime first;
-    RecordTime last;
-    RecordFileReader counter;
+    // Reads only up to the first stamped record; a file without any is read
+    // whole, counting its days back from its modification date.
     RecordFileReader reader;
-    if (counter.open(path) && reader.open(path) && reader.recordCount() > 0) {
-        RecordDates dates(firstRecordDate(fileRecords(counter), lastRecordDate));
-        const RecordSource records = fileRecords(reader);
-        if (const TARecord* record = records()) {
-            first = dates.next(*record);
-            last = first;
-            while ((record = records()))
-                last = dates.next(*record);
-        }
-    }
+    if (!reader.open(path))
+        return {};
+    return firstRecordDate(fileRecords(reader), fileModificationDate(path));
+}
+
+std::string recordTimesJson(const RecordTime& first, const RecordTime& last)
+{
     const auto flag = [](bool b) { return b ? std::string("true") : std::string("false"); };
     return ",\"firstTime\":" + jsonTime(first) + ",\"firstTimeStamped\":" + flag(first.stamped) +
            ",\"lastTime\":" + jsonTime(last) + ",\"lastTimeStamped\":" + flag(last.stamped);

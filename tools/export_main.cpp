@@ -172,16 +172,22 @@ struct RecordingInfo
 {
     qint64 records = 0;
     RecorderState state;
+    RecordTime firstTime;
+    RecordTime lastTime;
 };
 
-bool countRecording(RecordFileReader& reader, RecordingInfo& info)
+bool countRecording(RecordFileReader& reader, QDate firstDate, RecordingInfo& info)
 {
     RecorderState& state = info.state;
     Extremes extremes;
+    RecordDates dates(firstDate);
     int count = 0;
     const LoadEnd end = forEachRecord(reader, [&](std::size_t, const TARecord& record) {
         updateScale(state.scaleMaxY, state.scaleMinY, count, record.fValue);
         updateMaxMin(extremes, count, record.fValue);
+        info.lastTime = dates.next(record);
+        if (count == 0)
+            info.firstTime = info.lastTime;
         ++count;
         return true;
     });
@@ -193,7 +199,7 @@ bool countRecording(RecordFileReader& reader, RecordingInfo& info)
     return end == LoadEnd::Complete;
 }
 
-QByteArray infoJson(const RecordingInfo& info, const QString& path)
+QByteArray infoJson(const RecordingInfo& info)
 {
     const RecorderState& state = info.state;
     std::string json = "{\"records\":" + std::to_string(info.records);
@@ -202,7 +208,7 @@ QByteArray infoJson(const RecordingInfo& info, const QString& path)
     json += ",\"minIndex\":" + std::to_string(state.minIndex);
     json += ",\"scaleMaxY\":" + jsonFloat(state.scaleMaxY);
     json += ",\"scaleMinY\":" + jsonFloat(state.scaleMinY);
-    json += exporttool::recordTimesJson(path, fileModificationDate(path));
+    json += exporttool::recordTimesJson(info.firstTime, info.lastTime);
     json += "}\n";
     return QByteArray::fromStdString(json);
 }
@@ -407,10 +413,10 @@ int main(int argc, char* argv[])
 
         if (info) {
             RecordingInfo counted;
-            if (!countRecording(reader, counted))
+            if (!countRecording(reader, exporttool::firstRecordDateOf(path), counted))
                 return failure(path + QStringLiteral(": ") + truncationReason(reader));
             QString writeError;
-            const QByteArray json = infoJson(counted, path);
+            const QByteArray json = infoJson(counted);
             if (toFile) {
                 if (const auto error = writeFileAtomically(outputName, json))
                     return failure(outputName + QStringLiteral(": ") + *error);
