@@ -185,9 +185,14 @@ bool countRecording(RecordFileReader& reader, QDate firstDate, RecordingInfo& in
     const LoadEnd end = forEachRecord(reader, [&](std::size_t, const TARecord& record) {
         updateScale(state.scaleMaxY, state.scaleMinY, count, record.fValue);
         updateMaxMin(extremes, count, record.fValue);
-        info.lastTime = dates.next(record);
-        if (count == 0)
-            info.firstTime = info.lastTime;
+        // Only the first and last readings' times are reported.
+        if (count == 0 || count + 1 == reader.recordCount()) {
+            info.lastTime = dates.next(record);
+            if (count == 0)
+                info.firstTime = info.lastTime;
+        } else {
+            dates.skip(record);
+        }
         ++count;
         return true;
     });

@@ -105,23 +105,31 @@ QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* f
     return lastRecordDate.addDays(-days);
 }
 
-RecordTime RecordDates::next(const TARecord& record)
+std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
 {
     const auto stamp = recordStamp(record);
     if (stamp) {
         const auto [date, ms] = stampedDay(*stamp);
         m_date = date;
         m_previous = ms;
-        return {isoText(date, ms, true), true};
+        return Moment{date, ms, true};
     }
     const auto now = timeOfDayMs(record.timeStamp.view());
     if (!now)
-        return {};
+        return std::nullopt;
     if (dayPassed(m_previous, now))
         m_date = m_date.addDays(1);
     m_previous = now;
     m_inferred = true;
-    return {isoText(m_date, *now, false), false};
+    return Moment{m_date, *now, false};
+}
+
+RecordTime RecordDates::next(const TARecord& record)
+{
+    const auto moment = advance(record);
+    if (!moment)
+        return {};
+    return {isoText(moment->date, moment->ms, moment->stamped), moment->stamped};
 }
 
 } // namespace dmm

@@ -52,11 +52,21 @@ public:
     explicit RecordDates(QDate firstRecordDate) : m_date(firstRecordDate) {}
 
     RecordTime next(const TARecord& record);
+    // The same walk without the text, for records whose time is not shown.
+    void skip(const TARecord& record) { advance(record); }
 
     // Some record so far got an inferred date.
     bool inferred() const { return m_inferred; }
 
 private:
+    struct Moment
+    {
+        QDate date;
+        int ms; // since midnight
+        bool stamped;
+    };
+    std::optional<Moment> advance(const TARecord& record);
+
     QDate m_date;
     std::optional<int> m_previous; // time of day of the record before, ms
     bool m_inferred = false;
