@@ -170,7 +170,7 @@ void TestSerialLink::opensPseudoTerminalDespiteRtsRefusal()
     QVERIFY(dir.link(1, pty.slavePath()));
 
     SerialLink link;
-    PortError error{PortError::OpenFailed, "stale"};
+    PortError error{PortError::OpenFailed, "stale", PortError::Other, "stale"};
     QVERIFY(link.OpenPort(1, dir.path(), &error));
     QCOMPARE(error.kind, PortError::None);
     QVERIFY(error.reason.isEmpty());
