@@ -123,6 +123,17 @@ std::optional<QString> makeTarget(Target kind, const QString& path)
     case Target::RefusingFolder:
         if (!isRoot() || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             return QStringLiteral("needs root and setpriv to run the writer as another user");
+        // The build may sit in a folder only root may enter (a checkout in /root).
+        for (const char* tool : {DMM_EXPORT_PATH, DMM_LOG_PATH}) {
+            QProcess probe;
+            probe.setStandardOutputFile(QProcess::nullDevice());
+            probe.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534",
+                                                    "--clear-groups",
+                                                    QString::fromLocal8Bit(tool), "--help"});
+            if (!probe.waitForFinished() || probe.exitStatus() != QProcess::NormalExit ||
+                probe.exitCode() != 0)
+                return QStringLiteral("another user cannot run the tools in this build folder");
+        }
         if (!writeFile(path, "old bytes\n") || ::chmod(name.constData(), 0666) != 0)
             return QStringLiteral("cannot make the old file");
         return std::nullopt;
