@@ -128,25 +128,31 @@ void RecordFileReader::close()
     m_blockEnd = 0;
 }
 
-bool RecordFileReader::fillBlock()
+qint64 RecordFileReader::readWholeRecords(char* data, qint64 records)
 {
-    const qint64 records = std::min(kBlockRecords, m_count - m_read);
     const qint64 wanted = records * m_recordSize;
-    char* data = reinterpret_cast<char*>(m_block.data());
     qint64 got = 0;
     qint64 n = 0;
     while (got < wanted && (n = m_file.read(data + got, wanted - got)) > 0)
         got += n;
-    m_blockPos = 0;
-    m_blockEnd = static_cast<std::size_t>(got / m_recordSize * m_recordSize);
+    const qint64 whole = got / m_recordSize;
     if (got < wanted) {
         // The file is shorter than it was when opened, or unreadable: keep the
         // whole records that did arrive and end there.
         m_truncated = true;
         if (n < 0)
             m_error = m_file.errorString();
-        m_count = m_read + got / m_recordSize;
+        m_count = m_read + whole;
     }
+    return whole;
+}
+
+bool RecordFileReader::fillBlock()
+{
+    const qint64 whole = readWholeRecords(reinterpret_cast<char*>(m_block.data()),
+                                          std::min(kBlockRecords, m_count - m_read));
+    m_blockPos = 0;
+    m_blockEnd = static_cast<std::size_t>(whole * m_recordSize);
     return m_blockEnd > 0;
 }
 
@@ -191,23 +197,9 @@ qint64 RecordFileReader::readDirect(std::span<TARecord> out)
 {
     // The file's bytes are the records' memory: they go straight where the
     // records are kept, with no copy and no pass over the memory first.
-    const qint64 records = std::min(qint64(out.size()), m_count - m_read);
-    const qint64 wanted = records * m_recordSize;
-    char* data = reinterpret_cast<char*>(out.data());
-    qint64 got = 0;
-    qint64 n = 0;
-    while (got < wanted && (n = m_file.read(data + got, wanted - got)) > 0)
-        got += n;
-    const qint64 whole = got / m_recordSize;
+    const qint64 whole = readWholeRecords(reinterpret_cast<char*>(out.data()),
+                                          std::min(qint64(out.size()), m_count - m_read));
     m_read += whole;
-    if (got < wanted) {
-        // The file is shorter than it was when opened, or unreadable: keep the
-        // whole records that did arrive and end there.
-        m_truncated = true;
-        if (n < 0)
-            m_error = m_file.errorString();
-        m_count = m_read;
-    }
     return whole;
 }
 

@@ -64,6 +64,9 @@ public:
     qint64 read(std::span<TARecord> out);
 
 private:
+    // Reads up to `records` records' bytes into `data` and returns how many
+    // whole records arrived; a short file marks the reader truncated.
+    qint64 readWholeRecords(char* data, qint64 records);
     bool fillBlock();
     qint64 readDirect(std::span<TARecord> out);
 
