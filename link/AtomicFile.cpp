@@ -48,11 +48,9 @@ std::optional<QString> writeBlocks(int fd, const BlockProducer& next, const Writ
 std::optional<QString> writeIntoDevice(const QByteArray& name, const BlockProducer& next,
                                        const WriteProgress& progress)
 {
-    // Non-blocking open: a serial line must not wait for its carrier here.
-    const int fd = ::open(name.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = openWithoutWaiting(name, O_WRONLY);
     if (fd < 0)
         return systemReason(errno);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     auto reason = writeBlocks(fd, next, progress);
     if (::close(fd) != 0 && !reason && errno != EINTR)
         reason = systemReason(errno);

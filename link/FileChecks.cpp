@@ -91,10 +91,17 @@ int writeFully(int fd, const char* data, qint64 size, qint64 offset, qint64* wri
     return error;
 }
 
+int openWithoutWaiting(const QByteArray& name, int flags)
+{
+    const int fd = ::open(name.constData(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0)
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 int openRegularFileForReading(const QString& path, QString* error)
 {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int fd = openWithoutWaiting(QFile::encodeName(path), O_RDONLY);
     if (fd < 0) {
         if (error)
             *error = systemReason(errno);
@@ -106,8 +113,6 @@ int openRegularFileForReading(const QString& path, QString* error)
             *error = *reason;
         return -1;
     }
-    // A regular file never blocks; the flag only mattered for the open.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
 }
 

@@ -29,6 +29,11 @@ std::optional<QString> notRegularFileReason(int fd);
 // gets the bytes that did go out.
 int writeFully(int fd, const char* data, qint64 size, qint64 offset, qint64* written);
 
+// Opens `name` with `flags` without waiting (a FIFO for a peer, a serial line
+// for its carrier), then lets reads and writes block as usual. The
+// descriptor, or -1 with errno set.
+int openWithoutWaiting(const QByteArray& name, int flags);
+
 // Opens `path` for reading without ever blocking (a FIFO waits for no writer)
 // and returns the descriptor, or -1 with the reason in `error`: anything but a
 // regular file is refused.

@@ -193,19 +193,17 @@ bool LogFile::open(const QString& path, Kind kind, bool append, QString* error,
     m_fd = ::open(name.constData(), create, 0666);
     if (m_fd < 0 && errno == EEXIST && isCharacterDevice(path)) {
         // A null device or a terminal takes the output as it comes.
-        m_fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        m_fd = openWithoutWaiting(name, O_WRONLY);
         if (m_fd < 0)
             return fail(error, systemReason(errno));
-        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
         m_device = true;
     } else if (m_fd < 0 && append && errno == EEXIST) {
         // Never waiting on a FIFO: its kind is checked before anything else.
-        m_fd = ::open(name.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        m_fd = openWithoutWaiting(name, O_RDWR);
         if (m_fd < 0)
             return fail(error, systemReason(errno));
         if (const auto reason = notRegularFileReason(m_fd))
             return fail(error, *reason);
-        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
         if (!lockExclusive(m_fd))
             return fail(error,
                         heldByAnotherProgramReason(path).value_or(systemReason(EWOULDBLOCK)));
