@@ -2,29 +2,15 @@
 #include "TableCommand.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "AtomicFile.h"
+#include "ExportOutput.h"
 #include "RecordFile.h"
 
 namespace dmm::exporttool {
 
 namespace {
-
-int failure(const QString& message)
-{
-    std::fprintf(stderr, "dmm-export: %s\n", qPrintable(message));
-    return 1;
-}
-
-QString fileEndedEarly(const RecordFileReader& reader)
-{
-    return reader.errorString().isEmpty()
-               ? QStringLiteral("the file ended before its size promised")
-               : reader.errorString();
-}
 
 std::string jsonTime(const RecordTime& time)
 {
@@ -67,21 +53,18 @@ int writeTable(const TableRequest& request)
 
     if (!request.output.isEmpty()) {
         if (const auto error = writeFileAtomically(request.output, next, {&cancel, nullptr}))
-            return failure(reader.truncated() ? path + QStringLiteral(": ") + fileEndedEarly(reader)
+            return failure(reader.truncated() ? path + QStringLiteral(": ") + truncationReason(reader)
                                               : request.output + QStringLiteral(": ") + *error);
     } else {
         QByteArray block;
-        for (block.clear(); next(block) && !cancel; block.clear()) {
-            if (std::fwrite(block.constData(), 1, std::size_t(block.size()), stdout) !=
-                std::size_t(block.size()))
-                return failure(QStringLiteral("standard output: ") +
-                               QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        if (std::fflush(stdout) != 0 || std::ferror(stdout))
-            return failure(QStringLiteral("standard output: ") +
-                           QString::fromLocal8Bit(std::strerror(errno)));
+        QString writeError;
+        for (block.clear(); next(block) && !cancel; block.clear())
+            if (!writeStdout(block, &writeError))
+                return failure(QStringLiteral("standard output: ") + writeError);
+        if (!flushStdout(&writeError))
+            return failure(QStringLiteral("standard output: ") + writeError);
         if (cancel)
-            return failure(path + QStringLiteral(": ") + fileEndedEarly(reader));
+            return failure(path + QStringLiteral(": ") + truncationReason(reader));
     }
 
     QString closing = QStringLiteral("dmm-export: %1 readings").arg(table.rows());

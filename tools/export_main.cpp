@@ -24,6 +24,7 @@
 
 #include "DataListLine.h"
 #include "ExportPages.h"
+#include "ExportOutput.h"
 #include "ExportText.h"
 #include "AtomicFile.h"
 #include "RecordFile.h"
@@ -36,9 +37,9 @@
 namespace {
 
 using namespace dmm;
+using namespace dmm::exporttool;
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 const char* const kUsage =
@@ -104,12 +105,6 @@ int usageError(const QString& message)
     return kExitUsage;
 }
 
-int failure(const QString& message)
-{
-    std::fprintf(stderr, "dmm-export: %s\n", qPrintable(message));
-    return kExitFailure;
-}
-
 // "P" or "A-B" in decimal; nothing for any other text or a number past int.
 std::optional<PageRange> parsePages(const QString& text)
 {
@@ -150,13 +145,6 @@ int lastPageOf(qint64 records)
 
 // A tool that writes a copy of the file must not pass off part of it as the
 // whole.
-QString truncationReason(const RecordFileReader& reader)
-{
-    return reader.errorString().isEmpty()
-               ? QStringLiteral("the file ended before its size promised")
-               : reader.errorString();
-}
-
 // Shortest text that reads back as the same float; JSON has no infinities.
 std::string jsonFloat(float value)
 {
@@ -285,23 +273,6 @@ private:
 };
 
 // On failure returns false with the system's reason in `error`.
-bool writeStdout(const QByteArray& bytes, QString* error)
-{
-    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) ==
-        static_cast<std::size_t>(bytes.size()))
-        return true;
-    *error = QString::fromLocal8Bit(std::strerror(errno));
-    return false;
-}
-
-bool flushStdout(QString* error)
-{
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
-        return true;
-    *error = QString::fromLocal8Bit(std::strerror(errno));
-    return false;
-}
-
 struct TableOptions
 {
     QCommandLineOption table{QStringLiteral("table"),

@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+#include "ExportOutput.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "RecordFile.h"
+
+namespace dmm::exporttool {
+
+int failure(const QString& message)
+{
+    std::fprintf(stderr, "dmm-export: %s\n", qPrintable(message));
+    return 1;
+}
+
+QString truncationReason(const RecordFileReader& reader)
+{
+    return reader.errorString().isEmpty()
+               ? QStringLiteral("the file ended before its size promised")
+               : reader.errorString();
+}
+
+bool writeStdout(const QByteArray& bytes, QString* error)
+{
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) ==
+        static_cast<std::size_t>(bytes.size()))
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
+
+bool flushStdout(QString* error)
+{
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return true;
+    *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
+}
+
+} // namespace dmm::exporttool
