@@ -77,14 +77,6 @@ QStringList tableLines(const RecordBuffer& buffer, QDate firstDate, TableFormat 
     return QString::fromUtf8(block).split('\n', Qt::SkipEmptyParts);
 }
 
-QStringList timesOf(const QStringList& lines)
-{
-    QStringList times;
-    for (qsizetype i = 1; i < lines.size(); ++i)
-        times << lines[i].section(',', 0, 0);
-    return times;
-}
-
 // The stored float from a value text of the table: the decimal number the
 // text denotes, moved back to the stored unit by its exponent, rounded once.
 float storedFrom(const QString& text, int decimalShift)
@@ -348,11 +340,12 @@ void TestTableExport::runAcrossMidnightInOrder()
     const QStringList lines = tableLines(store.buffer(), firstDate, {}, &inferred);
     QCOMPARE(lines.value(0), QStringLiteral("time,value,unit,display,subdisplay"));
     // Tenths as the time text has them, milliseconds from a stamp.
-    QStringList times = {"2026-12-07T23:59:58.5", "2026-12-07T23:59:59.2", "2026-12-07T23:59:59.9",
-                         "2026-12-08T00:00:00.6", "2026-12-08T00:00:01.3"};
-    for (int i = unstamped; i < 5; ++i)
-        times[i] += "00";
-    QCOMPARE(timesOf(lines), times);
+    const QStringList times = {"2026-12-07T23:59:58.5", "2026-12-07T23:59:59.2",
+                               "2026-12-07T23:59:59.9", "2026-12-08T00:00:00.6",
+                               "2026-12-08T00:00:01.3"};
+    QCOMPARE(lines.size(), 6);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(lines[i + 1].section(',', 0, 0), times[i] + (i < unstamped ? "" : "00"));
     QCOMPARE(inferred, unstamped > 0);
 }
 
@@ -512,6 +505,8 @@ void TestTableExport::pythonReadsTheTable()
             const QString& symbol = symbols[qsizetype(i) % symbols.size()];
             QCOMPARE(fields[2], symbol);
             QCOMPARE(storedFrom(fields[1], symbol == "F" ? -6 : 0), record.fValue);
+            // The display as the meter showed it, quotes and commas in it read back.
+            QCOMPARE(fields[3], QString::fromStdString(record.value.str() + record.prefix.str()));
             QCOMPARE(fields[4], QStringLiteral("5"));
         }
         QCOMPARE(lines.first().section('\t', 0, 0), QStringLiteral("2026-12-07T23:59:59.000"));
