@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <csignal>
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -30,11 +29,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-bool isRoot()
-{
-    return ::geteuid() == 0;
-}
-
 QByteArray readAll(const QString& path)
 {
     QFile file(path);
@@ -47,23 +41,32 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-TARecord record(int i)
-{
-    TARecord r;
-    r.display = "1.234";
-    r.exponent = "0";
-    r.function = 6;
-    r.timeStamp = formatTimeStamp(9, 5, i % 60, 400);
-    r.value = "1.234";
-    r.unit = "V";
-    r.fValue = 1.0f + float(i);
-    return r;
-}
-
 QByteArray recordBytes(const TARecord& r)
 {
     const auto bytes = encodeARecord(r);
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+QByteArray recordBytes(int i)
+{
+    TARecord r;
+    r.display = "1.234";
+    r.value = "1.234";
+    r.exponent = "0";
+    r.function = 6;
+    r.timeStamp = formatTimeStamp(9, 5, i % 60, 400);
+    r.unit = "V";
+    r.fValue = 1.0f + float(i);
+    return recordBytes(r);
+}
+
+// The run's records as the temporary file must hold them.
+QByteArray runBytes(const RecordBuffer& buffer)
+{
+    QByteArray bytes;
+    for (std::size_t i = 0; i < buffer.size(); ++i)
+        bytes += recordBytes(buffer.at(i));
+    return bytes;
 }
 
 struct Run
@@ -80,16 +83,14 @@ Run run(const QString& program, const QStringList& arguments, const QString& dir
     if (inChild)
         process.setChildProcessModifier(inChild);
     process.start(program, arguments);
-    Run result;
-    if (!process.waitForFinished(20000) || process.exitStatus() != QProcess::NormalExit) {
+    const bool ended =
+        process.waitForFinished(20000) && process.exitStatus() == QProcess::NormalExit;
+    if (!ended) {
         process.kill();
         process.waitForFinished(5000);
-        result.err = QString::fromLocal8Bit(process.readAllStandardError());
-        return result;
     }
-    result.status = process.exitCode();
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
+    return {ended ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
 // The kinds of target a write meets. Device nodes are made in the test's own
@@ -103,14 +104,17 @@ enum class Target
     RefusingFolder, // a writable file in a folder where no new file can be made
 };
 
+const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups"};
+
 // Makes `kind` at `path`; a reason to skip when this machine cannot.
 std::optional<QString> makeTarget(Target kind, const QString& path)
 {
     const QByteArray name = QFile::encodeName(path);
+    const bool root = ::geteuid() == 0;
     switch (kind) {
     case Target::FullDevice:
     case Target::NullDevice:
-        if (!isRoot())
+        if (!root)
             return QStringLiteral("device nodes need root");
         if (::mknod(name.constData(), S_IFCHR | 0666,
                     makedev(1, kind == Target::FullDevice ? 7 : 3)) != 0)
@@ -121,19 +125,13 @@ std::optional<QString> makeTarget(Target kind, const QString& path)
             return QStringLiteral("mkfifo: ") + systemReason(errno);
         return std::nullopt;
     case Target::RefusingFolder:
-        if (!isRoot() || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+        if (!root || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
             return QStringLiteral("needs root and setpriv to run the writer as another user");
         // The build may sit in a folder only root may enter (a checkout in /root).
-        for (const char* tool : {DMM_EXPORT_PATH, DMM_LOG_PATH}) {
-            QProcess probe;
-            probe.setStandardOutputFile(QProcess::nullDevice());
-            probe.start(QStringLiteral("setpriv"), {"--reuid=65534", "--regid=65534",
-                                                    "--clear-groups",
-                                                    QString::fromLocal8Bit(tool), "--help"});
-            if (!probe.waitForFinished() || probe.exitStatus() != QProcess::NormalExit ||
-                probe.exitCode() != 0)
+        for (const char* tool : {DMM_EXPORT_PATH, DMM_LOG_PATH})
+            if (run(QStringLiteral("setpriv"), asNobody + QStringList{tool, "--help"}, {}).status !=
+                0)
                 return QStringLiteral("another user cannot run the tools in this build folder");
-        }
         if (!writeFile(path, "old bytes\n") || ::chmod(name.constData(), 0666) != 0)
             return QStringLiteral("cannot make the old file");
         return std::nullopt;
@@ -141,33 +139,16 @@ std::optional<QString> makeTarget(Target kind, const QString& path)
     return std::nullopt;
 }
 
-bool isStillNode(Target kind, const QString& path)
+bool isStillTarget(Target kind, const QString& path)
 {
     struct stat st
     {
     };
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
-    switch (kind) {
-    case Target::FullDevice:
-    case Target::NullDevice:
-        return S_ISCHR(st.st_mode);
-    case Target::Fifo:
-        return S_ISFIFO(st.st_mode);
-    case Target::RefusingFolder:
+    if (kind == Target::RefusingFolder)
         return readAll(path) == "old bytes\n";
-    }
-    return false;
-}
-
-// The writer runs as nobody for the refusing folder (root may make files anywhere).
-std::pair<QString, QStringList> asWriter(Target kind, const QString& program,
-                                         const QStringList& arguments)
-{
-    if (kind != Target::RefusingFolder)
-        return {program, arguments};
-    return {QStringLiteral("setpriv"),
-            QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", program} + arguments};
+    return kind == Target::Fifo ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode);
 }
 
 class CountingView : public RecorderStoreView
@@ -188,24 +169,15 @@ public:
     QStringList failures;
 };
 
-CurrentReading readingOf(int i, const std::string& exponent = "0")
+CurrentReading readingOf(int i)
 {
     CurrentReading r;
     r.sDigits = std::to_string(i) + ".5";
-    r.sExponent = exponent;
-    r.iFunction = 6;
     r.szValue = r.sDigits;
+    r.sExponent = std::string("0");
+    r.iFunction = 6;
     r.szUnit = "V";
     return r;
-}
-
-// The run's records as the temporary file must hold them.
-QByteArray runBytes(const RecordBuffer& buffer)
-{
-    QByteArray bytes;
-    for (std::size_t i = 0; i < buffer.size(); ++i)
-        bytes += recordBytes(buffer.at(i));
-    return bytes;
 }
 
 } // namespace
@@ -215,16 +187,13 @@ class TestFileEdges : public QObject
     Q_OBJECT
 private slots:
     void tempFileKeepsWholeRecordsThroughAFullDisk();
-    void exportTargets_data();
-    void exportTargets();
-    void logTargets_data();
-    void logTargets();
+    void writeTargets_data();
+    void writeTargets();
     void logWriteFailureCutsToWholeUnits_data();
     void logWriteFailureCutsToWholeUnits();
-    void appendOntoAnotherKindIsRefused_data();
-    void appendOntoAnotherKindIsRefused();
+    void appendIsRefused_data();
+    void appendIsRefused();
     void fileBeingLoggedIsNotReplaced();
-    void logOntoAHeldTemporaryFileIsRefused();
 };
 
 void TestFileEdges::tempFileKeepsWholeRecordsThroughAFullDisk()
@@ -272,74 +241,60 @@ void TestFileEdges::tempFileKeepsWholeRecordsThroughAFullDisk()
     QCOMPARE(store.buffer().size(), std::size_t(logged));
 }
 
-void TestFileEdges::exportTargets_data()
-{
-    QTest::addColumn<Target>("kind");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("full device") << Target::FullDevice << 1 << systemReason(ENOSPC);
-    QTest::newRow("null device") << Target::NullDevice << 0 << QString();
-    QTest::newRow("FIFO") << Target::Fifo << 1 << "not a regular file but a FIFO";
-    QTest::newRow("folder refusing a temporary file")
-        << Target::RefusingFolder << 1 << "refuses a temporary file";
-}
-
-void TestFileEdges::exportTargets()
-{
-    QFETCH(Target, kind);
-    QFETCH(int, status);
-    QFETCH(QString, message);
-    QTemporaryDir dir;
-    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
-    RecordBuffer buffer;
-    for (int i = 0; i < 3; ++i)
-        buffer.append(record(i));
-    QVERIFY(writeFile(dir.filePath("run.g52"), runBytes(buffer)));
-    const QString target = dir.filePath("out.csv");
-    if (const auto skip = makeTarget(kind, target))
-        QSKIP(qPrintable(*skip));
-
-    const auto [program, arguments] =
-        asWriter(kind, QStringLiteral(DMM_EXPORT_PATH), {"-o", target, dir.filePath("run.g52")});
-    const Run result = run(program, arguments, dir.path());
-    QCOMPARE(result.status, status);
-    QVERIFY2(result.err.contains(message), qPrintable(result.err));
-    QVERIFY(isStillNode(kind, target));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System).size(), 2);
-}
-
-void TestFileEdges::logTargets_data()
+// dmm-export (no option) and dmm-log (--out/--csv) onto each kind of target.
+void TestFileEdges::writeTargets_data()
 {
     QTest::addColumn<Target>("kind");
     QTest::addColumn<QString>("option");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("--out full device")
-        << Target::FullDevice << "--out" << 1 << systemReason(ENOSPC);
-    QTest::newRow("--csv full device")
-        << Target::FullDevice << "--csv" << 1 << systemReason(ENOSPC);
-    QTest::newRow("--csv null device") << Target::NullDevice << "--csv" << 0 << "2 readings logged";
-    QTest::newRow("--out FIFO") << Target::Fifo << "--out" << 1 << "not a regular file but a FIFO";
-    QTest::newRow("--csv FIFO") << Target::Fifo << "--csv" << 1 << "not a regular file but a FIFO";
+    const QString full = systemReason(ENOSPC);
+    const QString fifo = QStringLiteral("not a regular file but a FIFO");
+    QTest::newRow("export full device") << Target::FullDevice << QString() << 1 << full;
+    QTest::newRow("export null device") << Target::NullDevice << QString() << 0 << QString();
+    QTest::newRow("export FIFO") << Target::Fifo << QString() << 1 << fifo;
+    QTest::newRow("export into a folder refusing a temporary file")
+        << Target::RefusingFolder << QString() << 1 << "refuses a temporary file";
+    QTest::newRow("log --out full device") << Target::FullDevice << "--out" << 1 << full;
+    QTest::newRow("log --csv full device") << Target::FullDevice << "--csv" << 1 << full;
+    QTest::newRow("log --csv null device")
+        << Target::NullDevice << "--csv" << 0 << "2 readings logged";
+    QTest::newRow("log --out FIFO") << Target::Fifo << "--out" << 1 << fifo;
+    QTest::newRow("log --csv FIFO") << Target::Fifo << "--csv" << 1 << fifo;
 }
 
-void TestFileEdges::logTargets()
+void TestFileEdges::writeTargets()
 {
     QFETCH(Target, kind);
     QFETCH(QString, option);
     QFETCH(int, status);
     QFETCH(QString, message);
     SimProcess sim;
-    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
-    const QString target = sim.directory() + QStringLiteral("/target");
+    const QString folder = sim.directory();
+    QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+    const QString target = folder + QStringLiteral("/target");
     if (const auto skip = makeTarget(kind, target))
         QSKIP(qPrintable(*skip));
-    const Run result =
-        run(QStringLiteral(DMM_LOG_PATH),
-            {"--port", "COM1", option, "target", "--count", "2", "--quiet"}, sim.directory());
+    QString program = QStringLiteral(DMM_LOG_PATH);
+    QStringList arguments{"--port", "COM1", option, "target", "--count", "2", "--quiet"};
+    if (option.isEmpty()) {
+        program = QStringLiteral(DMM_EXPORT_PATH);
+        arguments = QStringList{"-o", target, "run.g52"};
+        QVERIFY(writeFile(folder + QStringLiteral("/run.g52"),
+                          recordBytes(1) + recordBytes(2) + recordBytes(3)));
+    } else {
+        QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    }
+    if (kind == Target::RefusingFolder) // root may make files anywhere
+        std::tie(program, arguments) =
+            std::pair(QStringLiteral("setpriv"), asNobody + QStringList{program} + arguments);
+    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::System);
+
+    const Run result = run(program, arguments, folder);
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
-    QVERIFY(isStillNode(kind, target));
+    QVERIFY(isStillTarget(kind, target));
+    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::System), before);
 }
 
 void TestFileEdges::logWriteFailureCutsToWholeUnits_data()
@@ -365,50 +320,64 @@ void TestFileEdges::logWriteFailureCutsToWholeUnits()
     QVERIFY2(result.err.contains("log: " + systemReason(EFBIG)), qPrintable(result.err));
     const QByteArray file = readAll(sim.directory() + QStringLiteral("/log"));
     QVERIFY(!file.isEmpty());
-    if (option == QLatin1String("--out"))
-        QCOMPARE(file.size() % qsizetype(kARecordSize), 0);
-    else
-        QVERIFY(file.endsWith('\n'));
+    QVERIFY(option == "--out" ? file.size() % qsizetype(kARecordSize) == 0 : file.endsWith('\n'));
 }
 
-void TestFileEdges::appendOntoAnotherKindIsRefused_data()
+// dmm-log --append onto a file it must not touch; "" as contents: a stopped
+// run's temporary file, which the recorder still holds.
+void TestFileEdges::appendIsRefused_data()
 {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<QString>("message");
-    const QByteArray recording = recordBytes(record(1)) + recordBytes(record(2)) + "partial";
     const QByteArray csv =
         QByteArray::fromStdString(logtool::csvHeader()) + "2024-05-01T09:05:03.456,1\n";
     const QByteArray notes = "Meeting notes: bring the meter.\n";
-    QByteArray untimed = recordBytes(record(3));
+    QByteArray untimed = recordBytes(3);
     untimed.replace(16, 16, QByteArray(16, 'x')); // a text that never ends
     QTest::newRow("--out onto a CSV") << "--out" << csv << "not a recording";
     QTest::newRow("--out onto notes") << "--out" << notes << "not a recording";
     QTest::newRow("--out onto a long text") << "--out" << notes.repeated(10) << "not a recording";
     QTest::newRow("--out onto unterminated texts") << "--out" << untimed << "not a recording";
-    QTest::newRow("--csv onto a recording") << "--csv" << recording << "not its CSV";
+    QTest::newRow("--csv onto a recording")
+        << "--csv" << recordBytes(1) + recordBytes(2) + "partial"
+        << "not its CSV";
     QTest::newRow("--csv onto notes") << "--csv" << notes << "not its CSV";
+    QTest::newRow("--out onto a held temporary file")
+        << "--out" << QByteArray() << "in use by another program";
 }
 
-void TestFileEdges::appendOntoAnotherKindIsRefused()
+void TestFileEdges::appendIsRefused()
 {
     QFETCH(QString, option);
     QFETCH(QByteArray, contents);
     QFETCH(QString, message);
     QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath("file"), contents));
-    const Run result = run(QStringLiteral(DMM_LOG_PATH),
-                           {"--port", "/nonexistent/tty", option, "file", "--append"}, dir.path());
+    QString file = dir.filePath("file");
+    std::optional<RecorderStore> store;
+    if (contents.isEmpty()) {
+        store.emplace(dir.path());
+        QVERIFY(store->tempFiles().createNext());
+        store->appendReading(readingOf(1), timeStampNow());
+        store->tempFiles().close(); // a stopped run's file stays held
+        file = store->tempFiles().currentFileName();
+        contents = readAll(file);
+    } else {
+        QVERIFY(writeFile(file, contents));
+    }
+    const Run result = run(
+        QStringLiteral(DMM_LOG_PATH),
+        {"--port", "/nonexistent/tty", option, QFileInfo(file).fileName(), "--append"}, dir.path());
     QCOMPARE(result.status, 1);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
-    QCOMPARE(readAll(dir.filePath("file")), contents);
+    QCOMPARE(readAll(file), contents);
 }
 
 void TestFileEdges::fileBeingLoggedIsNotReplaced()
 {
     BusyLog log;
     QVERIFY(log.start());
-    QVERIFY(writeFile(log.directory() + QStringLiteral("/other.g52"), recordBytes(record(1))));
+    QVERIFY(writeFile(log.directory() + QStringLiteral("/other.g52"), recordBytes(1)));
 
     const Run result = run(QStringLiteral(DMM_EXPORT_PATH),
                            {"--list", "-o", "busy.g52", "other.g52"}, log.directory());
@@ -420,22 +389,6 @@ void TestFileEdges::fileBeingLoggedIsNotReplaced()
     QTRY_VERIFY(QFileInfo(log.file()).size() > before);
     QCOMPARE(log.stop(), 0);
     QCOMPARE(readAll(log.file()).size() % qsizetype(kARecordSize), 0);
-}
-
-void TestFileEdges::logOntoAHeldTemporaryFileIsRefused()
-{
-    QTemporaryDir dir;
-    RecorderStore store(dir.path());
-    QVERIFY(store.tempFiles().createNext());
-    store.appendReading(readingOf(1), timeStampNow());
-    store.tempFiles().close(); // a stopped run's file stays held
-    const QByteArray bytes = readAll(store.tempFiles().currentFileName());
-    const Run result =
-        run(QStringLiteral(DMM_LOG_PATH),
-            {"--port", "/nonexistent/tty", "--out", "~KOPLX1.TMP", "--append"}, dir.path());
-    QCOMPARE(result.status, 1);
-    QVERIFY2(result.err.contains("in use by another program"), qPrintable(result.err));
-    QCOMPARE(readAll(store.tempFiles().currentFileName()), bytes);
 }
 
 QTEST_MAIN(TestFileEdges)

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -36,6 +37,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
+void startRun(TGraphicalForm& form)
+{
+    form.sbtnRecordStart->setChecked(true);
+    form.sbtnRecordStartClick();
+}
+
 // The recorder alone, with its file dialogs and message boxes answered here.
 struct Recorder
 {
@@ -46,13 +53,14 @@ struct Recorder
     QList<MessageBoxRequest> boxes;
     QString openPath;
     QString savePath;
+    std::optional<FillableDisk> disk;
     std::unique_ptr<TGraphicalForm> form;
 
-    explicit Recorder(const QString& subfolder = {})
+    explicit Recorder(bool onFillableDisk = false)
     {
-        if (!subfolder.isEmpty()) {
-            folder = dir.filePath(subfolder);
-            QDir().mkpath(folder);
+        if (onFillableDisk) {
+            QDir().mkpath(folder = dir.filePath(QStringLiteral("disk")));
+            disk.emplace(folder);
         }
         setMessageBoxHandler([this](const MessageBoxRequest& request) {
             boxes << request;
@@ -65,9 +73,6 @@ struct Recorder
         reading.iFunction = 5;
         reading.szValue = "2.000";
         reading.szUnit = "V";
-    }
-    void build()
-    {
         form = std::make_unique<TGraphicalForm>(&strip, &reading, folder);
         form->setFileChoosers([this] { return openPath; }, [this] { return savePath; });
     }
@@ -84,54 +89,11 @@ struct Recorder
             list << box.caption;
         return list;
     }
-    void startRun()
-    {
-        form->sbtnRecordStart->setChecked(true);
-        form->sbtnRecordStartClick();
-    }
-    void stopRun()
-    {
-        form->sbtnRecordStop->setChecked(true);
-        form->sbtnRecordStopClick();
-    }
     void log(int count)
     {
         for (int i = 0; i < count; ++i)
             form->store().appendReading(reading, timeStampNow());
     }
-};
-
-// Opens the FIFO for writing after a while, so that a reader that blocks in
-// its open() is let go and the test fails instead of hanging.
-class FifoRescue
-{
-public:
-    explicit FifoRescue(QString path)
-        : m_thread([this, path] {
-              std::unique_lock lock(m_mutex);
-              if (m_done.wait_for(lock, 5s, [this] { return m_finished; }))
-                  return;
-              const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
-              if (fd >= 0)
-                  ::close(fd);
-          })
-    {
-    }
-    ~FifoRescue()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_finished = true;
-        }
-        m_done.notify_all();
-        m_thread.join();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_done;
-    bool m_finished = false;
-    std::thread m_thread;
 };
 
 qint64 sizeOf(const QString& path)
@@ -155,10 +117,9 @@ private slots:
 
 void TestRecorderEdges::fullDiskIsToldOncePerEpisodeAndAgainAtStop()
 {
-    Recorder r(QStringLiteral("disk"));
-    FillableDisk disk(r.folder);
-    r.build();
-    r.startRun();
+    Recorder r(true);
+    FillableDisk& disk = *r.disk;
+    startRun(*r.form);
     const QString path = r.form->store().tempFiles().currentFileName();
     r.log(3);
     disk.fill(path);
@@ -172,21 +133,30 @@ void TestRecorderEdges::fullDiskIsToldOncePerEpisodeAndAgainAtStop()
     QCOMPARE(sizeOf(path) % qint64(kARecordSize), 0);
 
     // Stop while the file still misses readings: said again, with how many.
-    r.stopRun();
+    r.form->sbtnRecordStop->setChecked(true);
+    r.form->sbtnRecordStopClick();
     QCOMPARE(r.captions(), (QStringList{"Error[E9094]", "Error[E9094]"}));
     QCOMPARE(r.boxes.last().detail, path);
-    QVERIFY(r.boxes.last().text.contains(QString::number(83 - sizeOf(path) / 76)));
+    QVERIFY(
+        r.boxes.last().text.contains(QString::number(83 - sizeOf(path) / qint64(kARecordSize))));
     disk.free();
 }
 
 void TestRecorderEdges::openOfAFifoReturnsAtOnce()
 {
     Recorder r;
-    r.build();
     r.openPath = r.dir.filePath(QStringLiteral("x.g52"));
     QVERIFY(::mkfifo(QFile::encodeName(r.openPath).constData(), 0666) == 0);
     {
-        FifoRescue rescue(r.openPath);
+        // Opens the FIFO for writing after a while, so that a reader that blocks
+        // in its open() is let go and the test fails instead of hanging.
+        std::jthread rescue([path = QFile::encodeName(r.openPath)](std::stop_token stop) {
+            std::mutex mutex;
+            std::unique_lock lock(mutex);
+            if (!std::condition_variable_any().wait_for(lock, stop, 5s, [] { return false; }) &&
+                !stop.stop_requested())
+                ::close(::open(path.constData(), O_WRONLY | O_NONBLOCK));
+        });
         r.form->sbtnOpenFileClick();
     }
     QCOMPARE(r.captions(), QStringList{"Error[E9004]"});
@@ -199,7 +169,6 @@ void TestRecorderEdges::saveOntoAFileBeingLoggedIsRefused()
     BusyLog log;
     QVERIFY(log.start());
     Recorder r;
-    r.build();
     r.log(5);
     r.savePath = log.file();
     QVERIFY(!r.form->sbtnSaveFileClick());
@@ -236,8 +205,7 @@ void TestRecorderEdges::terminationSignal()
     TGraphicalForm* recorder = shell->windows().GraphicalForm.get();
     shell->clickLink();
     QTRY_VERIFY(bDataValid != 0);
-    recorder->sbtnRecordStart->setChecked(true);
-    recorder->sbtnRecordStartClick();
+    startRun(*recorder);
     QTRY_VERIFY(recorder->state().readingCount >= 3);
     if (saved) {
         recorder->setFileChoosers({}, [&] { return sim.directory() + QStringLiteral("/a.g52"); });
@@ -270,12 +238,11 @@ void TestRecorderEdges::terminationSignalEndsTheProgramWithStatusZero()
     const QString status = QStringLiteral("/proc/%1/status").arg(program.processId());
     const auto catchesTerm = [&] {
         QFile file(status);
-        if (!file.open(QIODevice::ReadOnly))
-            return false;
-        for (const QByteArray& line : file.readAll().split('\n'))
-            if (line.startsWith("SigCgt:"))
-                return ((line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1) != 0;
-        return false;
+        const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        const qsizetype at = text.indexOf("SigCgt:");
+        const qulonglong mask =
+            at < 0 ? 0 : text.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16);
+        return ((mask >> (SIGTERM - 1)) & 1) != 0;
     };
     QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 20000);
     ::kill(pid_t(program.processId()), SIGTERM);
