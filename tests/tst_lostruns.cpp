@@ -23,9 +23,8 @@ class TestLostRuns : public QObject
 private slots:
     void startupOffersTheRunsNobodyHolds_data();
     void startupOffersTheRunsNobodyHolds();
-    void savingAnOpenedRunOffersToDeleteItsFile_data();
-    void savingAnOpenedRunOffersToDeleteItsFile();
-    void aRunNoLongerInTheBufferIsNotOfferedForDeletion();
+    void savingOffersToDeleteTheOpenedRunsFile_data();
+    void savingOffersToDeleteTheOpenedRunsFile();
 };
 
 namespace {
@@ -71,7 +70,7 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds_data()
 {
     QTest::addColumn<QList<int>>("recordCounts"); // of ~KOPLX1, ~KOPLX2, ..., oldest first
     QTest::addColumn<int>("tail");
-    QTest::addColumn<int>("heldRun");           // held by another program; 0: none
+    QTest::addColumn<int>("heldRun"); // held by another program; 0: none
     QTest::addColumn<QList<int>>("answers");
     QTest::addColumn<QStringList>("listedLines"); // the question's lines, newest first
     QTest::addColumn<QStringList>("remaining");
@@ -83,13 +82,14 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds_data()
     const int yes = QMessageBox::Yes;
     const int no = QMessageBox::No;
     const QStringList both{runName(1), runName(2)};
+    const QStringList newestFirst{runName(2), runName(1)};
 
     QTest::newRow("none") << QList<int>{} << 0 << 0 << QList<int>{} << QStringList{}
                           << QStringList{} << 0;
-    QTest::newRow("one, opened")
-        << QList<int>{3} << 0 << 0 << QList<int>{open}
-        << QStringList{QStringLiteral("~KOPLX1.TMP: 3 readings, 10:01:00.0 to 10:01:02.0")}
-        << QStringList{runName(1)} << 3;
+    QTest::newRow("one, opened") << QList<int>{3} << 0 << 0 << QList<int>{open}
+                                 << QStringList{QStringLiteral(
+                                        "~KOPLX1.TMP: 3 readings, 10:01:00.0 to 10:01:02.0")}
+                                 << QStringList{runName(1)} << 3;
     QTest::newRow("whole records and a partial tail")
         << QList<int>{4} << 30 << 0 << QList<int>{open}
         << QStringList{QStringLiteral("~KOPLX1.TMP: 4 readings, 10:01:00.0 to 10:01:03.0")}
@@ -99,25 +99,23 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds_data()
         << QStringList{QStringLiteral("~KOPLX2.TMP: 5 readings, 10:02:00.0 to 10:02:04.0"),
                        QStringLiteral("~KOPLX1.TMP: 2 readings, 10:01:00.0 to 10:01:01.0")}
         << both << 5;
-    QTest::newRow("two, left")
-        << QList<int>{2, 5} << 0 << 0 << QList<int>{leave}
-        << QStringList{QStringLiteral("~KOPLX2.TMP"), QStringLiteral("~KOPLX1.TMP")} << both << 0;
+    QTest::newRow("two, left") << QList<int>{2, 5} << 0 << 0 << QList<int>{leave}
+                               << QStringList{QStringLiteral("~KOPLX2.TMP"),
+                                              QStringLiteral("~KOPLX1.TMP")}
+                               << both << 0;
     QTest::newRow("two, deleted after the second question")
-        << QList<int>{2, 5} << 0 << 0 << QList<int>{remove, yes}
-        << QStringList{QStringLiteral("~KOPLX2.TMP"), QStringLiteral("~KOPLX1.TMP")}
-        << QStringList{} << 0;
+        << QList<int>{2, 5} << 0 << 0 << QList<int>{remove, yes} << newestFirst << QStringList{}
+        << 0;
     QTest::newRow("two, deleting not confirmed")
-        << QList<int>{2, 5} << 0 << 0 << QList<int>{remove, no}
-        << QStringList{QStringLiteral("~KOPLX2.TMP"), QStringLiteral("~KOPLX1.TMP")} << both << 0;
+        << QList<int>{2, 5} << 0 << 0 << QList<int>{remove, no} << newestFirst << both << 0;
     QTest::newRow("one held by another program, the other deleted")
         << QList<int>{2, 5} << 0 << 2 << QList<int>{remove, yes}
         << QStringList{QStringLiteral("~KOPLX1.TMP")} << QStringList{runName(2)} << 0;
-    QTest::newRow("only a held one") << QList<int>{2} << 0 << 1 << QList<int>{} << QStringList{}
-                                     << QStringList{runName(1)} << 0;
+    QTest::newRow("only a held one")
+        << QList<int>{2} << 0 << 1 << QList<int>{} << QStringList{} << QStringList{runName(1)} << 0;
     QTest::newRow("a run without readings cannot be opened")
         << QList<int>{0} << 20 << 0 << QList<int>{open}
-        << QStringList{QStringLiteral("~KOPLX1.TMP: no readings")} << QStringList{runName(1)}
-        << 0;
+        << QStringList{QStringLiteral("~KOPLX1.TMP: no readings")} << QStringList{runName(1)} << 0;
 }
 
 void TestLostRuns::startupOffersTheRunsNobodyHolds()
@@ -150,8 +148,8 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds()
         QCOMPARE(asked(), 0);
     } else {
         QTRY_COMPARE(asked(), 1);
-        const auto question = std::find_if(shell.boxes().cbegin(), shell.boxes().cend(),
-                                           isLostRunsQuestion);
+        const auto question =
+            std::find_if(shell.boxes().cbegin(), shell.boxes().cend(), isLostRunsQuestion);
         const QStringList lines = question->detail.split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), listedLines.size());
         for (int i = 0; i < lines.size(); ++i)
@@ -172,36 +170,22 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds()
     }
 }
 
-void TestLostRuns::savingAnOpenedRunOffersToDeleteItsFile_data()
+void TestLostRuns::savingOffersToDeleteTheOpenedRunsFile_data()
 {
+    QTest::addColumn<bool>("openAnother"); // the opened run dropped for another file first
     QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("deleted");
-    QTest::newRow("deleted") << int(QMessageBox::Yes) << true;
-    QTest::newRow("kept") << int(QMessageBox::No) << false;
+    QTest::addColumn<QStringList>("remaining");
+    QTest::newRow("deleted") << false << int(QMessageBox::Yes) << QStringList{runName(2)};
+    QTest::newRow("kept") << false << int(QMessageBox::No) << QStringList{runName(1), runName(2)};
+    QTest::newRow("no longer in the buffer, not offered")
+        << true << int(QMessageBox::Yes) << QStringList{runName(1), runName(2)};
 }
 
-void TestLostRuns::savingAnOpenedRunOffersToDeleteItsFile()
+void TestLostRuns::savingOffersToDeleteTheOpenedRunsFile()
 {
+    QFETCH(bool, openAnother);
     QFETCH(int, answer);
-    QFETCH(bool, deleted);
-    QTemporaryDir scratch;
-    const QDir dir(scratch.path());
-    writeRun(dir, 1, 3, 0, 5);
-    ShellFixture shell(scratch.path(), 0);
-    shell.answerBoxesInTurn({QMessageBox::Open, answer});
-    TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
-    QTRY_COMPARE(int(recorder->recordBuffer().size()), 3);
-
-    recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("run.g52")); });
-    QVERIFY(recorder->sbtnSaveFileClick());
-    QCOMPARE(shell.boxCaptions().last(), QStringLiteral("Warning[W8187]"));
-    QCOMPARE(QFile::exists(dir.filePath(runName(1))), !deleted);
-    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("run.g52"))).size(),
-             qint64(3 * kARecordSize));
-}
-
-void TestLostRuns::aRunNoLongerInTheBufferIsNotOfferedForDeletion()
-{
+    QFETCH(QStringList, remaining);
     QTemporaryDir scratch;
     const QDir dir(scratch.path());
     writeRun(dir, 1, 3, 0, 5);
@@ -210,15 +194,20 @@ void TestLostRuns::aRunNoLongerInTheBufferIsNotOfferedForDeletion()
     shell.answerBoxesInTurn({QMessageBox::Open});
     TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
     QTRY_COMPARE(int(recorder->recordBuffer().size()), 3);
-    // The user drops the opened run (Clear's question answered Ok) and opens another file.
-    shell.answerBoxesWith(QMessageBox::Ok);
-    QVERIFY(recorder->openFile(dir.filePath(runName(2))));
-    QCOMPARE(int(recorder->recordBuffer().size()), 4);
-    const qsizetype before = shell.boxCaptions().size();
-    recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("other.g52")); });
+    if (openAnother) {
+        shell.answerBoxesWith(QMessageBox::Ok); // Clear's question
+        QVERIFY(recorder->openFile(dir.filePath(runName(2))));
+        QCOMPARE(int(recorder->recordBuffer().size()), 4);
+    }
+    const QStringList boxesBefore = shell.boxCaptions();
+    shell.answerBoxesInTurn({answer});
+    recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("run.g52")); });
     QVERIFY(recorder->sbtnSaveFileClick());
-    QCOMPARE(shell.boxCaptions().size(), before);
-    QCOMPARE(runsIn(dir), (QStringList{runName(1), runName(2)}));
+    QCOMPARE(shell.boxCaptions().mid(boxesBefore.size()),
+             openAnother ? QStringList{} : QStringList{"Warning[W8187]"});
+    QCOMPARE(runsIn(dir), remaining);
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("run.g52"))).size(),
+             qint64((openAnother ? 4 : 3) * kARecordSize));
 }
 
 QTEST_MAIN(TestLostRuns)

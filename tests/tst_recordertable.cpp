@@ -84,9 +84,8 @@ class TestRecorderTable : public QObject
 private slots:
     void wholeBufferWithItsDates();
     void openedFileIsDatedByTheFile();
-    void cancelWritesNothing();
-    void failedWriteIsReported();
-    void menuEntryEnabledWithExport();
+    void refusedExportWritesNoTable_data();
+    void refusedExportWritesNoTable();
     void pictureFormatFollowsTheName_data();
     void pictureFormatFollowsTheName();
 };
@@ -108,25 +107,24 @@ void TestRecorderTable::openedFileIsDatedByTheFile()
 {
     Recorder r;
     // A recording from elsewhere: time texts only, the file last written on 8 December.
+    TARecord record;
+    record.function = 128;
+    record.value = "1.234";
+    record.prefix = "K";
+    record.unit = "W";
+    record.fValue = 1234.0f;
     RecordBuffer plain;
     for (const char* time : {" 23:59:59.5  ", "  0:00:00.5  "}) {
-        TARecord record;
-        record.function = 128;
         record.timeStamp = time;
-        record.value = "1.234";
-        record.prefix = "K";
-        record.unit = "W";
-        record.fValue = 1234.0f;
         plain.append(record);
     }
     r.openPath = r.dir.filePath("old.g52");
     QVERIFY(saveRecordFile(r.openPath, plain));
-    {
-        QFile file(r.openPath);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0)),
-                                 QFileDevice::FileModificationTime));
-    }
+    QFile file(r.openPath);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 8), QTime(10, 0)),
+                             QFileDevice::FileModificationTime));
+    file.close();
     r.form->sbtnOpenFileClick();
     QCOMPARE(r.form->recordBuffer().size(), std::size_t(2));
     QCOMPARE(r.exportTable(), QStringList({"time,value,unit,display,subdisplay",
@@ -136,34 +134,27 @@ void TestRecorderTable::openedFileIsDatedByTheFile()
              qPrintable(r.form->statusBar()->currentMessage()));
 }
 
-void TestRecorderTable::cancelWritesNothing()
+void TestRecorderTable::refusedExportWritesNoTable_data()
 {
-    Recorder r;
-    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 3);
-    r.target.reset();
-    r.form->miExportTable->trigger();
-    QVERIFY(r.form->statusBar()->currentMessage().isEmpty());
-    QVERIFY(r.boxes.isEmpty());
+    QTest::addColumn<QString>("path"); // empty: the user cancels
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("cancelled") << QString() << QStringList{};
+    QTest::newRow("no such folder") << "no/such/folder/table.csv" << QStringList{"Error[E9015]"};
 }
 
-void TestRecorderTable::failedWriteIsReported()
+void TestRecorderTable::refusedExportWritesNoTable()
 {
+    QFETCH(QString, path);
+    QFETCH(QStringList, boxes);
     Recorder r;
-    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 3);
-    r.target = TableTarget{r.dir.filePath("no/such/folder/table.csv"), {}};
-    r.form->miExportTable->trigger();
-    QCOMPARE(r.boxes, QStringList{"Error[E9015]"});
-    QVERIFY(r.form->statusBar()->currentMessage().isEmpty());
-}
-
-void TestRecorderTable::menuEntryEnabledWithExport()
-{
-    Recorder r;
-    QCOMPARE(r.form->miExportTable->text(), QStringLiteral("Export &table..."));
     QVERIFY(!r.form->miExportTable->isEnabled());
-    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 1);
+    r.log(QDateTime(QDate(2026, 12, 7), QTime(12, 0)), 3);
     QVERIFY(r.form->miExportTable->isEnabled());
-    QCOMPARE(r.form->miExportTable->isEnabled(), r.form->miExport->isEnabled());
+    if (!path.isEmpty())
+        r.target = TableTarget{r.dir.filePath(path), {}};
+    r.form->miExportTable->trigger();
+    QCOMPARE(r.boxes, boxes);
+    QVERIFY(r.form->statusBar()->currentMessage().isEmpty());
 }
 
 void TestRecorderTable::pictureFormatFollowsTheName_data()
