@@ -18,6 +18,8 @@
 #include "RecorderStore.h"
 #include "ShellFixture.h"
 
+#include "MeterReadings.h"
+
 using namespace dmm;
 
 namespace {
@@ -31,17 +33,6 @@ void pressAsAReader(QAbstractButton* button)
     QVERIFY(actions);
     QVERIFY(!actions->actionNames().isEmpty());
     actions->doAction(actions->actionNames().first());
-}
-
-CurrentReading aReading()
-{
-    CurrentReading reading;
-    reading.sDigits = " 1.234";
-    reading.sExponent = "0";
-    reading.iFunction = 5;
-    reading.szValue = "1.234";
-    reading.szUnit = "V";
-    return reading;
 }
 
 // Closes every modal dialog as soon as it shows and counts whether it showed
@@ -106,7 +97,7 @@ void TestAccessibility::startStopAndManualRunTheirCommands()
 {
     QWidget strip;
     strip.setGeometry(0, 0, 800, 60);
-    const CurrentReading reading = aReading();
+    const CurrentReading reading = dcVoltsReading(" 1.234");
     QTemporaryDir dir;
     TGraphicalForm recorder(&strip, &reading, dir.path());
     const QStringList boxesBefore = m_shell->boxCaptions();
@@ -162,7 +153,7 @@ void TestAccessibility::modalDialogOpensAfterThePressReturns()
     QFETCH(QString, button);
     AppWindows& windows = m_shell->windows();
     TGraphicalForm& recorder = *windows.GraphicalForm;
-    const CurrentReading reading = aReading();
+    const CurrentReading reading = dcVoltsReading(" 1.234");
     for (int i = 0; i < 201; ++i) // two pages: save, export, print and fit are enabled
         recorder.store().appendReading(reading, timeStampNow());
     recorder.UpdateControls();

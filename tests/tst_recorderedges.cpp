@@ -32,6 +32,8 @@
 #include "SimProcess.h"
 #include "TerminationSignals.h"
 
+#include "MeterReadings.h"
+
 using namespace dmm;
 using namespace std::chrono_literals;
 
@@ -68,11 +70,7 @@ struct Recorder
         });
         bBusy = false;
         bDataValid = 1;
-        reading.sDigits = " 2.000";
-        reading.sExponent = "0";
-        reading.iFunction = 5;
-        reading.szValue = "2.000";
-        reading.szUnit = "V";
+        reading = dcVoltsReading(" 2.000");
         form = std::make_unique<TGraphicalForm>(&strip, &reading, folder);
         form->setFileChoosers([this] { return openPath; }, [this] { return savePath; });
     }

@@ -25,6 +25,8 @@
 #include "RecordFile.h"
 #include "ShellFixture.h"
 
+#include "MeterReadings.h"
+
 using namespace dmm;
 
 namespace {
@@ -80,11 +82,7 @@ struct Files
         });
         bBusy = false;
         bDataValid = 1;
-        reading.sDigits = " 2.000";
-        reading.sExponent = "0";
-        reading.iFunction = 5;
-        reading.szValue = "2.000";
-        reading.szUnit = "V";
+        reading = dcVoltsReading(" 2.000");
         form = std::make_unique<TGraphicalForm>(&strip, &reading, dir.path());
         list = std::make_unique<TDataPageListForm>(&strip, &meter, &meter, &form->recordBuffer());
         progress = std::make_unique<TMsgForm>();
