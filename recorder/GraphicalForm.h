@@ -207,8 +207,8 @@ private:
     void loadPageIntoChart(int page);
     void rebuildChart();
     bool exportPicture(int page, const struct ExportChoice& choice);
-    bool readRecordsUntilDone(RecordFileReader& reader);
-    void countLoadedRecords(int count);
+    std::optional<RecordTally> readRecordsUntilDone(RecordFileReader& reader);
+    void countLoadedRecords(const RecordTally& tally);
     void dropLoadedRecords();
     void setBusy(bool busy);
     // Runs file work on another thread with the commands disabled; `total`

@@ -33,8 +33,6 @@ namespace {
 // answers at once without paying an event-loop pass per record.
 constexpr qint64 kSliceMs = 10;
 constexpr qint64 kRecordsPerRead = 4096;
-// The second phase counts this many records between status bar updates.
-constexpr int kCountChunk = 65536;
 constexpr int kProgressWindowSteps = 64;
 constexpr int kSaveFileEntry = 1046;
 
@@ -136,7 +134,8 @@ void TGraphicalForm::loadRecords(RecordFileReader& reader)
     state.lastPage = static_cast<int>(count / RecorderState::pageSize + 1);
     ProgressBar->setRange(0, RecorderState::pageSize);
 
-    if (!readRecordsUntilDone(reader)) {
+    const std::optional<RecordTally> tally = readRecordsUntilDone(reader);
+    if (!tally) {
         // Aborted (or out of memory): what was read is dropped, so the
         // buffer, the counters, the chart and the data list agree.
         reader.close();
@@ -152,7 +151,7 @@ void TGraphicalForm::loadRecords(RecordFileReader& reader)
         QApplication::processEvents();
         showProgressMessage(m_progress, 8006, Qt::blue);
     }
-    countLoadedRecords(static_cast<int>(m_store.buffer().size()));
+    countLoadedRecords(*tally);
 
     state.shownPage = state.lastPage;
     RedrawShownPage();
@@ -166,15 +165,16 @@ void TGraphicalForm::loadRecords(RecordFileReader& reader)
     setBusy(false);
 }
 
-bool TGraphicalForm::readRecordsUntilDone(RecordFileReader& reader)
+std::optional<RecordTally> TGraphicalForm::readRecordsUntilDone(RecordFileReader& reader)
 {
-    // The records go into a buffer of the load's own on another thread; the
-    // store takes it over once it is complete.
+    // The records go into a buffer of the load's own on another thread, and
+    // are counted there; the store takes it over once it is complete.
     RecordBuffer loaded;
+    RecordTally tally;
     JobControl job;
     LoadEnd end = LoadEnd::Complete;
     const qint64 count = reader.recordCount();
-    runInBackground([&] { end = dmm::loadRecords(reader, loaded, &job); },
+    runInBackground([&] { end = dmm::loadRecords(reader, loaded, &job, &tally); },
                     [&] {
                         if (!bBusy)
                             job.cancel = true;
@@ -188,25 +188,21 @@ bool TGraphicalForm::readRecordsUntilDone(RecordFileReader& reader)
     if (end == LoadEnd::OutOfMemory)
         ShowMsgBox(this, kStrErrorCaption, 9006);
     if (end == LoadEnd::Cancelled || end == LoadEnd::OutOfMemory || !bBusy)
-        return false;
+        return std::nullopt;
     // A file that ended early keeps the whole records read before that.
     m_store.takeLoaded(std::move(loaded));
-    return true;
+    return tally;
 }
 
-void TGraphicalForm::countLoadedRecords(int count)
+void TGraphicalForm::countLoadedRecords(const RecordTally& tally)
 {
-    // No events run meanwhile; the status bar is brought up to date per chunk.
-    for (int done = m_store.state.readingCount; done < count;) {
-        const int end = std::min(count, done + kCountChunk);
-        m_store.countLoaded(end);
-        // The data list adds every entry up to the one named.
-        if (m_dataList)
-            sendViewMessage(m_dataList, WM_LIST_ADD, end - 1);
-        done = end;
-        ProgressBar->setValue(done % (RecorderState::pageSize + 1));
-        UpdateStatusBar();
-    }
+    // No events run meanwhile. The records were counted as they were read;
+    // the data list adds every entry up to the one named, in one notice.
+    m_store.countLoaded(tally);
+    if (m_dataList && tally.count > 0)
+        sendViewMessage(m_dataList, WM_LIST_ADD, tally.count - 1);
+    ProgressBar->setValue(tally.count % (RecorderState::pageSize + 1));
+    UpdateStatusBar();
     // countLoaded leaves the page the newest reading is on.
     m_store.state.shownPage = m_store.state.lastPage;
 }

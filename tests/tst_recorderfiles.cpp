@@ -170,12 +170,15 @@ void TestRecorderFiles::openCounts_data()
     QTest::addColumn<int>("extraBytes");
     QTest::addColumn<int>("readings");
     QTest::addColumn<int>("lastPage");
-    QTest::newRow("152 bytes") << "two.g52" << 2 << 0 << 2 << 1;
-    QTest::newRow("160 bytes") << "two.g52" << 2 << 8 << 2 << 1;
-    QTest::newRow("empty") << "none.g52" << 0 << 0 << 0 << 1;
-    QTest::newRow("200 records") << "page.g52" << 200 << 0 << 200 << 2;
-    QTest::newRow("temporary file") << "~KOPLX7.TMP" << 201 << 0 << 201 << 2;
-    QTest::newRow("garbage tail") << "junk.g52" << 5 << 75 << 5 << 1;
+    // Values run -20 to 29 and again; ties move the extremes to the newest.
+    QTest::addColumn<int>("maxIndex");
+    QTest::addColumn<int>("minIndex");
+    QTest::newRow("152 bytes") << "two.g52" << 2 << 0 << 2 << 1 << 1 << 0;
+    QTest::newRow("160 bytes") << "two.g52" << 2 << 8 << 2 << 1 << 1 << 0;
+    QTest::newRow("empty") << "none.g52" << 0 << 0 << 0 << 1 << 0 << 0;
+    QTest::newRow("200 records") << "page.g52" << 200 << 0 << 200 << 2 << 199 << 150;
+    QTest::newRow("temporary file") << "~KOPLX7.TMP" << 201 << 0 << 201 << 2 << 199 << 200;
+    QTest::newRow("garbage tail") << "junk.g52" << 5 << 75 << 5 << 1 << 4 << 0;
 }
 
 void TestRecorderFiles::openCounts()
@@ -185,6 +188,8 @@ void TestRecorderFiles::openCounts()
     QFETCH(int, extraBytes);
     QFETCH(int, readings);
     QFETCH(int, lastPage);
+    QFETCH(int, maxIndex);
+    QFETCH(int, minIndex);
     Files f;
     f.openPath = writeRecords(f.dir.filePath(name), records);
     {
@@ -197,6 +202,8 @@ void TestRecorderFiles::openCounts()
     QCOMPARE(int(f.form->recordBuffer().size()), readings);
     QCOMPARE(f.form->state().lastPage, lastPage);
     QCOMPARE(f.form->state().shownPage, lastPage);
+    QCOMPARE(f.form->state().maxIndex, maxIndex);
+    QCOMPARE(f.form->state().minIndex, minIndex);
     QCOMPARE(f.form->StatusPanels[2]->text(), QStringLiteral("Page : %1 of %1").arg(lastPage));
     QCOMPARE(f.listLines(), readings);
     // Even an empty file counts as unsaved data: Save, Clear, Print and Export are offered.

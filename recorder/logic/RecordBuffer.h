@@ -7,6 +7,7 @@
 // the buffer is emptied, and a file is read straight into them.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <span>
@@ -34,6 +35,14 @@ public:
         const TARecord& at(std::size_t index) const
         {
             return m_chunks[index / kChunkRecords][index % kChunkRecords];
+        }
+        // The entries from `index` that lie one after another in memory: up
+        // to the end of its chunk or of the snapshot.
+        std::span<const TARecord> run(std::size_t index) const
+        {
+            const std::size_t inChunk = index % kChunkRecords;
+            const std::size_t count = std::min(kChunkRecords - inChunk, m_size - index);
+            return {m_chunks[index / kChunkRecords].get() + inChunk, count};
         }
 
     private:

@@ -235,6 +235,15 @@ std::optional<QString> saveRecordFile(const QString& path, const RecordBuffer::S
     const auto nextBlock = [&](QByteArray& block) {
         if (index >= records.size())
             return false;
+        if constexpr (kCopyRecords) {
+            // Entries are kept in their file layout: the chunks are written
+            // as they are, without a copy.
+            const std::span<const TARecord> run = records.run(index);
+            block = QByteArray::fromRawData(reinterpret_cast<const char*>(run.data()),
+                                            qsizetype(run.size() * kARecordSize));
+            index += run.size();
+            return true;
+        }
         const std::size_t count = std::min(kBlock, records.size() - index);
         block.resize(qsizetype(count * kARecordSize));
         auto* bytes = reinterpret_cast<std::uint8_t*>(block.data());

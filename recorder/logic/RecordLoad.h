@@ -12,6 +12,7 @@
 
 #include "RecordBuffer.h"
 #include "RecordFile.h"
+#include "RecorderRules.h"
 
 namespace dmm {
 
@@ -31,8 +32,10 @@ enum class LoadEnd
 };
 
 // Reads the rest of the open `reader` into `buffer`, which nobody else may use
-// until this returns.
-LoadEnd loadRecords(RecordFileReader& reader, RecordBuffer& buffer, JobControl* job = nullptr);
+// until this returns. With a `tally`, every record read is counted into it
+// while it is still in the cache.
+LoadEnd loadRecords(RecordFileReader& reader, RecordBuffer& buffer, JobControl* job = nullptr,
+                    RecordTally* tally = nullptr);
 
 // Hands every remaining record to `each(index, record)` in file order, with
 // memory for one block of records only; stops early when `each` returns false

@@ -33,6 +33,24 @@ struct Extremes
 };
 void updateMaxMin(Extremes& extremes, int readingCount, float value);
 
+// The scale and the extremes over values taken in order, as appending them
+// one by one leaves them: what counting a loaded file works out, on any
+// thread, before the recorder takes it over.
+struct RecordTally
+{
+    int count = 0;
+    float scaleMaxY = 0.0f;
+    float scaleMinY = 0.0f;
+    Extremes extremes;
+
+    void add(float value)
+    {
+        updateScale(scaleMaxY, scaleMinY, count, value);
+        updateMaxMin(extremes, count, value);
+        ++count;
+    }
+};
+
 // Page p of L over N entries: `count` entries from `first`, drawn after
 // `emptySlots` empty points. Only the oldest page can be partial; a page
 // number that does not exist gives an empty page.

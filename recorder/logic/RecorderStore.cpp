@@ -78,18 +78,39 @@ void RecorderStore::writeToTempFile(const TARecord& record)
         m_view->tempFileWriteFailed(path, reason);
 }
 
+RecordTally RecorderStore::tallySoFar() const
+{
+    RecordTally tally;
+    tally.count = state.readingCount;
+    tally.scaleMaxY = state.scaleMaxY;
+    tally.scaleMinY = state.scaleMinY;
+    tally.extremes.maxIndex = state.maxIndex;
+    tally.extremes.minIndex = state.minIndex;
+    if (state.readingCount > 0) {
+        tally.extremes.atMax = m_buffer.at(static_cast<std::size_t>(state.maxIndex)).fValue;
+        tally.extremes.atMin = m_buffer.at(static_cast<std::size_t>(state.minIndex)).fValue;
+    }
+    return tally;
+}
+
 void RecorderStore::countLoaded(int end)
 {
-    const int first = state.readingCount;
-    for (int j = first; j < end; ++j) {
-        const float v = m_buffer.at(static_cast<std::size_t>(j)).fValue;
-        updateScale(state.scaleMaxY, state.scaleMinY, j, v);
-        updateMaxMin(state.maxIndex, state.minIndex, m_buffer, j, v);
-    }
-    if (end <= first)
+    RecordTally tally = tallySoFar();
+    while (tally.count < end)
+        tally.add(m_buffer.at(static_cast<std::size_t>(tally.count)).fValue);
+    countLoaded(tally);
+}
+
+void RecorderStore::countLoaded(const RecordTally& tally)
+{
+    if (tally.count <= state.readingCount)
         return;
-    state.readingCount = end;
-    state.shownPage = (end - 1) / state.pageSize + 1;
+    state.scaleMaxY = tally.scaleMaxY;
+    state.scaleMinY = tally.scaleMinY;
+    state.maxIndex = tally.extremes.maxIndex;
+    state.minIndex = tally.extremes.minIndex;
+    state.readingCount = tally.count;
+    state.shownPage = (tally.count - 1) / state.pageSize + 1;
     if (m_view) {
         m_view->scaleChanged();
         m_view->showMaxMin(false);

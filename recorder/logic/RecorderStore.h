@@ -13,6 +13,7 @@
 
 #include "CurrentReading.h"
 #include "RecordBuffer.h"
+#include "RecorderRules.h"
 #include "RecorderState.h"
 #include "TempFiles.h"
 
@@ -89,8 +90,12 @@ public:
     // Counts the loaded entries up to `end` (exclusive) as the append would,
     // without chart points or temporary file; the view hears of it once.
     void countLoaded(int end);
+    // The same with the counting done already (by the load, over the whole
+    // buffer from its first entry).
+    void countLoaded(const RecordTally& tally);
 
 private:
+    RecordTally tallySoFar() const;
     void writeToTempFile(const TARecord& record);
     bool appendRecord(const std::optional<TARecord>& record);
 
