@@ -241,12 +241,15 @@ void TDataPageListForm::listReset()
     m_scrollPending.clear();
     m_failing = false;
     m_nextIndex = 0;
-    // Removing tabs one by one from a shown tab widget lays out the rest each
-    // time; hidden, it is emptied in one go. Each sheet owns its list and model.
+    // A tab bar lays out all its tabs again whenever its current tab is
+    // removed or moves down: with the first tab current the tabs go from the
+    // last, each in constant time. Each sheet owns its list and model.
     const bool shown = PageControl->isVisibleTo(this);
     setUpdatesEnabled(false);
     PageControl->hide();
-    PageControl->clear();
+    PageControl->setCurrentIndex(0);
+    for (int i = PageControl->count() - 1; i >= 0; --i)
+        PageControl->removeTab(i);
     // Hundreds of list views take a while to destroy: the old sheets go a
     // few per event-loop pass, hidden and out of the tab widget meanwhile.
     m_retiredSheets.append(m_sheets);
