@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include <QListView>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -163,6 +164,7 @@ void TDataPageListForm::listAdd(std::size_t index)
     if (batch) {
         setUpdatesEnabled(false);
         PageControl->hide();
+        m_batchFirstTab = PageControl->count();
     }
     while (remaining > 0) {
         // A sheet that could not be made when the last one filled up is tried
@@ -194,6 +196,9 @@ void TDataPageListForm::listAdd(std::size_t index)
             addSheet(!batch);
     }
     if (batch) {
+        for (int i = m_batchFirstTab; i < PageControl->count(); ++i)
+            PageControl->tabBar()->setTabVisible(i, true);
+        m_batchFirstTab = -1;
         PageControl->setCurrentIndex(int(m_sheets.size()) - 1);
         PageControl->setVisible(shown);
         setUpdatesEnabled(true);
@@ -302,6 +307,11 @@ bool TDataPageListForm::addSheet(bool makeCurrent)
         layout->addWidget(list);
 
         PageControl->addTab(sheet.get(), caption);
+        // A tab bar lays out all its shown tabs for each tab added: in a
+        // batch only the newest added tab stays shown until the batch ends,
+        // so each addition costs the same however many came before.
+        if (m_batchFirstTab >= 0 && number - 2 >= m_batchFirstTab)
+            PageControl->tabBar()->setTabVisible(number - 2, false);
         m_sheets.append(sheet.release());
         m_lists.append(list);
         m_models.append(model);

@@ -81,6 +81,8 @@ private:
     // pass: a file load sends a 1034 per entry without letting events run.
     QTimer m_selectTimer;
     int m_firstSheetToSelect = -1;
+    // The first tab of a batch of sheets being added; -1 outside a batch.
+    int m_batchFirstTab = -1;
     QSet<QListView*> m_scrollPending;
     // One box per run of failures, not one per lost line.
     bool m_failing = false;
