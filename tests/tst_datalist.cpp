@@ -220,6 +220,7 @@ void TestDataList::loadOfSeveralSheetsEqualsListBuiltReadingByReading()
     QVERIFY(byLoad.PageControl->isVisibleTo(&byLoad));
     for (int i = 0; i < byReading.pageCount(); ++i) {
         QCOMPARE(byLoad.PageControl->tabText(i), byReading.PageControl->tabText(i));
+        QVERIFY(byLoad.PageControl->isTabVisible(i));
         QCOMPARE(byLoad.PageControl->widget(i), byLoad.sheet(i));
         QCOMPARE(byLoad.sheetModel(i)->firstIndex(), byReading.sheetModel(i)->firstIndex());
         const int rows = byReading.sheetModel(i)->rowCount();
