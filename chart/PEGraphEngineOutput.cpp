@@ -98,6 +98,19 @@ QSize PEGraphEngine::defaultPixelSize() const
     return size;
 }
 
+QSize PEGraphEngine::actionPixels() const
+{
+    return (m_actionWidth > 0 && m_actionHeight > 0) ? QSize(m_actionWidth, m_actionHeight)
+                                                     : defaultPixelSize();
+}
+
+QSize PEGraphEngine::actionHundredths() const
+{
+    return (m_actionWidth > 0 && m_actionHeight > 0)
+               ? QSize(m_actionWidth, m_actionHeight)
+               : chart::pixelsToHundredths(defaultPixelSize(), kLayoutDpi);
+}
+
 bool PEGraphEngine::fail(const QString& why)
 {
     q.m_lastError = why;
@@ -158,9 +171,7 @@ bool PEGraphEngine::writeBitmapFile()
 {
     if (m_actionFileName.isEmpty())
         return fail(QStringLiteral("No file name was given."));
-    const QSize pixels = (m_actionWidth > 0 && m_actionHeight > 0)
-                             ? QSize(m_actionWidth, m_actionHeight)
-                             : defaultPixelSize();
+    const QSize pixels = actionPixels();
     QString error;
     const QImage image = renderBitmap(pixels, &error);
     if (image.isNull())
@@ -180,9 +191,7 @@ bool PEGraphEngine::writeSvgFile()
 {
     if (m_actionFileName.isEmpty())
         return fail(QStringLiteral("No file name was given."));
-    const QSize hundredths = (m_actionWidth > 0 && m_actionHeight > 0)
-                                 ? QSize(m_actionWidth, m_actionHeight)
-                                 : chart::pixelsToHundredths(defaultPixelSize(), kLayoutDpi);
+    const QSize hundredths = actionHundredths();
     QString error;
     const QByteArray svg = renderSvg(hundredths, &error);
     if (svg.isEmpty())
@@ -194,9 +203,7 @@ bool PEGraphEngine::writeSvgFile()
 
 bool PEGraphEngine::copySvg()
 {
-    const QSize hundredths = (m_actionWidth > 0 && m_actionHeight > 0)
-                                 ? QSize(m_actionWidth, m_actionHeight)
-                                 : chart::pixelsToHundredths(defaultPixelSize(), kLayoutDpi);
+    const QSize hundredths = actionHundredths();
     QString error;
     const QByteArray svg = renderSvg(hundredths, &error);
     if (svg.isEmpty())
@@ -214,9 +221,7 @@ bool PEGraphEngine::copySvg()
 
 bool PEGraphEngine::copyBitmap()
 {
-    const QSize pixels = (m_actionWidth > 0 && m_actionHeight > 0)
-                             ? QSize(m_actionWidth, m_actionHeight)
-                             : defaultPixelSize();
+    const QSize pixels = actionPixels();
     QString error;
     const QImage image = renderBitmap(pixels, &error);
     if (image.isNull())
