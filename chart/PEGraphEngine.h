@@ -98,6 +98,9 @@ private:
     bool keepCursorInView();
     Palette palette() const;
     QSize defaultPixelSize() const;
+    // The picture size the last SetActionWidth/Height asked for, else the default.
+    QSize actionPixels() const;
+    QSize actionHundredths() const;
     QByteArray renderSvg(QSize hundredths, QString* error);
     QImage renderBitmap(QSize pixels, QString* error);
     bool printAt(QSize pixels, bool fitToPage);

@@ -108,7 +108,6 @@ private slots:
     void nullPointsBreakTheLine();
     void pointsResizeKeepsData();
     void appendPointShiftsLeft();
-    void autoScaleIgnoresNullPoints();
     void cursorFromCodeClampsWithoutSignal_data();
     void cursorFromCodeClampsWithoutSignal();
     void keysMoveTheCursor_data();
@@ -118,10 +117,8 @@ private slots:
     void rebuildKeepsZoomUnlessPointsChange();
     void escapeCancelsTheRubberBand();
 
-    void bitmapFileHasRequestedPixels_data();
-    void bitmapFileHasRequestedPixels();
-    void svgFileStatesRequestedMillimetres_data();
-    void svgFileStatesRequestedMillimetres();
+    void pictureFileHasRequestedSize_data();
+    void pictureFileHasRequestedSize();
     void failedWriteLeavesNoFile_data();
     void failedWriteLeavesNoFile();
     void clipboardGetsPictures();
@@ -230,11 +227,17 @@ void TestPEGraph::nullPointsBreakTheLine_data()
 {
     QTest::addColumn<QVector<double>>("values");
     QTest::addColumn<int>("markers");
-    QTest::newRow("gap in the middle") << QVector<double>{1, 2, kNull, 4, 5} << 4;
-    QTest::newRow("empty slots on the left") << QVector<double>{kNull, kNull, kNull, 4, 5} << 2;
-    QTest::newRow("all empty") << QVector<double>{kNull, kNull, kNull} << 0;
-    QTest::newRow("lone point between gaps") << QVector<double>{kNull, 7, kNull} << 1;
-    QTest::newRow("not a number counts as empty") << QVector<double>{1, qQNaN(), 3} << 2;
+    QTest::addColumn<double>("low"); // the automatic scale, from the plotted points only
+    QTest::addColumn<double>("high");
+    QTest::newRow("gap in the middle") << QVector<double>{1, 2, kNull, 4, 5} << 4 << 0.8 << 5.2;
+    QTest::newRow("empty slots on the left")
+        << QVector<double>{kNull, kNull, kNull, 4, 5} << 2 << 3.95 << 5.05;
+    QTest::newRow("empty at both ends")
+        << QVector<double>{kNull, 10, 20, kNull} << 2 << 9.5 << 20.5;
+    QTest::newRow("all empty") << QVector<double>{kNull, kNull, kNull} << 0 << -1.0 << 1.0;
+    QTest::newRow("lone point between gaps") << QVector<double>{kNull, 7, kNull} << 1 << 6.3 << 7.7;
+    QTest::newRow("not a number counts as empty")
+        << QVector<double>{1, qQNaN(), 3} << 2 << 0.9 << 3.1;
 }
 
 void TestPEGraph::nullPointsBreakTheLine()
@@ -253,6 +256,9 @@ void TestPEGraph::nullPointsBreakTheLine()
             QCOMPARE(graph.plottedValue(0, i), values[i]);
     }
     QCOMPARE(graph.markerCount(0), markers);
+    const auto [low, high] = graph.visibleYRange();
+    QTEST(low, "low");
+    QTEST(high, "high");
 }
 
 void TestPEGraph::pointsResizeKeepsData()
@@ -303,20 +309,6 @@ void TestPEGraph::appendPointShiftsLeft()
     PEGraph empty;
     empty.AppendPoint(QStringLiteral("x"), 1.0); // no points: nothing to shift into
     QCOMPARE(empty.GetYData(0, 0), kNull);
-}
-
-void TestPEGraph::autoScaleIgnoresNullPoints()
-{
-    PEGraph graph;
-    graph.Points = 4;
-    graph.SetYData(0, 0, kNull);
-    graph.SetYData(0, 1, 10.0);
-    graph.SetYData(0, 2, 20.0);
-    graph.SetYData(0, 3, kNull);
-    graph.RunAction(0);
-    const auto [low, high] = graph.visibleYRange();
-    QCOMPARE(low, 9.5);
-    QCOMPARE(high, 20.5);
 }
 
 void TestPEGraph::cursorFromCodeClampsWithoutSignal_data()
@@ -496,60 +488,41 @@ void TestPEGraph::escapeCancelsTheRubberBand()
     QCOMPARE(graph.visibleXRange(), std::make_pair(-0.5, 199.5));
 }
 
-void TestPEGraph::bitmapFileHasRequestedPixels_data()
+void TestPEGraph::pictureFileHasRequestedSize_data()
 {
-    QTest::addColumn<QSize>("action");
-    QTest::addColumn<QSize>("expected");
-    QTest::newRow("dialog default") << QSize(1000, 681) << QSize(1000, 681);
-    QTest::newRow("tiny") << QSize(37, 23) << QSize(37, 23);
-    QTest::newRow("zero asks for the widget size") << QSize(0, 0) << QSize(900, 500);
+    QTest::addColumn<int>("action"); // 15: bitmap file, 13: metafile (SVG)
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<QSizeF>("written"); // bitmap pixels, metafile millimetres
+    QTest::newRow("bitmap, dialog default") << 15 << QSize(1000, 681) << QSizeF(1000, 681);
+    QTest::newRow("bitmap, tiny") << 15 << QSize(37, 23) << QSizeF(37, 23);
+    QTest::newRow("bitmap, zero asks for the widget size") << 15 << QSize(0, 0) << QSizeF(900, 500);
+    QTest::newRow("metafile, dialog default") << 13 << QSize(10000, 6810) << QSizeF(100.0, 68.1);
+    QTest::newRow("metafile, inches rounded down")
+        << 13 << QSize(10000, 6809) << QSizeF(100.0, 68.09);
+    QTest::newRow("metafile, zero asks for the widget size at 96 dpi")
+        << 13 << QSize(0, 0) << QSizeF(238.125, 132.292);
 }
 
-void TestPEGraph::bitmapFileHasRequestedPixels()
+void TestPEGraph::pictureFileHasRequestedSize()
 {
-    QFETCH(QSize, action);
-    QFETCH(QSize, expected);
+    QFETCH(int, action);
+    QFETCH(QSize, requested);
+    QFETCH(QSizeF, written);
     QTemporaryDir dir;
     PEGraph graph;
     setUpLikeRecorder(graph);
     showAndSettle(graph);
-    const QString name = dir.filePath(QStringLiteral("page.bmp"));
-    graph.SetActionWidth(action.width());
-    graph.SetActionHeight(action.height());
+    const bool bitmap = action == 15;
+    const QString name =
+        dir.filePath(bitmap ? QStringLiteral("page.bmp") : QStringLiteral("page.svg"));
+    graph.SetActionWidth(requested.width());
+    graph.SetActionHeight(requested.height());
     graph.SetActionFileName(name);
-    QVERIFY2(graph.RunAction(15), qPrintable(graph.lastError()));
-    QImage image;
-    QVERIFY(image.load(name, "BMP"));
-    QCOMPARE(image.size(), expected);
-}
-
-void TestPEGraph::svgFileStatesRequestedMillimetres_data()
-{
-    QTest::addColumn<QSize>("action");
-    QTest::addColumn<QSizeF>("mm");
-    QTest::newRow("dialog default") << QSize(10000, 6810) << QSizeF(100.0, 68.1);
-    QTest::newRow("inches rounded down") << QSize(10000, 6809) << QSizeF(100.0, 68.09);
-    QTest::newRow("zero asks for the widget size")
-        << QSize(0, 0) << QSizeF(900 * 25.4 / 96, 500 * 25.4 / 96);
-}
-
-void TestPEGraph::svgFileStatesRequestedMillimetres()
-{
-    QFETCH(QSize, action);
-    QFETCH(QSizeF, mm);
-    QTemporaryDir dir;
-    PEGraph graph;
-    setUpLikeRecorder(graph);
-    showAndSettle(graph);
-    const QString name = dir.filePath(QStringLiteral("page.svg"));
-    graph.SetActionWidth(action.width());
-    graph.SetActionHeight(action.height());
-    graph.SetActionFileName(name);
-    QVERIFY2(graph.RunAction(13), qPrintable(graph.lastError()));
-    const QSizeF written = svgSizeInMm(name);
-    QVERIFY2(std::abs(written.width() - mm.width()) < 0.02 &&
-                 std::abs(written.height() - mm.height()) < 0.02,
-             qPrintable(QStringLiteral("%1 x %2 mm").arg(written.width()).arg(written.height())));
+    QVERIFY2(graph.RunAction(action), qPrintable(graph.lastError()));
+    const QSizeF size = bitmap ? QSizeF(QImage(name, "BMP").size()) : svgSizeInMm(name);
+    QVERIFY2(std::abs(size.width() - written.width()) < 0.02 &&
+                 std::abs(size.height() - written.height()) < 0.02,
+             qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
 }
 
 void TestPEGraph::failedWriteLeavesNoFile_data()

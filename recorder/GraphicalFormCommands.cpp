@@ -1,0 +1,237 @@
+// SPDX-License-Identifier: MIT
+// The recorder's commands: Start, Stop, manual logging, the interval, Clear,
+// paging, zoom, printing and the line colour, from its buttons and menus.
+#include "GraphicalForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QColorDialog>
+#include <QPrintDialog>
+#include <QProgressBar>
+#include <QToolButton>
+
+#include "CurrentReading.h"
+#include "DialogOption.h"
+#include "GlobalFlags.h"
+#include "MessageBox.h"
+#include "PEGraph.h"
+#include "StringTable.h"
+#include "ViewMessages.h"
+
+namespace dmm {
+
+void TGraphicalForm::sbtnRecordStartClick()
+{
+    RecorderState& state = m_store.state;
+    if (bDataValid == 0) {
+        ShowMsgBox(this, kStrErrorCaption, 9002);
+        sbtnRecordStop->setChecked(true);
+        return;
+    }
+    TimerLogger.setInterval(state.logIntervalMs);
+    if (sbtnRecordStart->isChecked())
+        TimerLogger.start();
+    state.recording = TimerLogger.isActive();
+
+    QString reason;
+    if (!m_store.tempFiles().createNext(&reason)) {
+        ShowMsgBox(this, kStrErrorCaption, 9003, QMessageBox::Ok, QMessageBox::NoIcon,
+                   m_store.tempFiles().fileName(m_store.tempFiles().tempFileCount() + 1) +
+                       QStringLiteral(": ") + reason);
+        sbtnRecordStop->setChecked(true);
+        sbtnRecordStopClick();
+        return;
+    }
+    // The first reading after the start is logged without waiting an interval.
+    state.logTickPending = true;
+    UpdateControls();
+    UpdateStatusBar();
+}
+
+void TGraphicalForm::sbtnRecordStopClick()
+{
+    RecorderState& state = m_store.state;
+    m_store.tempFiles().close();
+    reportMissedReadings();
+    if (sbtnRecordStop->isChecked())
+        TimerLogger.stop();
+    else
+        TimerLogger.start();
+    state.recording = TimerLogger.isActive();
+    state.logTickPending = false;
+    UpdateControls();
+    UpdateStatusBar();
+}
+
+void TGraphicalForm::sbtnManualLoggingClick()
+{
+    if (bDataValid == 0) {
+        ShowMsgBox(this, kStrErrorCaption, 9002);
+        sbtnRecordStop->setChecked(true);
+        return;
+    }
+    appendCurrentReading();
+}
+
+void TGraphicalForm::appendCurrentReading()
+{
+    if (m_reading)
+        m_store.appendReading(*m_reading);
+}
+
+void TGraphicalForm::sbtnOptionClick()
+{
+    if (!m_optionDialog)
+        return;
+    RecorderState& state = m_store.state;
+    m_optionDialog->dlgManual = state.manualMode;
+    m_optionDialog->dlgIntervalSeconds =
+        state.logIntervalMs == 500 ? 0 : state.logIntervalMs / 1000;
+    if (m_optionDialog->exec() != QDialog::Accepted)
+        return;
+    state.logIntervalMs =
+        m_optionDialog->dlgIntervalSeconds == 0 ? 500 : m_optionDialog->dlgIntervalSeconds * 1000;
+    state.manualMode = m_optionDialog->dlgManual;
+    UpdateControls();
+    UpdateStatusBar();
+}
+
+bool TGraphicalForm::sbtnClearClick()
+{
+    RecorderState& state = m_store.state;
+    if (state.bufferEmpty)
+        return true;
+    if (state.unsavedData &&
+        ShowMsgBox(this, kStrWarningCaption, 8002, QMessageBox::Ok | QMessageBox::Cancel,
+                   QMessageBox::Question, {}, QMessageBox::Cancel) != QMessageBox::Ok)
+        return false;
+    m_store.resetState();
+    ProgressBar->setRange(0, RecorderState::pageSize);
+    ProgressBar->setValue(0);
+    TimerLogger.setInterval(state.logIntervalMs);
+    m_store.emptyBuffer();
+    ResetChart();
+    if (m_dataList)
+        sendViewMessage(m_dataList, WM_LIST_RESET);
+    showMaxMinPanels(true);
+    UpdateControls();
+    UpdateStatusBar();
+    return true;
+}
+
+void TGraphicalForm::sbtnImportClick()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (m_mainWindowObject)
+        sendViewMessage(m_mainWindowObject, WM_DMM_UNLINK);
+    QApplication::restoreOverrideCursor();
+}
+
+void TGraphicalForm::sbtnFitViewClick()
+{
+    if (m_fitView)
+        m_fitView();
+}
+
+void TGraphicalForm::sbtnFirstPageClick()
+{
+    m_store.state.shownPage = 1;
+    RedrawShownPage();
+}
+
+void TGraphicalForm::sbtnPageUpClick()
+{
+    RecorderState& state = m_store.state;
+    if (state.shownPage == 1) {
+        ShowMsgBox(this, kStrWarningCaption, 8008);
+        return;
+    }
+    --state.shownPage;
+    RedrawShownPage();
+}
+
+void TGraphicalForm::sbtnPageDownClick()
+{
+    RecorderState& state = m_store.state;
+    if (state.shownPage == state.lastPage) {
+        ShowMsgBox(this, kStrWarningCaption, 8009);
+        return;
+    }
+    ++state.shownPage;
+    RedrawShownPage();
+}
+
+void TGraphicalForm::sbtnLastPageClick()
+{
+    m_store.state.shownPage = m_store.state.lastPage;
+    RedrawShownPage();
+}
+
+void TGraphicalForm::onChartKey(int key)
+{
+    if (bBusy)
+        return;
+    if (key == Qt::Key_PageUp)
+        sbtnPageUpClick();
+    else if (key == Qt::Key_PageDown)
+        sbtnPageDownClick();
+}
+
+void TGraphicalForm::sbtnUndoZoomClick()
+{
+    PEGraph->RunAction(19);
+    setUndoZoomEnabled(false);
+}
+
+void TGraphicalForm::setUndoZoomEnabled(bool enabled)
+{
+    sbtnUndoZoom->setEnabled(enabled);
+    miUndoZoom->setEnabled(enabled);
+}
+
+QPrinter* TGraphicalForm::printerForPrinting()
+{
+    // Without a printer chosen, the user picks one first (or a PDF file).
+    if (!m_printerChosen)
+        miPrinterSetupClick();
+    return m_printerChosen ? &m_printer : nullptr;
+}
+
+void TGraphicalForm::sbtnPrintGraphicClick()
+{
+    if (!printerForPrinting())
+        return;
+    PEGraph->setPrinter(&m_printer);
+    PEGraph->ViewingStyle = dmm::PEGraph::gMonochrome;
+    PEGraph->RunAction(2);
+    QApplication::processEvents();
+    const bool printed = PEGraph->RunAction(8);
+    PEGraph->ViewingStyle = dmm::PEGraph::gColor;
+    PEGraph->RunAction(0);
+    if (!printed)
+        ShowMsgBox(this, kStrErrorCaption, 9014, QMessageBox::Ok, QMessageBox::NoIcon,
+                   PEGraph->lastError());
+}
+
+void TGraphicalForm::miPrinterSetupClick()
+{
+    if (m_choosePrinter) {
+        m_printerChosen = m_choosePrinter(m_printer) || m_printerChosen;
+        return;
+    }
+    QPrintDialog dialog(&m_printer, this);
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    if (dialog.exec() == QDialog::Accepted)
+        m_printerChosen = true;
+}
+
+void TGraphicalForm::miGraphLineColorClick()
+{
+    const QColor color = QColorDialog::getColor(PEGraph->GetSubsetColor(0), this);
+    if (!color.isValid())
+        return;
+    PEGraph->SetSubsetColor(0, color);
+    rebuildChart();
+}
+
+} // namespace dmm
