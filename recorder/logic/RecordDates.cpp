@@ -55,8 +55,47 @@ QDate fileModificationDate(const QString& path)
     return QFileInfo(path).lastModified().toLocalTime().date();
 }
 
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int twoDigits(const char* p)
+{
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+// The layout the meter's times are logged in, " HH:MM:SS.t  " with the hour
+// blank-padded: checked and read without the general parse below, as most
+// records of a long recording are looked at for their time of day only.
+bool isLoggedLayout(std::string_view text)
+{
+    if (text.size() != 13)
+        return false;
+    const char* t = text.data();
+    return t[0] == ' ' && (t[1] == ' ' || isDigit(t[1])) && isDigit(t[2]) && t[3] == ':' &&
+           isDigit(t[4]) && isDigit(t[5]) && t[6] == ':' && isDigit(t[7]) && isDigit(t[8]) &&
+           t[9] == '.' && isDigit(t[10]) && t[11] == ' ' && t[12] == ' ';
+}
+
+std::optional<int> loggedTimeOfDay(const char* t)
+{
+    const int hour = t[1] == ' ' ? t[2] - '0' : twoDigits(t + 1);
+    const int minute = twoDigits(t + 4);
+    const int second = twoDigits(t + 7);
+    if (hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return ((hour * 60 + minute) * 60 + second) * 1000 + (t[10] - '0') * 100;
+}
+
+} // namespace
+
 std::optional<int> timeOfDayMs(std::string_view text)
 {
+    if (isLoggedLayout(text))
+        return loggedTimeOfDay(text.data());
     // "%3d:%02d:%02d.%-3d" gives hour blank-padded, tenths followed by blanks.
     while (!text.empty() && text.front() == ' ')
         text.remove_prefix(1);
@@ -130,6 +169,69 @@ RecordTime RecordDates::next(const TARecord& record)
     if (!moment)
         return {};
     return {isoText(moment->date, moment->ms, moment->stamped), moment->stamped};
+}
+
+void FirstAndLastTimes::add(const TARecord& record)
+{
+    Seen seen;
+    if (const auto stamp = recordStamp(record)) {
+        if (!m_anchor) {
+            // The first stamp dates the first record, counting back the days
+            // before it, the step into its own time of day included.
+            const auto [date, ms] = stampedDay(*stamp);
+            if (dayPassed(m_previous, ms))
+                ++m_days;
+            m_firstStampDate = date.addDays(-m_days);
+        }
+        m_anchor = *stamp;
+        m_anchorLocal = false;
+        m_days = 0;
+        seen = {Seen::Kind::Stamped, *stamp, 0};
+    } else if (const auto now = timeOfDayMs(record.timeStamp.view())) {
+        if (m_anchor && !m_anchorLocal) {
+            const auto [date, ms] = stampedDay(*m_anchor);
+            m_anchorDate = date;
+            m_previous = ms;
+            m_anchorLocal = true;
+        }
+        if (dayPassed(m_previous, now))
+            ++m_days;
+        m_previous = now;
+        seen = {Seen::Kind::Inferred, 0, *now};
+    } else {
+        seen.kind = Seen::Kind::NoTime;
+    }
+    if (!m_started) {
+        m_first = seen;
+        m_started = true;
+    }
+    m_last = seen;
+}
+
+QDate FirstAndLastTimes::firstDate() const
+{
+    return m_anchor ? m_firstStampDate : m_lastRecordDate.addDays(-m_days);
+}
+
+RecordTime FirstAndLastTimes::last() const
+{
+    return timeOf(m_last, (m_anchor ? m_anchorDate : firstDate()).addDays(m_days));
+}
+
+RecordTime FirstAndLastTimes::timeOf(const Seen& seen, QDate date)
+{
+    switch (seen.kind) {
+    case Seen::Kind::Stamped: {
+        const auto [stampDate, ms] = stampedDay(seen.stamp);
+        return {isoText(stampDate, ms, true), true};
+    }
+    case Seen::Kind::Inferred:
+        return {isoText(date, seen.ms, false), false};
+    case Seen::Kind::None:
+    case Seen::Kind::NoTime:
+        break;
+    }
+    return {};
 }
 
 } // namespace dmm
