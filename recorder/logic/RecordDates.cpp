@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "RecordStamp.h"
@@ -18,13 +19,6 @@ std::pair<QDate, int> stampedDay(std::int64_t ms)
 {
     const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
     return {local.date(), local.time().msecsSinceStartOfDay()};
-}
-
-std::optional<int> timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
-{
-    if (stamp)
-        return stampedDay(*stamp).second;
-    return timeOfDayMs(record.timeStamp.view());
 }
 
 bool dayPassed(std::optional<int> previous, std::optional<int> now)
@@ -70,11 +64,8 @@ int twoDigits(const char* p)
 // The layout the meter's times are logged in, " HH:MM:SS.t  " with the hour
 // blank-padded: checked and read without the general parse below, as most
 // records of a long recording are looked at for their time of day only.
-bool isLoggedLayout(std::string_view text)
+bool isLoggedLayout(const char* t)
 {
-    if (text.size() != 13)
-        return false;
-    const char* t = text.data();
     return t[0] == ' ' && (t[1] == ' ' || isDigit(t[1])) && isDigit(t[2]) && t[3] == ':' &&
            isDigit(t[4]) && isDigit(t[5]) && t[6] == ':' && isDigit(t[7]) && isDigit(t[8]) &&
            t[9] == '.' && isDigit(t[10]) && t[11] == ' ' && t[12] == ' ';
@@ -90,11 +81,28 @@ std::optional<int> loggedTimeOfDay(const char* t)
     return ((hour * 60 + minute) * 60 + second) * 1000 + (t[10] - '0') * 100;
 }
 
+// timeOfDayMs() of the record's time text, the usual layout read straight
+// from the field.
+std::optional<int> recordTimeOfDay(const TARecord& record)
+{
+    const char* t = record.timeStamp.chars().data();
+    if (t[13] == '\0' && isLoggedLayout(t))
+        return loggedTimeOfDay(t);
+    return timeOfDayMs(record.timeStamp.view());
+}
+
+std::optional<int> timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
+{
+    if (stamp)
+        return stampedDay(*stamp).second;
+    return recordTimeOfDay(record);
+}
+
 } // namespace
 
 std::optional<int> timeOfDayMs(std::string_view text)
 {
-    if (isLoggedLayout(text))
+    if (text.size() == 13 && isLoggedLayout(text.data()))
         return loggedTimeOfDay(text.data());
     // "%3d:%02d:%02d.%-3d" gives hour blank-padded, tenths followed by blanks.
     while (!text.empty() && text.front() == ' ')
@@ -122,14 +130,30 @@ std::optional<int> timeOfDayMs(std::string_view text)
     return ((part[0] * 60 + part[1]) * 60 + part[2]) * 1000 + part[3] * 100;
 }
 
+std::optional<std::int64_t> RecordStamps::of(const TARecord& record)
+{
+    const auto& prefix = record.prefix.chars();
+    const auto& unit = record.unit.chars();
+    static_assert(sizeof prefix + sizeof unit == sizeof m_fields);
+    if (!m_known || std::memcmp(m_fields.data(), prefix.data(), prefix.size()) != 0 ||
+        std::memcmp(m_fields.data() + prefix.size(), unit.data(), unit.size()) != 0) {
+        std::memcpy(m_fields.data(), prefix.data(), prefix.size());
+        std::memcpy(m_fields.data() + prefix.size(), unit.data(), unit.size());
+        m_stamp = recordStamp(record);
+        m_known = true;
+    }
+    return m_stamp;
+}
+
 QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* fromStamp)
 {
     if (fromStamp)
         *fromStamp = false;
     qint64 days = 0;
     std::optional<int> previous;
+    RecordStamps stamps;
     while (const TARecord* record = records()) {
-        const auto stamp = recordStamp(*record);
+        const auto stamp = stamps.of(*record);
         const auto now = timeOfDay(*record, stamp);
         if (dayPassed(previous, now))
             ++days;
@@ -146,14 +170,14 @@ QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* f
 
 std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
 {
-    const auto stamp = recordStamp(record);
+    const auto stamp = m_stamps.of(record);
     if (stamp) {
         const auto [date, ms] = stampedDay(*stamp);
         m_date = date;
         m_previous = ms;
         return Moment{date, ms, true};
     }
-    const auto now = timeOfDayMs(record.timeStamp.view());
+    const auto now = recordTimeOfDay(record);
     if (!now)
         return std::nullopt;
     if (dayPassed(m_previous, now))
@@ -174,7 +198,7 @@ RecordTime RecordDates::next(const TARecord& record)
 void FirstAndLastTimes::add(const TARecord& record)
 {
     Seen seen;
-    if (const auto stamp = recordStamp(record)) {
+    if (const auto stamp = m_stamps.of(record)) {
         if (!m_anchor) {
             // The first stamp dates the first record, counting back the days
             // before it, the step into its own time of day included.
@@ -187,7 +211,7 @@ void FirstAndLastTimes::add(const TARecord& record)
         m_anchorLocal = false;
         m_days = 0;
         seen = {Seen::Kind::Stamped, *stamp, 0};
-    } else if (const auto now = timeOfDayMs(record.timeStamp.view())) {
+    } else if (const auto now = recordTimeOfDay(record)) {
         if (m_anchor && !m_anchorLocal) {
             const auto [date, ms] = stampedDay(*m_anchor);
             m_anchorDate = date;

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,6 +47,20 @@ struct RecordTime
     bool stamped = false;
 };
 
+// recordStamp() of records in order, not worked out again for a record whose
+// prefix and unit fields, where a stamp lives, hold the same bytes as the
+// record's before: in a long run of readings without stamps they seldom change.
+class RecordStamps
+{
+public:
+    std::optional<std::int64_t> of(const TARecord& record);
+
+private:
+    bool m_known = false;
+    std::array<char, 16> m_fields{};
+    std::optional<std::int64_t> m_stamp;
+};
+
 // Walks the records in order and gives each its date and time.
 class RecordDates
 {
@@ -71,6 +86,7 @@ private:
     QDate m_date;
     std::optional<int> m_previous; // time of day of the record before, ms
     bool m_inferred = false;
+    RecordStamps m_stamps;
 };
 
 // The first and the last record's times exactly as RecordDates gives them
@@ -109,6 +125,7 @@ private:
     static RecordTime timeOf(const Seen& seen, QDate date);
 
     QDate m_lastRecordDate;
+    RecordStamps m_stamps;
     bool m_started = false;
     Seen m_first;
     Seen m_last;
