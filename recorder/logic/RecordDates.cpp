@@ -26,20 +26,51 @@ bool dayPassed(std::optional<int> previous, std::optional<int> now)
     return previous && now && *now < *previous;
 }
 
+char* twoDigitsText(char* p, int n)
+{
+    *p++ = char('0' + n / 10);
+    *p++ = char('0' + n % 10);
+    return p;
+}
+
 std::string isoText(QDate date, int msOfDay, bool milliseconds)
 {
     const int ms = msOfDay % 1000;
     const int seconds = msOfDay / 1000;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day); // zeros for an invalid date, as year() gives
     char buffer[48];
-    if (milliseconds)
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", date.year(),
-                      date.month(), date.day(), seconds / 3600, seconds / 60 % 60, seconds % 60,
-                      ms);
-    else
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%d", date.year(),
-                      date.month(), date.day(), seconds / 3600, seconds / 60 % 60, seconds % 60,
-                      ms / 100);
-    return buffer;
+    if (year < 0 || year > 9999 || seconds / 3600 > 99) {
+        if (milliseconds)
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", year, month,
+                          day, seconds / 3600, seconds / 60 % 60, seconds % 60, ms);
+        else
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%d", year, month,
+                          day, seconds / 3600, seconds / 60 % 60, seconds % 60, ms / 100);
+        return buffer;
+    }
+    // The same text written digit by digit: a table has one per row.
+    char* p = twoDigitsText(twoDigitsText(buffer, year / 100), year % 100);
+    *p++ = '-';
+    p = twoDigitsText(p, month);
+    *p++ = '-';
+    p = twoDigitsText(p, day);
+    *p++ = 'T';
+    p = twoDigitsText(p, seconds / 3600);
+    *p++ = ':';
+    p = twoDigitsText(p, seconds / 60 % 60);
+    *p++ = ':';
+    p = twoDigitsText(p, seconds % 60);
+    *p++ = '.';
+    if (milliseconds) {
+        *p++ = char('0' + ms / 100);
+        p = twoDigitsText(p, ms % 100);
+    } else {
+        *p++ = char('0' + ms / 100);
+    }
+    return std::string(buffer, p);
 }
 
 } // namespace
