@@ -102,31 +102,41 @@ bool isLoggedLayout(const char* t)
            t[9] == '.' && isDigit(t[10]) && t[11] == ' ' && t[12] == ' ';
 }
 
-std::optional<int> loggedTimeOfDay(const char* t)
+// Milliseconds since midnight, or kNoTime. A plain int: the walk reads one
+// per record, and an optional<int> put together in memory and read back whole
+// stalls the processor.
+constexpr int kNoTime = -1;
+
+int loggedTimeOfDay(const char* t)
 {
     const int hour = t[1] == ' ' ? t[2] - '0' : twoDigits(t + 1);
     const int minute = twoDigits(t + 4);
     const int second = twoDigits(t + 7);
     if (hour > 23 || minute > 59 || second > 59)
-        return std::nullopt;
+        return kNoTime;
     return ((hour * 60 + minute) * 60 + second) * 1000 + (t[10] - '0') * 100;
 }
 
 // timeOfDayMs() of the record's time text, the usual layout read straight
 // from the field.
-std::optional<int> recordTimeOfDay(const TARecord& record)
+int recordTimeOfDay(const TARecord& record)
 {
     const char* t = record.timeStamp.chars().data();
     if (t[13] == '\0' && isLoggedLayout(t))
         return loggedTimeOfDay(t);
-    return timeOfDayMs(record.timeStamp.view());
+    return timeOfDayMs(record.timeStamp.view()).value_or(kNoTime);
+}
+
+std::optional<int> optionalTime(int ms)
+{
+    return ms == kNoTime ? std::nullopt : std::optional<int>(ms);
 }
 
 std::optional<int> timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
 {
     if (stamp)
         return stampedDay(*stamp).second;
-    return recordTimeOfDay(record);
+    return optionalTime(recordTimeOfDay(record));
 }
 
 } // namespace
@@ -134,7 +144,7 @@ std::optional<int> timeOfDay(const TARecord& record, std::optional<std::int64_t>
 std::optional<int> timeOfDayMs(std::string_view text)
 {
     if (text.size() == 13 && isLoggedLayout(text.data()))
-        return loggedTimeOfDay(text.data());
+        return optionalTime(loggedTimeOfDay(text.data()));
     // "%3d:%02d:%02d.%-3d" gives hour blank-padded, tenths followed by blanks.
     while (!text.empty() && text.front() == ' ')
         text.remove_prefix(1);
@@ -208,7 +218,7 @@ std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
         m_previous = ms;
         return Moment{date, ms, true};
     }
-    const auto now = recordTimeOfDay(record);
+    const auto now = optionalTime(recordTimeOfDay(record));
     if (!now)
         return std::nullopt;
     if (dayPassed(m_previous, now))
@@ -234,7 +244,7 @@ void FirstAndLastTimes::add(const TARecord& record)
             // The first stamp dates the first record, counting back the days
             // before it, the step into its own time of day included.
             const auto [date, ms] = stampedDay(*stamp);
-            if (dayPassed(m_previous, ms))
+            if (m_previous != kNoTime && ms < m_previous)
                 ++m_days;
             m_firstStampDate = date.addDays(-m_days);
         }
@@ -242,17 +252,17 @@ void FirstAndLastTimes::add(const TARecord& record)
         m_anchorLocal = false;
         m_days = 0;
         seen = {Seen::Kind::Stamped, *stamp, 0};
-    } else if (const auto now = recordTimeOfDay(record)) {
+    } else if (const int now = recordTimeOfDay(record); now != kNoTime) {
         if (m_anchor && !m_anchorLocal) {
             const auto [date, ms] = stampedDay(*m_anchor);
             m_anchorDate = date;
             m_previous = ms;
             m_anchorLocal = true;
         }
-        if (dayPassed(m_previous, now))
+        if (m_previous != kNoTime && now < m_previous)
             ++m_days;
         m_previous = now;
-        seen = {Seen::Kind::Inferred, 0, *now};
+        seen = {Seen::Kind::Inferred, 0, now};
     } else {
         seen.kind = Seen::Kind::NoTime;
     }

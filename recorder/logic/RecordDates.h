@@ -137,7 +137,7 @@ private:
     QDate m_anchorDate;
     QDate m_firstStampDate; // the first record's date, from the first stamp
     qint64 m_days = 0;
-    std::optional<int> m_previous; // time of day of the record before, ms
+    int m_previous = -1; // time of day of the record before, ms; -1: none yet
 };
 
 } // namespace dmm
