@@ -42,7 +42,7 @@ std::string isoText(QDate date, int msOfDay, bool milliseconds)
     int day = 0;
     date.getDate(&year, &month, &day); // zeros for an invalid date, as year() gives
     char buffer[48];
-    if (year < 0 || year > 9999 || seconds / 3600 > 99) {
+    if (year < 0 || year > 9999 || seconds / 3600 > 99) { // beyond the fixed widths
         if (milliseconds)
             std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", year, month,
                           day, seconds / 3600, seconds / 60 % 60, seconds % 60, ms);
