@@ -68,7 +68,7 @@ min_median_ms() {
     times=
     while [ $i -lt $runs ]; do
         start=$(date +%s%N)
-        "$@" >/dev/null
+        "$@" >/dev/null 2>&1
         end=$(date +%s%N)
         times="$times $(((end - start) / 1000000))"
         i=$((i + 1))
@@ -101,5 +101,7 @@ row "dmm-export FILE > /dev/null" "$tool" "$file"
 row "dmm-export --list FILE > /dev/null" "$tool" --list "$file"
 row "dmm-export --info FILE" "$tool" --info "$file"
 row "dmm-export -o OUT FILE" "$tool" -o "$work/out.csv" "$file"
+row "dmm-export --table FILE > /dev/null" "$tool" --table "$file"
 echo "peak memory: export $(peak_mb "$tool" "$file") MB, --list $(peak_mb "$tool" --list "$file") MB," \
-    "--info $(peak_mb "$tool" --info "$file") MB, -o $(peak_mb "$tool" -o "$work/out.csv" "$file") MB"
+    "--info $(peak_mb "$tool" --info "$file") MB, -o $(peak_mb "$tool" -o "$work/out.csv" "$file") MB," \
+    "--table $(peak_mb "$tool" --table "$file") MB"

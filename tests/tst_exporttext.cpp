@@ -118,6 +118,13 @@ void TestExportText::value7_data()
     QTest::newRow("exact tie to even, down") << 10000005.0f << "1E7";
     QTest::newRow("exact tie to even, up") << 10000015.0f << "1.000002E7";
     QTest::newRow("exact tie to even, fixed") << 1048576.5f << "1048576";
+    // Where floats lie further apart than the 7th digit's steps, more than one
+    // 7-digit decimal reads back as the same float: the shortest of them.
+    QTest::newRow("a shorter decimal reads back as the float") << 8595519488.0f << "8.59552E9";
+    QTest::newRow("two 7-digit decimals read back as the float") << 8589973504.0f << "8.589974E9";
+    QTest::newRow("a hair above its power of ten") << 0.1f << "0.1";
+    QTest::newRow("just below one") << 0.99999994f << "0.9999999";
+    QTest::newRow("1E10") << 1.0e10f << "1E10";
     QTest::newRow("NaN") << std::numeric_limits<float>::quiet_NaN() << "NAN";
     QTest::newRow("-INF") << -std::numeric_limits<float>::infinity() << "-INF";
 }

@@ -85,16 +85,6 @@ int writeTable(const TableRequest& request)
     return 0;
 }
 
-QDate firstRecordDateOf(const QString& path)
-{
-    // Reads only up to the first stamped record; a file without any is read
-    // whole, counting its days back from its modification date.
-    RecordFileReader reader;
-    if (!reader.open(path))
-        return {};
-    return firstRecordDate(fileRecords(reader), fileModificationDate(path));
-}
-
 std::string recordTimesJson(const RecordTime& first, const RecordTime& last)
 {
     const auto flag = [](bool b) { return b ? std::string("true") : std::string("false"); };

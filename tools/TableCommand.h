@@ -31,8 +31,6 @@ int writeTable(const TableRequest& request);
 
 // ,"firstTime":"...","firstTimeStamped":true,"lastTime":"...","lastTimeStamped":false
 // for --info (null times for an empty recording or a time text that is none).
-// The date of the recording's first reading, for walking its dates.
-QDate firstRecordDateOf(const QString& path);
 std::string recordTimesJson(const RecordTime& first, const RecordTime& last);
 
 } // namespace dmm::exporttool

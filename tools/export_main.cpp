@@ -19,6 +19,7 @@
 #include <functional>
 #include <new>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,9 @@
 #include "ExportOutput.h"
 #include "ExportText.h"
 #include "AtomicFile.h"
+#include "RecordDates.h"
 #include "RecordFile.h"
-#include "RecordLoad.h"
+#include "RecordSlices.h"
 #include "RecorderRules.h"
 #include "RecorderState.h"
 #include "RecorderStore.h"
@@ -164,32 +166,29 @@ struct RecordingInfo
     RecordTime lastTime;
 };
 
-bool countRecording(RecordFileReader& reader, QDate firstDate, RecordingInfo& info)
+bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInfo& info)
 {
     RecorderState& state = info.state;
     Extremes extremes;
-    RecordDates dates(firstDate);
+    FirstAndLastTimes times(lastRecordDate);
     int count = 0;
-    const LoadEnd end = forEachRecord(reader, [&](std::size_t, const TARecord& record) {
-        updateScale(state.scaleMaxY, state.scaleMinY, count, record.fValue);
-        updateMaxMin(extremes, count, record.fValue);
-        // Only the first and last readings' times are reported.
-        if (count == 0 || count + 1 == reader.recordCount()) {
-            info.lastTime = dates.next(record);
-            if (count == 0)
-                info.firstTime = info.lastTime;
-        } else {
-            dates.skip(record);
+    RecordSlices slices(reader);
+    for (auto slice = slices.next(); !slice.empty(); slice = slices.next()) {
+        for (const TARecord& record : slice) {
+            updateScale(state.scaleMaxY, state.scaleMinY, count, record.fValue);
+            updateMaxMin(extremes, count, record.fValue);
+            times.add(record);
+            ++count;
         }
-        ++count;
-        return true;
-    });
+    }
     info.records = count;
+    info.firstTime = times.first();
+    info.lastTime = times.last();
     state.readingCount = count;
     state.lastPage = lastPageOf(count);
     state.maxIndex = extremes.maxIndex;
     state.minIndex = extremes.minIndex;
-    return end == LoadEnd::Complete;
+    return !reader.truncated();
 }
 
 QByteArray infoJson(const RecordingInfo& info)
@@ -206,52 +205,58 @@ QByteArray infoJson(const RecordingInfo& info)
     return QByteArray::fromStdString(json);
 }
 
-// Appends the text of one record (at its 0-based index) to the block: the
-// one place a per-record output mode plugs in.
-using RecordWriter = std::function<void(QByteArray& block, std::size_t index, const TARecord&)>;
+// Appends the text of consecutive records to the block, the first of them at
+// 0-based index `firstIndex`: the one place an output mode plugs in.
+using RecordWriter = void (*)(QByteArray& block, std::size_t firstIndex,
+                              std::span<const TARecord> records);
 
-void writeExportRecord(QByteArray& block, std::size_t index, const TARecord& record)
+void writeExportRecords(QByteArray& block, std::size_t firstIndex,
+                        std::span<const TARecord> records)
 {
-    const qsizetype start = block.size();
-    block.resize(start + qsizetype(kMaxExportLine));
-    const char* end = writeExportLine(block.data() + start, index, record);
-    block.truncate(end - block.constData());
+    appendExportLines(block, firstIndex, records);
 }
 
-void writeListRecord(QByteArray& block, std::size_t index, const TARecord& record)
+void writeListRecords(QByteArray& block, std::size_t firstIndex, std::span<const TARecord> records)
 {
-    block += dataListLine(index, record);
-    block += '\n';
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        block += dataListLine(firstIndex + i, records[i]);
+        block += '\n';
+    }
 }
 
 // The text of the entries in `range`, read from the file as it is written,
-// a block at a time: memory for one block of records and one of text. When
-// the file ends early `failed` is set and the write is cancelled.
+// a block at a time: memory for one slice of records and one block of text.
+// When the file ends early `failed` is set and the write is cancelled.
 class RecordTextStream
 {
 public:
     RecordTextStream(RecordFileReader& reader, EntryRange range, RecordWriter write)
-        : m_reader(reader), m_range(range), m_write(std::move(write)),
-          m_records(std::size_t(RecordFileReader::kBlockRecords))
+        : m_reader(reader), m_slices(reader), m_range(range), m_write(write)
     {
     }
 
     bool next(QByteArray& block)
     {
+        block.reserve(kBlockBytes + qsizetype(RecordSlices::kSliceRecords * kMaxExportLine));
         while (m_pos < m_range.end) {
-            if (m_at == m_got) {
-                m_got = std::size_t(m_reader.read(m_records));
-                m_at = 0;
-                if (m_got == 0) {
+            if (m_slice.empty()) {
+                m_slice = m_slices.next();
+                if (m_slice.empty()) {
                     failed = m_reader.truncated();
                     if (failed)
                         cancel = true;
                     return false;
                 }
             }
-            for (; m_at < m_got && m_pos < m_range.end; ++m_at, ++m_pos)
-                if (m_pos >= m_range.begin)
-                    m_write(block, m_pos, m_records[m_at]);
+            // Records before the range are read past, none after it is read.
+            const std::size_t before =
+                std::min(m_slice.size(), m_range.begin > m_pos ? m_range.begin - m_pos : 0);
+            const std::size_t wanted =
+                std::min(m_slice.size() - before, m_range.end - m_pos - before);
+            if (wanted > 0)
+                m_write(block, m_pos + before, m_slice.subspan(before, wanted));
+            m_slice = m_slice.subspan(before + wanted);
+            m_pos += before + wanted;
             if (block.size() >= kBlockBytes)
                 return true;
         }
@@ -262,14 +267,13 @@ public:
     std::atomic<bool> cancel{false};
 
 private:
-    static constexpr qsizetype kBlockBytes = 1 << 20;
+    static constexpr qsizetype kBlockBytes = 256 << 10;
     RecordFileReader& m_reader;
+    RecordSlices m_slices;
     EntryRange m_range;
     RecordWriter m_write;
-    std::vector<TARecord> m_records;
-    std::size_t m_got = 0; // records in m_records
-    std::size_t m_at = 0;  // the next of them
-    std::size_t m_pos = 0; // its index in the file
+    std::span<const TARecord> m_slice; // the records of the slice not yet looked at
+    std::size_t m_pos = 0;             // the index in the file of its first
 };
 
 // On failure returns false with the system's reason in `error`.
@@ -389,7 +393,7 @@ int main(int argc, char* argv[])
 
         if (info) {
             RecordingInfo counted;
-            if (!countRecording(reader, exporttool::firstRecordDateOf(path), counted))
+            if (!countRecording(reader, fileModificationDate(path), counted))
                 return failure(path + QStringLiteral(": ") + truncationReason(reader));
             QString writeError;
             const QByteArray json = infoJson(counted);
@@ -406,11 +410,11 @@ int main(int argc, char* argv[])
         const PageRange pages = limitPages(requested.value_or(PageRange{1, lastPage}), lastPage);
         const EntryRange entries =
             pageRangeEntries(std::size_t(reader.recordCount()), lastPage, pages);
-        RecordTextStream text(reader, entries, list ? writeListRecord : writeExportRecord);
+        RecordTextStream text(reader, entries, list ? writeListRecords : writeExportRecords);
         if (toFile) {
-            const auto error =
-                writeFileAtomically(outputName, [&](QByteArray& block) { return text.next(block); },
-                                    WriteProgress{&text.cancel, nullptr});
+            const auto error = writeFileAtomically(
+                outputName, [&](QByteArray& block) { return text.next(block); },
+                WriteProgress{&text.cancel, nullptr});
             if (text.failed)
                 return failure(path + QStringLiteral(": ") + truncationReason(reader));
             if (error)

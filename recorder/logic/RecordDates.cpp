@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "RecordStamp.h"
@@ -20,32 +21,56 @@ std::pair<QDate, int> stampedDay(std::int64_t ms)
     return {local.date(), local.time().msecsSinceStartOfDay()};
 }
 
-std::optional<int> timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
-{
-    if (stamp)
-        return stampedDay(*stamp).second;
-    return timeOfDayMs(record.timeStamp.view());
-}
-
 bool dayPassed(std::optional<int> previous, std::optional<int> now)
 {
     return previous && now && *now < *previous;
+}
+
+char* twoDigitsText(char* p, int n)
+{
+    *p++ = char('0' + n / 10);
+    *p++ = char('0' + n % 10);
+    return p;
 }
 
 std::string isoText(QDate date, int msOfDay, bool milliseconds)
 {
     const int ms = msOfDay % 1000;
     const int seconds = msOfDay / 1000;
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day); // zeros for an invalid date, as year() gives
     char buffer[48];
-    if (milliseconds)
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", date.year(),
-                      date.month(), date.day(), seconds / 3600, seconds / 60 % 60, seconds % 60,
-                      ms);
-    else
-        std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%d", date.year(),
-                      date.month(), date.day(), seconds / 3600, seconds / 60 % 60, seconds % 60,
-                      ms / 100);
-    return buffer;
+    if (year < 0 || year > 9999 || seconds / 3600 > 99) { // beyond the fixed widths
+        if (milliseconds)
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", year, month,
+                          day, seconds / 3600, seconds / 60 % 60, seconds % 60, ms);
+        else
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%d", year, month,
+                          day, seconds / 3600, seconds / 60 % 60, seconds % 60, ms / 100);
+        return buffer;
+    }
+    // The same text written digit by digit: a table has one per row.
+    char* p = twoDigitsText(twoDigitsText(buffer, year / 100), year % 100);
+    *p++ = '-';
+    p = twoDigitsText(p, month);
+    *p++ = '-';
+    p = twoDigitsText(p, day);
+    *p++ = 'T';
+    p = twoDigitsText(p, seconds / 3600);
+    *p++ = ':';
+    p = twoDigitsText(p, seconds / 60 % 60);
+    *p++ = ':';
+    p = twoDigitsText(p, seconds % 60);
+    *p++ = '.';
+    if (milliseconds) {
+        *p++ = char('0' + ms / 100);
+        p = twoDigitsText(p, ms % 100);
+    } else {
+        *p++ = char('0' + ms / 100);
+    }
+    return std::string(buffer, p);
 }
 
 } // namespace
@@ -55,8 +80,71 @@ QDate fileModificationDate(const QString& path)
     return QFileInfo(path).lastModified().toLocalTime().date();
 }
 
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int twoDigits(const char* p)
+{
+    return (p[0] - '0') * 10 + (p[1] - '0');
+}
+
+// The layout the meter's times are logged in, " HH:MM:SS.t  " with the hour
+// blank-padded: checked and read without the general parse below, as most
+// records of a long recording are looked at for their time of day only.
+bool isLoggedLayout(const char* t)
+{
+    return t[0] == ' ' && (t[1] == ' ' || isDigit(t[1])) && isDigit(t[2]) && t[3] == ':' &&
+           isDigit(t[4]) && isDigit(t[5]) && t[6] == ':' && isDigit(t[7]) && isDigit(t[8]) &&
+           t[9] == '.' && isDigit(t[10]) && t[11] == ' ' && t[12] == ' ';
+}
+
+// Milliseconds since midnight, or kNoTime. A plain int: the walk reads one
+// per record, and an optional<int> put together in memory and read back whole
+// stalls the processor.
+constexpr int kNoTime = -1;
+
+int loggedTimeOfDay(const char* t)
+{
+    const int hour = t[1] == ' ' ? t[2] - '0' : twoDigits(t + 1);
+    const int minute = twoDigits(t + 4);
+    const int second = twoDigits(t + 7);
+    if (hour > 23 || minute > 59 || second > 59)
+        return kNoTime;
+    return ((hour * 60 + minute) * 60 + second) * 1000 + (t[10] - '0') * 100;
+}
+
+// timeOfDayMs() of the record's time text, the usual layout read straight
+// from the field.
+int recordTimeOfDay(const TARecord& record)
+{
+    const char* t = record.timeStamp.chars().data();
+    if (t[13] == '\0' && isLoggedLayout(t))
+        return loggedTimeOfDay(t);
+    return timeOfDayMs(record.timeStamp.view()).value_or(kNoTime);
+}
+
+std::optional<int> optionalTime(int ms)
+{
+    return ms == kNoTime ? std::nullopt : std::optional<int>(ms);
+}
+
+std::optional<int> timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
+{
+    if (stamp)
+        return stampedDay(*stamp).second;
+    return optionalTime(recordTimeOfDay(record));
+}
+
+} // namespace
+
 std::optional<int> timeOfDayMs(std::string_view text)
 {
+    if (text.size() == 13 && isLoggedLayout(text.data()))
+        return optionalTime(loggedTimeOfDay(text.data()));
     // "%3d:%02d:%02d.%-3d" gives hour blank-padded, tenths followed by blanks.
     while (!text.empty() && text.front() == ' ')
         text.remove_prefix(1);
@@ -83,14 +171,30 @@ std::optional<int> timeOfDayMs(std::string_view text)
     return ((part[0] * 60 + part[1]) * 60 + part[2]) * 1000 + part[3] * 100;
 }
 
+std::optional<std::int64_t> RecordStamps::of(const TARecord& record)
+{
+    const auto& prefix = record.prefix.chars();
+    const auto& unit = record.unit.chars();
+    static_assert(sizeof prefix + sizeof unit == sizeof m_fields);
+    if (!m_known || std::memcmp(m_fields.data(), prefix.data(), prefix.size()) != 0 ||
+        std::memcmp(m_fields.data() + prefix.size(), unit.data(), unit.size()) != 0) {
+        std::memcpy(m_fields.data(), prefix.data(), prefix.size());
+        std::memcpy(m_fields.data() + prefix.size(), unit.data(), unit.size());
+        m_stamp = recordStamp(record);
+        m_known = true;
+    }
+    return m_stamp;
+}
+
 QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* fromStamp)
 {
     if (fromStamp)
         *fromStamp = false;
     qint64 days = 0;
     std::optional<int> previous;
+    RecordStamps stamps;
     while (const TARecord* record = records()) {
-        const auto stamp = recordStamp(*record);
+        const auto stamp = stamps.of(*record);
         const auto now = timeOfDay(*record, stamp);
         if (dayPassed(previous, now))
             ++days;
@@ -107,14 +211,14 @@ QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* f
 
 std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
 {
-    const auto stamp = recordStamp(record);
+    const auto stamp = m_stamps.of(record);
     if (stamp) {
         const auto [date, ms] = stampedDay(*stamp);
         m_date = date;
         m_previous = ms;
         return Moment{date, ms, true};
     }
-    const auto now = timeOfDayMs(record.timeStamp.view());
+    const auto now = optionalTime(recordTimeOfDay(record));
     if (!now)
         return std::nullopt;
     if (dayPassed(m_previous, now))
@@ -130,6 +234,69 @@ RecordTime RecordDates::next(const TARecord& record)
     if (!moment)
         return {};
     return {isoText(moment->date, moment->ms, moment->stamped), moment->stamped};
+}
+
+void FirstAndLastTimes::add(const TARecord& record)
+{
+    Seen seen;
+    if (const auto stamp = m_stamps.of(record)) {
+        if (!m_anchor) {
+            // The first stamp dates the first record, counting back the days
+            // before it, the step into its own time of day included.
+            const auto [date, ms] = stampedDay(*stamp);
+            if (m_previous != kNoTime && ms < m_previous)
+                ++m_days;
+            m_firstStampDate = date.addDays(-m_days);
+        }
+        m_anchor = *stamp;
+        m_anchorLocal = false;
+        m_days = 0;
+        seen = {Seen::Kind::Stamped, *stamp, 0};
+    } else if (const int now = recordTimeOfDay(record); now != kNoTime) {
+        if (m_anchor && !m_anchorLocal) {
+            const auto [date, ms] = stampedDay(*m_anchor);
+            m_anchorDate = date;
+            m_previous = ms;
+            m_anchorLocal = true;
+        }
+        if (m_previous != kNoTime && now < m_previous)
+            ++m_days;
+        m_previous = now;
+        seen = {Seen::Kind::Inferred, 0, now};
+    } else {
+        seen.kind = Seen::Kind::NoTime;
+    }
+    if (!m_started) {
+        m_first = seen;
+        m_started = true;
+    }
+    m_last = seen;
+}
+
+QDate FirstAndLastTimes::firstDate() const
+{
+    return m_anchor ? m_firstStampDate : m_lastRecordDate.addDays(-m_days);
+}
+
+RecordTime FirstAndLastTimes::last() const
+{
+    return timeOf(m_last, (m_anchor ? m_anchorDate : firstDate()).addDays(m_days));
+}
+
+RecordTime FirstAndLastTimes::timeOf(const Seen& seen, QDate date)
+{
+    switch (seen.kind) {
+    case Seen::Kind::Stamped: {
+        const auto [stampDate, ms] = stampedDay(seen.stamp);
+        return {isoText(stampDate, ms, true), true};
+    }
+    case Seen::Kind::Inferred:
+        return {isoText(date, seen.ms, false), false};
+    case Seen::Kind::None:
+    case Seen::Kind::NoTime:
+        break;
+    }
+    return {};
 }
 
 } // namespace dmm

@@ -11,6 +11,8 @@
 #include <QDate>
 #include <QString>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,6 +47,20 @@ struct RecordTime
     bool stamped = false;
 };
 
+// recordStamp() of records in order, not worked out again for a record whose
+// prefix and unit fields, where a stamp lives, hold the same bytes as the
+// record's before: in a long run of readings without stamps they seldom change.
+class RecordStamps
+{
+public:
+    std::optional<std::int64_t> of(const TARecord& record);
+
+private:
+    bool m_known = false;
+    std::array<char, 16> m_fields{};
+    std::optional<std::int64_t> m_stamp;
+};
+
 // Walks the records in order and gives each its date and time.
 class RecordDates
 {
@@ -70,6 +86,58 @@ private:
     QDate m_date;
     std::optional<int> m_previous; // time of day of the record before, ms
     bool m_inferred = false;
+    RecordStamps m_stamps;
+};
+
+// The first and the last record's times exactly as RecordDates gives them
+// when started from firstRecordDate(), in one pass over the records instead
+// of two: the days are counted from wherever the walk stands, and a stamp is
+// turned into a local date and time (the costly part) only where the answer
+// needs it: for the first and the last record, and for a stamped record whose
+// time of day the next record's is compared with.
+class FirstAndLastTimes
+{
+public:
+    // `lastRecordDate` as for firstRecordDate().
+    explicit FirstAndLastTimes(QDate lastRecordDate) : m_lastRecordDate(lastRecordDate) {}
+
+    // The records in order.
+    void add(const TARecord& record);
+
+    // Once every record is added; empty for no records.
+    RecordTime first() const { return timeOf(m_first, firstDate()); }
+    RecordTime last() const;
+
+private:
+    struct Seen
+    {
+        enum class Kind
+        {
+            None,
+            NoTime,
+            Stamped,
+            Inferred
+        } kind = Kind::None;
+        std::int64_t stamp = 0; // Stamped: ms since the epoch
+        int ms = 0;             // Inferred: since midnight
+    };
+    QDate firstDate() const;
+    static RecordTime timeOf(const Seen& seen, QDate date);
+
+    QDate m_lastRecordDate;
+    RecordStamps m_stamps;
+    bool m_started = false;
+    Seen m_first;
+    Seen m_last;
+    // Before the first stamp the walk counts days from the first record, after
+    // it from the latest stamp, whose local date and time of day are worked
+    // out once an unstamped record follows it.
+    std::optional<std::int64_t> m_anchor;
+    bool m_anchorLocal = false;
+    QDate m_anchorDate;
+    QDate m_firstStampDate; // the first record's date, from the first stamp
+    qint64 m_days = 0;
+    int m_previous = -1; // time of day of the record before, ms; -1: none yet
 };
 
 } // namespace dmm

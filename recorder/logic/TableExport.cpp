@@ -3,9 +3,10 @@
 
 #include <cctype>
 #include <memory>
+#include <span>
 #include <string_view>
 
-#include "RecordFile.h"
+#include "RecordSlices.h"
 #include "SiUnits.h"
 
 namespace dmm {
@@ -14,11 +15,18 @@ namespace {
 
 // About 64 KB of text per block.
 constexpr int kBlockBytes = 64 * 1024;
-constexpr qint64 kSliceRecords = 4096;
+
+bool needsQuotes(std::string_view text, char separator)
+{
+    for (const char c : text)
+        if (c == separator || c == '"' || c == '\r' || c == '\n')
+            return true;
+    return false;
+}
 
 void appendField(std::string& line, std::string_view text, char separator)
 {
-    if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string_view::npos) {
+    if (!needsQuotes(text, separator)) {
         line += text;
         return;
     }
@@ -128,15 +136,16 @@ RecordSource snapshotRecords(RecordBuffer::Snapshot records)
 RecordSource fileRecords(RecordFileReader& reader)
 {
     // A small buffer refilled slice by slice: the file is never held whole.
-    auto slice = std::make_shared<RecordBuffer>();
-    return [&reader, slice, index = std::size_t(0)]() mutable -> const TARecord* {
-        if (index >= slice->size()) {
-            slice->clear();
-            index = 0;
-            if (reader.readSome(*slice, kSliceRecords) == 0)
+    auto slices = std::make_shared<RecordSlices>(reader);
+    return [slices, slice = std::span<const TARecord>()]() mutable -> const TARecord* {
+        if (slice.empty()) {
+            slice = slices->next();
+            if (slice.empty())
                 return nullptr;
         }
-        return &slice->at(index++);
+        const TARecord* record = slice.data();
+        slice = slice.subspan(1);
+        return record;
     };
 }
 

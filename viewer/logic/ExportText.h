@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "AtomicFile.h"
@@ -26,8 +27,9 @@ inline constexpr std::size_t kValue7MaxChars = 16;
 // 1.234568E7). A float whose shortest round-trip form has at most 7 digits is
 // written from that form, so a reading of 0.0009862 comes out as 0.0009862 and
 // not as the 0.0009861999 its binary value rounds to; any other is rounded once
-// from its binary value, ties to even (1.0001424551 gives 1.000142). Writes at most
-// kValue7MaxChars characters to `out` and returns how many.
+// from its binary value, ties to even (1.0001424551 gives 1.000142). Uses at most
+// kValue7MaxChars bytes of `out`, some past the text as scratch, and returns
+// the text's length.
 std::size_t formatValue7(float value, char* out);
 std::string formatValue7(float value);
 
@@ -38,6 +40,10 @@ inline constexpr std::size_t kMaxExportLine = 20 + 1 + 16 + 1 + kValue7MaxChars 
 // Writes the line of the entry at 0-based `index` at `p` (at most
 // kMaxExportLine characters) and returns the end of what it wrote.
 char* writeExportLine(char* p, std::size_t index, const TARecord& record);
+
+// Appends the lines of `records`, consecutive entries the first of which is
+// at 0-based `firstIndex`.
+void appendExportLines(QByteArray& text, std::size_t firstIndex, std::span<const TARecord> records);
 
 // The export lines of entries range.begin … range.end - 1 (indices past the
 // buffer's end are left out); empty for an empty range.
