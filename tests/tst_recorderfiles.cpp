@@ -179,6 +179,8 @@ void TestRecorderFiles::openCounts_data()
     QTest::newRow("200 records") << "page.g52" << 200 << 0 << 200 << 2 << 199 << 150;
     QTest::newRow("temporary file") << "~KOPLX7.TMP" << 201 << 0 << 201 << 2 << 199 << 200;
     QTest::newRow("garbage tail") << "junk.g52" << 5 << 75 << 5 << 1 << 4 << 0;
+    QTest::newRow("a long file, its memory made ahead")
+        << "long.g52" << 50000 << 0 << 50000 << 251 << 49999 << 49950;
 }
 
 void TestRecorderFiles::openCounts()
@@ -206,6 +208,8 @@ void TestRecorderFiles::openCounts()
     QCOMPARE(f.form->state().minIndex, minIndex);
     QCOMPARE(f.form->StatusPanels[2]->text(), QStringLiteral("Page : %1 of %1").arg(lastPage));
     QCOMPARE(f.listLines(), readings);
+    for (int i = 0; i < readings; ++i)
+        QCOMPARE(f.form->recordBuffer().at(std::size_t(i)).fValue, float(i % 50) - 20.0f);
     // Even an empty file counts as unsaved data: Save, Clear, Print and Export are offered.
     QVERIFY(!f.form->state().bufferEmpty && f.form->state().unsavedData);
     QVERIFY(f.form->sbtnSaveFile->isEnabled() && f.form->sbtnClear->isEnabled() &&

@@ -22,11 +22,13 @@ namespace {
 constexpr std::size_t kChunkBytes = RecordBuffer::kChunkRecords * sizeof(TARecord);
 constexpr std::size_t kChunksReleasedInPlace = 16; // about 20 MB
 
+} // namespace
+
 // A mapping of its own per chunk, which the system takes back at once when
 // the chunk goes (heap memory freed in the middle of the heap would stay with
 // the process). Its pages are all made at once: a chunk is about to be filled,
 // and one call costs less than a fault per page.
-RecordBuffer::Chunk newChunk()
+RecordBuffer::Chunk RecordBuffer::newChunk()
 {
     void* memory = ::mmap(nullptr, kChunkBytes, PROT_READ | PROT_WRITE,
                           MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
@@ -40,8 +42,6 @@ RecordBuffer::Chunk newChunk()
         throw;
     }
 }
-
-} // namespace
 
 RecordBuffer::RecordBuffer(RecordBuffer&& other) noexcept
     : m_chunks(std::move(other.m_chunks)), m_size(std::exchange(other.m_size, 0))
@@ -66,8 +66,10 @@ void RecordBuffer::append(const TARecord& record)
 
 std::span<TARecord> RecordBuffer::room()
 {
-    if (m_size == m_chunks.size() * kChunkRecords)
-        m_chunks.push_back(newChunk());
+    if (m_size == m_chunks.size() * kChunkRecords) {
+        Chunk chunk = m_chunkSource ? m_chunkSource() : nullptr;
+        m_chunks.push_back(chunk ? std::move(chunk) : newChunk());
+    }
     const std::size_t used = m_size % kChunkRecords;
     return {m_chunks.back().get() + used, kChunkRecords - used};
 }

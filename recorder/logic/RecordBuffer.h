@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -72,6 +73,15 @@ public:
     std::span<TARecord> room();
     void commit(std::size_t count);
 
+    // A new chunk from the system, its memory ready to be written.
+    // Throws std::bad_alloc.
+    static Chunk newChunk();
+    // Where room() takes its next chunk from when the last is full: by
+    // default newChunk(); a load may have chunks made ahead on another
+    // thread. A source that gives a null chunk falls back to newChunk().
+    using ChunkSource = std::function<Chunk()>;
+    void setChunkSource(ChunkSource source) { m_chunkSource = std::move(source); }
+
     // Empties the buffer and gives its memory back to the system.
     void clear();
     Snapshot snapshot() const;
@@ -82,6 +92,7 @@ public:
 private:
     std::vector<Chunk> m_chunks;
     std::size_t m_size = 0;
+    ChunkSource m_chunkSource; // not moved with the records
 };
 
 } // namespace dmm
