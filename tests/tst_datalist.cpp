@@ -233,6 +233,12 @@ void TestDataList::loadOfSeveralSheetsEqualsListBuiltReadingByReading()
     const int newestRow = byReading.sheetModel(last)->rowCount() - 1;
     QTRY_COMPARE(byLoad.dataList(last)->currentIndex().row(), newestRow);
     QCOMPARE(byReading.dataList(last)->currentIndex().row(), newestRow);
+    // A sheet of the batch shown afterwards shows its lines, the newest
+    // selected (the second sheet is full in every row).
+    byLoad.PageControl->setCurrentIndex(1);
+    QListView* earlier = byLoad.dataList(1);
+    QCOMPARE(earlier->model()->rowCount(), 32000);
+    QTRY_COMPARE(earlier->currentIndex().row(), 31999);
 }
 
 void TestDataList::resetAfterManySheetsLeavesOneSheet()

@@ -53,6 +53,12 @@ TDataPageListForm::TDataPageListForm(const QWidget* mainWindow, const QWidget* d
     m_selectTimer.setInterval(0);
     connect(&m_selectTimer, &QTimer::timeout, this, &TDataPageListForm::selectNewLines);
 
+    // A sheet gets its list when it is first shown.
+    connect(PageControl, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index >= 0 && index < m_lists.size())
+            dataList(index);
+    });
+
     m_retireTimer.setInterval(0);
     connect(&m_retireTimer, &QTimer::timeout, this, &TDataPageListForm::deleteRetiredSheets);
 
@@ -213,19 +219,23 @@ void TDataPageListForm::selectNewLines()
     // to, however many lines arrived since the last pass.
     if (m_firstSheetToSelect < 0)
         return;
-    for (int i = m_firstSheetToSelect; i < m_lists.size(); ++i) {
-        QListView* list = m_lists[i];
-        const int rows = m_models[i]->rowCount();
-        if (rows == 0)
-            continue;
-        const QModelIndex newest = m_models[i]->index(rows - 1);
-        list->selectionModel()->setCurrentIndex(newest, QItemSelectionModel::ClearAndSelect);
-        if (list->isVisible())
-            list->scrollTo(newest);
-        else
-            m_scrollPending.insert(list);
-    }
+    for (int i = m_firstSheetToSelect; i < m_lists.size(); ++i)
+        selectNewestLine(i);
     m_firstSheetToSelect = -1;
+}
+
+void TDataPageListForm::selectNewestLine(int i)
+{
+    QListView* list = m_lists[i];
+    const int rows = m_models[i]->rowCount();
+    if (!list || rows == 0)
+        return;
+    const QModelIndex newest = m_models[i]->index(rows - 1);
+    list->selectionModel()->setCurrentIndex(newest, QItemSelectionModel::ClearAndSelect);
+    if (list->isVisible())
+        list->scrollTo(newest);
+    else
+        m_scrollPending.insert(list);
 }
 
 bool TDataPageListForm::eventFilter(QObject* watched, QEvent* event)
@@ -292,19 +302,10 @@ bool TDataPageListForm::addSheet(bool makeCurrent)
         sheet->setObjectName(QStringLiteral("ts") + caption);
         auto* layout = new QVBoxLayout(sheet.get());
         layout->setContentsMargins(0, 0, 0, 0);
-        // The sheet owns its model too, so that nothing outlives a sheet.
+        // The sheet owns its model too, so that nothing outlives a sheet. Its
+        // list is made when the sheet is first shown or asked for: a load of
+        // millions of readings adds hundreds of sheets at once.
         auto* model = new DataSheetModel(m_buffer, sheet.get());
-        auto* list = new QListView(sheet.get());
-        list->setObjectName(QStringLiteral("DataList"));
-        // Every line has the same height: the view measures one and does not
-        // ask the model for the others.
-        list->setUniformItemSizes(true);
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        list->setModel(model);
-        list->setAccessibleName(caption);
-        list->installEventFilter(this);
-        layout->addWidget(list);
 
         PageControl->addTab(sheet.get(), caption);
         // A tab bar lays out all its shown tabs for each tab added: in a
@@ -313,16 +314,50 @@ bool TDataPageListForm::addSheet(bool makeCurrent)
         if (m_batchFirstTab >= 0 && number - 2 >= m_batchFirstTab)
             PageControl->tabBar()->setTabVisible(number - 2, false);
         m_sheets.append(sheet.release());
-        m_lists.append(list);
+        m_lists.append(nullptr);
         m_models.append(model);
         iPageCount = number;
         if (makeCurrent)
             PageControl->setCurrentIndex(number - 1);
+        // The first tab became current before its sheet was listed.
+        if (PageControl->currentIndex() == number - 1 && !dataList(number - 1))
+            return false;
         return true;
     } catch (const std::bad_alloc&) {
         reportMemoryError();
         return false;
     }
+}
+
+QListView* TDataPageListForm::dataList(int i)
+{
+    if (i < 0 || i >= m_lists.size())
+        return nullptr;
+    if (m_lists[i])
+        return m_lists[i];
+    try {
+        auto* list = new QListView(m_sheets[i]);
+        list->setObjectName(QStringLiteral("DataList"));
+        // Every line has the same height: the view measures one and does not
+        // ask the model for the others.
+        list->setUniformItemSizes(true);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->setModel(m_models[i]);
+        list->setAccessibleName(PageControl->tabText(i));
+        list->installEventFilter(this);
+        m_sheets[i]->layout()->addWidget(list);
+        list->show();
+        m_lists[i] = list;
+    } catch (const std::bad_alloc&) {
+        reportMemoryError();
+        return nullptr;
+    }
+    // Lines that came before the list are selected as their pass would have.
+    const bool awaitsPass = m_firstSheetToSelect >= 0 && i >= m_firstSheetToSelect;
+    if (!awaitsPass)
+        selectNewestLine(i);
+    return m_lists[i];
 }
 
 void TDataPageListForm::reportMemoryError()

@@ -43,7 +43,9 @@ public:
     int pageCount() const { return iPageCount; }
     // The sheets in creation order (0 = Sheet1), with their lists and models.
     QWidget* sheet(int i) const { return m_sheets.value(i); }
-    QListView* dataList(int i) const { return m_lists.value(i); }
+    // A sheet's list is made when the sheet is first shown or asked for here;
+    // null only when memory ran out.
+    QListView* dataList(int i);
     DataSheetModel* sheetModel(int i) const { return m_models.value(i); }
 
     static constexpr int kLinesPerSheet = DataSheetModel::kLinesPerSheet;
@@ -60,6 +62,7 @@ private:
     // The new sheet becomes the current one unless a batch of sheets is added.
     bool addSheet(bool makeCurrent = true);
     void selectNewLines();
+    void selectNewestLine(int sheet);
     void deleteRetiredSheets();
     void applySizeLimits();
     QRect maximisedOuterRect() const;
