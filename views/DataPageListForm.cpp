@@ -319,9 +319,10 @@ bool TDataPageListForm::addSheet(bool makeCurrent)
         iPageCount = number;
         if (makeCurrent)
             PageControl->setCurrentIndex(number - 1);
-        // The first tab became current before its sheet was listed.
-        if (PageControl->currentIndex() == number - 1 && !dataList(number - 1))
-            return false;
+        // The first tab became current before its sheet was listed. A list
+        // that cannot be made now is tried again when the sheet is shown.
+        if (PageControl->currentIndex() == number - 1)
+            dataList(number - 1);
         return true;
     } catch (const std::bad_alloc&) {
         reportMemoryError();
@@ -337,6 +338,7 @@ QListView* TDataPageListForm::dataList(int i)
         return m_lists[i];
     try {
         auto* list = new QListView(m_sheets[i]);
+        m_lists[i] = list;
         list->setObjectName(QStringLiteral("DataList"));
         // Every line has the same height: the view measures one and does not
         // ask the model for the others.
@@ -348,7 +350,6 @@ QListView* TDataPageListForm::dataList(int i)
         list->installEventFilter(this);
         m_sheets[i]->layout()->addWidget(list);
         list->show();
-        m_lists[i] = list;
     } catch (const std::bad_alloc&) {
         reportMemoryError();
         return nullptr;
