@@ -173,6 +173,13 @@ void TestFirstAndLastTimes::loggedTimeTexts_data()
     QTest::newRow("blank inside") << " 12: 5:00.0  " << -1;
     QTest::newRow("text after the blanks") << " 12:05:00.0  x" << -1;
     QTest::newRow("hundredths") << " 12:05:00.05 " << -1;
+    QTest::newRow("last tenth of the day") << " 23:59:59.9  " << 86399900;
+    QTest::newRow("midnight") << "  0:00:00.0  " << 0;
+    QTest::newRow("no padding") << "12:30:00.5" << 45000500;
+    QTest::newRow("not a time") << "t" << -1;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("hour 24") << " 24:00:00.0  " << -1;
+    QTest::newRow("one-digit minutes") << " 12:5:00.0  " << -1;
 }
 
 void TestFirstAndLastTimes::loggedTimeTexts()

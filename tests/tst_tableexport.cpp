@@ -103,8 +103,6 @@ private slots:
     void stamps();
     void randomSpareBytesAreNeverStamped();
 
-    void timeTexts_data();
-    void timeTexts();
     void runAcrossMidnightInOrder_data();
     void runAcrossMidnightInOrder();
 
@@ -285,29 +283,6 @@ void TestTableExport::randomSpareBytesAreNeverStamped()
         if (recordStamp(decodeARecord(bytes)))
             QFAIL(qPrintable(QStringLiteral("record %1 read as stamped").arg(n)));
     }
-}
-
-void TestTableExport::timeTexts_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("ms"); // -1: no time
-
-    QTest::newRow("morning") << "  9:05:03.4  " << 32703400;
-    QTest::newRow("last tenth of the day") << " 23:59:59.9  " << 86399900;
-    QTest::newRow("midnight") << "  0:00:00.0  " << 0;
-    QTest::newRow("no padding") << "12:30:00.5" << 45000500;
-    QTest::newRow("not a time") << "t" << -1;
-    QTest::newRow("empty") << "" << -1;
-    QTest::newRow("hour 24") << " 24:00:00.0  " << -1;
-    QTest::newRow("one-digit minutes") << " 12:5:00.0  " << -1;
-    QTest::newRow("hundredths") << " 12:05:00.05 " << -1;
-}
-
-void TestTableExport::timeTexts()
-{
-    QFETCH(QString, text);
-    QFETCH(int, ms);
-    QCOMPARE(timeOfDayMs(text.toStdString()).value_or(-1), ms);
 }
 
 void TestTableExport::runAcrossMidnightInOrder_data()
