@@ -21,11 +21,6 @@ std::pair<QDate, int> stampedDay(std::int64_t ms)
     return {local.date(), local.time().msecsSinceStartOfDay()};
 }
 
-bool dayPassed(std::optional<int> previous, std::optional<int> now)
-{
-    return previous && now && *now < *previous;
-}
-
 char* twoDigitsText(char* p, int n)
 {
     *p++ = char('0' + n / 10);
@@ -107,6 +102,13 @@ bool isLoggedLayout(const char* t)
 // stalls the processor.
 constexpr int kNoTime = -1;
 
+// The one rule of every date walk: a day passes wherever the time of day
+// goes backwards from one reading with a time to the next.
+bool dayPassed(int previous, int now)
+{
+    return previous != kNoTime && now != kNoTime && now < previous;
+}
+
 int loggedTimeOfDay(const char* t)
 {
     const int hour = t[1] == ' ' ? t[2] - '0' : twoDigits(t + 1);
@@ -132,11 +134,9 @@ std::optional<int> optionalTime(int ms)
     return ms == kNoTime ? std::nullopt : std::optional<int>(ms);
 }
 
-std::optional<int> timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
+int timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
 {
-    if (stamp)
-        return stampedDay(*stamp).second;
-    return optionalTime(recordTimeOfDay(record));
+    return stamp ? stampedDay(*stamp).second : recordTimeOfDay(record);
 }
 
 } // namespace
@@ -191,7 +191,7 @@ QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* f
     if (fromStamp)
         *fromStamp = false;
     qint64 days = 0;
-    std::optional<int> previous;
+    int previous = kNoTime;
     RecordStamps stamps;
     while (const TARecord* record = records()) {
         const auto stamp = stamps.of(*record);
@@ -203,7 +203,7 @@ QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* f
                 *fromStamp = true;
             return stampedDay(*stamp).first.addDays(-days);
         }
-        if (now)
+        if (now != kNoTime)
             previous = now;
     }
     return lastRecordDate.addDays(-days);
@@ -218,14 +218,14 @@ std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
         m_previous = ms;
         return Moment{date, ms, true};
     }
-    const auto now = optionalTime(recordTimeOfDay(record));
-    if (!now)
+    const int now = recordTimeOfDay(record);
+    if (now == kNoTime)
         return std::nullopt;
     if (dayPassed(m_previous, now))
         m_date = m_date.addDays(1);
     m_previous = now;
     m_inferred = true;
-    return Moment{m_date, *now, false};
+    return Moment{m_date, now, false};
 }
 
 RecordTime RecordDates::next(const TARecord& record)
@@ -244,7 +244,7 @@ void FirstAndLastTimes::add(const TARecord& record)
             // The first stamp dates the first record, counting back the days
             // before it, the step into its own time of day included.
             const auto [date, ms] = stampedDay(*stamp);
-            if (m_previous != kNoTime && ms < m_previous)
+            if (dayPassed(m_previous, ms))
                 ++m_days;
             m_firstStampDate = date.addDays(-m_days);
         }
@@ -259,7 +259,7 @@ void FirstAndLastTimes::add(const TARecord& record)
             m_previous = ms;
             m_anchorLocal = true;
         }
-        if (m_previous != kNoTime && now < m_previous)
+        if (dayPassed(m_previous, now))
             ++m_days;
         m_previous = now;
         seen = {Seen::Kind::Inferred, 0, now};

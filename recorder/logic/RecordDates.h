@@ -84,7 +84,7 @@ private:
     std::optional<Moment> advance(const TARecord& record);
 
     QDate m_date;
-    std::optional<int> m_previous; // time of day of the record before, ms
+    int m_previous = -1; // time of day of the record before, ms; -1: none yet
     bool m_inferred = false;
     RecordStamps m_stamps;
 };
