@@ -111,8 +111,9 @@ int main(int argc, char** argv)
     report("readRecordFile", read, readAll);
     report("RecordFileReader, slices of 2000", chunked, readAll);
 
-    // The data list takes in a whole recording: one 1034 per entry, then one
-    // pass of the event loop that lays out and paints the last sheet.
+    // The data list takes in a whole recording one 1034 per entry (as
+    // logging sends them), then one pass of the event loop that lays out and
+    // paints the last sheet.
     TDataPageListForm list(nullptr, nullptr, nullptr, &loaded);
     QApplication::processEvents();
     QElapsedTimer clock;

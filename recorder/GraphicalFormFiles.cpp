@@ -4,14 +4,11 @@
 #include "GraphicalForm.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QProgressBar>
 
-#include <algorithm>
 #include <atomic>
-#include <new>
 #include <optional>
 
 #include "BackgroundWork.h"
@@ -29,10 +26,6 @@ namespace dmm {
 
 namespace {
 
-// Events run between slices of this length while a file is read, so Abort
-// answers at once without paying an event-loop pass per record.
-constexpr qint64 kSliceMs = 10;
-constexpr qint64 kRecordsPerRead = 4096;
 constexpr int kProgressWindowSteps = 64;
 constexpr int kSaveFileEntry = 1046;
 

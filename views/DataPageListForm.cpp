@@ -157,7 +157,7 @@ void TDataPageListForm::listAdd(std::size_t index)
 {
     // A 1034 names the newest entry. Entries between the last line and it are
     // added with it in one insertion per sheet: a file load sends one notice
-    // per slice of records, not one per record.
+    // for all its records.
     std::size_t first = index;
     if (index >= m_nextIndex && m_buffer && index < m_buffer->size())
         first = m_nextIndex;

@@ -81,7 +81,7 @@ private:
     QTimer m_retireTimer;
 
     // Selecting the newest line waits for the end of the current event-loop
-    // pass: a file load sends a 1034 per entry without letting events run.
+    // pass: several 1034 may come in one pass, and each would scroll.
     QTimer m_selectTimer;
     int m_firstSheetToSelect = -1;
     // The first tab of a batch of sheets being added; -1 outside a batch.
