@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
+
+#include "FileChecks.h"
+#include "SymbolicLink.h"
 
 namespace dmm {
 
@@ -18,11 +20,6 @@ AdapterSearchRoots& roots()
 {
     static AdapterSearchRoots instance;
     return instance;
-}
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -118,18 +115,8 @@ std::optional<QString> linkPort(int port, const QString& startupDirectory, const
         return systemReason(EEXIST);
     if (entry.kind == PortEntry::OtherFile && QFileInfo(entry.path).isDir())
         return systemReason(EISDIR);
-    // The new link is made beside the old entry and renamed over it, so the
-    // port never lacks an entry and a failure leaves the old one as it was.
-    const QByteArray temporary = path + ".new-link";
-    ::unlink(temporary.constData());
-    if (::symlink(to.constData(), temporary.constData()) != 0)
-        return systemReason(errno);
-    if (::rename(temporary.constData(), path.constData()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.constData());
-        return systemReason(error);
-    }
-    return std::nullopt;
+    // The port never lacks an entry, and a failure leaves the old one as it was.
+    return replaceSymbolicLink(entry.path, target);
 }
 
 } // namespace dmm

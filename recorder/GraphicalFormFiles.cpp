@@ -124,7 +124,7 @@ void TGraphicalForm::loadRecords(RecordFileReader& reader)
     setBusy(true);
     RecorderState& state = m_store.state;
     const qint64 count = reader.recordCount();
-    state.lastPage = static_cast<int>(count / RecorderState::pageSize + 1);
+    state.lastPage = lastPageFor(count);
     ProgressBar->setRange(0, RecorderState::pageSize);
 
     const std::optional<RecordTally> tally = readRecordsUntilDone(reader);

@@ -3,10 +3,10 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "SymbolicLink.h"
 
 bool DeviceLink::create(const std::string& path, const std::string& target, std::string& error)
 {
@@ -17,17 +17,10 @@ bool DeviceLink::create(const std::string& path, const std::string& target, std:
         error = path + " exists and is not a symbolic link; not replacing it";
         return false;
     }
-    // A new link under a temporary name renamed over the old one, so the path
-    // never points nowhere in between.
-    const std::string temporary = path + ".dmm-sim-" + std::to_string(::getpid());
-    ::unlink(temporary.c_str());
-    if (::symlink(target.c_str(), temporary.c_str()) != 0) {
-        error = temporary + ": " + std::strerror(errno);
-        return false;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno);
-        ::unlink(temporary.c_str());
+    // The path never points nowhere in between.
+    if (const auto reason = dmm::replaceSymbolicLink(QString::fromStdString(path),
+                                                     QString::fromStdString(target))) {
+        error = path + ": " + reason->toStdString();
         return false;
     }
     m_path = path;

@@ -3,8 +3,8 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 
+#include "FileChecks.h"
 #include "RecordFile.h"
 
 namespace dmm::exporttool {
@@ -27,7 +27,7 @@ bool writeStdout(const QByteArray& bytes, QString* error)
     if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) ==
         static_cast<std::size_t>(bytes.size()))
         return true;
-    *error = QString::fromLocal8Bit(std::strerror(errno));
+    *error = systemReason(errno);
     return false;
 }
 
@@ -35,7 +35,7 @@ bool flushStdout(QString* error)
 {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout))
         return true;
-    *error = QString::fromLocal8Bit(std::strerror(errno));
+    *error = systemReason(errno);
     return false;
 }
 

@@ -31,9 +31,7 @@
 #include "RecordDates.h"
 #include "RecordFile.h"
 #include "RecordSlices.h"
-#include "RecorderRules.h"
-#include "RecorderState.h"
-#include "RecorderStore.h"
+#include "RecordSummary.h"
 #include "TableCommand.h"
 
 namespace {
@@ -140,11 +138,6 @@ bool openRecording(const QString& path, RecordFileReader& reader, QString* error
     return true;
 }
 
-int lastPageOf(qint64 records)
-{
-    return static_cast<int>(records / RecorderState::pageSize + 1);
-}
-
 // A tool that writes a copy of the file must not pass off part of it as the
 // whole.
 // Shortest text that reads back as the same float; JSON has no infinities.
@@ -160,46 +153,35 @@ std::string jsonFloat(float value)
 // phase counts, in one pass over the records.
 struct RecordingInfo
 {
-    qint64 records = 0;
-    RecorderState state;
+    RecordTally tally;
     RecordTime firstTime;
     RecordTime lastTime;
 };
 
 bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInfo& info)
 {
-    RecorderState& state = info.state;
-    Extremes extremes;
     FirstAndLastTimes times(lastRecordDate);
-    int count = 0;
     RecordSlices slices(reader);
     for (auto slice = slices.next(); !slice.empty(); slice = slices.next()) {
         for (const TARecord& record : slice) {
-            updateScale(state.scaleMaxY, state.scaleMinY, count, record.fValue);
-            updateMaxMin(extremes, count, record.fValue);
+            info.tally.add(record.fValue);
             times.add(record);
-            ++count;
         }
     }
-    info.records = count;
     info.firstTime = times.first();
     info.lastTime = times.last();
-    state.readingCount = count;
-    state.lastPage = lastPageOf(count);
-    state.maxIndex = extremes.maxIndex;
-    state.minIndex = extremes.minIndex;
     return !reader.truncated();
 }
 
 QByteArray infoJson(const RecordingInfo& info)
 {
-    const RecorderState& state = info.state;
-    std::string json = "{\"records\":" + std::to_string(info.records);
-    json += ",\"lastPage\":" + std::to_string(state.lastPage);
-    json += ",\"maxIndex\":" + std::to_string(state.maxIndex);
-    json += ",\"minIndex\":" + std::to_string(state.minIndex);
-    json += ",\"scaleMaxY\":" + jsonFloat(state.scaleMaxY);
-    json += ",\"scaleMinY\":" + jsonFloat(state.scaleMinY);
+    const RecordTally& tally = info.tally;
+    std::string json = "{\"records\":" + std::to_string(tally.count);
+    json += ",\"lastPage\":" + std::to_string(tally.lastPage());
+    json += ",\"maxIndex\":" + std::to_string(tally.extremes.maxIndex);
+    json += ",\"minIndex\":" + std::to_string(tally.extremes.minIndex);
+    json += ",\"scaleMaxY\":" + jsonFloat(tally.scaleMaxY);
+    json += ",\"scaleMinY\":" + jsonFloat(tally.scaleMinY);
     json += exporttool::recordTimesJson(info.firstTime, info.lastTime);
     json += "}\n";
     return QByteArray::fromStdString(json);
@@ -406,7 +388,7 @@ int main(int argc, char* argv[])
             return kExitOk;
         }
 
-        const int lastPage = lastPageOf(reader.recordCount());
+        const int lastPage = lastPageFor(reader.recordCount());
         const PageRange pages = limitPages(requested.value_or(PageRange{1, lastPage}), lastPage);
         const EntryRange entries =
             pageRangeEntries(std::size_t(reader.recordCount()), lastPage, pages);

@@ -3,11 +3,13 @@
 // the commands read. Start values are those of a freshly started program.
 #pragma once
 
+#include "RecordSummary.h"
+
 namespace dmm {
 
 struct RecorderState
 {
-    static constexpr int pageSize = 200; // points on one chart page; never changed
+    static constexpr int pageSize = kPageSize; // points on one chart page
 
     bool manualMode = false;  // Manual (true) or Automatic acquisition
     int logIntervalMs = 500;  // 500 is Full Speed, else whole seconds x 1000

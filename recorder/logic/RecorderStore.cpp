@@ -45,7 +45,7 @@ bool RecorderStore::appendRecord(const std::optional<TARecord>& made)
     writeToTempFile(record);
 
     updateMaxMin(state.maxIndex, state.minIndex, m_buffer, state.readingCount, value);
-    state.lastPage = state.readingCount / state.pageSize + 1;
+    state.lastPage = lastPageFor(state.readingCount);
     state.shownPage = state.lastPage;
     if (m_view) {
         m_view->showMaxMin(state.readingCount == 0);
@@ -110,7 +110,8 @@ void RecorderStore::countLoaded(const RecordTally& tally)
     state.maxIndex = tally.extremes.maxIndex;
     state.minIndex = tally.extremes.minIndex;
     state.readingCount = tally.count;
-    state.shownPage = (tally.count - 1) / state.pageSize + 1;
+    state.lastPage = tally.lastPage();
+    state.shownPage = state.lastPage;
     if (m_view) {
         m_view->scaleChanged();
         m_view->showMaxMin(false);

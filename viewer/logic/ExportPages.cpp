@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "RecorderRules.h"
+#include "RecordSummary.h"
 
 namespace dmm {
 

@@ -6,9 +6,9 @@
 
 #include <cstddef>
 
-namespace dmm {
+#include "RecordSummary.h"
 
-inline constexpr int kPageSize = 200;
+namespace dmm {
 
 // Pages first … last; empty when first > last.
 struct PageRange

@@ -12,7 +12,7 @@
 
 #include "RecordBuffer.h"
 #include "RecordFile.h"
-#include "RecorderRules.h"
+#include "RecordSummary.h"
 
 namespace dmm {
 
