@@ -12,6 +12,7 @@
 #include "DigitalMeterForm.h"
 #include "DlgRsPortForm.h"
 #include "GlobalFlags.h"
+#include "NextShown.h"
 #include "PtyPair.h"
 #include "ShellFixture.h"
 #include "SimProcess.h"
@@ -62,7 +63,7 @@ void TestAcquisition::readingsFromTheSimulatorReachTheDigitalMeter()
     QCOMPARE(bDataValid, 0);
     shell.clickLink();
     const TDigitalMeterForm* meter = shell.windows().DigitalMeterForm.get();
-    QTRY_COMPARE_WITH_TIMEOUT(meter->DataPanel->text(), QStringLiteral("1.234"), 5000);
+    QCOMPARE(nextShown([&] { return meter->DataPanel->text(); }), QStringLiteral("1.234"));
     QCOMPARE(meter->FuncPanel->text(), QStringLiteral("V"));
     QCOMPARE(meter->pnlAcDc->text(), QStringLiteral("DC"));
     QCOMPARE(meter->UnitPanel->text(), QString());
@@ -102,8 +103,9 @@ void TestAcquisition::silentMeterWarnsAfterThreeTicksAndPollingResumes()
     connect(&meter, &QTimer::timeout, this,
             [&] { line.pty.write(QByteArray::fromHex("0A1420314A5B6D788F94AEB0C0D0E4")); });
     meter.start(40);
-    QTRY_COMPARE_WITH_TIMEOUT(shell.windows().DigitalMeterForm->DataPanel->text(),
-                              QStringLiteral("-1.234"), 5000);
+    QCOMPARE(nextShown([&] { return shell.windows().DigitalMeterForm->DataPanel->text(); },
+                       shell.windows().DigitalMeterForm->DataPanel->text()),
+             QStringLiteral("-1.234"));
 }
 
 void TestAcquisition::abortInTheWarningReleasesTheLink()
@@ -194,7 +196,7 @@ void TestAcquisition::repluggedMeterResumesWithoutThePortDialog()
     ShellFixture shell(sim.directory(), 1);
     shell.clickLink();
     const TDigitalMeterForm* meter = shell.windows().DigitalMeterForm.get();
-    QTRY_COMPARE_WITH_TIMEOUT(meter->DataPanel->text(), QStringLiteral("1.234"), 5000);
+    QCOMPARE(nextShown([&] { return meter->DataPanel->text(); }), QStringLiteral("1.234"));
 
     // Pulled out: the simulator ends, its device and link go away.
     QVERIFY(sim.terminate());
@@ -211,7 +213,8 @@ void TestAcquisition::repluggedMeterResumesWithoutThePortDialog()
     script.close();
     QVERIFY(sim.restart({QStringLiteral("--script"), script.fileName()}));
     QTest::mouseClick(warning(shell)->bbtnYes, Qt::LeftButton); // Continue at once
-    QTRY_COMPARE_WITH_TIMEOUT(meter->DataPanel->text(), QStringLiteral("-0.567"), 10000);
+    QCOMPARE(nextShown([&] { return meter->DataPanel->text(); }, meter->DataPanel->text(), 10000),
+             QStringLiteral("-0.567"));
     QVERIFY(shell.main().sbtnLink->isChecked());
     QCOMPARE(shell.main().serialLink().devicePath(), sim.devicePath());
     QVERIFY(!shell.windows().DlgRsPortForm->isVisible());

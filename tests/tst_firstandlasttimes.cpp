@@ -121,6 +121,9 @@ void TestFirstAndLastTimes::firstAndLast_data()
            "u04:00:00.0"
         << "2026-12-07T22:00:00.000 s"
         << "2026-12-11T04:00:00.0 i";
+    QTest::newRow("the same time twice is the same day") << "u10:00:00.0 u10:00:00.0"
+                                                         << "2030-01-01T10:00:00.0 i"
+                                                         << "2030-01-01T10:00:00.0 i";
     QTest::newRow("midnight itself") << "u23:59:59.0 u00:00:00.0"
                                      << "2029-12-31T23:59:59.0 i"
                                      << "2030-01-01T00:00:00.0 i";
