@@ -38,6 +38,32 @@ QString deviceLine(const PortEntry& entry, const QString& name, const QString& f
     return {};
 }
 
+// Only members of the device's group may open it: which group to join.
+void addGroupHint(QStringList& lines, const QString& device, const PortError& error)
+{
+    if (error.cause != PortError::NoPermission)
+        return;
+    // A device of the superuser's group is no matter of membership.
+    const QFileInfo info(device);
+    const QString group = info.group();
+    if (!group.isEmpty() && info.groupId() != 0)
+        lines << tableString(kStrJoinDeviceGroup).arg(group, device);
+}
+
+// The adapters found; `name` is the COMn the port dialog can link, or empty.
+void addAdapters(QStringList& lines, const QList<SerialAdapter>& adapters, const QString& name)
+{
+    if (adapters.isEmpty()) {
+        lines << tableString(kStrNoAdapterFound);
+        return;
+    }
+    lines << tableString(kStrAdaptersFound);
+    for (const SerialAdapter& adapter : adapters)
+        lines << QStringLiteral("  ") + adapter.label();
+    if (!name.isEmpty())
+        lines << tableString(kStrLinkOneOfThem).arg(name);
+}
+
 } // namespace
 
 QString portOpenAdvice(int port, const QString& startupDirectory, const PortError& error,
@@ -54,23 +80,17 @@ QString portOpenAdvice(int port, const QString& startupDirectory, const PortErro
     const QString device =
         error.devicePath.isEmpty() ? portDevicePath(port, startupDirectory) : error.devicePath;
     lines << deviceLine(portEntry(port, startupDirectory), name, folder, device);
+    addGroupHint(lines, device, error);
+    addAdapters(lines, adapters, name);
+    return lines.join(QLatin1Char('\n'));
+}
 
-    if (error.cause == PortError::NoPermission) {
-        // A device of the superuser's group is no matter of membership.
-        const QFileInfo info(device);
-        const QString group = info.group();
-        if (!group.isEmpty() && info.groupId() != 0)
-            lines << tableString(kStrJoinDeviceGroup).arg(group, device);
-    }
-
-    if (adapters.isEmpty()) {
-        lines << tableString(kStrNoAdapterFound);
-    } else {
-        lines << tableString(kStrAdaptersFound);
-        for (const SerialAdapter& adapter : adapters)
-            lines << QStringLiteral("  ") + adapter.label();
-        lines << tableString(kStrLinkOneOfThem).arg(name);
-    }
+QString deviceOpenAdvice(const QString& device, const PortError& error,
+                         const QList<SerialAdapter>& adapters)
+{
+    QStringList lines{error.reason.isEmpty() ? device : device + QStringLiteral(": ") + error.reason};
+    addGroupHint(lines, device, error);
+    addAdapters(lines, adapters, {});
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -18,4 +18,9 @@ namespace dmm {
 QString portOpenAdvice(int port, const QString& startupDirectory, const PortError& error,
                        const QList<SerialAdapter>& adapters);
 
+// The same for a device given by its path (dmm-log --port /dev/ttyUSB0):
+// "DEVICE: <reason>", the group hint and the adapters found.
+QString deviceOpenAdvice(const QString& device, const PortError& error,
+                         const QList<SerialAdapter>& adapters);
+
 } // namespace dmm

@@ -44,7 +44,13 @@ wait_for() {
     return 1
 }
 
-deb=$(scripts/package.sh) || { echo "FAIL: scripts/package.sh"; exit 1; }
+# DMM_PACKAGE_DEB=FILE checks a package built before instead (the suite on
+# the hardened build is then left out).
+if [ -n "${DMM_PACKAGE_DEB:-}" ]; then
+    deb=$(readlink -f "$DMM_PACKAGE_DEB")
+else
+    deb=$(scripts/package.sh) || { echo "FAIL: scripts/package.sh"; exit 1; }
+fi
 version=$(sed -n 's/^project(dmmlogger VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 check "package file named dmmlogger_${version}_amd64.deb ($deb)" \
     test "$(basename "$deb")" = "dmmlogger_${version}_amd64.deb" -a -f "$deb"
@@ -56,10 +62,11 @@ programs=(dmmlogger dmm-sim dmm-decode dmm-export dmm-log)
 appstream_id=org.example.dmmlogger
 metainfo=/usr/share/metainfo/$appstream_id.metainfo.xml
 unit=/usr/lib/systemd/user/dmm-log@.service
-expected=(/usr/lib/dmmlogger/dmmlogger-launcher /usr/share/applications/dmmlogger.desktop
+libexec=/usr/libexec/dmmlogger
+expected=("$libexec/dmmlogger-launcher" /usr/share/applications/dmmlogger.desktop
     /usr/share/icons/hicolor/scalable/apps/dmmlogger.svg /usr/share/doc/dmmlogger/copyright
-    /usr/share/doc/dmmlogger/changelog.gz "$metainfo" "$unit"
-    /usr/lib/dmmlogger/dmm-log-service /usr/lib/dmmlogger/program-folder.sh)
+    /usr/share/doc/dmmlogger/changelog.gz /usr/share/doc/dmmlogger/README.md "$metainfo" "$unit"
+    "$libexec/dmm-log-service" "$libexec/program-folder.sh")
 for side in 16 22 32 48 64 128 256; do
     expected+=("/usr/share/icons/hicolor/${side}x${side}/apps/dmmlogger.png")
 done
@@ -69,8 +76,7 @@ done
 for path in "${expected[@]}"; do
     check "package holds $path" grep -qxF "$path" <<<"$paths"
 done
-for p in "${programs[@]/#//usr/bin/}" /usr/lib/dmmlogger/dmmlogger-launcher \
-    /usr/lib/dmmlogger/dmm-log-service; do
+for p in "${programs[@]/#//usr/bin/}" "$libexec/dmmlogger-launcher" "$libexec/dmm-log-service"; do
     check "$p is executable, owned by root" grep -Eq "^-rwxr-xr-x root/root .* \.$p\$" <<<"$listing"
 done
 check "nothing outside /usr" bash -c '! grep -v "^/usr/" <<<"$1" | grep -qv "^/$"' _ "$paths"
@@ -84,14 +90,14 @@ check "Package: dmmlogger" grep -qx ' Package: dmmlogger' <<<"$info"
 check "Version: $version" grep -qx " Version: $version" <<<"$info"
 check "Architecture: amd64" grep -qx ' Architecture: amd64' <<<"$info"
 for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6svg6 \
-    libqt6printsupport6 libqcustomplot2.1-qt6 libasound2 libc6 libstdc++6; do
+    libqt6printsupport6 libqcustomplot2.1-qt6 libasound2 libsystemd0 libc6 libstdc++6; do
     check "Depends names $lib ($depends)" grep -qxF "$lib" <<<"$depend_names"
 done
 
-# Debian's package checker, every tag but the experimental ones.
-lintian_out=$(lintian -I --pedantic "$deb" 2>&1 |
+# Debian's package checker, every tag, the experimental ones too.
+lintian_out=$(lintian -I -E --pedantic "$deb" 2>&1 |
     grep -vx 'running with root privileges is not recommended!')
-check "lintian -I --pedantic prints nothing:
+check "lintian -I -E --pedantic prints nothing:
 $lintian_out" test -z "$lintian_out"
 changelog_version=$(dpkg-deb --fsys-tarfile "$deb" |
     tar -xOf - ./usr/share/doc/dmmlogger/changelog.gz | gzip -dc | dpkg-parsechangelog -l - -S Version)
@@ -107,6 +113,9 @@ check "dmm-export --help prints its usage" grep -q '^Usage: .*dmm-export' <<<"$h
 for p in dmm-sim dmm-decode dmm-log; do
     check "$p --help from the package" "$root/usr/bin/$p" --help
 done
+# The helper scripts name the installed paths; here they must name the
+# unpacked ones.
+sed -i "s|/usr/|$root/usr/|g" "$root$libexec/dmm-log-service" "$root$libexec/dmmlogger-launcher"
 check "stripped programs" bash -c '! file -L "$1"/usr/bin/* | grep -q "not stripped"' _ "$root"
 
 # Hardening, as the programs were linked: PIE, read-only relocations bound at
@@ -127,6 +136,8 @@ for p in "${programs[@]}"; do
     if grep -Eq " ($fortifiable)(@|\$)" <<<"$symbols"; then
         check "$p uses fortified functions" grep -Eq ' __[a-z0-9_]+_chk(@|$)' <<<"$symbols"
     fi
+    check "$p has no empty RUNPATH entry (the current folder)" \
+        bash -c '! grep -E "R(UN)?PATH.*(\[:|::|:\])" <<<"$1"' _ "$dynamic"
     check "$p carries no .comment section" bash -c '! readelf -SW "$1" | grep -q "\] \.comment "' _ "$elf"
 done
 
@@ -172,29 +183,45 @@ sed "s|/usr/|$root/usr/|g" "$root$unit" >"$unit_copy"
 verify_out=$(MANPATH=$root/usr/share/man systemd-analyze verify "$unit_copy" 2>&1)
 check "systemd-analyze verify dmm-log@.service:
 $verify_out" test -z "$verify_out"
+# The sandbox's exposure, as systemd rates a user unit (0 safe .. 10 unsafe).
+if systemd-analyze --help 2>/dev/null | grep -q -- --offline; then
+    mkdir -p -m 700 "$scratch/analyze-runtime"
+    cp "$unit_copy" "$scratch/unit/dmm-log@score.service"
+    security_out=$(cd "$scratch/unit" && XDG_RUNTIME_DIR=$scratch/analyze-runtime \
+        systemd-analyze security --user --offline=true dmm-log@score.service 2>&1)
+    score=$(sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p' <<<"$security_out")
+    echo "systemd-analyze security: ${score:-no score}"
+    check "the unit's exposure is at most 2.5 (got ${score:-none}):
+$(tail -5 <<<"$security_out")" awk -v s="${score:-99}" 'BEGIN { exit !(s <= 2.5) }'
+else
+    echo "SKIP: systemd-analyze has no --offline (systemd older than 250): no security score"
+fi
 
 # A service needs a user session, which a test does not have: the unit's
 # command line, expanded as systemd expands it for an instance, runs in a
 # scratch home against the simulator and is stopped with SIGTERM as
 # systemctl stop does. Its files must then open as a recording.
-# service_run NAME INSTANCE LINK INTERVAL: LINK is where the simulator's
-# port appears, INTERVAL what the instance's environment file sets (or "").
+# service_run NAME INSTANCE LINK CONF FOLDER BASE: LINK is where the
+# simulator's port appears, CONF what ~/.config/dmm-log/INSTANCE.conf holds
+# (none when empty), FOLDER (under the scratch home) and BASE where and under
+# which name the files are expected.
+service_exec_line() { # INSTANCE HOME
+    local line
+    line=$(sed -n 's/^ExecStart=//p' "$unit_copy")
+    line=${line//%I/$(systemd-escape --unescape "$1")}
+    line=${line//%i/$1}
+    printf '%s\n' "${line//%h/$2}"
+}
 service_run() {
-    local name=$1 instance=$2 link=$3 interval=$4
+    local name=$1 instance=$2 link=$3 conf=$4 folder=$scratch/service-$1/$5 base=$6
     local home=$scratch/service-$name
-    local folder="$home/Documents/DMM Logger"
-    mkdir -p "$folder" "$(dirname "$link")"
-    local env_file exec_line
-    env_file=$(sed -n 's/^EnvironmentFile=-//p' "$unit_copy")
-    env_file=${env_file//%h/$home}
-    env_file=${env_file//%i/$instance}
-    if [ -n "$interval" ]; then
-        mkdir -p "$(dirname "$env_file")"
-        echo "INTERVAL=$interval" >"$env_file"
+    mkdir -p "$home/Documents/DMM Logger" "$(dirname "$link")"
+    if [ -n "$conf" ]; then
+        mkdir -p "$home/.config/dmm-log"
+        printf '%b\n' "$conf" >"$home/.config/dmm-log/$instance.conf"
     fi
-    exec_line=$(sed -n 's/^ExecStart=//p' "$unit_copy")
-    exec_line=${exec_line//%I/$(systemd-escape --unescape "$instance")}
-    exec_line=${exec_line//%h/$home}
+    local exec_line
+    exec_line=$(service_exec_line "$instance" "$home")
 
     "$root/usr/bin/dmm-sim" --link "$link" --scenario steady --period 100 \
         >"$scratch/sim-$name.out" 2>&1 &
@@ -206,19 +233,21 @@ service_run() {
     fi
     (
         cd / || exit 1
-        unset INTERVAL
-        [ -f "$env_file" ] && { set -a; . "$env_file"; set +a; }
-        eval "exec env -i PATH=/usr/bin:/bin HOME=\"\$home\" \${INTERVAL:+INTERVAL=\$INTERVAL} $exec_line"
+        eval "exec env -i PATH=/usr/bin:/bin HOME=\"\$home\" $exec_line"
     ) 2>"$scratch/service-$name.err" &
     local service=$!
     pids+=("$service")
     wait_for 15 bash -c 'c=("$1"/*.csv); [ -f "$c" ] && [ "$(wc -l <"$c")" -ge 4 ]' _ "$folder"
     local cmdline
     cmdline=$(tr '\0' ' ' <"/proc/$service/cmdline" 2>/dev/null)
-    check "service $name runs dmm-log in its folder" \
-        test "$(readlink "/proc/$service/cwd")" = "$folder"
-    check "service $name logs at interval ${interval:-0} ($cmdline)" \
-        grep -q -- "--interval ${interval:-0} " <<<"$cmdline"
+    check "service $name runs dmm-log in the program's folder" \
+        test "$(readlink "/proc/$service/cwd")" = "$home/Documents/DMM Logger"
+    if [ -n "$conf" ]; then
+        check "service $name reads its conf file ($cmdline)" \
+            grep -qF -- "--conf $home/.config/dmm-log/$instance.conf" <<<"$cmdline"
+    else
+        check "service $name logs at Full Speed ($cmdline)" grep -q -- "--interval 0 " <<<"$cmdline"
+    fi
     kill -TERM "$service"
     wait "$service"
     local status=$?
@@ -229,11 +258,11 @@ service_run() {
     kill "$sim" 2>/dev/null
     wait "$sim" 2>/dev/null
 
-    local port_name=${link##*/} g52 csvs
-    g52=("$folder/${port_name}"_*.g52)
-    csvs=("$folder/${port_name}"_*.csv)
-    check "service $name wrote one recording named after the port and start time (${g52[*]})" \
-        bash -c '[ $# -eq 1 ] && [[ "$1" =~ /'"$port_name"'_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}\.g52$ ]]' _ "${g52[@]}"
+    local g52 csvs
+    g52=("$folder/${base}"_*.g52)
+    csvs=("$folder/${base}"_*.csv)
+    check "service $name wrote one recording named after $base and the start time (${g52[*]})" \
+        bash -c '[ $# -eq 1 ] && [[ "$1" =~ /'"$base"'_[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}\.g52$ ]]' _ "${g52[@]}"
     check "service $name wrote one CSV file beside it (${csvs[*]})" \
         test "${#csvs[@]}" -eq 1 -a "${csvs[0]%.csv}" = "${g52[0]%.g52}"
     local info records lines
@@ -245,14 +274,39 @@ service_run() {
     check "service $name: the CSV file holds as many readings ($lines) as the recording ($records)" \
         test "$lines" -eq "${records:-0}"
 }
-service_run com COM1 "$scratch/service-com/Documents/DMM Logger/COM1" 1
+service_run com COM1 "$scratch/service-com/Documents/DMM Logger/COM1" "INTERVAL=1" \
+    "Documents/DMM Logger" COM1
 device=$scratch/dev/ttySIM0
-service_run device "$(systemd-escape --path "$device")" "$device" ""
+service_run device "$(systemd-escape --path "$device")" "$device" "" "Documents/DMM Logger" ttySIM0
+# A named instance: its port (a path no instance name could hold) and folder
+# from its conf file.
+byid="$scratch/dev/serial/by-id/usb-Test_Meter-if00-port0"
+service_run named bench "$byid" "# the bench meter\nPORT=$byid\nINTERVAL=1\nSEPARATOR=;\nFOLDER=~/Documents/Bench" \
+    Documents/Bench bench
+
+# service_fail NAME INSTANCE CONF STATUS TEXT: the service's command ends
+# with STATUS, TEXT in its standard error (the journal).
+service_fail() {
+    local name=$1 instance=$2 conf=$3 want=$4 text=$5 home=$scratch/service-$1
+    mkdir -p "$home/.config/dmm-log"
+    [ -n "$conf" ] && printf '%b\n' "$conf" >"$home/.config/dmm-log/$instance.conf"
+    local exec_line err status
+    exec_line=$(service_exec_line "$instance" "$home")
+    err=$(cd / && eval "env -i PATH=/usr/bin:/bin HOME=\"\$home\" $exec_line" 2>&1 >/dev/null)
+    status=$?
+    echo "service $name, the journal: $err"
+    check "service $name ends with $want (got $status)" test "$status" -eq "$want"
+    check "service $name says '$text' ($err)" grep -qF -- "$text" <<<"$err"
+}
+service_fail badconf bench "PORT=COM1\nINTERVAL=10s" 1 \
+    "$scratch/service-badconf/.config/dmm-log/bench.conf:2: INTERVAL=10s: needs whole seconds"
+service_fail noport COM7 "" 2 "Device tried: /dev/ttyS6 (there is no link COM7 in"
+service_fail nodevice meter "PORT=$scratch/dev/ttyUSB9" 2 "$scratch/dev/ttyUSB9: No such file"
 
 # The desktop entry.
 entry=$root/usr/share/applications/dmmlogger.desktop
 exec_line=$(sed -n 's/^Exec=//p' "$entry")
-check "Exec runs the launcher ($exec_line)" test "$exec_line" = /usr/lib/dmmlogger/dmmlogger-launcher
+check "Exec runs the launcher ($exec_line)" test "$exec_line" = "$libexec/dmmlogger-launcher"
 check "Icon=dmmlogger" grep -qx 'Icon=dmmlogger' "$entry"
 check "in the Science menu" grep -Eq '^Categories=(.*;)?Science;' "$entry"
 out=$(desktop-file-validate "$entry" 2>&1)
@@ -273,7 +327,7 @@ launch() { # HOME, expected working folder
     local home=$1 want=$2
     mkdir -p "$home"
     env -i PATH=/usr/bin:/bin HOME="$home" QT_QPA_PLATFORM=offscreen \
-        XDG_RUNTIME_DIR="$scratch/runtime" "$root/usr/lib/dmmlogger/dmmlogger-launcher" \
+        XDG_RUNTIME_DIR="$scratch/runtime" "$root$libexec/dmmlogger-launcher" \
         >"$scratch/launch.out" 2>&1 &
     local pid=$!
     pids+=("$pid")
@@ -288,12 +342,21 @@ launch "$scratch/home" "$scratch/home/Documents/DMM Logger"
 mkdir -p "$scratch/home2" && touch "$scratch/home2/Documents"
 launch "$scratch/home2" "$scratch/home2"
 check "launcher refuses to start without a home folder" \
-    bash -c '! env -i PATH=/usr/bin:/bin "$1"' _ "$root/usr/lib/dmmlogger/dmmlogger-launcher"
+    bash -c '! env -i PATH=/usr/bin:/bin "$1"' _ "$root$libexec/dmmlogger-launcher"
 
 # The whole test suite on the hardened build the package came from.
-if cmake --build build-package -j2 >"$scratch/build-tests.log" 2>&1; then
+if [ -n "${DMM_PACKAGE_DEB:-}" ]; then
+    echo "SKIP: the suite on the hardened build (DMM_PACKAGE_DEB given)"
+elif cmake --build build-package -j2 >"$scratch/build-tests.log" 2>&1; then
     if ctest --test-dir build-package -j2 --output-on-failure >"$scratch/ctest.log" 2>&1; then
         pass
+        # Every program built, tests and benchmarks included: no empty RUNPATH
+        # entry, which would load libraries from the current folder.
+        while IFS= read -r elf; do
+            check "$elf has no empty RUNPATH entry" \
+                bash -c '! readelf -d "$1" | grep -E "R(UN)?PATH.*(\[:|::|:\])"' _ "$elf"
+        done < <(find build-package -type f -perm -u+x -exec sh -c \
+            'head -c4 "$1" | grep -q ELF' _ {} \; -print)
     else
         fail "the test suite on the hardened build:
 $(grep -A40 -E 'tests failed|\*\*\*Failed|Failed  ' "$scratch/ctest.log" | tail -60)"

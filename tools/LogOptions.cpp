@@ -2,6 +2,7 @@
 #include "LogOptions.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -10,6 +11,7 @@
 #include "FileChecks.h"
 #include "LogFile.h"
 #include "RecordFile.h"
+#include "ServiceConf.h"
 
 namespace dmm::logtool {
 
@@ -47,6 +49,12 @@ const char* const kHelp =
     "                       comma locales (use with --separator \";\").\n"
     "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
     "  --count N            stop after N readings.\n"
+    "  --folder DIR         relative --out and --csv files go into DIR, made when\n"
+    "                       missing.\n"
+    "  --conf FILE          take the options the command line leaves out from FILE:\n"
+    "                       lines PORT=, INTERVAL=, SEPARATOR=, DECIMAL_COMMA=yes|no\n"
+    "                       and FOLDER= (\"~/\" is the home folder), as a logging\n"
+    "                       service's ~/.config/dmm-log/NAME.conf holds them.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
     "                       is cut off first.\n"
@@ -70,6 +78,11 @@ std::optional<int> wholeNumber(const QString& text, long long minimum, long long
 }
 
 } // namespace
+
+std::optional<int> intervalSeconds(const QString& text)
+{
+    return wholeNumber(text, 0, kMaxIntervalSeconds);
+}
 
 QString logHelpText()
 {
@@ -151,8 +164,10 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption append(QStringLiteral("append"), {});
     const QCommandLineOption separator(QStringLiteral("separator"), {}, QStringLiteral("C"));
     const QCommandLineOption decimalComma(QStringLiteral("decimal-comma"), {});
-    parser.addOptions(
-        {help, port, interval, out, csv, duration, count, quiet, append, separator, decimalComma});
+    const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
+    const QCommandLineOption conf(QStringLiteral("conf"), {}, QStringLiteral("FILE"));
+    parser.addOptions({help, port, interval, out, csv, duration, count, quiet, append, separator,
+                       decimalComma, folder, conf});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -172,12 +187,27 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
             return fail(QStringLiteral("--%1 given more than once").arg(name));
     }
 
+    // The conf file's values stand in for options the command line leaves out.
+    ServiceConf fromConf;
+    if (parser.isSet(conf)) {
+        const ServiceConfResult read = readServiceConf(parser.value(conf), QDir::homePath());
+        if (!read.conf) {
+            result.usageError = false;
+            return fail(read.error);
+        }
+        fromConf = *read.conf;
+    }
+
     LogOptions options;
-    options.port = parser.value(port);
+    options.port = parser.isSet(port) ? parser.value(port) : fromConf.port.value_or(QString());
     if (options.port.isEmpty())
-        return fail(QStringLiteral("--port is required (COM1 to COM10 or a device path)"));
+        return fail(parser.isSet(conf)
+                        ? QStringLiteral("%1 has no PORT= line and --port is not given")
+                              .arg(parser.value(conf))
+                        : QStringLiteral("--port is required (COM1 to COM10 or a device path)"));
+    options.intervalSeconds = fromConf.intervalSeconds.value_or(0);
     if (parser.isSet(interval)) {
-        const auto seconds = wholeNumber(parser.value(interval), 0, kMaxIntervalSeconds);
+        const auto seconds = intervalSeconds(parser.value(interval));
         if (!seconds)
             return fail(QStringLiteral("--interval needs whole seconds from 0 to %1")
                             .arg(kMaxIntervalSeconds));
@@ -200,6 +230,14 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     if ((parser.isSet(out) && options.outPath.isEmpty()) ||
         (parser.isSet(csv) && options.csvPath.isEmpty()))
         return fail(QStringLiteral("--out and --csv need a file name"));
+    options.folder = parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
+    if (parser.isSet(folder) && options.folder.isEmpty())
+        return fail(QStringLiteral("--folder needs a folder"));
+    if (!options.folder.isEmpty()) {
+        for (QString* path : {&options.outPath, &options.csvPath})
+            if (!path->isEmpty())
+                *path = QDir(options.folder).absoluteFilePath(*path);
+    }
     options.quiet = parser.isSet(quiet);
     options.append = parser.isSet(append);
     if (parser.isSet(separator)) {
@@ -207,8 +245,11 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         if (!character)
             return fail(QStringLiteral("--separator needs one character such as ; or \"tab\""));
         options.table.separator = *character;
+    } else if (fromConf.separator) {
+        options.table.separator = *fromConf.separator;
     }
-    options.table.decimalComma = parser.isSet(decimalComma);
+    options.table.decimalComma =
+        parser.isSet(decimalComma) || fromConf.decimalComma.value_or(false);
     if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty())
         return fail(QStringLiteral("nothing to log to: give --out or --csv, or leave out --quiet"));
     if (!options.outPath.isEmpty() && !options.csvPath.isEmpty() &&

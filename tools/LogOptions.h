@@ -27,6 +27,7 @@ struct LogOptions
     bool quiet = false;
     bool append = false;
     TableFormat table; // --separator, --decimal-comma
+    QString folder;    // where relative --out and --csv paths lie; empty: here
 };
 
 struct ParsedArguments
@@ -34,11 +35,18 @@ struct ParsedArguments
     std::optional<LogOptions> options; // none for --help or an error
     bool helpRequested = false;
     QString error; // what was wrong, for a usage message
+    // False when the error lies in the conf file: the file, line and key say
+    // what to mend, and --help would not.
+    bool usageError = true;
 };
 
 // `arguments` as main() gets them, the program's name first.
 ParsedArguments parseLogArguments(const QStringList& arguments);
 QString logHelpText();
+
+// Whole seconds from 0 to kMaxIntervalSeconds, as --interval and a conf
+// file's INTERVAL= take them; none for anything else.
+std::optional<int> intervalSeconds(const QString& text);
 
 // "2h", "30m", "45s", "1h30m", "3.5s", or a bare number of seconds. None for
 // a zero, negative, malformed or absurdly long (over 100 years) duration.

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include "LogLines.h"
+#include "PortAdvice.h"
 #include "StringTable.h"
 
 namespace dmm::logtool {
@@ -34,6 +35,8 @@ LogSession::LogSession(LogOptions options, std::FILE* out, std::FILE* err, QObje
     connect(&TimerLogger, &QTimer::timeout, this, [this] { logTickPending = true; });
     connect(&m_loop, &AcquisitionLoop::readingDecoded, this, &LogSession::onReadingDecoded);
     connect(&m_loop, &AcquisitionLoop::warningRequested, this, &LogSession::onWarning);
+    connect(&m_loop, &AcquisitionLoop::tickFinished, this,
+            [this] { m_service.tickFinished(m_logged); });
     m_durationTimer.setSingleShot(true);
     m_durationTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_durationTimer, &QTimer::timeout, this, &LogSession::armDurationTimer);
@@ -50,7 +53,9 @@ bool LogSession::openPort(QString* detail)
     if (const int port = comPortNumber(m_options.port); port > 0) {
         if (m_link.OpenPort(port, QDir::currentPath(), &error))
             return true;
-        *detail = portErrorDetail(port, error);
+        // What the window's open-error box advises, for the journal.
+        *detail = portOpenAdvice(port, QDir::currentPath(), error,
+                                 findSerialAdapters(adapterSearchRoots()));
         return false;
     }
     // The same open as for COMn, through a link named COM1 that only this run
@@ -65,8 +70,7 @@ bool LogSession::openPort(QString* detail)
     }
     if (m_link.OpenPort(1, m_portDirectory->path(), &error))
         return true;
-    *detail = error.reason.isEmpty() ? m_options.port
-                                     : m_options.port + QStringLiteral(": ") + error.reason;
+    *detail = deviceOpenAdvice(m_options.port, error, findSerialAdapters(adapterSearchRoots()));
     return false;
 }
 
@@ -138,6 +142,7 @@ int LogSession::start()
     }
     m_running = true;
     m_loop.setLinked(true);
+    m_service.portOpened(m_logged);
     // As the recorder's Start: the first reading is logged without waiting an interval.
     TimerLogger.start();
     logTickPending = true;
@@ -158,6 +163,9 @@ void LogSession::onReadingDecoded()
 {
     const bool lowBattery = (m_loop.reading().dwRawFunction & kLowBatteryBit) != 0;
     m_throttle.readingDecoded(lowBattery);
+    if (m_service.readingDecoded(m_logged))
+        print(m_err, "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) +
+                         " readings flow again\n");
     // What the recorder does with the 1026 the loop posts while a tick is pending.
     if (!m_running || !logTickPending)
         return;
@@ -200,6 +208,8 @@ void LogSession::onWarning(AcquisitionLoop::Warning warning)
     const MeterWarning which = warning == AcquisitionLoop::Warning::NoData
                                    ? MeterWarning::NoData
                                    : MeterWarning::LowBattery;
+    if (which == MeterWarning::NoData)
+        m_service.meterSilent(m_logged);
     const int times = m_throttle.warn(which, std::chrono::milliseconds(m_clock.elapsed()));
     if (times > 0) {
         const int id = which == MeterWarning::NoData ? 8004 : 8000;
@@ -231,6 +241,7 @@ void LogSession::stop(int status)
         return;
     m_stopping = true;
     m_running = false;
+    m_service.stopping();
     m_loop.setLinked(false);
     TimerLogger.stop();
     m_durationTimer.stop();

@@ -19,6 +19,7 @@
 #include "LogFile.h"
 #include "LogOptions.h"
 #include "SerialLink.h"
+#include "ServiceNotify.h"
 #include "WarningThrottle.h"
 
 namespace dmm::logtool {
@@ -75,6 +76,7 @@ private:
     QDeadlineTimer m_deadline;
     QElapsedTimer m_clock; // for the warning throttle
     WarningThrottle m_throttle;
+    ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
     long long m_logged = 0;
     QDateTime m_first;
     QDateTime m_last;

@@ -2,6 +2,7 @@
 // dmm-log: the meter logged without a window, for long unattended runs.
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <clocale>
 #include <csignal>
@@ -34,10 +35,15 @@ int main(int argc, char* argv[])
         return kExitOk;
     }
     if (!parsed.options) {
-        std::fprintf(stderr, "dmm-log: %s\nTry dmm-log --help.\n", qPrintable(parsed.error));
+        std::fprintf(stderr, parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
+                     qPrintable(parsed.error));
         return kExitFailure;
     }
     const LogOptions& options = *parsed.options;
+    if (!options.folder.isEmpty() && !QDir().mkpath(options.folder)) {
+        std::fprintf(stderr, "dmm-log: %s: cannot make the folder\n", qPrintable(options.folder));
+        return kExitFailure;
+    }
     // Refused before the port is touched; the files are made only once it is open.
     for (const auto& [path, isRecordFile] :
          {std::pair{options.outPath, true}, std::pair{options.csvPath, false}}) {

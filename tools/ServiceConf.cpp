@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+#include "ServiceConf.h"
+
+#include <QDir>
+#include <QFile>
+#include <QList>
+
+#include "LogOptions.h"
+#include "TableExport.h"
+
+namespace dmm::logtool {
+
+namespace {
+
+const QString kKeys = QStringLiteral("PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER");
+
+QString unquoted(const QString& value)
+{
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+std::optional<bool> yesOrNo(const QString& value)
+{
+    const QString v = value.toLower();
+    if (v == u"yes" || v == u"true" || v == u"1" || v == u"on")
+        return true;
+    if (v == u"no" || v == u"false" || v == u"0" || v == u"off")
+        return false;
+    return std::nullopt;
+}
+
+// The problem with one KEY=VALUE, or nothing when it was taken into `conf`.
+QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
+                  const QString& homeFolder)
+{
+    if (key == u"PORT") {
+        if (value.isEmpty())
+            return QStringLiteral("needs COMn or a device path such as /dev/ttyUSB0");
+        conf.port = value;
+    } else if (key == u"INTERVAL") {
+        conf.intervalSeconds = intervalSeconds(value);
+        if (!conf.intervalSeconds)
+            return QStringLiteral("needs whole seconds from 0 to %1 (0: Full Speed)")
+                .arg(kMaxIntervalSeconds);
+    } else if (key == u"SEPARATOR") {
+        conf.separator = tableSeparator(value);
+        if (!conf.separator)
+            return QStringLiteral("needs one character such as ; or \"tab\"");
+    } else if (key == u"DECIMAL_COMMA") {
+        conf.decimalComma = yesOrNo(value);
+        if (!conf.decimalComma)
+            return QStringLiteral("needs yes or no");
+    } else if (key == u"FOLDER") {
+        if (value.isEmpty())
+            return QStringLiteral("needs a folder, such as ~/Documents/DMM Logger");
+        QString folder = value;
+        if (folder == u"~" || folder.startsWith(u"~/"))
+            folder = homeFolder + folder.mid(1);
+        conf.folder = QDir::cleanPath(QDir(homeFolder).absoluteFilePath(folder));
+    } else {
+        return QStringLiteral("unknown key (the keys are %1)").arg(kKeys);
+    }
+    return {};
+}
+
+} // namespace
+
+ServiceConfResult parseServiceConf(const QString& path, const QByteArray& text,
+                                   const QString& homeFolder)
+{
+    ServiceConfResult result;
+    ServiceConf conf;
+    QList<std::pair<QString, int>> seen; // key, line
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int lineNumber = static_cast<int>(i) + 1;
+        const QString line = QString::fromUtf8(lines[i]).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const auto fail = [&](const QString& what) {
+            result.error = QStringLiteral("%1:%2: %3: %4").arg(path).arg(lineNumber).arg(line, what);
+            return result;
+        };
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals <= 0)
+            return fail(QStringLiteral("not KEY=VALUE (the keys are %1)").arg(kKeys));
+        const QString key = line.left(equals).trimmed();
+        for (const auto& [earlier, at] : seen) {
+            if (earlier == key)
+                return fail(QStringLiteral("%1 is set on line %2 already").arg(key).arg(at));
+        }
+        seen.append({key, lineNumber});
+        if (const QString problem =
+                takeValue(conf, key, unquoted(line.mid(equals + 1).trimmed()), homeFolder);
+            !problem.isEmpty())
+            return fail(problem);
+    }
+    result.conf = conf;
+    return result;
+}
+
+ServiceConfResult readServiceConf(const QString& path, const QString& homeFolder)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, path + QStringLiteral(": ") + file.errorString()};
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {std::nullopt, path + QStringLiteral(": ") + file.errorString()};
+    return parseServiceConf(path, text, homeFolder);
+}
+
+} // namespace dmm::logtool

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// A logging service's conf file, ~/.config/dmm-log/NAME.conf: KEY=VALUE lines
+// that stand for dmm-log's options, so that an instance can be named freely
+// and its port be any path (a by-id link, say) without escaping it into the
+// instance name.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace dmm::logtool {
+
+// What a conf file sets; a key it leaves out stays empty.
+struct ServiceConf
+{
+    std::optional<QString> port;         // PORT=COMn|DEVICE
+    std::optional<int> intervalSeconds;  // INTERVAL=SECONDS
+    std::optional<char> separator;       // SEPARATOR=C|tab
+    std::optional<bool> decimalComma;    // DECIMAL_COMMA=yes|no
+    std::optional<QString> folder;       // FOLDER=DIR, absolute or from the home folder
+};
+
+struct ServiceConfResult
+{
+    std::optional<ServiceConf> conf; // none on an error
+    // "PATH:LINE: KEY=VALUE: what is wrong", or "PATH: why it cannot be read".
+    QString error;
+};
+
+// `text` as read from `path` (named in errors); `homeFolder` anchors
+// "~/..." and relative FOLDER values. Blank lines and lines starting with '#'
+// are skipped; a value may be quoted with "..." or '...'.
+ServiceConfResult parseServiceConf(const QString& path, const QByteArray& text,
+                                   const QString& homeFolder);
+ServiceConfResult readServiceConf(const QString& path, const QString& homeFolder);
+
+} // namespace dmm::logtool
