@@ -75,7 +75,8 @@ private:
     QDeadlineTimer m_deadline;
     QElapsedTimer m_clock; // for the warning throttle
     WarningThrottle m_throttle;
-    long long m_logged = 0;
+    long long m_logged = 0;    // in every output
+    long long m_inRecords = 0; // in the record file
     QDateTime m_first;
     QDateTime m_last;
     bool m_running = false;
