@@ -14,6 +14,7 @@
 #include "GraphicalForm.h"
 #include "MainWindow.h"
 #include "NumberText.h"
+#include "SignalPipe.h"
 #include "TerminationSignals.h"
 #include "WindowMetrics.h"
 
@@ -46,6 +47,8 @@ int main(int argc, char* argv[])
     }
     QApplication app(argc, argv);
     dmm::TerminationSignals terminationSignals;
+    // A size limit on the temporary file is a full disk, not the program's end.
+    ignoreFileSizeLimitSignal();
     // Qt sets the C library's locale from the environment; the meter's fixed
     // formats need the C decimal point. The user's separator is kept in the
     // program's own conversions until the first frame arrives.

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <vector>
 
@@ -10,11 +11,14 @@ namespace dmm {
 
 namespace {
 
+std::atomic<DelayedSync::SyncFunction> g_syncFunction{nullptr};
+
 int syncDescriptor(int fd)
 {
+    const DelayedSync::SyncFunction sync = g_syncFunction.load();
     int rc;
     do
-        rc = ::fdatasync(fd);
+        rc = sync ? sync(fd) : ::fdatasync(fd);
     while (rc != 0 && errno == EINTR);
     // A null device or a pipe cannot be synced: nothing is lost by that.
     return rc == 0 || errno == EINVAL || errno == EROFS ? 0 : errno;
@@ -76,6 +80,11 @@ int DelayedSync::takeError(int fd)
     const int error = it->second;
     m_errors.erase(it);
     return error;
+}
+
+void DelayedSync::setSyncFunctionForTests(SyncFunction function)
+{
+    g_syncFunction.store(function);
 }
 
 long long DelayedSync::syncCount() const

@@ -34,6 +34,10 @@ public:
     // Syncs done on the thread, for the benchmark.
     long long syncCount() const;
 
+    // Tests put a failing fdatasync in place (nullptr: the real one again).
+    using SyncFunction = int (*)(int fd);
+    static void setSyncFunctionForTests(SyncFunction function);
+
 private:
     void run();
 

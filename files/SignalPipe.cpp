@@ -32,6 +32,11 @@ SignalPipe::~SignalPipe()
         std::signal(SIGHUP, SIG_DFL);
 }
 
+void ignoreFileSizeLimitSignal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 bool SignalPipe::install()
 {
     if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)

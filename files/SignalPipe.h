@@ -8,6 +8,11 @@
 
 class QSocketNotifier;
 
+// A write past the file-size limit (RLIMIT_FSIZE) fails with EFBIG instead of
+// killing the program mid-record: the writer cuts its file back to whole
+// records and says why. Called once by every program that writes records.
+void ignoreFileSizeLimitSignal();
+
 class SignalPipe : public QObject
 {
     Q_OBJECT

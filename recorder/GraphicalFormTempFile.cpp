@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdio>
+
 #include "GlobalFlags.h"
 #include "MessageBox.h"
 #include "StringTable.h"
@@ -25,8 +27,15 @@ void TGraphicalForm::tempFileWriteFailed(const QString& path, const QString& rea
 
 void TGraphicalForm::reportMissedReadings()
 {
-    const TempFiles& files = m_store.tempFiles();
+    TempFiles& files = m_store.tempFiles();
     const qsizetype missed = files.missedRecords();
+    // A sync that failed: the readings may not be on the disk.
+    if (const QString failure = files.takeSyncFailure(); !failure.isEmpty() && missed == 0) {
+        ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok, QMessageBox::NoIcon,
+                   files.currentFileName(), QMessageBox::NoButton,
+                   tableString(kStrTempFileWrite).arg(failure));
+        return;
+    }
     if (missed == 0)
         return;
     const QString reason = QStringLiteral("%1 readings of this run are not in it; the buffer "
@@ -49,6 +58,12 @@ void TGraphicalForm::endForExit()
     // On the disk now, and kept when its readings were never saved.
     m_store.tempFiles().close();
     m_keepTempFilesAtExit = !state.bufferEmpty && state.unsavedData;
+    // The buffer goes with the program: readings of a file that never took
+    // them are lost, and said so where a service's log keeps it. The exit
+    // status stays 0: the program ended as it was asked to.
+    if (m_keepTempFilesAtExit)
+        for (const QString& line : m_store.readingsInNoFileAtExit())
+            std::fprintf(stderr, "dmmlogger: %s\n", qPrintable(line));
 }
 
 } // namespace dmm

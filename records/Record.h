@@ -31,6 +31,17 @@ struct TARecord
     bool operator==(const TARecord&) const = default;
 };
 
+// Where a text field lies in the 76-byte record.
+struct ARecordField
+{
+    int offset;
+    int size;
+};
+// display, exponent, time stamp, value, prefix, unit, sub-display.
+inline constexpr ARecordField kARecordTextFields[] = {{0, 8},  {8, 4},  {16, 16}, {32, 16},
+                                                      {48, 8}, {56, 8}, {68, 8}};
+inline constexpr ARecordField kARecordTimeStampField{16, 16};
+
 // Fields are copied whole, the bytes after a text's terminator included
 // (zero in a record made here, a date stamp once one is set; RecordStamp.h).
 std::array<std::uint8_t, kARecordSize> encodeARecord(const TARecord& record);

@@ -28,6 +28,8 @@ char* twoDigitsText(char* p, int n)
     return p;
 }
 
+} // namespace
+
 std::string isoText(QDate date, int msOfDay, bool milliseconds)
 {
     const int ms = msOfDay % 1000;
@@ -67,8 +69,6 @@ std::string isoText(QDate date, int msOfDay, bool milliseconds)
     }
     return std::string(buffer, p);
 }
-
-} // namespace
 
 QDate fileModificationDate(const QString& path)
 {
@@ -140,6 +140,12 @@ int timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
 }
 
 } // namespace
+
+bool isLoggedTimeText(std::string_view text)
+{
+    return text.size() == 13 && isLoggedLayout(text.data()) &&
+           loggedTimeOfDay(text.data()) != kNoTime;
+}
 
 std::optional<int> timeOfDayMs(std::string_view text)
 {

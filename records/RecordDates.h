@@ -32,6 +32,14 @@ QDate fileModificationDate(const QString& path);
 // ("  9:05:03.4  " gives 32703400); none when the text is not such a time.
 std::optional<int> timeOfDayMs(std::string_view text);
 
+// Whether `text` is a time text as the logger writes it: 13 characters
+// " HH:MM:SS.t  " with the hour blank-padded and a real time of day.
+bool isLoggedTimeText(std::string_view text);
+
+// ISO 8601 local time "2026-12-07T23:59:59.912" (`milliseconds`) or
+// "2026-12-07T23:59:59.9" (tenths).
+std::string isoText(QDate date, int msOfDay, bool milliseconds);
+
 // The date the walk gives the first record, counting the days back over the
 // records before the first stamped one from its date, or over all records
 // from `lastRecordDate` when none is stamped (`fromStamp` tells which).

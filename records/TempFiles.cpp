@@ -4,14 +4,11 @@
 #include <QDir>
 #include <QFile>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <utility>
 
 #include "DelayedSync.h"
-#include "FileChecks.h"
-#include "FileLocks.h"
+#include "RecordAppender.h"
 #include "StringTable.h"
 
 namespace dmm {
@@ -22,121 +19,162 @@ namespace {
 // full of leftovers (or refuses every name).
 constexpr int kMaxNameAttempts = 10000;
 
+constexpr int kTempFilePrefixEntry = 6; // "~KOPLX"
+const QString kTempFileSuffix = QStringLiteral(".TMP");
+
 } // namespace
+
+QString tempFileNameFilter()
+{
+    return tableString(kTempFilePrefixEntry) + QLatin1Char('*') + kTempFileSuffix;
+}
+
+bool isTempFileName(const QString& fileName)
+{
+    return fileName.startsWith(tableString(kTempFilePrefixEntry)) &&
+           fileName.endsWith(kTempFileSuffix);
+}
+
+long long tempFileNumber(const QString& fileName)
+{
+    const qsizetype prefix = tableString(kTempFilePrefixEntry).size();
+    return fileName.mid(prefix, fileName.size() - prefix - kTempFileSuffix.size()).toLongLong();
+}
 
 TempFiles::TempFiles(QString directory) : m_directory(std::move(directory)) {}
 
 TempFiles::~TempFiles()
 {
     close();
-    for (const Created& file : m_created)
-        if (file.fd >= 0)
-            ::close(file.fd);
+    m_created.clear(); // before the sync thread they use goes
 }
 
 QString TempFiles::fileName(int n) const
 {
-    return QDir(m_directory).filePath(tableString(6) + QString::number(n) + QStringLiteral(".TMP"));
+    return QDir(m_directory)
+        .filePath(tableString(kTempFilePrefixEntry) + QString::number(n) + kTempFileSuffix);
 }
 
 QString TempFiles::currentFileName() const
 {
-    return m_created.empty() ? QString() : m_created.back().path;
+    return m_created.empty() ? QString() : m_created.back()->path();
 }
 
 QStringList TempFiles::createdFiles() const
 {
     QStringList paths;
-    for (const Created& file : m_created)
-        paths << file.path;
+    for (const auto& file : m_created)
+        paths << file->path();
     return paths;
 }
 
 qsizetype TempFiles::missedRecords() const
 {
-    return m_pending.size() / qsizetype(kARecordSize);
+    return m_created.empty() ? 0 : m_created.back()->queuedRecords();
+}
+
+bool TempFiles::hasMissedRecords() const
+{
+    for (const auto& file : m_created)
+        if (file->queuedRecords() > 0)
+            return true;
+    return false;
+}
+
+std::vector<TempFiles::Missed> TempFiles::missedByFile() const
+{
+    std::vector<Missed> missed;
+    for (const auto& file : m_created)
+        if (file->queuedRecords() > 0)
+            missed.push_back({file->path(), file->queuedRecords(), file->lastFailure()});
+    return missed;
 }
 
 bool TempFiles::createNext(QString* reason)
 {
     close();
-    m_pending.clear();
     if (!m_sync)
         m_sync = std::make_unique<DelayedSync>();
-    int lastError = 0;
+    auto file = std::make_unique<RecordAppender>(RecordAppender::Kind::Records,
+                                                 RecordAppender::OnFailure::Queue, *m_sync);
+    QString why;
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         const int n = m_count + 1;
         const QString path = fileName(n);
-        // O_EXCL: created here and now, never an older run's file.
-        const int fd = ::open(QFile::encodeName(path).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd >= 0) {
-            lockExclusive(fd);
+        const int error = file->create(path, &why);
+        if (error == EEXIST) {
             m_count = n;
-            m_created.push_back({path, fd});
-            m_fd = fd;
-            m_size = 0;
-            return true;
+            continue;
         }
-        lastError = errno;
-        if (lastError != EEXIST)
+        if (error == EWOULDBLOCK) {
+            // Made here, but another program took its lock at once: never
+            // written, and not left behind as a lost run.
+            QFile::remove(path);
+            m_count = n;
+        }
+        if (error != 0)
             break; // not a name clash: the directory refuses new files
         m_count = n;
+        m_created.push_back(std::move(file));
+        m_writing = true;
+        return true;
     }
     if (reason)
-        *reason = systemReason(lastError);
+        *reason = why;
     return false;
 }
 
 void TempFiles::close()
 {
-    if (m_fd < 0)
+    if (!m_writing)
         return;
     // Readings of a stopped run reach the disk before the user goes on.
     sync();
-    m_sync->forget(m_fd);
-    m_fd = -1;
+    m_writing = false;
 }
 
 void TempFiles::sync()
 {
-    if (m_fd < 0)
+    if (!m_writing)
         return;
-    writePending(nullptr);
-    m_sync->syncNow(m_fd);
+    QString reason;
+    if (!m_created.back()->sync(&reason))
+        m_syncFailure = reason;
+}
+
+QString TempFiles::takeSyncFailure()
+{
+    return std::exchange(m_syncFailure, QString());
 }
 
 bool TempFiles::write(const TARecord& record, QString* reason)
 {
-    if (m_fd < 0)
+    if (!m_writing)
         return true;
+    // Stopped runs' records first, so each file takes its records in order
+    // once there is room again.
+    for (std::size_t i = 0; i + 1 < m_created.size(); ++i)
+        if (m_created[i]->queuedRecords() > 0)
+            m_created[i]->retry(nullptr);
     const auto bytes = encodeARecord(record);
-    m_pending.append(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-    return writePending(reason);
+    return m_created.back()->write(
+        QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), reason);
 }
 
-bool TempFiles::writePending(QString* reason)
+bool TempFiles::retry(QString* path, QString* reason)
 {
-    qint64 done = 0;
-    int error = writeFully(m_fd, m_pending.constData(), m_pending.size(), m_size, &done);
-    // Part of a record on the disk would be read as a garbled reading after a
-    // crash: it goes at once. Writing at explicit offsets puts the next record
-    // on the boundary even if this cut failed.
-    const qint64 whole = done - done % qint64(kARecordSize);
-    if (whole != done) {
-        [[maybe_unused]] const int cut = ::ftruncate(m_fd, m_size + whole);
+    bool all = true;
+    for (const auto& file : m_created) {
+        QString why;
+        if (file->retry(&why) || !all)
+            continue;
+        all = false;
+        if (path)
+            *path = file->path();
+        if (reason)
+            *reason = why;
     }
-    m_size += whole;
-    m_pending.remove(0, whole);
-    if (whole > 0)
-        m_sync->written(m_fd);
-    if (error == 0)
-        error = m_sync->takeError(m_fd);
-    if (error == 0)
-        return true;
-    if (reason)
-        *reason = systemReason(error);
-    return false;
+    return all;
 }
 
 void TempFiles::deleteCreatedFiles()
@@ -145,9 +183,8 @@ void TempFiles::deleteCreatedFiles()
     // Removed while still locked, so no one takes a file being deleted for a
     // crashed run's.
     for (auto it = m_created.rbegin(); it != m_created.rend(); ++it) {
-        QFile::remove(it->path);
-        if (it->fd >= 0)
-            ::close(it->fd);
+        QFile::remove((*it)->path());
+        (*it)->close(nullptr);
     }
     m_created.clear();
 }

@@ -5,19 +5,20 @@
 // never overwritten or deleted: a new run takes the next free number, and the
 // normal end deletes only the files this program run made.
 //
-// The file holds whole records only at every moment: a write the disk could
-// take only part of is cut back to the last whole record at once, and the
-// records it missed are written, in order, by the next write that succeeds.
-// Every file this program made stays open and locked (flock) for the
-// program's life, so a file nobody holds is a crashed run's. Writes reach the
-// disk itself within about a second, on a thread of their own.
+// Each file is a RecordAppender that queues what the disk refused: the file
+// holds whole records only at every moment, and the records it missed are
+// written, in order, as soon as the disk takes them again (the next write of
+// any run, or retry()), also after the run was stopped. Every file this
+// program made stays open and locked (flock) for the program's life, so a file
+// nobody holds is a crashed run's. Writes reach the disk itself within about
+// a second, on a thread of their own.
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "Record.h"
@@ -25,6 +26,15 @@
 namespace dmm {
 
 class DelayedSync;
+class RecordAppender;
+
+// The name filter of the temporary files ("~KOPLX*.TMP"; QDir ignores its
+// case), and whether a file name is one of them in exactly the form the
+// program writes.
+QString tempFileNameFilter();
+bool isTempFileName(const QString& fileName);
+// The run number in a temporary file's name ("~KOPLX12.TMP" gives 12).
+long long tempFileNumber(const QString& fileName);
 
 class TempFiles
 {
@@ -38,26 +48,46 @@ public:
     // The run's file name for number n.
     QString fileName(int n) const;
 
-    // Closes the open file, if any, and creates the next numbered one; false
-    // (with the system's reason) when no file could be made.
+    // Ends the open run, if any, and creates the next numbered file; false
+    // (with the system's reason, or the program holding the new file's lock)
+    // when no file could be made.
     bool createNext(QString* reason = nullptr);
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_writing; }
     // The run's file, or the last run's after close().
     QString currentFileName() const;
     // Ends the run's writing: missed records are tried once more and the file
     // is synced to the disk at once. It stays locked until it is deleted or
-    // the program ends.
+    // the program ends; records it still misses wait for retry().
     void close();
     // The run's file to the disk now (a save, the program's end).
     void sync();
+    // Why the last close() or sync() failed (a refused write or sync); empty
+    // when it did not, or once taken.
+    QString takeSyncFailure();
 
-    // Writes the record's 76 bytes after any records earlier writes missed;
-    // nothing when no file is open. False, with the system's reason, when the
-    // file could not take them all: the records it missed wait for the next
-    // write.
+    // Writes the record's 76 bytes after any records earlier writes missed
+    // (earlier runs' first); nothing when no run is open. False, with the
+    // system's reason, when the file could not take them all: the records it
+    // missed wait for the next write.
     bool write(const TARecord& record, QString* reason = nullptr);
     // Records of the run (the last run after close()) that are not in its file.
     qsizetype missedRecords() const;
+
+    // Writes the records every file missed, oldest run first. True when all
+    // are written and no delayed sync failed; else false with the file and
+    // the reason of the first that failed.
+    bool retry(QString* path = nullptr, QString* reason = nullptr);
+    // Some file still misses records.
+    bool hasMissedRecords() const;
+
+    struct Missed
+    {
+        QString path;
+        qsizetype records = 0;
+        QString reason; // why the file did not take them
+    };
+    // The files that still miss records, oldest run first.
+    std::vector<Missed> missedByFile() const;
 
     // tempFileCount: the highest number this program run has used.
     int tempFileCount() const { return m_count; }
@@ -67,20 +97,14 @@ public:
     void deleteCreatedFiles();
 
 private:
-    struct Created
-    {
-        QString path;
-        int fd = -1; // kept open for the lock
-    };
-    bool writePending(QString* reason);
-
     QString m_directory;
-    std::vector<Created> m_created;
-    int m_fd = -1; // the run's file while it is written
-    qint64 m_size = 0;
-    QByteArray m_pending; // whole records not yet in the file
-    int m_count = 0;
     std::unique_ptr<DelayedSync> m_sync;
+    // Every file this program run made, oldest first: the last is the run's
+    // while m_writing.
+    std::vector<std::unique_ptr<RecordAppender>> m_created;
+    bool m_writing = false;
+    QString m_syncFailure;
+    int m_count = 0;
 };
 
 } // namespace dmm

@@ -488,7 +488,7 @@ void TestDmmLog::appendCutsIncompleteEnd()
     QString error;
     {
         LogFile file;
-        QVERIFY2(file.open(csv, LogFile::Kind::Lines, true, &error), qPrintable(error));
+        QVERIFY2(file.open(csv, LogFile::Kind::Lines, true, csvHeader(), &error), qPrintable(error));
         QCOMPARE(file.bytesCut(), qint64(70'000));
         QVERIFY(file.write("next\n", &error));
     }
@@ -498,13 +498,13 @@ void TestDmmLog::appendCutsIncompleteEnd()
     QVERIFY(writeFile(csv, "partial"));
     {
         LogFile file;
-        QVERIFY(!file.open(csv, LogFile::Kind::Lines, true, &error));
+        QVERIFY(!file.open(csv, LogFile::Kind::Lines, true, csvHeader(), &error));
         QCOMPARE(readAll(csv), QByteArray("partial"));
     }
 
     // Without --append an existing file is never opened.
     LogFile refused;
-    QVERIFY(!refused.open(csv, LogFile::Kind::Records, false, &error));
+    QVERIFY(!refused.open(csv, LogFile::Kind::Records, false, {}, &error));
     QVERIFY(error.startsWith(csv));
 }
 

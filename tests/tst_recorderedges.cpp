@@ -13,9 +13,11 @@
 
 #include <condition_variable>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -94,6 +96,16 @@ struct Recorder
     }
 };
 
+// Whether the process catches SIGTERM (its SigCgt mask has the bit).
+bool catchesTerm(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const qsizetype at = text.indexOf("SigCgt:");
+    const qulonglong mask = at < 0 ? 0 : text.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16);
+    return ((mask >> (SIGTERM - 1)) & 1) != 0;
+}
+
 qint64 sizeOf(const QString& path)
 {
     return QFileInfo(path).size();
@@ -106,6 +118,9 @@ class TestRecorderEdges : public QObject
     Q_OBJECT
 private slots:
     void fullDiskIsToldOncePerEpisodeAndAgainAtStop();
+    void missedReadingsGoInOnceThereIsRoomAlsoAfterStop();
+    void readingsInNoFileAreNamedAtExit();
+    void fileSizeLimitDoesNotEndTheProgram();
     void openOfAFifoReturnsAtOnce();
     void saveOntoAFileBeingLoggedIsRefused();
     void terminationSignal_data();
@@ -138,6 +153,88 @@ void TestRecorderEdges::fullDiskIsToldOncePerEpisodeAndAgainAtStop()
     QVERIFY(
         r.boxes.last().text.contains(QString::number(83 - sizeOf(path) / qint64(kARecordSize))));
     disk.free();
+}
+
+void TestRecorderEdges::missedReadingsGoInOnceThereIsRoomAlsoAfterStop()
+{
+    Recorder r(true);
+    startRun(*r.form);
+    const QString path = r.form->store().tempFiles().currentFileName();
+    const auto logDistinct = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            r.form->store().appendReading(r.reading,
+                                          formatTimeStamp(1, i / 600, i / 10 % 60, i % 10 * 100));
+    };
+    logDistinct(0, 3);
+    r.disk->fill(path);
+    logDistinct(3, 83);
+    QVERIFY(sizeOf(path) < 83 * qint64(kARecordSize));
+    r.form->sbtnRecordStop->setChecked(true);
+    r.form->sbtnRecordStopClick();
+    r.disk->free();
+    QTRY_COMPARE(sizeOf(path), 83 * qint64(kARecordSize));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray expected;
+    for (int i = 0; i < 83; ++i) {
+        const auto bytes = encodeARecord(r.form->store().buffer().at(std::size_t(i)));
+        expected.append(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+    }
+    QVERIFY(file.readAll() == expected);
+}
+
+void TestRecorderEdges::readingsInNoFileAreNamedAtExit()
+{
+    Recorder r(true);
+    startRun(*r.form);
+    const QString path = r.form->store().tempFiles().currentFileName();
+    r.log(3);
+    r.disk->fill(path);
+    r.log(80);
+    const qint64 missed = 83 - sizeOf(path) / qint64(kARecordSize);
+    // Standard error into a file beside the full disk while the program ends.
+    const QString errors = r.dir.filePath(QStringLiteral("stderr.txt"));
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    const int into = ::open(QFile::encodeName(errors).constData(), O_WRONLY | O_CREAT, 0600);
+    ::dup2(into, 2);
+    r.form->endForExit();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(into);
+    ::close(saved);
+    QFile text(errors);
+    QVERIFY(text.open(QIODevice::ReadOnly));
+    const QString said = QString::fromLocal8Bit(text.readAll());
+    QVERIFY2(said.startsWith(QStringLiteral("dmmlogger: %1 readings of this run are in no file: "
+                                            "%2 could not take them (")
+                                 .arg(missed)
+                                 .arg(path)),
+             qPrintable(said));
+    r.disk->free();
+}
+
+void TestRecorderEdges::fileSizeLimitDoesNotEndTheProgram()
+{
+    // Every file the program writes is limited to a few bytes: the settings
+    // written at its end fail with a reason instead of a SIGXFSZ killing it.
+    QTemporaryDir dir;
+    QProcess program;
+    program.setWorkingDirectory(dir.path());
+    program.setChildProcessModifier([] {
+        // The program's own setting counts, not one it inherited from a test.
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit limit{16, 16};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    program.start(QStringLiteral(DMM_PROGRAM_PATH), {});
+    QVERIFY(program.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(program.processId()), 20000);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(20000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(program.readAllStandardError().contains("File too large"));
 }
 
 void TestRecorderEdges::openOfAFifoReturnsAtOnce()
@@ -233,16 +330,7 @@ void TestRecorderEdges::terminationSignalEndsTheProgramWithStatusZero()
     program.start(QStringLiteral(DMM_PROGRAM_PATH), {});
     QVERIFY(program.waitForStarted());
     // Sent once the program catches it (its SigCgt mask has the bit).
-    const QString status = QStringLiteral("/proc/%1/status").arg(program.processId());
-    const auto catchesTerm = [&] {
-        QFile file(status);
-        const QByteArray text = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        const qsizetype at = text.indexOf("SigCgt:");
-        const qulonglong mask =
-            at < 0 ? 0 : text.mid(at + 7, 17).trimmed().toULongLong(nullptr, 16);
-        return ((mask >> (SIGTERM - 1)) & 1) != 0;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(catchesTerm(program.processId()), 20000);
     ::kill(pid_t(program.processId()), SIGTERM);
     QVERIFY(program.waitForFinished(20000));
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);

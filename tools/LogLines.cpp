@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "LoggedRecord.h"
+#include "RecordDates.h"
 
 namespace dmm::logtool {
 
@@ -15,7 +16,8 @@ std::optional<TARecord> makeLogRecord(const CurrentReading& reading, const QDate
 
 std::string isoLocalTime(const QDateTime& time)
 {
-    return time.toLocalTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")).toStdString();
+    const QDateTime local = time.toLocalTime();
+    return isoText(local.date(), local.time().msecsSinceStartOfDay(), true);
 }
 
 std::string floatText(float value)
@@ -67,10 +69,14 @@ std::string spanText(std::chrono::milliseconds span)
     return buffer;
 }
 
+std::string readingsText(long long readings)
+{
+    return std::to_string(readings) + (readings == 1 ? " reading" : " readings");
+}
+
 std::string summaryText(long long readings, const QDateTime& first, const QDateTime& last)
 {
-    std::string text = std::to_string(readings) + (readings == 1 ? " reading" : " readings");
-    text += " logged";
+    std::string text = readingsText(readings) + " logged";
     if (readings == 0 || !first.isValid() || !last.isValid())
         return text;
     text += " from " + isoLocalTime(first) + " to " + isoLocalTime(last) + " (" +

@@ -37,6 +37,9 @@ std::string consoleLine(const QDateTime& time, const TARecord& record);
 // "4.5 s", "3 min 04.5 s", "2 h 03 min 04.5 s".
 std::string spanText(std::chrono::milliseconds span);
 
+// "1 reading", "123 readings".
+std::string readingsText(long long readings);
+
 // "123 readings logged from <first> to <last> (<span>)", or "0 readings logged".
 std::string summaryText(long long readings, const QDateTime& first, const QDateTime& last);
 

@@ -10,6 +10,7 @@
 
 #include "FileChecks.h"
 #include "LogFile.h"
+#include "LogLines.h"
 #include "RecordFile.h"
 #include "ServiceConf.h"
 
@@ -125,7 +126,8 @@ int comPortNumber(const QString& port)
     return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
-QString outputPathProblem(const QString& path, bool isRecordFile, bool append)
+QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
+                          const TableFormat& table)
 {
     // The logger reads a name containing ".g51" as older 68-byte records, which
     // would garble every reading of this file.
@@ -143,7 +145,8 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append)
     if (!append && (info.exists() || info.isSymLink()))
         return path + QStringLiteral(": exists; give --append to add to it");
     if (append)
-        return appendProblem(path, isRecordFile ? LogFile::Kind::Records : LogFile::Kind::Lines);
+        return appendProblem(path, isRecordFile ? LogFile::Kind::Records : LogFile::Kind::Lines,
+                             csvHeader(table));
     return {};
 }
 

@@ -60,6 +60,8 @@ int comPortNumber(const QString& port);
 // file without --append, a file --append must not add to (another kind of
 // file, one another program holds), or a name the program would read as
 // older 68-byte records. Empty when the path will do.
-QString outputPathProblem(const QString& path, bool isRecordFile, bool append);
+// A CSV appended to must start with the header `table` writes.
+QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
+                          const TableFormat& table = {});
 
 } // namespace dmm::logtool

@@ -90,7 +90,10 @@ bool LogSession::openOutputs()
                                                           : QStringLiteral("line"))
                       .toStdString());
         };
-        if (!file.open(path, kind, m_options.append, &error, announceCut)) {
+        // The header these options write: a CSV with another separator is not
+        // appended to.
+        const std::string header = csvHeader(m_options.table);
+        if (!file.open(path, kind, m_options.append, header, &error, announceCut)) {
             printError(error);
             return false;
         }
@@ -115,6 +118,7 @@ int LogSession::start()
         return kExitPort;
     }
     if (!openOutputs()) {
+        // Nothing was logged: whatever the close says changes nothing.
         m_records.close();
         m_csv.close();
         m_link.ClosePort();
@@ -188,6 +192,7 @@ void LogSession::logReading()
             stopSoon(kExitFailure);
             return;
         }
+        ++m_inRecords;
     }
     if (m_csv.isOpen() && !m_csv.write(csvLine(now, *record, m_options.table), &error)) {
         printError(error);
@@ -246,9 +251,22 @@ void LogSession::stop(int status)
     TimerLogger.stop();
     m_durationTimer.stop();
     m_link.ClosePort();
-    m_records.close();
-    m_csv.close();
+    // A last sync that fails means the readings may not be on the disk.
+    for (LogFile* file : {&m_records, &m_csv}) {
+        QString error;
+        if (file->isOpen() && !file->close(&error)) {
+            printError(error);
+            status = kExitFailure;
+        }
+    }
+    // The summary counts readings that are in every output; the record file
+    // may hold one more when the CSV refused it.
     print(m_err, "dmm-log: " + summaryText(m_logged, m_first, m_last) + '\n');
+    if (!m_options.outPath.isEmpty() && !m_options.csvPath.isEmpty() && m_inRecords != m_logged)
+        print(m_err, QStringLiteral("dmm-log: %1 holds %2, %3 holds %4\n")
+                         .arg(m_options.outPath, QString::fromStdString(readingsText(m_inRecords)),
+                              m_options.csvPath, QString::fromStdString(readingsText(m_logged)))
+                         .toStdString());
     emit finished(status);
 }
 

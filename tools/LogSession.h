@@ -77,7 +77,8 @@ private:
     QElapsedTimer m_clock; // for the warning throttle
     WarningThrottle m_throttle;
     ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
-    long long m_logged = 0;
+    long long m_logged = 0;    // in every output
+    long long m_inRecords = 0; // in the record file
     QDateTime m_first;
     QDateTime m_last;
     bool m_running = false;

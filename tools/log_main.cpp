@@ -24,10 +24,7 @@ int main(int argc, char* argv[])
     // A reader of standard output going away (dmm-log | head) must not end the
     // logging to the files.
     std::signal(SIGPIPE, SIG_IGN);
-    // A file-size limit makes the write fail with EFBIG instead of killing the
-    // program mid-record: the file is cut back to whole records and the
-    // reason reported.
-    std::signal(SIGXFSZ, SIG_IGN);
+    ignoreFileSizeLimitSignal();
 
     const ParsedArguments parsed = parseLogArguments(QCoreApplication::arguments());
     if (parsed.helpRequested) {
@@ -49,7 +46,8 @@ int main(int argc, char* argv[])
          {std::pair{options.outPath, true}, std::pair{options.csvPath, false}}) {
         if (path.isEmpty())
             continue;
-        if (const QString problem = outputPathProblem(path, isRecordFile, options.append);
+        if (const QString problem =
+                outputPathProblem(path, isRecordFile, options.append, options.table);
             !problem.isEmpty()) {
             std::fprintf(stderr, "dmm-log: %s\n", qPrintable(problem));
             return kExitFailure;

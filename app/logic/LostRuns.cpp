@@ -5,27 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
-#include <array>
+#include <unistd.h>
 
+#include <algorithm>
+
+#include "FileChecks.h"
 #include "FileLocks.h"
+#include "RecordAppender.h"
 #include "StringTable.h"
+#include "TempFiles.h"
 
 namespace dmm {
 
 namespace {
-
-constexpr int kTempFilePrefixEntry = 6; // "~KOPLX"
-
-std::optional<TARecord> readRecordAt(QFile& file, qint64 index)
-{
-    std::array<std::uint8_t, kARecordSize> bytes{};
-    if (!file.seek(index * static_cast<qint64>(kARecordSize)) ||
-        file.read(reinterpret_cast<char*>(bytes.data()), kARecordSize) !=
-            static_cast<qint64>(kARecordSize))
-        return std::nullopt;
-    return decodeARecord(bytes);
-}
 
 QString timeText(const std::optional<TARecord>& record)
 {
@@ -42,31 +34,36 @@ LostRun describeLostRun(const QString& path)
     run.lastWritten = info.lastModified();
     run.readings = info.size() / static_cast<qint64>(kARecordSize);
     // Only a regular file is opened: a FIFO of that name would block.
-    QFile file(path);
-    if (run.readings == 0 || !info.isFile() || !file.open(QIODevice::ReadOnly))
+    if (run.readings == 0 || !info.isFile())
         return run;
-    run.first = readRecordAt(file, 0);
-    run.last = readRecordAt(file, run.readings - 1);
+    QString error;
+    const int fd = openRegularFileForReading(path, &error);
+    if (fd < 0)
+        return run;
+    int readError = 0;
+    const auto ends = readEndRecords(fd, info.size(), &readError);
+    ::close(fd);
+    if (ends) {
+        run.first = decodeARecord(ends->first);
+        run.last = decodeARecord(ends->last);
+    }
     return run;
 }
 
 QList<LostRun> findLostRuns(const QString& directory)
 {
     const QDir dir(directory);
-    const QString pattern = tableString(kTempFilePrefixEntry) + QStringLiteral("*.TMP");
     QList<LostRun> runs;
-    for (const QFileInfo& info : dir.entryInfoList({pattern}, QDir::Files)) {
+    for (const QFileInfo& info : dir.entryInfoList({tempFileNameFilter()}, QDir::Files)) {
         // The name filter ignores case; the program writes exactly this form.
-        if (!info.fileName().startsWith(tableString(kTempFilePrefixEntry)) ||
-            !info.fileName().endsWith(QStringLiteral(".TMP")) || !info.isFile() ||
+        if (!isTempFileName(info.fileName()) || !info.isFile() ||
             isHeldByAnotherProgram(info.filePath()))
             continue;
         runs.append(describeLostRun(info.filePath()));
     }
     // Written in the same second: the higher number is the later run.
     const auto number = [](const LostRun& run) {
-        const QString name = QFileInfo(run.path).completeBaseName();
-        return name.mid(tableString(kTempFilePrefixEntry).size()).toLongLong();
+        return tempFileNumber(QFileInfo(run.path).fileName());
     };
     std::stable_sort(runs.begin(), runs.end(), [&](const LostRun& a, const LostRun& b) {
         if (a.lastWritten != b.lastWritten)

@@ -11,6 +11,8 @@ namespace dmm {
 RecorderStore::RecorderStore(const QString& startupDirectory, RecorderStoreView* view)
     : m_view(view), m_tempFiles(startupDirectory)
 {
+    m_tempFileRetry.setInterval(1000);
+    m_tempFileRetry.callOnTimeout([this] { retryTempFiles(); });
 }
 
 bool RecorderStore::appendReading(const CurrentReading& reading)
@@ -65,17 +67,49 @@ bool RecorderStore::appendRecord(const std::optional<TARecord>& made)
 
 void RecorderStore::writeToTempFile(const TARecord& record)
 {
+    if (m_tempFiles.isOpen() && !m_tempFileRetry.isActive())
+        m_tempFileRetry.start();
     QString reason;
     if (m_tempFiles.write(record, &reason)) {
         m_failingFile.clear();
         return;
     }
-    const QString path = m_tempFiles.currentFileName();
+    tempFileFailed(m_tempFiles.currentFileName(), reason);
+}
+
+void RecorderStore::tempFileFailed(const QString& path, const QString& reason)
+{
     if (m_failingFile == path)
         return;
     m_failingFile = path;
     if (m_view)
         m_view->tempFileWriteFailed(path, reason);
+}
+
+void RecorderStore::retryTempFiles()
+{
+    QString path;
+    QString reason;
+    if (!m_tempFiles.retry(&path, &reason)) {
+        tempFileFailed(path, reason);
+        return;
+    }
+    m_failingFile.clear();
+    if (!m_tempFiles.isOpen())
+        m_tempFileRetry.stop();
+}
+
+QStringList RecorderStore::readingsInNoFileAtExit()
+{
+    m_tempFileRetry.stop();
+    m_tempFiles.retry();
+    QStringList lines;
+    for (const TempFiles::Missed& missed : m_tempFiles.missedByFile())
+        lines << QStringLiteral("%1 readings of this run are in no file: %2 could not take them "
+                                "(%3); they were not saved")
+                     .arg(missed.records)
+                     .arg(missed.path, missed.reason);
+    return lines;
 }
 
 RecordTally RecorderStore::tallySoFar() const

@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -94,9 +96,19 @@ public:
     // buffer from its first entry).
     void countLoaded(const RecordTally& tally);
 
+    // Writes what the temporary files missed, once more and as the program
+    // ends; one line per file whose readings are still in no file ("28
+    // readings of this run are in no file: ... they were not saved").
+    QStringList readingsInNoFileAtExit();
+
 private:
     RecordTally tallySoFar() const;
     void writeToTempFile(const TARecord& record);
+    // Each second while a run is written or a file misses readings: the
+    // missed ones go in as soon as there is room, and a failed delayed sync
+    // is told.
+    void retryTempFiles();
+    void tempFileFailed(const QString& path, const QString& reason);
     bool appendRecord(const std::optional<TARecord>& record);
 
     RecorderStoreView* m_view;
@@ -106,6 +118,7 @@ private:
     TempFiles m_tempFiles;
     // The file of the failure episode under way; empty while writes succeed.
     QString m_failingFile;
+    QTimer m_tempFileRetry;
 };
 
 // "%3d:%02d:%02d.%-3d" of the local time now.
