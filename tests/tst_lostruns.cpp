@@ -171,7 +171,6 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds()
         for (int i = 0; i < lines.size(); ++i)
             QVERIFY2(lines[i].startsWith(listedLines[i]), qPrintable(lines[i]));
         QCOMPARE(question->buttons.testFlag(QMessageBox::Open), openOffered);
-        QCOMPARE(question->defaultButton, QMessageBox::Cancel); // Leave them
     }
 
     QCOMPARE(runsIn(dir), remaining);
@@ -257,11 +256,11 @@ void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns()
     answer.start(5);
     QCOMPARE(askAboutLostRuns(nullptr, dir.path(), findLostRuns(dir.path())),
              LostRunsAnswer::Leave);
-    QCOMPARE(lines, scrollingLines);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     QVERIFY2(
         screen.contains(shown),
         qPrintable(QStringLiteral("%1 px high on %2").arg(shown.height()).arg(screen.height())));
+    QCOMPARE(lines, scrollingLines);
 }
 
 QTEST_MAIN(TestLostRuns)
