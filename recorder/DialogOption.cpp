@@ -103,8 +103,10 @@ TDialogOption::TDialogOption(QWidget* parent)
     btnCancel = new QPushButton(tr("Cancel"), this);
     btnCancel->setGeometry(228, 169, 69, 32);
 
-    connect(rbtnManual, &QRadioButton::clicked, this, &TDialogOption::rbtnClick);
-    connect(rbtnAutomatic, &QRadioButton::clicked, this, &TDialogOption::rbtnClick);
+    // Toggled, not clicked: a screen reader's Toggle checks a radio button
+    // without clicking it.
+    connect(rbtnManual, &QRadioButton::toggled, this, &TDialogOption::rbtnClick);
+    connect(rbtnAutomatic, &QRadioButton::toggled, this, &TDialogOption::rbtnClick);
     connect(cbxInterval, &QComboBox::activated, this, &TDialogOption::cbxIntervalChange);
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -3,8 +3,6 @@
 // read (TableExport.h), written atomically.
 #include "GraphicalForm.h"
 
-#include <QStatusBar>
-
 #include "AtomicFile.h"
 #include "MessageBox.h"
 #include "StringTable.h"
@@ -14,8 +12,10 @@ namespace dmm {
 
 namespace {
 
-constexpr int kStatusMs = 15000;
 constexpr int kExportingEntry = 107;
+constexpr int kExportTableCaption = 1601;
+constexpr int kTableWrittenEntry = 1608;
+constexpr int kDatesInferredEntry = 1609;
 // For the progress window: a row is about this many bytes.
 constexpr std::size_t kTypicalTableRow = 48;
 
@@ -50,8 +50,14 @@ void TGraphicalForm::miExportTableClick()
                    target->path + QStringLiteral(": ") + *error);
         return;
     }
-    statusBar()->showMessage(
-        fillNumbers(tableString(datesInferred ? 1609 : 1608), {rows}), kStatusMs);
+    // A box, not a status bar message: QStatusBar::showMessage hides the
+    // status panels ("Data Logging ...", the count) while it shows.
+    MessageBoxRequest done;
+    done.messageId = datesInferred ? kDatesInferredEntry : kTableWrittenEntry;
+    done.caption = tableString(kExportTableCaption);
+    done.text = fillNumbers(tableString(done.messageId), {rows});
+    done.icon = QMessageBox::Information;
+    showMessageBox(this, done);
 }
 
 } // namespace dmm

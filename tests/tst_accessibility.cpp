@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What a screen reader does through Qt's accessibility interface: its Press on
 // a button does what a mouse click does, once, and a press that opens a modal
-// dialog returns before the dialog opens, so the reader is never kept waiting.
+// dialog returns before the dialog opens, so the reader is never kept waiting;
+// its Toggle on a check box or radio button does what a click does.
 #include <QtTest>
 
 #include <QAccessible>
@@ -12,6 +13,9 @@
 #include <QToolButton>
 
 #include "ComparatorForm.h"
+#include "DialogOption.h"
+#include "DlgExportForm.h"
+#include "DlgRsPortForm.h"
 #include "FormViewGraphic.h"
 #include "GlobalFlags.h"
 #include "GraphicalForm.h"
@@ -61,6 +65,51 @@ private:
     int m_afterPress = 0;
 };
 
+// A dialog with check boxes or radio buttons, as it is first shown.
+std::unique_ptr<QDialog> makeDialog(const QString& name)
+{
+    static std::array<bool, 8> everyPortPresent{true, true, true, true, true, true, true, true};
+    std::unique_ptr<QDialog> dialog;
+    if (name.startsWith(QLatin1String("interval"))) {
+        auto option = std::make_unique<TDialogOption>();
+        option->dlgManual = name.endsWith(QLatin1String("manual"));
+        dialog = std::move(option);
+    } else if (name == QLatin1String("port")) {
+        dialog = std::make_unique<TDlgRsPortForm>(&everyPortPresent);
+    } else {
+        const bool viewer = name.startsWith(QLatin1String("viewer"));
+        auto exporter = std::make_unique<TDlgExportForm>(viewer ? ExportDialogRole::Viewer
+                                                                : ExportDialogRole::Recorder);
+        viewer ? exporter->prepareViewerExport() : exporter->prepareRecorderExport(3);
+        dialog = std::move(exporter);
+    }
+    dialog->show();
+    return dialog;
+}
+
+// Its checkable controls that can be acted on, in its own order.
+QList<QAbstractButton*> checkableControls(QDialog& dialog)
+{
+    QList<QAbstractButton*> controls = dialog.findChildren<QAbstractButton*>();
+    controls.removeIf([&dialog](QAbstractButton* button) {
+        return !button->isCheckable() || !button->isEnabled() || button->window() != &dialog;
+    });
+    return controls;
+}
+
+// Which of its controls are enabled, shown and checked (not those of a file dialog of its own).
+QString dialogState(QDialog& dialog)
+{
+    QString state;
+    for (QWidget* widget : dialog.findChildren<QWidget*>()) {
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (widget->window() == &dialog)
+            state += QStringLiteral("%1%2%3 ").arg(widget->isEnabled()).arg(
+                widget->isVisibleTo(&dialog)).arg(button && button->isChecked());
+    }
+    return state;
+}
+
 } // namespace
 
 class TestAccessibility : public QObject
@@ -73,6 +122,8 @@ private slots:
     void pressOffersPressNotToggle();
     void modalDialogOpensAfterThePressReturns_data();
     void modalDialogOpensAfterThePressReturns();
+    void readersToggleActsAsAClick_data();
+    void readersToggleActsAsAClick();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -180,6 +231,32 @@ void TestAccessibility::modalDialogOpensAfterThePressReturns()
     QCOMPARE(closer.duringPress(), 0);
     QTRY_VERIFY(closer.afterPress() > 0);
     QTRY_VERIFY(!QApplication::activeModalWidget());
+}
+
+void TestAccessibility::readersToggleActsAsAClick_data()
+{
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<int>("control");
+    for (const char* name : {"interval option, manual", "interval option, automatic",
+                             "recorder export", "viewer export", "port"}) {
+        const auto shown = makeDialog(name);
+        const QList<QAbstractButton*> controls = checkableControls(*shown);
+        for (int i = 0; i < controls.size(); ++i)
+            QTest::addRow("%s: %s", name, qPrintable(controls[i]->text())) << QString(name) << i;
+    }
+}
+
+void TestAccessibility::readersToggleActsAsAClick()
+{
+    QFETCH(QString, dialog);
+    QFETCH(int, control);
+    const auto clicked = makeDialog(dialog);
+    const auto toggled = makeDialog(dialog);
+    QAbstractButton* target = checkableControls(*clicked).at(control);
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(4, target->height() / 2));
+    QVERIFY(target->isChecked());
+    pressAsAReader(checkableControls(*toggled).at(control));
+    QCOMPARE(dialogState(*toggled), dialogState(*clicked));
 }
 
 QTEST_MAIN(TestAccessibility)

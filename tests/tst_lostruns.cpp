@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: MIT
 // Runs that did not end normally (temporary files nobody holds) are offered
 // back once at start-up: the newest opened in the recorder, left, or deleted
-// after a second question; a saved run's file is offered for deletion.
+// after a second question; a saved run's file is offered for deletion. The
+// question stays on the screen however many runs it lists, and Enter leaves them.
 #include <QtTest>
 
 #include <QDir>
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include "FileLocks.h"
 #include "GraphicalForm.h"
 #include "LostRuns.h"
 #include "LostRunsOffer.h"
+#include "LostRunsQuestion.h"
 #include "Record.h"
 #include "ShellFixture.h"
 
@@ -25,6 +28,8 @@ private slots:
     void startupOffersTheRunsNobodyHolds();
     void savingOffersToDeleteTheOpenedRunsFile_data();
     void savingOffersToDeleteTheOpenedRunsFile();
+    void questionFitsTheScreenAndEnterLeavesTheRuns_data();
+    void questionFitsTheScreenAndEnterLeavesTheRuns();
 };
 
 namespace {
@@ -216,6 +221,46 @@ void TestLostRuns::savingOffersToDeleteTheOpenedRunsFile()
     QCOMPARE(runsIn(dir), remaining);
     QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("run.g52"))).size(),
              qint64((openAnother ? 4 : 3) * kARecordSize));
+}
+
+void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns_data()
+{
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<int>("scrollingLines"); // 0: the lines are the box's text
+    QTest::newRow("3 runs") << 3 << 0;
+    QTest::newRow("80 runs") << 80 << 80;
+}
+
+void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns()
+{
+    QFETCH(int, runs);
+    QFETCH(int, scrollingLines);
+    QTemporaryDir scratch;
+    const QDir dir(scratch.path());
+    for (int n = 1; n <= runs; ++n)
+        writeRun(dir, n, 2, 0, runs - n);
+    QRect shown;
+    int lines = -1;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        answer.stop();
+        shown = box->frameGeometry();
+        const auto* list = box->findChild<QPlainTextEdit*>();
+        lines = list ? list->blockCount() : 0;
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : box, Qt::Key_Return);
+    });
+    answer.start(5);
+    QCOMPARE(askAboutLostRuns(nullptr, dir.path(), findLostRuns(dir.path())),
+             LostRunsAnswer::Leave);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(
+        screen.contains(shown),
+        qPrintable(QStringLiteral("%1 px high on %2").arg(shown.height()).arg(screen.height())));
+    QCOMPARE(lines, scrollingLines);
 }
 
 QTEST_MAIN(TestLostRuns)

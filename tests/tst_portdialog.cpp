@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The port dialog and the port button: only ports found at start-up can be
-// chosen, the current one stays selected, and the port is always reopened.
+// chosen, the current one stays selected, and the port is always reopened; a
+// link whose device is gone can be linked again, leaving other files alone.
 #include <QtTest>
 
 #include <QComboBox>
@@ -175,22 +176,24 @@ void TestPortDialog::linkControlMakesThePortsLink_data()
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<bool>("linked");
+    QTest::addColumn<int>("current"); // the port; when not 2, COM2 is checked by hand
 
     const int yes = QMessageBox::Yes;
     const int no = QMessageBox::No;
-    QTest::newRow("nothing there") << Entry::None << no << QStringList{} << true;
-    QTest::newRow("link elsewhere, kept")
-        << Entry::LinkElsewhere << no << QStringList{QStringLiteral("Warning[W8180]")} << false;
+    const QStringList replaceLink{QStringLiteral("Warning[W8180]")};
+    QTest::newRow("nothing there") << Entry::None << no << QStringList{} << true << 2;
+    QTest::newRow("link elsewhere, kept") << Entry::LinkElsewhere << no << replaceLink << false << 2;
     QTest::newRow("link elsewhere, replaced")
-        << Entry::LinkElsewhere << yes << QStringList{QStringLiteral("Warning[W8180]")} << true;
-    QTest::newRow("dangling link, replaced")
-        << Entry::DanglingLink << yes << QStringList{QStringLiteral("Warning[W8180]")} << true;
+        << Entry::LinkElsewhere << yes << replaceLink << true << 2;
+    QTest::newRow("dangling link, replaced") << Entry::DanglingLink << yes << replaceLink << true << 2;
+    QTest::newRow("dangling link, not the current port, replaced")
+        << Entry::DanglingLink << yes << replaceLink << true << 1;
     QTest::newRow("regular file, kept")
-        << Entry::RegularFile << no << QStringList{QStringLiteral("Warning[W8181]")} << false;
+        << Entry::RegularFile << no << QStringList{QStringLiteral("Warning[W8181]")} << false << 2;
     QTest::newRow("link to the same device, quietly renamed")
-        << Entry::LinkToSameDevice << no << QStringList{} << true;
+        << Entry::LinkToSameDevice << no << QStringList{} << true << 2;
     QTest::newRow("folder gone")
-        << Entry::FolderGone << yes << QStringList{QStringLiteral("Error[E9188]")} << false;
+        << Entry::FolderGone << yes << QStringList{QStringLiteral("Error[E9188]")} << false << 2;
 }
 
 void TestPortDialog::linkControlMakesThePortsLink()
@@ -199,6 +202,7 @@ void TestPortDialog::linkControlMakesThePortsLink()
     QFETCH(int, answer);
     QFETCH(QStringList, boxes);
     QFETCH(bool, linked);
+    QFETCH(int, current);
 
     ScratchAdapter adapter;
     PtyPair otherDevice;
@@ -215,16 +219,24 @@ void TestPortDialog::linkControlMakesThePortsLink()
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     const QString before = QFileInfo(com2).symLinkTarget();
+    // A user's file with the name a link in the making once had.
+    QFile user(com2 + QStringLiteral(".new-link-%1").arg(QCoreApplication::applicationPid()));
+    QVERIFY(user.open(QIODevice::WriteOnly) && user.write("mine") == 4);
+    user.close();
 
     ShellFixture shell(dir.path(), 2);
     shell.main().serialLink().closeHandle();
     shell.answerBoxesWith(answer);
     const qsizetype startupBoxes = shell.boxCaptions().size();
     TDlgRsPortForm* dialog = shell.windows().DlgRsPortForm.get();
-    dialog->iSelPort = 2;
+    dialog->iSelPort = current;
     dialog->setStartupDirectory(entry == Entry::FolderGone ? dir.filePath(QStringLiteral("gone"))
                                                            : dir.path());
     dialog->show();
+    if (current != 2) {
+        QTest::mouseClick(dialog->rbtnCom[1], Qt::LeftButton, {}, QPoint(4, 10));
+        QVERIFY(!dialog->bbtnOk->isEnabled()); // COM2 is there only to be linked again
+    }
     QCOMPARE(dialog->cbxAdapter->currentData().toString(), adapter.stableName);
     QCOMPARE(dialog->bbtnLink->text().remove(QLatin1Char('&')), QStringLiteral("Link as COM2"));
     QSignalSpy linkedSpy(dialog, &TDlgRsPortForm::portLinked);
@@ -238,6 +250,7 @@ void TestPortDialog::linkControlMakesThePortsLink()
         QCOMPARE(QFileInfo(com2).symLinkTarget(), adapter.stableName);
         QVERIFY(dialog->rbtnCom[1]->isEnabled());
         QVERIFY(dialog->rbtnCom[1]->isChecked());
+        QVERIFY(dialog->bbtnOk->isEnabled());
         QCOMPARE(dialog->lblDevice[1]->toolTip(), adapter.pty.slavePath());
     } else {
         QCOMPARE(QFileInfo(com2).symLinkTarget(), before);
@@ -245,6 +258,9 @@ void TestPortDialog::linkControlMakesThePortsLink()
     if (entry == Entry::FolderGone)
         QVERIFY2(shell.boxes().last().detail.endsWith(QStringLiteral("No such file or directory")),
                  qPrintable(shell.boxes().last().detail));
+    // The user's file is as it was, and no link in the making is left behind.
+    QVERIFY(user.open(QIODevice::ReadOnly) && user.readAll() == "mine");
+    QCOMPARE(QDir(dir.path()).entryList({"COM2.*"}, QDir::AllEntries | QDir::System).size(), 1);
 }
 
 void TestPortDialog::linkedPortOpensOnOkAndTheChoiceIsKept()

@@ -116,18 +116,21 @@ void TDlgRsPortForm::FormShow()
     // The current port stays selected even when it was absent at start-up; a
     // number above 8 selects nothing.
     m_group->setExclusive(false);
-    for (int i = 0; i < 8; ++i) {
-        rbtnCom[i]->setEnabled((*m_portPresent)[i]);
+    for (int i = 0; i < 8; ++i)
         rbtnCom[i]->setChecked(iSelPort == i + 1);
-    }
     m_group->setExclusive(true);
+    refreshPorts();
     fillAdapters();
 }
 
 void TDlgRsPortForm::refreshPorts()
 {
+    // A link whose device is gone can be checked too, so that the adapter row
+    // can link it again; OK still takes only a port that was found.
     for (int i = 0; i < 8; ++i)
-        rbtnCom[i]->setEnabled((*m_portPresent)[i]);
+        rbtnCom[i]->setEnabled((*m_portPresent)[i] || portEntry(i + 1, m_startupDirectory).kind ==
+                                                          PortEntry::DanglingLink);
+    updateLinkControl();
 }
 
 void TDlgRsPortForm::fillAdapters()
@@ -158,6 +161,8 @@ void TDlgRsPortForm::updateLinkControl()
     const bool adapterChosen = !cbxAdapter->currentData().toString().isEmpty();
     cbxAdapter->setEnabled(adapterChosen);
     bbtnLink->setEnabled(port > 0 && adapterChosen);
+    // The current port is kept even when it is absent; any other must be found.
+    bbtnOk->setEnabled(port < 1 || port == iSelPort || (*m_portPresent)[port - 1]);
 }
 
 void TDlgRsPortForm::bbtnLinkClick()

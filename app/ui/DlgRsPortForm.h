@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The port dialog: one choice per COM1..COM8, only those found at start-up enabled.
+// The port dialog: one choice per COM1..COM8, those found at start-up enabled,
+// and those whose link lost its device, so that they can be linked again.
 #pragma once
 
 #include <QDialog>
@@ -31,7 +32,7 @@ public:
     void setPortDevices(const std::array<QString, 8>& devices);
     // The folder in which the link control makes its COMn links.
     void setStartupDirectory(const QString& directory) { m_startupDirectory = directory; }
-    // Enables the ports again from the present flags, keeping the choice.
+    // Enables the ports again from the present flags and the links, keeping the choice.
     void refreshPorts();
 
     QLabel* Image1 = nullptr;

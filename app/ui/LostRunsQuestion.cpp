@@ -16,7 +16,10 @@ enum LostRunsText : int
     kStrOpenNewest = 8183,
     kStrLeaveThem = 8184,
     kStrDeleteThem = 8185,
-    kStrConfirmDelete = 8186,
+    kStrConfirmDelete = 8186,           // files, readings
+    kStrConfirmDeleteOneReading = 8176, // files, reading
+    kStrConfirmDeleteOneFile = 8177,    // file, readings
+    kStrConfirmDeleteOneOfEach = 8178,  // file, reading
     kStrDeleteSavedRun = 8187,
 };
 
@@ -34,7 +37,8 @@ LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
         lines << lostRunLine(run);
     request.detail = lines.join(QLatin1Char('\n'));
     request.icon = QMessageBox::Question;
-    // Cancel is the box's escape: closing it leaves the files alone.
+    // Cancel is the box's escape and its default: closing it or pressing Enter
+    // leaves the files alone, so no run is opened that the user did not look at.
     request.buttons = QMessageBox::Cancel | QMessageBox::Discard;
     request.buttonTexts = {{QMessageBox::Cancel, tableString(kStrLeaveThem)},
                            {QMessageBox::Discard, tableString(kStrDeleteThem)}};
@@ -42,7 +46,6 @@ LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
     if (newestWithReadings(runs)) {
         request.buttons |= QMessageBox::Open;
         request.buttonTexts.append({QMessageBox::Open, tableString(kStrOpenNewest)});
-        request.defaultButton = QMessageBox::Open;
     }
     switch (showMessageBox(owner, request)) {
     case QMessageBox::Open:
@@ -62,7 +65,14 @@ bool confirmDeletingLostRuns(QWidget* owner, const QList<LostRun>& runs)
         readings += run.readings;
         lines << lostRunLine(run);
     }
-    const QString text = fillNumbers(tableString(kStrConfirmDelete), {runs.size(), readings});
+    // The question keeps its number (W8186) whichever form it takes.
+    const QString text = runs.size() == 1
+                             ? fillNumbers(tableString(readings == 1 ? kStrConfirmDeleteOneOfEach
+                                                                     : kStrConfirmDeleteOneFile),
+                                           {readings})
+                             : fillNumbers(tableString(readings == 1 ? kStrConfirmDeleteOneReading
+                                                                     : kStrConfirmDelete),
+                                           {runs.size(), readings});
     return ShowMsgBox(owner, kStrWarningCaption, kStrConfirmDelete,
                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning,
                       lines.join(QLatin1Char('\n')), QMessageBox::No,

@@ -20,7 +20,8 @@ enum class LostRunsAnswer
 };
 
 // Names every run, newest first, and offers to open the newest (when one holds
-// readings), to leave them, or to delete them. Closing the box leaves them.
+// readings), to leave them, or to delete them. Closing the box or pressing
+// Enter leaves them.
 LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
                                 const QList<LostRun>& runs);
 
