@@ -93,9 +93,8 @@ void TGraphicalForm::sbtnOptionClick()
         state.logIntervalMs == 500 ? 0 : state.logIntervalMs / 1000;
     if (m_optionDialog->exec() != QDialog::Accepted)
         return;
-    m_store.setMode(m_optionDialog->dlgManual, m_optionDialog->dlgIntervalSeconds == 0
-                                                   ? 500
-                                                   : m_optionDialog->dlgIntervalSeconds * 1000);
+    const int seconds = m_optionDialog->dlgIntervalSeconds;
+    m_store.setMode(m_optionDialog->dlgManual, seconds == 0 ? 500 : seconds * 1000);
     UpdateControls();
     UpdateStatusBar();
 }
