@@ -93,7 +93,6 @@ private slots:
     void loadShowsItsNewestPage();
     void showPageStaysWithinThePages_data();
     void showPageStaysWithinThePages();
-    void stopDropsTheDueReadingAndClearKeepsTheMode();
     void maxMin_data();
     void maxMin();
     void scale_data();
@@ -248,7 +247,6 @@ void TestRecorderStore::showPageStaysWithinThePages_data()
     QTest::addColumn<int>("asked");
     QTest::addColumn<int>("shown");
     QTest::newRow("0") << 0 << 1;
-    QTest::newRow("negative") << -4 << 1;
     QTest::newRow("2") << 2 << 2;
     QTest::newRow("past the last") << 4 << 3;
 }
@@ -263,23 +261,6 @@ void TestRecorderStore::showPageStaysWithinThePages()
     store.finishLoad(tally);
     store.showPage(asked);
     QCOMPARE(store.state().shownPage, shown);
-}
-
-void TestRecorderStore::stopDropsTheDueReadingAndClearKeepsTheMode()
-{
-    QTemporaryDir dir;
-    RecorderStore store(dir.path());
-    store.setMode(true, 3000);
-    store.startRun();
-    store.setTickPending(true);
-    store.appendReading(reading("1.000", "0", 5), "t");
-    store.stopRun();
-    QVERIFY(!store.state().recording && !store.state().logTickPending);
-    store.clear();
-    QVERIFY(store.buffer().empty() && store.state().bufferEmpty && !store.state().unsavedData);
-    QCOMPARE(store.state().readingCount, 0);
-    QVERIFY(store.state().manualMode);
-    QCOMPARE(store.state().logIntervalMs, 3000);
 }
 
 void TestRecorderStore::maxMin_data()
