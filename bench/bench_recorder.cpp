@@ -29,14 +29,15 @@ void fillBuffer(TGraphicalForm& form, int records)
     record.timeStamp = " 12:00:00.0  ";
     record.value = "1.234";
     record.unit = "V";
+    if (records == 0)
+        return;
+    RecordTally tally;
     for (int i = 0; i < records; ++i) {
         record.fValue = static_cast<float>(i % 1000) / 100.0f;
         form.store().bufferForLoading().append(record);
+        tally.add(record.fValue);
     }
-    form.store().countLoaded(records);
-    form.store().state.lastPage = records / RecorderState::pageSize + 1;
-    form.store().state.shownPage = form.store().state.lastPage;
-    form.store().state.bufferEmpty = records == 0;
+    form.store().finishLoad(tally);
     form.RedrawShownPage();
 }
 

@@ -61,8 +61,8 @@ TGraphicalForm::TGraphicalForm(const QWidget* mainWindow, const CurrentReading* 
     column->addWidget(ProgressBar);
     buildStatusBar();
 
-    TimerLogger.setInterval(m_store.state.logIntervalMs);
-    connect(&TimerLogger, &QTimer::timeout, this, [this] { m_store.state.logTickPending = true; });
+    TimerLogger.setInterval(m_store.state().logIntervalMs);
+    connect(&TimerLogger, &QTimer::timeout, this, [this] { m_store.setTickPending(true); });
     TimerTime.setInterval(1000);
     connect(&TimerTime, &QTimer::timeout, this, &TGraphicalForm::UpdateStatusBar);
     TimerTime.start();
@@ -286,8 +286,8 @@ void TGraphicalForm::buildChart()
     PEGraph->GraphForeColor = QColor(128, 0, 128);
     PEGraph->SetSubsetColor(0, QColor(192, 192, 192));
     PEGraph->ManualScaleControlY = dmm::PEGraph::gManualMinAndMax;
-    PEGraph->ManualMaxY = m_store.state.scaleMaxY;
-    PEGraph->ManualMinY = m_store.state.scaleMinY;
+    PEGraph->ManualMaxY = m_store.state().scaleMaxY;
+    PEGraph->ManualMinY = m_store.state().scaleMinY;
     PEGraph->NoStackedData = true;
     PEGraph->AllowHistogram = false;
     PEGraph->AllowDataHotSpots = true;
@@ -359,13 +359,13 @@ bool TGraphicalForm::event(QEvent* event)
     case WM_DMM_NEWDATA:
         // A reading posted after a Stop, or a second one for the same tick,
         // is not logged.
-        if (m_store.state.logTickPending) {
-            m_store.state.logTickPending = false;
+        if (m_store.state().logTickPending) {
+            m_store.setTickPending(false);
             appendCurrentReading();
         }
         return true;
     case WM_DMM_UNLINKED:
-        if (m_store.state.recording) {
+        if (m_store.state().recording) {
             sbtnRecordStop->setChecked(true);
             sbtnRecordStopClick();
         }
@@ -393,7 +393,7 @@ void TGraphicalForm::finishBusy()
     m_store.resetState();
     ProgressBar->setRange(0, RecorderState::pageSize);
     ProgressBar->setValue(0);
-    TimerLogger.setInterval(m_store.state.logIntervalMs);
+    TimerLogger.setInterval(m_store.state().logIntervalMs);
     ResetChart();
     UpdateControls();
     UpdateStatusBar();

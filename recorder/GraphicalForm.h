@@ -76,7 +76,7 @@ public:
     void setFitViewHandler(std::function<void()> handler) { m_fitView = std::move(handler); }
 
     RecorderStore& store() { return m_store; }
-    const RecorderState& state() const { return m_store.state; }
+    const RecorderState& state() const { return m_store.state(); }
     const RecordBuffer& recordBuffer() const { return m_store.buffer(); }
     dmm::PEGraph* chart() const { return PEGraph; }
     QPrinter& printer() { return m_printer; }

@@ -22,16 +22,19 @@ namespace dmm {
 
 void TGraphicalForm::sbtnRecordStartClick()
 {
-    RecorderState& state = m_store.state;
     if (bDataValid == 0) {
         ShowMsgBox(this, kStrErrorCaption, 9002);
         sbtnRecordStop->setChecked(true);
         return;
     }
-    TimerLogger.setInterval(state.logIntervalMs);
+    TimerLogger.setInterval(m_store.state().logIntervalMs);
     if (sbtnRecordStart->isChecked())
         TimerLogger.start();
-    state.recording = TimerLogger.isActive();
+    // `recording` is the timer's state.
+    if (TimerLogger.isActive())
+        m_store.startRun();
+    else
+        m_store.stopRun();
 
     QString reason;
     if (!m_store.tempFiles().createNext(&reason)) {
@@ -43,22 +46,23 @@ void TGraphicalForm::sbtnRecordStartClick()
         return;
     }
     // The first reading after the start is logged without waiting an interval.
-    state.logTickPending = true;
+    m_store.setTickPending(true);
     UpdateControls();
     UpdateStatusBar();
 }
 
 void TGraphicalForm::sbtnRecordStopClick()
 {
-    RecorderState& state = m_store.state;
     m_store.tempFiles().close();
     reportMissedReadings();
     if (sbtnRecordStop->isChecked())
         TimerLogger.stop();
     else
         TimerLogger.start();
-    state.recording = TimerLogger.isActive();
-    state.logTickPending = false;
+    // No reading is logged after a stop; `recording` is the timer's state.
+    m_store.stopRun();
+    if (TimerLogger.isActive())
+        m_store.startRun();
     UpdateControls();
     UpdateStatusBar();
 }
@@ -83,33 +87,31 @@ void TGraphicalForm::sbtnOptionClick()
 {
     if (!m_optionDialog)
         return;
-    RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     m_optionDialog->dlgManual = state.manualMode;
     m_optionDialog->dlgIntervalSeconds =
         state.logIntervalMs == 500 ? 0 : state.logIntervalMs / 1000;
     if (m_optionDialog->exec() != QDialog::Accepted)
         return;
-    state.logIntervalMs =
-        m_optionDialog->dlgIntervalSeconds == 0 ? 500 : m_optionDialog->dlgIntervalSeconds * 1000;
-    state.manualMode = m_optionDialog->dlgManual;
+    const int seconds = m_optionDialog->dlgIntervalSeconds;
+    m_store.setMode(m_optionDialog->dlgManual, seconds == 0 ? 500 : seconds * 1000);
     UpdateControls();
     UpdateStatusBar();
 }
 
 bool TGraphicalForm::sbtnClearClick()
 {
-    RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     if (state.bufferEmpty)
         return true;
     if (state.unsavedData &&
         ShowMsgBox(this, kStrWarningCaption, 8002, QMessageBox::Ok | QMessageBox::Cancel,
                    QMessageBox::Question, {}, QMessageBox::Cancel) != QMessageBox::Ok)
         return false;
-    m_store.resetState();
+    m_store.clear();
     ProgressBar->setRange(0, RecorderState::pageSize);
     ProgressBar->setValue(0);
     TimerLogger.setInterval(state.logIntervalMs);
-    m_store.emptyBuffer();
     ResetChart();
     if (m_dataList)
         sendViewMessage(m_dataList, WM_LIST_RESET);
@@ -135,35 +137,35 @@ void TGraphicalForm::sbtnFitViewClick()
 
 void TGraphicalForm::sbtnFirstPageClick()
 {
-    m_store.state.shownPage = 1;
+    m_store.showPage(1);
     RedrawShownPage();
 }
 
 void TGraphicalForm::sbtnPageUpClick()
 {
-    RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     if (state.shownPage == 1) {
         ShowMsgBox(this, kStrWarningCaption, 8008);
         return;
     }
-    --state.shownPage;
+    m_store.showPage(state.shownPage - 1);
     RedrawShownPage();
 }
 
 void TGraphicalForm::sbtnPageDownClick()
 {
-    RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     if (state.shownPage == state.lastPage) {
         ShowMsgBox(this, kStrWarningCaption, 8009);
         return;
     }
-    ++state.shownPage;
+    m_store.showPage(state.shownPage + 1);
     RedrawShownPage();
 }
 
 void TGraphicalForm::sbtnLastPageClick()
 {
-    m_store.state.shownPage = m_store.state.lastPage;
+    m_store.showPage(m_store.state().lastPage);
     RedrawShownPage();
 }
 

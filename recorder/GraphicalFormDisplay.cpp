@@ -45,7 +45,7 @@ void showEntry(QLabel* value, QLabel* prefix, QLabel* unit, const TARecord& reco
 
 void TGraphicalForm::UpdateControls()
 {
-    const RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     const RecorderControls c = recorderControls(state.recording, state.manualMode, bBusy,
                                                 state.bufferEmpty, state.lastPage);
     sbtnRecordStart->setEnabled(c.startStopButtons);
@@ -74,7 +74,7 @@ void TGraphicalForm::UpdateControls()
 
 void TGraphicalForm::enablePaging()
 {
-    const RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     const bool back = state.shownPage != 1;
     const bool forward = state.shownPage != state.lastPage;
     sbtnPageUp->setEnabled(back);
@@ -89,7 +89,7 @@ void TGraphicalForm::enablePaging()
 
 void TGraphicalForm::UpdateStatusBar()
 {
-    const RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     const auto setText = [](QLabel* panel, const QString& text) {
         if (panel->text() != text)
             panel->setText(text);
@@ -111,8 +111,8 @@ void TGraphicalForm::ResetChart()
     PEGraph->Points = pageSize;
     PEGraph->MaxPointsToGraph = pageSize;
     PEGraph->PointsToGraph = pageSize;
-    PEGraph->ManualMaxY = m_store.state.scaleMaxY;
-    PEGraph->ManualMinY = m_store.state.scaleMinY;
+    PEGraph->ManualMaxY = m_store.state().scaleMaxY;
+    PEGraph->ManualMinY = m_store.state().scaleMinY;
     for (int k = 0; k < pageSize; ++k) {
         PEGraph->SetYData(0, k, dmm::PEGraph::kNullDataValue);
         PEGraph->SetPointLabel(k, QStringLiteral(" "));
@@ -134,7 +134,7 @@ void TGraphicalForm::loadPageIntoChart(int page)
 {
     const RecordBuffer& buffer = m_store.buffer();
     const PageSlice slice =
-        pageSlice(buffer.size(), m_store.state.lastPage, page, RecorderState::pageSize);
+        pageSlice(buffer.size(), m_store.state().lastPage, page, RecorderState::pageSize);
     int k = 0;
     for (; k < slice.emptySlots; ++k) {
         PEGraph->SetYData(0, k, dmm::PEGraph::kNullDataValue);
@@ -150,7 +150,7 @@ void TGraphicalForm::loadPageIntoChart(int page)
 
 void TGraphicalForm::RedrawShownPage()
 {
-    loadPageIntoChart(m_store.state.shownPage);
+    loadPageIntoChart(m_store.state().shownPage);
     PEGraphCursorMoved();
     enablePaging();
     UpdateStatusBar();
@@ -158,7 +158,7 @@ void TGraphicalForm::RedrawShownPage()
 
 void TGraphicalForm::PEGraphCursorMoved()
 {
-    const RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     const RecordBuffer& buffer = m_store.buffer();
     if (buffer.empty())
         return;
@@ -188,7 +188,7 @@ void TGraphicalForm::showMaxMinPanels(bool reset)
         return;
     }
     const RecordBuffer& buffer = m_store.buffer();
-    const RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     if (buffer.empty())
         return;
     showEntry(MaxDataPanel, MaxUnitPanel, MaxFuncPanel,
@@ -199,8 +199,8 @@ void TGraphicalForm::showMaxMinPanels(bool reset)
 
 void TGraphicalForm::scaleChanged()
 {
-    PEGraph->ManualMaxY = m_store.state.scaleMaxY;
-    PEGraph->ManualMinY = m_store.state.scaleMinY;
+    PEGraph->ManualMaxY = m_store.state().scaleMaxY;
+    PEGraph->ManualMinY = m_store.state().scaleMinY;
 }
 
 void TGraphicalForm::chartPointAppended(const TARecord& record)

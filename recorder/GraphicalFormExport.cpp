@@ -29,7 +29,7 @@ void TGraphicalForm::sbtnExportClick()
 {
     if (!m_exportDialog)
         return;
-    const RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     m_exportDialog->prepareRecorderExport(state.lastPage);
     if (m_exportDialog->exec() != QDialog::Accepted)
         return;

@@ -74,7 +74,7 @@ QString TGraphicalForm::chooseSaveFile()
 
 void TGraphicalForm::sbtnOpenFileClick()
 {
-    if (!sbtnClearClick() || !m_store.state.bufferEmpty)
+    if (!sbtnClearClick() || !m_store.state().bufferEmpty)
         return;
     const QString path = chooseOpenFile();
     if (path.isEmpty())
@@ -84,7 +84,7 @@ void TGraphicalForm::sbtnOpenFileClick()
 
 bool TGraphicalForm::openFile(const QString& path)
 {
-    return sbtnClearClick() && m_store.state.bufferEmpty && loadFile(path);
+    return sbtnClearClick() && m_store.state().bufferEmpty && loadFile(path);
 }
 
 bool TGraphicalForm::loadFile(const QString& path)
@@ -99,7 +99,7 @@ bool TGraphicalForm::loadFile(const QString& path)
     }
     m_loadedFileDate = fileModificationDate(path);
     loadRecords(reader);
-    return !m_store.state.bufferEmpty;
+    return !m_store.state().bufferEmpty;
 }
 
 void TGraphicalForm::setBusy(bool busy)
@@ -122,9 +122,7 @@ void TGraphicalForm::loadRecords(RecordFileReader& reader)
         showProgressMessage(m_progress, 8005, Qt::red);
     }
     setBusy(true);
-    RecorderState& state = m_store.state;
-    const qint64 count = reader.recordCount();
-    state.lastPage = lastPageFor(count);
+    m_store.expectLoad(reader.recordCount());
     ProgressBar->setRange(0, RecorderState::pageSize);
 
     const std::optional<RecordTally> tally = readRecordsUntilDone(reader);
@@ -146,15 +144,12 @@ void TGraphicalForm::loadRecords(RecordFileReader& reader)
     }
     countLoadedRecords(*tally);
 
-    state.shownPage = state.lastPage;
     RedrawShownPage();
     if (m_progress)
         m_progress->hide();
     QApplication::restoreOverrideCursor();
     PEGraph->SetCursorPoint(RecorderState::pageSize - 1);
     PEGraphCursorMoved();
-    state.bufferEmpty = false;
-    state.unsavedData = true;
     setBusy(false);
 }
 
@@ -191,19 +186,17 @@ void TGraphicalForm::countLoadedRecords(const RecordTally& tally)
 {
     // No events run meanwhile. The records were counted as they were read;
     // the data list adds every entry up to the one named, in one notice.
-    m_store.countLoaded(tally);
+    // The store counts them in and shows the newest page.
+    m_store.finishLoad(tally);
     if (m_dataList && tally.count > 0)
         sendViewMessage(m_dataList, WM_LIST_ADD, tally.count - 1);
     ProgressBar->setValue(tally.count % (RecorderState::pageSize + 1));
     UpdateStatusBar();
-    // countLoaded leaves the page the newest reading is on.
-    m_store.state.shownPage = m_store.state.lastPage;
 }
 
 void TGraphicalForm::dropLoadedRecords()
 {
-    m_store.emptyBuffer();
-    m_store.resetState();
+    m_store.clear();
     ProgressBar->setValue(0);
     ResetChart();
     if (m_dataList)

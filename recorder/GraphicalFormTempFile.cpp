@@ -48,12 +48,11 @@ void TGraphicalForm::reportMissedReadings()
 
 void TGraphicalForm::endForExit()
 {
-    RecorderState& state = m_store.state;
+    const RecorderState& state = m_store.state();
     // A load under way stops at its next slice.
     bBusy = false;
     TimerLogger.stop();
-    state.recording = false;
-    state.logTickPending = false;
+    m_store.stopRun();
     sbtnRecordStop->setChecked(true);
     // On the disk now, and kept when its readings were never saved.
     m_store.tempFiles().close();

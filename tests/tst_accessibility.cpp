@@ -165,7 +165,7 @@ void TestAccessibility::startStopAndManualRunTheirCommands()
     QVERIFY(recorder.sbtnRecordStop->isChecked());
     QVERIFY(!recorder.TimerLogger.isActive());
 
-    recorder.store().state.manualMode = true;
+    recorder.store().setMode(true, recorder.state().logIntervalMs);
     recorder.UpdateControls();
     const int before = recorder.state().readingCount;
     pressAsAReader(recorder.sbtnManualLogging);

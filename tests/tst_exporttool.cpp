@@ -367,13 +367,16 @@ void TestExportTool::infoIsJsonWhateverTheValues()
     RecorderStore store{QString()};
     RecordBuffer& buffer = store.bufferForLoading();
     const RecordBuffer records = decoded(bytes, 76);
-    for (std::size_t i = 0; i < records.size(); ++i)
+    RecordTally tally;
+    for (std::size_t i = 0; i < records.size(); ++i) {
         buffer.append(records.at(i));
-    store.countLoaded(int(buffer.size()));
-    QCOMPARE(info.value("maxIndex").toInt(-1), store.state.maxIndex);
-    QCOMPARE(info.value("minIndex").toInt(-1), store.state.minIndex);
-    for (const auto& [key, expected] : {std::pair{"scaleMaxY", store.state.scaleMaxY},
-                                        std::pair{"scaleMinY", store.state.scaleMinY}}) {
+        tally.add(records.at(i).fValue);
+    }
+    store.finishLoad(tally);
+    QCOMPARE(info.value("maxIndex").toInt(-1), store.state().maxIndex);
+    QCOMPARE(info.value("minIndex").toInt(-1), store.state().minIndex);
+    for (const auto& [key, expected] : {std::pair{"scaleMaxY", store.state().scaleMaxY},
+                                        std::pair{"scaleMinY", store.state().scaleMinY}}) {
         const QJsonValue value = info.value(key);
         if (std::isfinite(expected))
             QVERIFY2(sameFloat(float(value.toDouble()), expected), key);

@@ -89,6 +89,10 @@ private slots:
     void firstReadingAndPageBoundaries();
     void appendStepsInOrder();
     void loggingReturnsToTheNewestPage();
+    void loadShowsItsNewestPage_data();
+    void loadShowsItsNewestPage();
+    void showPageStaysWithinThePages_data();
+    void showPageStaysWithinThePages();
     void maxMin_data();
     void maxMin();
     void scale_data();
@@ -147,9 +151,9 @@ void TestRecorderStore::loggedValue()
                                  "  9:05:03.4  "),
              logged);
     QCOMPARE(store.buffer().size(), logged ? 1u : 0u);
-    QCOMPARE(store.state.readingCount, logged ? 1 : 0);
-    QCOMPARE(store.state.bufferEmpty, !logged);
-    QCOMPARE(store.state.unsavedData, logged);
+    QCOMPARE(store.state().readingCount, logged ? 1 : 0);
+    QCOMPARE(store.state().bufferEmpty, !logged);
+    QCOMPARE(store.state().unsavedData, logged);
     if (!logged) {
         QVERIFY(view.calls.isEmpty());
         return;
@@ -167,19 +171,19 @@ void TestRecorderStore::firstReadingAndPageBoundaries()
     ViewLog view;
     RecorderStore store(dir.path(), &view);
     store.appendReading(reading("1.000", "0", 5), "t");
-    QCOMPARE(store.state.lastPage, 1);
-    QCOMPARE(store.state.shownPage, 1);
+    QCOMPARE(store.state().lastPage, 1);
+    QCOMPARE(store.state().shownPage, 1);
     QVERIFY(view.calls.contains(QStringLiteral("maxmin-reset")));
     QVERIFY(view.calls.contains(QStringLiteral("list 0")));
     for (int i = 1; i < 200; ++i)
         store.appendReading(reading("1.000", "0", 5), "t");
-    QCOMPARE(store.state.lastPage, 1); // the 200th is still on page 1
+    QCOMPARE(store.state().lastPage, 1); // the 200th is still on page 1
     store.appendReading(reading("1.000", "0", 5), "t");
-    QCOMPARE(store.state.lastPage, 2); // the 201st starts page 2
+    QCOMPARE(store.state().lastPage, 2); // the 201st starts page 2
     for (int i = 201; i < 400; ++i)
         store.appendReading(reading("1.000", "0", 5), "t");
-    QCOMPARE(store.state.lastPage, 2);
-    QCOMPARE(store.state.readingCount, 400);
+    QCOMPARE(store.state().lastPage, 2);
+    QCOMPARE(store.state().readingCount, 400);
     QCOMPARE(view.calls.last(), QStringLiteral("controls"));
 }
 
@@ -200,11 +204,63 @@ void TestRecorderStore::loggingReturnsToTheNewestPage()
     RecorderStore store(dir.path(), &view);
     for (int i = 0; i < 250; ++i)
         store.appendReading(reading("1.000", "0", 5), "t");
-    store.state.shownPage = 1; // the user paged back
+    store.showPage(1); // the user paged back
     view.calls.clear();
     store.appendReading(reading("  OL", "0", 4), "t"); // not logged, yet back to the newest page
     QCOMPARE(view.calls, QStringList{"redraw"});
-    QCOMPARE(store.state.shownPage, 2);
+    QCOMPARE(store.state().shownPage, 2);
+}
+
+void TestRecorderStore::loadShowsItsNewestPage_data()
+{
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("lastPage");
+    QTest::newRow("empty file") << 0 << 1;
+    QTest::newRow("199") << 199 << 1;
+    QTest::newRow("200: page 2 still empty") << 200 << 2;
+    QTest::newRow("400") << 400 << 3;
+}
+
+void TestRecorderStore::loadShowsItsNewestPage()
+{
+    QFETCH(int, records);
+    QFETCH(int, lastPage);
+    ViewLog view;
+    RecorderStore store(QString(), &view);
+    store.expectLoad(records);
+    QCOMPARE(store.state().lastPage, lastPage); // what the status bar shows while it loads
+    QCOMPARE(store.state().shownPage, 1);
+    RecordTally tally;
+    for (int i = 0; i < records; ++i)
+        tally.add(float(i));
+    store.takeLoaded(bufferOf(QList<float>(records, 1.0f)));
+    store.finishLoad(tally);
+    QCOMPARE(store.state().lastPage, lastPage);
+    QCOMPARE(store.state().shownPage, lastPage);
+    QCOMPARE(store.state().readingCount, records);
+    QVERIFY(!store.state().bufferEmpty && store.state().unsavedData);
+    QCOMPARE(view.calls, (records ? QStringList{"scale", "maxmin", "status"} : QStringList{}));
+}
+
+void TestRecorderStore::showPageStaysWithinThePages_data()
+{
+    QTest::addColumn<int>("asked");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("0") << 0 << 1;
+    QTest::newRow("2") << 2 << 2;
+    QTest::newRow("past the last") << 4 << 3;
+}
+
+void TestRecorderStore::showPageStaysWithinThePages()
+{
+    QFETCH(int, asked);
+    QFETCH(int, shown);
+    RecorderStore store{QString()};
+    RecordTally tally;
+    tally.count = 450;
+    store.finishLoad(tally);
+    store.showPage(asked);
+    QCOMPARE(store.state().shownPage, shown);
 }
 
 void TestRecorderStore::maxMin_data()

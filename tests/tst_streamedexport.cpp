@@ -246,21 +246,24 @@ void TestStreamedExport::savedOnlyWhileTheBufferHoldsWhatWasWritten()
     QFETCH(bool, saved);
     RecorderStore store{QString{}};
     RecordBuffer loaded;
-    for (std::size_t i = 0; i < 3; ++i)
+    RecordTally tally;
+    for (std::size_t i = 0; i < 3; ++i) {
         loaded.append(m_buffer.at(i));
+        tally.add(m_buffer.at(i).fValue);
+    }
     store.takeLoaded(std::move(loaded));
-    store.state.bufferEmpty = false;
-    store.state.unsavedData = true;
+    store.finishLoad(tally);
     const RecorderStore::SaveSource source = store.saveSource();
     if (emptied) {
-        store.emptyBuffer();
+        store.clear();
         for (std::size_t i = 0; i < 3; ++i)
             store.bufferForLoading().append(m_buffer.at(i));
+        store.finishLoad(tally);
     }
     for (int i = 0; i < appended; ++i)
         store.bufferForLoading().append(m_buffer.at(0));
     store.markSaved(source);
-    QCOMPARE(store.state.unsavedData, !saved);
+    QCOMPARE(store.state().unsavedData, !saved);
 }
 
 QTEST_GUILESS_MAIN(TestStreamedExport)

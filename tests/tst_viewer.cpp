@@ -63,6 +63,7 @@ struct Windows
         });
         viewer->setPrinterProvider([this] { return &pdf; });
         RecordBuffer& buffer = recorder->store().bufferForLoading();
+        RecordTally tally;
         for (int i = 0; i < records; ++i) {
             TARecord r;
             r.timeStamp = formatTimeStamp(10, i / 600 % 60, i / 10 % 60, i % 10 * 100);
@@ -72,13 +73,9 @@ struct Windows
             r.function = 5;
             r.subDisplay = i == 3 ? "0.98" : "";
             buffer.append(r);
+            tally.add(r.fValue);
         }
-        RecorderStore& store = recorder->store();
-        store.countLoaded(records);
-        store.state.lastPage = records / 200 + 1;
-        store.state.shownPage = store.state.lastPage;
-        store.state.bufferEmpty = false;
-        store.state.unsavedData = true;
+        recorder->store().finishLoad(tally);
         recorder->RedrawShownPage();
     }
     ~Windows()

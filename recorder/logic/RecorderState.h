@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The recorder's shared state: what the chart, the status bar, the files and
-// the commands read. Start values are those of a freshly started program.
+// the commands read. The store keeps it and changes it only through its own
+// operations. Start values are those of a freshly started program.
 #pragma once
 
 #include "RecordSummary.h"

@@ -3,6 +3,8 @@
 
 #include <QTime>
 
+#include <algorithm>
+
 #include "LoggedRecord.h"
 #include "RecorderRules.h"
 
@@ -28,8 +30,8 @@ bool RecorderStore::appendReading(const CurrentReading& reading, const std::stri
 bool RecorderStore::appendRecord(const std::optional<TARecord>& made)
 {
     // Logging always happens on the newest page.
-    if (state.shownPage != state.lastPage) {
-        state.shownPage = state.lastPage;
+    if (m_state.shownPage != m_state.lastPage) {
+        m_state.shownPage = m_state.lastPage;
         if (m_view)
             m_view->redrawShownPage();
     }
@@ -39,25 +41,25 @@ bool RecorderStore::appendRecord(const std::optional<TARecord>& made)
     const TARecord& record = *made;
     const float value = record.fValue;
 
-    updateScale(state.scaleMaxY, state.scaleMinY, state.readingCount, value);
+    updateScale(m_state.scaleMaxY, m_state.scaleMinY, m_state.readingCount, value);
     if (m_view)
         m_view->scaleChanged();
 
     m_buffer.append(record);
     writeToTempFile(record);
 
-    updateMaxMin(state.maxIndex, state.minIndex, m_buffer, state.readingCount, value);
-    state.lastPage = lastPageFor(state.readingCount);
-    state.shownPage = state.lastPage;
+    updateMaxMin(m_state.maxIndex, m_state.minIndex, m_buffer, m_state.readingCount, value);
+    m_state.lastPage = lastPageFor(m_state.readingCount);
+    m_state.shownPage = m_state.lastPage;
     if (m_view) {
-        m_view->showMaxMin(state.readingCount == 0);
+        m_view->showMaxMin(m_state.readingCount == 0);
         m_view->chartPointAppended(record);
         m_view->listAdded(static_cast<int>(m_buffer.size()) - 1);
         m_view->progressStepped();
     }
-    ++state.readingCount;
-    state.bufferEmpty = false;
-    state.unsavedData = true;
+    ++m_state.readingCount;
+    m_state.bufferEmpty = false;
+    m_state.unsavedData = true;
     if (m_view) {
         m_view->statusChanged();
         m_view->controlsChanged();
@@ -112,51 +114,52 @@ QStringList RecorderStore::readingsInNoFileAtExit()
     return lines;
 }
 
-RecordTally RecorderStore::tallySoFar() const
+void RecorderStore::finishLoad(const RecordTally& tally)
 {
-    RecordTally tally;
-    tally.count = state.readingCount;
-    tally.scaleMaxY = state.scaleMaxY;
-    tally.scaleMinY = state.scaleMinY;
-    tally.extremes.maxIndex = state.maxIndex;
-    tally.extremes.minIndex = state.minIndex;
-    if (state.readingCount > 0) {
-        tally.extremes.atMax = m_buffer.at(static_cast<std::size_t>(state.maxIndex)).fValue;
-        tally.extremes.atMin = m_buffer.at(static_cast<std::size_t>(state.minIndex)).fValue;
-    }
-    return tally;
-}
-
-void RecorderStore::countLoaded(int end)
-{
-    RecordTally tally = tallySoFar();
-    while (tally.count < end)
-        tally.add(m_buffer.at(static_cast<std::size_t>(tally.count)).fValue);
-    countLoaded(tally);
-}
-
-void RecorderStore::countLoaded(const RecordTally& tally)
-{
-    if (tally.count <= state.readingCount)
-        return;
-    state.scaleMaxY = tally.scaleMaxY;
-    state.scaleMinY = tally.scaleMinY;
-    state.maxIndex = tally.extremes.maxIndex;
-    state.minIndex = tally.extremes.minIndex;
-    state.readingCount = tally.count;
-    state.lastPage = tally.lastPage();
-    state.shownPage = state.lastPage;
-    if (m_view) {
+    m_state.scaleMaxY = tally.scaleMaxY;
+    m_state.scaleMinY = tally.scaleMinY;
+    m_state.maxIndex = tally.extremes.maxIndex;
+    m_state.minIndex = tally.extremes.minIndex;
+    m_state.readingCount = tally.count;
+    m_state.lastPage = tally.lastPage();
+    m_state.shownPage = m_state.lastPage;
+    // Even an empty file counts as loaded, unsaved data.
+    m_state.bufferEmpty = false;
+    m_state.unsavedData = true;
+    if (m_view && tally.count > 0) {
         m_view->scaleChanged();
         m_view->showMaxMin(false);
         m_view->statusChanged();
     }
 }
 
-void RecorderStore::emptyBuffer()
+void RecorderStore::expectLoad(long long records)
 {
+    m_state.lastPage = lastPageFor(records);
+}
+
+void RecorderStore::clear()
+{
+    m_state.reset();
     m_buffer.clear();
     ++m_filling;
+}
+
+void RecorderStore::stopRun()
+{
+    m_state.recording = false;
+    m_state.logTickPending = false;
+}
+
+void RecorderStore::setMode(bool manual, int intervalMs)
+{
+    m_state.manualMode = manual;
+    m_state.logIntervalMs = intervalMs;
+}
+
+void RecorderStore::showPage(int page)
+{
+    m_state.shownPage = std::clamp(page, 1, m_state.lastPage);
 }
 
 void RecorderStore::takeLoaded(RecordBuffer&& loaded)
@@ -169,8 +172,8 @@ void RecorderStore::markSaved(const SaveSource& saved)
 {
     if (saved.filling != m_filling || saved.records.size() != m_buffer.size())
         return;
-    state.bufferEmpty = false;
-    state.unsavedData = false;
+    m_state.bufferEmpty = false;
+    m_state.unsavedData = false;
 }
 
 std::string timeStampNow()

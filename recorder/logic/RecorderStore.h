@@ -53,7 +53,8 @@ public:
 
     void setView(RecorderStoreView* view) { m_view = view; }
 
-    RecorderState state;
+    // What the window shows; only the operations below change it.
+    const RecorderState& state() const { return m_state; }
     const RecordBuffer& buffer() const { return m_buffer; }
     TempFiles& tempFiles() { return m_tempFiles; }
 
@@ -69,14 +70,32 @@ public:
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
     // The reset of the counters, pages and scale; the entries stay.
-    void resetState() { state.reset(); }
-    void emptyBuffer();
+    void resetState() { m_state.reset(); }
+    // Clear: the reset state over an empty buffer.
+    void clear();
 
-    // A file load: records go into the buffer uncounted first, then are
-    // counted (scale, extremes, pages) in as many steps as the caller likes.
+    // A timed run starts; a stop ends it, and a reading already due is not
+    // logged after it.
+    void startRun() { m_state.recording = true; }
+    void stopRun();
+    // A reading is due: the next one that arrives is logged.
+    void setTickPending(bool pending) { m_state.logTickPending = pending; }
+    // Manual or Automatic acquisition; 500 ms is Full Speed.
+    void setMode(bool manual, int intervalMs);
+    // The chart shows `page`, kept within 1 ... lastPage.
+    void showPage(int page);
+
+    // A file load: the records go into a buffer of the load's own and are
+    // counted there (RecordTally); the store then takes both over.
+    // While a file of `records` readings loads, the status bar shows its pages.
+    void expectLoad(long long records);
+    // The buffer to fill in place, uncounted until finishLoad.
     RecordBuffer& bufferForLoading() { return m_buffer; }
     // The buffer a load filled on its own becomes the store's.
     void takeLoaded(RecordBuffer&& loaded);
+    // The loaded buffer as counted: its count, scale and extremes, the newest
+    // page shown, and its readings unsaved. The view hears of it once.
+    void finishLoad(const RecordTally& tally);
 
     // What a save writes: the entries now, and which filling of the buffer
     // they belong to.
@@ -89,12 +108,6 @@ public:
     // The readings count as saved only while the buffer still holds exactly
     // what was written: nothing appended, emptied or loaded since.
     void markSaved(const SaveSource& saved);
-    // Counts the loaded entries up to `end` (exclusive) as the append would,
-    // without chart points or temporary file; the view hears of it once.
-    void countLoaded(int end);
-    // The same with the counting done already (by the load, over the whole
-    // buffer from its first entry).
-    void countLoaded(const RecordTally& tally);
 
     // Writes what the temporary files missed, once more and as the program
     // ends; one line per file whose readings are still in no file ("28
@@ -102,7 +115,6 @@ public:
     QStringList readingsInNoFileAtExit();
 
 private:
-    RecordTally tallySoFar() const;
     void writeToTempFile(const TARecord& record);
     // Each second while a run is written or a file misses readings: the
     // missed ones go in as soon as there is room, and a failed delayed sync
@@ -112,6 +124,7 @@ private:
     bool appendRecord(const std::optional<TARecord>& record);
 
     RecorderStoreView* m_view;
+    RecorderState m_state;
     Clock m_clock = [] { return QDateTime::currentDateTime(); };
     RecordBuffer m_buffer;
     unsigned long long m_filling = 0; // counts emptyings and loads
