@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "SymbolicLink.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <unistd.h>
 
@@ -12,11 +10,11 @@ namespace dmm {
 
 std::optional<QString> replaceSymbolicLink(const QString& path, const QString& target)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = fileNameBytes(path);
     // The process id keeps two programs linking the same name apart.
     const QByteArray temporary = name + ".new-link-" + QByteArray::number(::getpid());
     ::unlink(temporary.constData());
-    if (::symlink(QFile::encodeName(target).constData(), temporary.constData()) != 0)
+    if (::symlink(fileNameBytes(target).constData(), temporary.constData()) != 0)
         return systemReason(errno);
     if (::rename(temporary.constData(), name.constData()) != 0) {
         const int error = errno;

@@ -11,7 +11,8 @@ namespace dmm::exporttool {
 
 int failure(const QString& message)
 {
-    std::fprintf(stderr, "dmm-export: %s\n", qPrintable(message));
+    // A file name's bytes as they are, also where they are no UTF-8.
+    std::fprintf(stderr, "dmm-export: %s\n", fileNameBytes(message).constData());
     return 1;
 }
 

@@ -23,11 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "DataListLine.h"
-#include "ExportPages.h"
-#include "ExportOutput.h"
-#include "ExportText.h"
 #include "AtomicFile.h"
+#include "DataListLine.h"
+#include "ExportOutput.h"
+#include "ExportPages.h"
+#include "ExportText.h"
+#include "FileChecks.h"
 #include "RecordDates.h"
 #include "RecordFile.h"
 #include "RecordSlices.h"
@@ -326,7 +327,12 @@ int main(int argc, char* argv[])
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A recording: .g52, .g51 or .TMP."));
 
-    if (!parser.parse(QCoreApplication::arguments()))
+    // The names as the system gave them: QCoreApplication::arguments() turns
+    // a byte that is no UTF-8 into U+FFFD, and the file is then not found.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << fileNameText(argv[i]);
+    if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption))
         parser.showHelp(kExitOk);
@@ -356,6 +362,11 @@ int main(int argc, char* argv[])
         return usageError(QStringLiteral("-o wants a file name"));
 
     const QString path = files.first();
+    // Compared as files, not names: "-o ./r.g52 r.g52" or a link to the
+    // recording would replace it with its own export.
+    if (toFile && isSameFile(outputName, path))
+        return failure(outputName + QStringLiteral(": is the recording being read; the output "
+                                                   "goes to another file"));
     if (parser.isSet(tableOptions.table)) {
         if (list || info || parser.isSet(pagesOption))
             return usageError(QStringLiteral("--table writes every reading, without --list, "
