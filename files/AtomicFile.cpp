@@ -29,44 +29,44 @@ QString cancelledText()
     return QCoreApplication::translate("AtomicFile", "Cancelled");
 }
 
-bool cancelled(const WriteProgress& progress)
+bool cancelled(const JobControl* job)
 {
-    return progress.cancel && progress.cancel->load();
+    return job && job->cancel.load();
 }
 
 // Writes every block `next` produces to `fd`, retrying short writes, so a real
 // failure comes back from the system with its reason. A producer that sets the
 // cancel flag (its input failed) cancels the write, also in the call that
 // ends it: what it gave so far must not pass for the whole file.
-std::optional<QString> writeBlocks(int fd, const BlockProducer& next, const WriteProgress& progress)
+std::optional<QString> writeBlocks(int fd, const BlockProducer& next, JobControl* job)
 {
     QByteArray block;
     for (;;) {
-        if (cancelled(progress))
+        if (cancelled(job))
             return cancelledText();
         block.clear();
         const bool more = next(block);
-        if (cancelled(progress))
+        if (cancelled(job))
             return cancelledText();
         if (!more)
             return std::nullopt;
         qint64 done = 0;
         if (const int error = writeFully(fd, block.constData(), block.size(), -1, &done))
             return systemReason(error);
-        if (progress.bytesWritten)
-            progress.bytesWritten->fetch_add(done);
+        if (job)
+            job->done.fetch_add(done);
     }
 }
 
 // A character device (a null device, a terminal) takes the bytes as they are:
 // it is never replaced by a regular file.
 std::optional<QString> writeIntoDevice(const QByteArray& name, const BlockProducer& next,
-                                       const WriteProgress& progress)
+                                       JobControl* job)
 {
     const int fd = openWithoutWaiting(name, O_WRONLY);
     if (fd < 0)
         return systemReason(errno);
-    auto reason = writeBlocks(fd, next, progress);
+    auto reason = writeBlocks(fd, next, job);
     if (::close(fd) != 0 && !reason && errno != EINTR)
         reason = systemReason(errno);
     return reason;
@@ -193,7 +193,7 @@ void syncFolderOf(const QByteArray& name)
 } // namespace
 
 std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
-                                           WriteProgress progress)
+                                           JobControl* job)
 {
     QByteArray name = fileNameBytes(path);
     if (followLinks(&name) != 0)
@@ -207,7 +207,7 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     if (!exists && errno != ENOENT)
         return systemReason(errno);
     if (exists && S_ISCHR(existing.st_mode))
-        return writeIntoDevice(name, next, progress);
+        return writeIntoDevice(name, next, job);
     if (exists && !S_ISREG(existing.st_mode))
         return *notRegularFileReason(target) + QStringLiteral(": it is never replaced");
     // Replacing a file a program is writing would leave it writing into a
@@ -235,7 +235,7 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
         [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
     }
     if (!failure)
-        failure = writeBlocks(fd, next, progress);
+        failure = writeBlocks(fd, next, job);
     // On the disk before the rename, so a power cut leaves the old file or the
     // whole new one, never an empty one.
     if (!failure && ::fdatasync(fd) != 0)
@@ -252,16 +252,20 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     return std::nullopt;
 }
 
-std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes)
+BlockProducer singleBlock(QByteArray bytes)
 {
-    bool given = false;
-    return writeFileAtomically(path, [&](QByteArray& block) {
+    return [bytes = std::move(bytes), given = false](QByteArray& block) mutable {
         if (given)
             return false;
         block = bytes;
         given = true;
         return true;
-    });
+    };
+}
+
+std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes)
+{
+    return writeFileAtomically(path, singleBlock(bytes));
 }
 
 } // namespace dmm

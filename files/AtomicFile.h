@@ -17,9 +17,10 @@
 #include <QByteArray>
 #include <QString>
 
-#include <atomic>
 #include <functional>
 #include <optional>
+
+#include "JobControl.h"
 
 namespace dmm {
 
@@ -27,22 +28,17 @@ namespace dmm {
 // and returns true, or returns false when there is nothing more to write.
 using BlockProducer = std::function<bool(QByteArray& block)>;
 
-struct WriteProgress
-{
-    // Set by another thread to stop the write; the target is left untouched.
-    const std::atomic<bool>* cancel = nullptr;
-    // Bytes written so far, for a progress window on another thread.
-    std::atomic<qint64>* bytesWritten = nullptr;
-};
-
 // Writes the blocks `next` produces as the whole file `path`. Returns the
 // reason (the system's, where there is one) when anything fails or the write
 // was cancelled; a regular target is then unchanged. A producer whose input
 // failed sets the cancel flag: whether it then returns true or false, the
-// write is cancelled. Where the folder refuses
+// write is cancelled. `job` (optional) counts the bytes written. Where the folder refuses
 // a temporary file the write fails: it never writes the target in place.
 std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
-                                           WriteProgress progress = {});
+                                           JobControl* job = nullptr);
+
+// A producer of `bytes` as the one block of a file.
+BlockProducer singleBlock(QByteArray bytes);
 
 // The same for bytes already in memory.
 std::optional<QString> writeFileAtomically(const QString& path, const QByteArray& bytes);

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <atomic>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,17 +67,16 @@ void TestAtomicFile::producerThatCancelsReplacesNothing()
     QTemporaryDir dir;
     const QString out = dir.filePath("out.txt");
     QVERIFY(writeFile(out, "old\n"));
-    std::atomic<bool> cancel = false;
+    JobControl job;
     int calls = 0;
-    const auto reason = writeFileAtomically(out,
-                                            [&](QByteArray& block) {
-                                                block = "part\n";
-                                                if (++calls < 3)
-                                                    return true;
-                                                cancel = true;
-                                                return returned;
-                                            },
-                                            {&cancel, nullptr});
+    const auto produce = [&](QByteArray& block) {
+        block = "part\n";
+        if (++calls < 3)
+            return true;
+        job.cancel = true;
+        return returned;
+    };
+    const auto reason = writeFileAtomically(out, produce, &job);
     QCOMPARE(reason.value_or("written"), "Cancelled");
     QCOMPARE(readAll(out), "old\n");
     QCOMPARE(entries(dir), QStringList{"out.txt"});

@@ -40,4 +40,26 @@ bool flushStdout(QString* error)
     return false;
 }
 
+int writeOutput(const QString& output, const BlockProducer& next, JobControl& job,
+                const std::function<QString()>& inputFailure)
+{
+    if (!output.isEmpty()) {
+        const auto error = writeFileAtomically(output, next, &job);
+        if (job.cancel)
+            return failure(inputFailure());
+        return error ? failure(output + QStringLiteral(": ") + *error) : 0;
+    }
+    QString writeError;
+    QByteArray block;
+    bool written = true;
+    // A block given with the cancel is not the recording's: it stays unwritten.
+    for (block.clear(); written && next(block) && !job.cancel; block.clear())
+        written = writeStdout(block, &writeError);
+    if (job.cancel)
+        return failure(inputFailure());
+    if (!written || !flushStdout(&writeError))
+        return failure(QStringLiteral("standard output: ") + writeError);
+    return 0;
+}
+
 } // namespace dmm::exporttool
