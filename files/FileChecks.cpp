@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "FileChecks.h"
 
-#include <QFile>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,7 +34,57 @@ std::optional<QString> reasonFor(const struct stat& st)
     return QStringLiteral("not a regular file but ") + kindOf(st.st_mode);
 }
 
+// The bytes a UTF-8 character starting at `bytes` takes, where they are a
+// valid one; 0 for a byte that starts none.
+qsizetype utf8CharacterLength(QByteArrayView bytes)
+{
+    const auto lead = uchar(bytes.front());
+    const qsizetype length = lead < 0x80   ? 1
+                             : lead < 0xC0 ? 0
+                             : lead < 0xE0 ? 2
+                             : lead < 0xF0 ? 3
+                                           : 4;
+    return length > 0 && length <= bytes.size() && bytes.first(length).isValidUtf8() ? length : 0;
+}
+
+bool isEscapedByte(QStringView text, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    return c >= 0xDC80 && c <= 0xDCFF && (i == 0 || !text[i - 1].isHighSurrogate());
+}
+
 } // namespace
+
+QString fileNameText(QByteArrayView bytes)
+{
+    if (bytes.isValidUtf8())
+        return QString::fromUtf8(bytes);
+    QString text;
+    while (!bytes.isEmpty()) {
+        if (const qsizetype length = utf8CharacterLength(bytes)) {
+            text += QString::fromUtf8(bytes.first(length));
+            bytes = bytes.sliced(length);
+        } else {
+            text += QChar(char16_t(0xDC00 + uchar(bytes.front())));
+            bytes = bytes.sliced(1);
+        }
+    }
+    return text;
+}
+
+QByteArray fileNameBytes(QStringView text)
+{
+    QByteArray bytes;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isEscapedByte(text, i))
+            continue;
+        bytes += text.sliced(start, i - start).toUtf8();
+        bytes += char(text[i].unicode() - 0xDC00);
+        start = i + 1;
+    }
+    return start == 0 ? text.toUtf8() : bytes + text.sliced(start).toUtf8();
+}
 
 QString systemReason(int errnum)
 {
@@ -48,7 +96,7 @@ std::optional<QString> notRegularFileReason(const QString& path)
     struct stat st
     {
     };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(fileNameBytes(path).constData(), &st) != 0)
         return std::nullopt;
     return reasonFor(st);
 }
@@ -58,7 +106,20 @@ bool isCharacterDevice(const QString& path)
     struct stat st
     {
     };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+    return ::stat(fileNameBytes(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+}
+
+bool isSameFile(const QString& a, const QString& b)
+{
+    struct stat first
+    {
+    };
+    struct stat second
+    {
+    };
+    return ::stat(fileNameBytes(a).constData(), &first) == 0 &&
+           ::stat(fileNameBytes(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 std::optional<QString> notRegularFileReason(int fd)
@@ -101,7 +162,7 @@ int openWithoutWaiting(const QByteArray& name, int flags)
 
 int openRegularFileForReading(const QString& path, QString* error)
 {
-    const int fd = openWithoutWaiting(QFile::encodeName(path), O_RDONLY);
+    const int fd = openWithoutWaiting(fileNameBytes(path), O_RDONLY);
     if (fd < 0) {
         if (error)
             *error = systemReason(errno);

@@ -3,11 +3,20 @@
 // writer never replaces a device or a FIFO, a reader never blocks on one.
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <optional>
 
 namespace dmm {
+
+// A file name as text and back, byte for byte: UTF-8, and every byte that is
+// no part of a valid UTF-8 character kept as the lone surrogate U+DC80 + byte.
+// QFile::decodeName turns such a byte into U+FFFD, so a name such as
+// "r\xe9.g52" (made on a Latin-1 system) named a file that was not there.
+QString fileNameText(QByteArrayView bytes);
+QByteArray fileNameBytes(QStringView text);
 
 // The system's text for an errno value ("No space left on device").
 QString systemReason(int errnum);
@@ -19,6 +28,10 @@ std::optional<QString> notRegularFileReason(const QString& path);
 // Whether `path` names a character device (a null device, a terminal), which
 // takes output as it comes and is never replaced.
 bool isCharacterDevice(const QString& path);
+
+// Whether two names stand for one existing file (the same device and inode,
+// links followed): a name compared as text misses "./r.g52" and links.
+bool isSameFile(const QString& a, const QString& b);
 
 // The same for an open descriptor.
 std::optional<QString> notRegularFileReason(int fd);

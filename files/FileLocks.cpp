@@ -11,8 +11,29 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "FileChecks.h"
 
 namespace dmm {
+
+namespace {
+
+struct HeldFiles
+{
+    std::mutex mutex;
+    std::vector<std::pair<QString, QString>> files; // path, description
+};
+
+HeldFiles& heldFiles()
+{
+    static HeldFiles held;
+    return held;
+}
+
+} // namespace
 
 bool lockExclusive(int fd)
 {
@@ -25,7 +46,7 @@ bool lockExclusive(int fd)
 
 bool isHeldByAnotherProgram(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = fileNameBytes(path);
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
@@ -36,8 +57,10 @@ bool isHeldByAnotherProgram(const QString& path)
 
 std::optional<QString> lockHolderName(const QString& path)
 {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    struct stat st
+    {
+    };
+    if (::stat(fileNameBytes(path).constData(), &st) != 0)
         return std::nullopt;
     QFile locks(QStringLiteral("/proc/locks"));
     if (!locks.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -77,6 +100,30 @@ std::optional<QString> heldByAnotherProgramReason(const QString& path)
     if (const auto holder = lockHolderName(path))
         return reason + QStringLiteral(": ") + *holder;
     return reason;
+}
+
+void registerHeldFile(const QString& path, const QString& description)
+{
+    HeldFiles& held = heldFiles();
+    const std::lock_guard lock(held.mutex);
+    held.files.emplace_back(path, description);
+}
+
+void forgetHeldFile(const QString& path)
+{
+    HeldFiles& held = heldFiles();
+    const std::lock_guard lock(held.mutex);
+    std::erase_if(held.files, [&](const auto& file) { return file.first == path; });
+}
+
+std::optional<QString> heldByThisProgramReason(const QString& path)
+{
+    HeldFiles& held = heldFiles();
+    const std::lock_guard lock(held.mutex);
+    for (const auto& [heldPath, description] : held.files)
+        if (isSameFile(path, heldPath))
+            return QStringLiteral("held by this program: ") + description;
+    return std::nullopt;
 }
 
 } // namespace dmm

@@ -31,4 +31,16 @@ std::optional<QString> lockHolderName(const QString& path);
 // program holds the file.
 std::optional<QString> heldByAnotherProgramReason(const QString& path);
 
+// The files this program holds while it writes them (the temporary file of a
+// run), each with what it is: "the temporary file of the current run". The
+// lock does not tell this program from another, the registry does. Safe from
+// any thread.
+void registerHeldFile(const QString& path, const QString& description);
+void forgetHeldFile(const QString& path);
+
+// Why `path` must not be written now: "held by this program: DESCRIPTION"
+// when it is one of the registered files (compared as files, not names:
+// through links too); nothing otherwise.
+std::optional<QString> heldByThisProgramReason(const QString& path);
+
 } // namespace dmm

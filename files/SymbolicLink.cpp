@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "SymbolicLink.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -28,8 +27,8 @@ QByteArray randomSiblingName(const QByteArray& name)
 
 std::optional<QString> replaceSymbolicLink(const QString& path, const QString& target)
 {
-    const QByteArray name = QFile::encodeName(path);
-    const QByteArray targetName = QFile::encodeName(target);
+    const QByteArray name = fileNameBytes(path);
+    const QByteArray targetName = fileNameBytes(target);
     // symlink() never overwrites: a name someone already has (another
     // program's link in the making, a user's file) is left alone and another
     // name is tried, as mkstemp does for files.

@@ -214,7 +214,7 @@ private:
     // Runs file work on another thread with the commands disabled; `total`
     // is what the work counts up to in its progress (bytes or entries).
     void runFileJob(const QString& message, qint64 total,
-                    const std::function<void(WriteProgress)>& work);
+                    const std::function<void(JobControl&)>& work);
     QString chooseOpenFile();
     bool loadFile(const QString& path);
     QString chooseSaveFile();

@@ -50,10 +50,10 @@ void TGraphicalForm::sbtnExportClick()
         const EntryRange entries = pageRangeEntries(records.size(), state.lastPage, pages.pages);
         std::optional<QString> reason;
         runFileJob(tableString(kExportingEntry), qint64(entries.size() * kTypicalExportLine),
-                   [&](WriteProgress progress) {
+                   [&](JobControl& job) {
                        reason = writeFileAtomically(
                            choice.fileName, exportTextBlocks(std::move(records), entries),
-                           progress);
+                           &job);
                    });
         if (reason)
             ShowMsgBox(this, kStrErrorCaption, 9015, QMessageBox::Ok, QMessageBox::NoIcon,

@@ -217,8 +217,8 @@ bool TGraphicalForm::sbtnSaveFileClick()
     const RecorderStore::SaveSource source = m_store.saveSource();
     std::optional<QString> reason;
     runFileJob(tableString(kSaveFileEntry), qint64(source.records.size() * kARecordSize),
-               [&](WriteProgress progress) {
-                   reason = saveRecordFile(path, source.records, progress);
+               [&](JobControl& job) {
+                   reason = saveRecordFile(path, source.records, &job);
                });
     QApplication::restoreOverrideCursor();
     if (reason) {
@@ -234,15 +234,14 @@ bool TGraphicalForm::sbtnSaveFileClick()
 }
 
 void TGraphicalForm::runFileJob(const QString& message, qint64 total,
-                                const std::function<void(WriteProgress)>& work)
+                                const std::function<void(JobControl&)>& work)
 {
     // The commands wait as they do for a file load.
     setBusy(true);
     {
-        std::atomic<qint64> done{0};
+        JobControl job;
         LateProgress progress(m_progress, message);
-        runInBackground([&] { work(WriteProgress{nullptr, &done}); },
-                        [&] { progress.update(done.load(), total); });
+        runInBackground([&] { work(job); }, [&] { progress.update(job.done.load(), total); });
     }
     setBusy(false);
 }

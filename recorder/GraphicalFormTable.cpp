@@ -35,13 +35,13 @@ void TGraphicalForm::miExportTableClick()
     qint64 rows = 0;
     bool datesInferred = false;
     runFileJob(tableString(kExportingEntry), qint64(records.size() * kTypicalTableRow),
-               [&](WriteProgress progress) {
+               [&](JobControl& job) {
                    TableProducer table(target->format,
                                        firstRecordDate(snapshotRecords(records), lastDate),
                                        snapshotRecords(records));
                    error = writeFileAtomically(
                        target->path, [&table](QByteArray& block) { return table.nextBlock(block); },
-                       progress);
+                       &job);
                    rows = table.rows();
                    datesInferred = table.datesInferred();
                });

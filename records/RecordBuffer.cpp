@@ -4,7 +4,11 @@
 #include <malloc.h>
 #include <sys/mman.h>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -14,13 +18,77 @@ namespace dmm {
 static_assert(sizeof(TARecord) == kARecordSize, "records are stored in their file layout size");
 // Chunk memory holds records without their constructors having run: what is
 // read is written over it whole.
-static_assert(std::is_trivially_copyable_v<TARecord> &&
-              std::is_trivially_destructible_v<TARecord>);
+static_assert(std::is_trivially_copyable_v<TARecord> && std::is_trivially_destructible_v<TARecord>);
 
 namespace {
 
 constexpr std::size_t kChunkBytes = RecordBuffer::kChunkRecords * sizeof(TARecord);
 constexpr std::size_t kChunksReleasedInPlace = 16; // about 20 MB
+
+void releaseChunks(std::vector<RecordBuffer::Chunk>& chunks)
+{
+    chunks.clear();
+    // What the process freed on the heap meanwhile goes back too.
+    ::malloc_trim(0);
+}
+
+// The system takes a while to take back hundreds of megabytes (10^7 records
+// hold 760 MB), so a large buffer's chunks go back on a worker of their own,
+// never on the caller's thread, which may be the window's. The worker lives
+// as long as the program and is joined at its end, once it has handed back
+// what it was given.
+class ChunkReleaser
+{
+public:
+    static ChunkReleaser& instance()
+    {
+        static ChunkReleaser releaser;
+        return releaser;
+    }
+
+    void release(std::vector<RecordBuffer::Chunk>& chunks)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_queue.push_back(std::move(chunks));
+        }
+        m_wake.notify_one();
+    }
+
+    ~ChunkReleaser()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+private:
+    ChunkReleaser() = default;
+
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_queue.empty())
+                return;
+            std::vector<RecordBuffer::Chunk> chunks = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            releaseChunks(chunks);
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::vector<RecordBuffer::Chunk>> m_queue;
+    bool m_stop = false;
+    std::thread m_thread{[this] { run(); }}; // last: starts once the rest is in place
+};
 
 } // namespace
 
@@ -83,18 +151,15 @@ void RecordBuffer::clear()
 {
     std::vector<Chunk> chunks = std::exchange(m_chunks, {});
     m_size = 0;
-    const auto release = [](std::vector<Chunk>& released) {
-        released.clear();
-        // What the process freed on the heap meanwhile goes back too.
-        ::malloc_trim(0);
-    };
-    if (chunks.size() <= kChunksReleasedInPlace) {
-        release(chunks);
-        return;
+    if (chunks.size() > kChunksReleasedInPlace) {
+        try {
+            ChunkReleaser::instance().release(chunks);
+            return;
+        } catch (const std::system_error&) {
+            // No thread to spare: they go back here.
+        }
     }
-    // The system takes a while to take back hundreds of megabytes: not on
-    // the caller's thread, which may be the window's.
-    std::thread([chunks = std::move(chunks), release]() mutable { release(chunks); }).detach();
+    releaseChunks(chunks);
 }
 
 RecordBuffer::Snapshot RecordBuffer::snapshot() const

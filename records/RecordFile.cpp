@@ -161,8 +161,8 @@ qint64 RecordFileReader::readSome(RecordBuffer& buffer, qint64 maxRecords)
     qint64 appended = 0;
     while (appended < maxRecords && !atEnd()) {
         const std::span<TARecord> room = buffer.room();
-        const qint64 n = read(room.first(std::size_t(std::min<qint64>(
-            qint64(room.size()), maxRecords - appended))));
+        const qint64 n = read(
+            room.first(std::size_t(std::min<qint64>(qint64(room.size()), maxRecords - appended))));
         if (n == 0)
             break;
         buffer.commit(std::size_t(n));
@@ -228,7 +228,7 @@ bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* er
 }
 
 std::optional<QString> saveRecordFile(const QString& path, const RecordBuffer::Snapshot& records,
-                                      WriteProgress progress)
+                                      JobControl* job)
 {
     constexpr std::size_t kBlock = std::size_t(RecordFileReader::kBlockRecords);
     std::size_t index = 0;
@@ -253,7 +253,7 @@ std::optional<QString> saveRecordFile(const QString& path, const RecordBuffer::S
         return true;
     };
     try {
-        return writeFileAtomically(path, nextBlock, progress);
+        return writeFileAtomically(path, nextBlock, job);
     } catch (const std::bad_alloc&) {
         return tableString(kMemoryErrorEntry);
     }

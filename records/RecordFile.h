@@ -95,6 +95,6 @@ bool saveRecordFile(const QString& path, const RecordBuffer& buffer, QString* er
 // The same from another thread: the records of `records`, with a cancel flag
 // and a byte count; returns the reason of a failure.
 std::optional<QString> saveRecordFile(const QString& path, const RecordBuffer::Snapshot& records,
-                                      WriteProgress progress = {});
+                                      JobControl* job = nullptr);
 
 } // namespace dmm

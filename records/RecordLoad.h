@@ -6,22 +6,12 @@
 
 #include <QtGlobal>
 
-#include <atomic>
-#include <span>
-#include <vector>
-
+#include "JobControl.h"
 #include "RecordBuffer.h"
 #include "RecordFile.h"
 #include "RecordSummary.h"
 
 namespace dmm {
-
-// What a thread running a job shares with the one that waits for it.
-struct JobControl
-{
-    std::atomic<bool> cancel{false};
-    std::atomic<qint64> done{0}; // records read, or bytes written
-};
 
 enum class LoadEnd
 {
@@ -36,20 +26,5 @@ enum class LoadEnd
 // while it is still in the cache.
 LoadEnd loadRecords(RecordFileReader& reader, RecordBuffer& buffer, JobControl* job = nullptr,
                     RecordTally* tally = nullptr);
-
-// Hands every remaining record to `each(index, record)` in file order, with
-// memory for one block of records only; stops early when `each` returns false
-// (the result is then Cancelled).
-template <typename Each> LoadEnd forEachRecord(RecordFileReader& reader, Each&& each)
-{
-    std::vector<TARecord> block(std::size_t(RecordFileReader::kBlockRecords));
-    std::size_t index = std::size_t(reader.recordsRead());
-    while (const qint64 n = reader.read(block)) {
-        for (qint64 i = 0; i < n; ++i)
-            if (!each(index++, block[std::size_t(i)]))
-                return LoadEnd::Cancelled;
-    }
-    return reader.truncated() ? LoadEnd::Truncated : LoadEnd::Complete;
-}
 
 } // namespace dmm

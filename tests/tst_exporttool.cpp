@@ -14,6 +14,10 @@
 
 #include <cstring>
 #include <limits>
+#include <poll.h>
+#include <signal.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "DataListLine.h"
 #include "ExportText.h"
@@ -128,6 +132,12 @@ QByteArray listText(const RecordBuffer& buffer, std::size_t begin, std::size_t e
     return QByteArray::fromStdString(text);
 }
 
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -162,6 +172,11 @@ private slots:
     void outputFile();
     void failedWritesReportAndLeaveNoFile();
     void helpExplainsEveryOption();
+    void recordingCutWhileReadWritesNothing_data();
+    void recordingCutWhileReadWritesNothing();
+    void outputThatIsTheRecordingIsRefused_data();
+    void outputThatIsTheRecordingIsRefused();
+    void nameThatIsNoUtf8IsFound();
 
 private:
     QTemporaryDir m_dir;
@@ -481,6 +496,97 @@ void TestExportTool::helpExplainsEveryOption()
     for (const char* word : {"--pages", "--list", "--info", "-o", "FILE", "CR LF", "Exit status",
                              ".g51", "lastPage", "scaleMaxY"})
         QVERIFY2(run.out.contains(word), word);
+}
+
+void TestExportTool::recordingCutWhileReadWritesNothing_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("export -o") << QStringList{"-o", "out.txt"};
+    QTest::newRow("export, standard output") << QStringList{};
+    QTest::newRow("--table -o") << QStringList{"--table", "-o", "out.txt"};
+    QTest::newRow("--table, standard output") << QStringList{"--table"};
+}
+
+// 1,000,000 records cut to 300,000 while the tool is stopped, once it has
+// started writing: its first text is out, or its temporary file is made.
+void TestExportTool::recordingCutWhileReadWritesNothing()
+{
+    QFETCH(QStringList, options);
+    QTemporaryDir dir;
+    const QString recording = dir.filePath("run.g52");
+    QVERIFY(writeFile(recording, counted(1).repeated(1000000)));
+    QVERIFY(writeFile(dir.filePath("out.txt"), "old\n"));
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    QVERIFY(watch >= 0 &&
+            ::inotify_add_watch(watch, QFile::encodeName(dir.path()), IN_CREATE) >= 0);
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(DMM_EXPORT_PATH), QStringList(options) << "run.g52");
+    pollfd created{watch, POLLIN, 0};
+    QVERIFY(options.contains("-o") ? ::poll(&created, 1, 30000) == 1
+                                   : process.waitForReadyRead(30000));
+    ::kill(pid_t(process.processId()), SIGSTOP);
+    QVERIFY(::truncate(QFile::encodeName(recording), 300000 * 76) == 0);
+    ::kill(pid_t(process.processId()), SIGCONT);
+    ::close(watch);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains("run.g52: the file ended before its size promised"), err.constData());
+    QCOMPARE(readAll(dir.filePath("out.txt")), "old\n");
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"out.txt", "run.g52"}));
+}
+
+void TestExportTool::outputThatIsTheRecordingIsRefused_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QStringList>("options");
+    QTest::newRow("the same name") << "r.g52" << QStringList{};
+    QTest::newRow("another spelling, --list") << "./r.g52" << QStringList{"--list"};
+    QTest::newRow("a link to it, --table") << "link.g52" << QStringList{"--table"};
+    QTest::newRow("a hard link, --info") << "hard.g52" << QStringList{"--info"};
+}
+
+void TestExportTool::outputThatIsTheRecordingIsRefused()
+{
+    QFETCH(QString, output);
+    QFETCH(QStringList, options);
+    QTemporaryDir dir;
+    const QByteArray bytes = counted(3);
+    QVERIFY(writeFile(dir.filePath("r.g52"), bytes));
+    QVERIFY(QFile::link("r.g52", dir.filePath("link.g52")));
+    QVERIFY(::link(QFile::encodeName(dir.filePath("r.g52")).constData(),
+                   QFile::encodeName(dir.filePath("hard.g52")).constData()) == 0);
+    const Run run = runExport(options << "-o" << output << "r.g52", dir.path());
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(output.toUtf8() + ": is the recording being read"),
+             run.err.constData());
+    QCOMPARE(readAll(dir.filePath("r.g52")), bytes);
+}
+
+// r\xe9.g52 in, o\xe9.txt out; the shell hands the bytes over as they are.
+void TestExportTool::nameThatIsNoUtf8IsFound()
+{
+    QTemporaryDir dir;
+    const QByteArray bytes = counted(3);
+    FILE* file = std::fopen(QFile::encodeName(dir.path()) + "/r\xe9.g52", "wb");
+    QVERIFY(file && std::fwrite(bytes.constData(), 1, 228, file) == 228 && std::fclose(file) == 0);
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start("/bin/sh", {"-c",
+                              "exec \"$0\" -o \"$(printf 'o\\351.txt')\" "
+                              "\"$(printf 'r\\351.g52')\"",
+                              DMM_EXPORT_PATH});
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+    file = std::fopen(QFile::encodeName(dir.path()) + "/o\xe9.txt", "rb");
+    QVERIFY(file);
+    char text[400];
+    const std::size_t size = std::fread(text, 1, sizeof text, file);
+    std::fclose(file);
+    for (const char* name : {"/r\xe9.g52", "/o\xe9.txt"}) // QTemporaryDir cannot name them
+        ::unlink(QFile::encodeName(dir.path()) + name);
+    QCOMPARE(QByteArray(text, qsizetype(size)), exportText(decoded(bytes, 76), {0, 3}));
 }
 
 QTEST_GUILESS_MAIN(TestExportTool)

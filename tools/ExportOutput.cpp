@@ -11,7 +11,8 @@ namespace dmm::exporttool {
 
 int failure(const QString& message)
 {
-    std::fprintf(stderr, "dmm-export: %s\n", qPrintable(message));
+    // A file name's bytes as they are, also where they are no UTF-8.
+    std::fprintf(stderr, "dmm-export: %s\n", fileNameBytes(message).constData());
     return 1;
 }
 
@@ -37,6 +38,28 @@ bool flushStdout(QString* error)
         return true;
     *error = systemReason(errno);
     return false;
+}
+
+int writeOutput(const QString& output, const BlockProducer& next, JobControl& job,
+                const std::function<QString()>& inputFailure)
+{
+    if (!output.isEmpty()) {
+        const auto error = writeFileAtomically(output, next, &job);
+        if (job.cancel)
+            return failure(inputFailure());
+        return error ? failure(output + QStringLiteral(": ") + *error) : 0;
+    }
+    QString writeError;
+    QByteArray block;
+    bool written = true;
+    // A block given with the cancel is not the recording's: it stays unwritten.
+    for (block.clear(); written && next(block) && !job.cancel; block.clear())
+        written = writeStdout(block, &writeError);
+    if (job.cancel)
+        return failure(inputFailure());
+    if (!written || !flushStdout(&writeError))
+        return failure(QStringLiteral("standard output: ") + writeError);
+    return 0;
 }
 
 } // namespace dmm::exporttool

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "TableCommand.h"
 
-#include <atomic>
 #include <cstdio>
 
-#include "AtomicFile.h"
 #include "ExportOutput.h"
 #include "RecordFile.h"
 
@@ -41,31 +39,17 @@ int writeTable(const TableRequest& request)
     }
 
     TableProducer table(request.format, firstDate, fileRecords(reader));
-    std::atomic<bool> cancel = false;
+    JobControl job;
     const BlockProducer next = [&](QByteArray& block) {
         if (table.nextBlock(block))
             return true;
-        if (!reader.truncated())
-            return false;
-        cancel = true; // the writer stops and leaves no output file
-        return true;
+        job.cancel = reader.truncated(); // the writer then leaves no output file
+        return false;
     };
-
-    if (!request.output.isEmpty()) {
-        if (const auto error = writeFileAtomically(request.output, next, {&cancel, nullptr}))
-            return failure(reader.truncated() ? path + QStringLiteral(": ") + truncationReason(reader)
-                                              : request.output + QStringLiteral(": ") + *error);
-    } else {
-        QByteArray block;
-        QString writeError;
-        for (block.clear(); next(block) && !cancel; block.clear())
-            if (!writeStdout(block, &writeError))
-                return failure(QStringLiteral("standard output: ") + writeError);
-        if (!flushStdout(&writeError))
-            return failure(QStringLiteral("standard output: ") + writeError);
-        if (cancel)
-            return failure(path + QStringLiteral(": ") + truncationReason(reader));
-    }
+    if (const int status = writeOutput(request.output, next, job, [&] {
+            return path + QStringLiteral(": ") + truncationReason(reader);
+        }))
+        return status;
 
     QString closing = QStringLiteral("dmm-export: %1 readings").arg(table.rows());
     if (!table.datesInferred())

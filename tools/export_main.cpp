@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -23,11 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "DataListLine.h"
-#include "ExportPages.h"
-#include "ExportOutput.h"
-#include "ExportText.h"
 #include "AtomicFile.h"
+#include "DataListLine.h"
+#include "ExportOutput.h"
+#include "ExportPages.h"
+#include "ExportText.h"
+#include "FileChecks.h"
 #include "RecordDates.h"
 #include "RecordFile.h"
 #include "RecordSlices.h"
@@ -138,8 +138,6 @@ bool openRecording(const QString& path, RecordFileReader& reader, QString* error
     return true;
 }
 
-// A tool that writes a copy of the file must not pass off part of it as the
-// whole.
 // Shortest text that reads back as the same float; JSON has no infinities.
 std::string jsonFloat(float value)
 {
@@ -208,12 +206,13 @@ void writeListRecords(QByteArray& block, std::size_t firstIndex, std::span<const
 
 // The text of the entries in `range`, read from the file as it is written,
 // a block at a time: memory for one slice of records and one block of text.
-// When the file ends early `failed` is set and the write is cancelled.
+// When the file ends early the job is cancelled.
 class RecordTextStream
 {
 public:
-    RecordTextStream(RecordFileReader& reader, EntryRange range, RecordWriter write)
-        : m_reader(reader), m_slices(reader), m_range(range), m_write(write)
+    RecordTextStream(RecordFileReader& reader, EntryRange range, RecordWriter write,
+                     JobControl& job)
+        : m_reader(reader), m_slices(reader), m_range(range), m_write(write), m_job(job)
     {
     }
 
@@ -224,9 +223,8 @@ public:
             if (m_slice.empty()) {
                 m_slice = m_slices.next();
                 if (m_slice.empty()) {
-                    failed = m_reader.truncated();
-                    if (failed)
-                        cancel = true;
+                    // A file that ended early cancels the write.
+                    m_job.cancel = m_reader.truncated();
                     return false;
                 }
             }
@@ -245,20 +243,17 @@ public:
         return !block.isEmpty();
     }
 
-    bool failed = false;
-    std::atomic<bool> cancel{false};
-
 private:
     static constexpr qsizetype kBlockBytes = 256 << 10;
     RecordFileReader& m_reader;
     RecordSlices m_slices;
     EntryRange m_range;
     RecordWriter m_write;
+    JobControl& m_job;
     std::span<const TARecord> m_slice; // the records of the slice not yet looked at
     std::size_t m_pos = 0;             // the index in the file of its first
 };
 
-// On failure returns false with the system's reason in `error`.
 struct TableOptions
 {
     QCommandLineOption table{QStringLiteral("table"),
@@ -326,7 +321,12 @@ int main(int argc, char* argv[])
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A recording: .g52, .g51 or .TMP."));
 
-    if (!parser.parse(QCoreApplication::arguments()))
+    // The names as the system gave them: QCoreApplication::arguments() turns
+    // a byte that is no UTF-8 into U+FFFD, and the file is then not found.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << fileNameText(argv[i]);
+    if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption))
         parser.showHelp(kExitOk);
@@ -356,6 +356,11 @@ int main(int argc, char* argv[])
         return usageError(QStringLiteral("-o wants a file name"));
 
     const QString path = files.first();
+    // Compared as files, not names: "-o ./r.g52 r.g52" or a link to the
+    // recording would replace it with its own export.
+    if (toFile && isSameFile(outputName, path))
+        return failure(outputName + QStringLiteral(": is the recording being read; the output "
+                                                   "goes to another file"));
     if (parser.isSet(tableOptions.table)) {
         if (list || info || parser.isSet(pagesOption))
             return usageError(QStringLiteral("--table writes every reading, without --list, "
@@ -377,45 +382,21 @@ int main(int argc, char* argv[])
             RecordingInfo counted;
             if (!countRecording(reader, fileModificationDate(path), counted))
                 return failure(path + QStringLiteral(": ") + truncationReason(reader));
-            QString writeError;
-            const QByteArray json = infoJson(counted);
-            if (toFile) {
-                if (const auto error = writeFileAtomically(outputName, json))
-                    return failure(outputName + QStringLiteral(": ") + *error);
-            } else if (!writeStdout(json, &writeError) || !flushStdout(&writeError)) {
-                return failure(QStringLiteral("standard output: ") + writeError);
-            }
-            return kExitOk;
+            JobControl job;
+            return writeOutput(toFile ? outputName : QString(), singleBlock(infoJson(counted)), job,
+                               [] { return QString(); });
         }
 
         const int lastPage = lastPageFor(reader.recordCount());
         const PageRange pages = limitPages(requested.value_or(PageRange{1, lastPage}), lastPage);
         const EntryRange entries =
             pageRangeEntries(std::size_t(reader.recordCount()), lastPage, pages);
-        RecordTextStream text(reader, entries, list ? writeListRecords : writeExportRecords);
-        if (toFile) {
-            const auto error = writeFileAtomically(
-                outputName, [&](QByteArray& block) { return text.next(block); },
-                WriteProgress{&text.cancel, nullptr});
-            if (text.failed)
-                return failure(path + QStringLiteral(": ") + truncationReason(reader));
-            if (error)
-                return failure(outputName + QStringLiteral(": ") + *error);
-        } else {
-            QString writeError;
-            QByteArray block;
-            bool written = true;
-            while (written && text.next(block)) {
-                written = writeStdout(block, &writeError);
-                block.truncate(0);
-            }
-            if (text.failed)
-                return failure(path + QStringLiteral(": ") + truncationReason(reader));
-            if (!written || !flushStdout(&writeError))
-                return failure(QStringLiteral("standard output: ") + writeError);
-        }
+        JobControl job;
+        RecordTextStream text(reader, entries, list ? writeListRecords : writeExportRecords, job);
+        return writeOutput(
+            toFile ? outputName : QString(), [&](QByteArray& block) { return text.next(block); },
+            job, [&] { return path + QStringLiteral(": ") + truncationReason(reader); });
     } catch (const std::bad_alloc&) {
         return failure(path + QStringLiteral(": not enough memory"));
     }
-    return kExitOk;
 }

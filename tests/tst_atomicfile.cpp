@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: MIT
+// The one writer of whole files at its edges: a producer that cancels, the old
+// file's permissions, names near the length limit, a killed write's leftover,
+// this program's own held files, a dangling link.
+#include <QtTest>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "AtomicFile.h"
+#include "FileLocks.h"
+
+using namespace dmm;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList entries(const QTemporaryDir& dir)
+{
+    return QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+}
+
+} // namespace
+
+class TestAtomicFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void producerThatCancelsReplacesNothing_data();
+    void producerThatCancelsReplacesNothing();
+    void replacedFileKeepsItsPermissions_data();
+    void replacedFileKeepsItsPermissions();
+    void nameNearTheLimitIsWritten_data();
+    void nameNearTheLimitIsWritten();
+    void leftoverOfAKilledWriteIsRemoved();
+    void fileThisProgramHoldsIsNamed();
+    void danglingLinkIsWrittenThrough();
+};
+
+// The producer's input failed in the call that sets the flag, whatever it returns.
+void TestAtomicFile::producerThatCancelsReplacesNothing_data()
+{
+    QTest::addColumn<bool>("returned");
+    QTest::newRow("ends: returns false") << false;
+    QTest::newRow("returns a last block") << true;
+}
+
+void TestAtomicFile::producerThatCancelsReplacesNothing()
+{
+    QFETCH(bool, returned);
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.txt");
+    QVERIFY(writeFile(out, "old\n"));
+    JobControl job;
+    int calls = 0;
+    const auto produce = [&](QByteArray& block) {
+        block = "part\n";
+        if (++calls < 3)
+            return true;
+        job.cancel = true;
+        return returned;
+    };
+    const auto reason = writeFileAtomically(out, produce, &job);
+    QCOMPARE(reason.value_or("written"), "Cancelled");
+    QCOMPARE(readAll(out), "old\n");
+    QCOMPARE(entries(dir), QStringList{"out.txt"});
+}
+
+void TestAtomicFile::replacedFileKeepsItsPermissions_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("0600, a private recording") << 0600;
+    QTest::newRow("0604") << 0604;
+}
+
+void TestAtomicFile::replacedFileKeepsItsPermissions()
+{
+    QFETCH(int, mode);
+    QTemporaryDir dir;
+    const QString out = dir.filePath("run.g52");
+    QVERIFY(writeFile(out, "old\n"));
+    QVERIFY(::chmod(QFile::encodeName(out).constData(), mode_t(mode)) == 0);
+    const mode_t oldMask = ::umask(022);
+    const auto reason = writeFileAtomically(out, QByteArray("new\n"));
+    ::umask(oldMask);
+    QCOMPARE(reason.value_or("written"), "written");
+    struct stat st
+    {
+    };
+    QVERIFY(::stat(QFile::encodeName(out).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 07777), mode);
+    QCOMPARE(readAll(out), "new\n");
+}
+
+void TestAtomicFile::nameNearTheLimitIsWritten_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("existing");
+    QTest::newRow("250 bytes, new") << QString(246, 'n') + ".g52" << false;
+    QTest::newRow("255 bytes, replaced") << QString(251, 'n') + ".g52" << true;
+    QTest::newRow("255 bytes, two-byte letters") << "x" + QString(127, QChar(0xE9)) << true;
+}
+
+void TestAtomicFile::nameNearTheLimitIsWritten()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, existing);
+    QTemporaryDir dir;
+    const QString out = dir.filePath(name);
+    QVERIFY(!existing || writeFile(out, "old\n"));
+    QCOMPARE(writeFileAtomically(out, QByteArray("new\n")).value_or("written"), "written");
+    QCOMPARE(readAll(out), "new\n");
+    QCOMPARE(entries(dir), QStringList{name});
+}
+
+void TestAtomicFile::leftoverOfAKilledWriteIsRemoved()
+{
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("run.g52"), "old\n"));
+    for (const char* name : {"run.g52.0a1b2c3d", "run.g52.00c0ffee", "run.g52.notes", "x.0a1b2c3d"})
+        QVERIFY(writeFile(dir.filePath(name), "left\n"));
+    // Another write of the same target, still under way.
+    const int held = ::open(QFile::encodeName(dir.filePath("run.g52.00c0ffee")), O_RDONLY);
+    QVERIFY(held >= 0 && lockExclusive(held));
+
+    QCOMPARE(writeFileAtomically(dir.filePath("run.g52"), QByteArray("new\n")).value_or("written"),
+             "written");
+    ::close(held);
+    QCOMPARE(entries(dir),
+             (QStringList{"run.g52", "run.g52.00c0ffee", "run.g52.notes", "x.0a1b2c3d"}));
+}
+
+void TestAtomicFile::fileThisProgramHoldsIsNamed()
+{
+    QTemporaryDir dir;
+    const QString temp = dir.filePath("~KOPLX1.TMP");
+    QVERIFY(writeFile(temp, "records\n"));
+    QVERIFY(QFile::link(temp, dir.filePath("link.g52")));
+    const int fd = ::open(QFile::encodeName(temp), O_RDONLY);
+    QVERIFY(fd >= 0 && lockExclusive(fd));
+    registerHeldFile(temp, "the temporary file of the current run");
+
+    const auto reason = writeFileAtomically(dir.filePath("link.g52"), QByteArray("new\n"));
+    forgetHeldFile(temp);
+    ::close(fd);
+    QCOMPARE(reason.value_or("written"),
+             "held by this program: the temporary file of the current run");
+    QCOMPARE(readAll(temp), "records\n");
+}
+
+void TestAtomicFile::danglingLinkIsWrittenThrough()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("runs"));
+    QVERIFY(QFile::link("runs/missing.g52", dir.filePath("link.g52"))); // relative to the link
+    QCOMPARE(writeFileAtomically(dir.filePath("link.g52"), QByteArray("new\n")).value_or("written"),
+             "written");
+    QVERIFY(QFileInfo(dir.filePath("link.g52")).isSymLink());
+    QCOMPARE(readAll(dir.filePath("runs/missing.g52")), "new\n");
+    QCOMPARE(QDir(dir.filePath("runs")).entryList(QDir::Files), QStringList{"missing.g52"});
+}
+
+QTEST_GUILESS_MAIN(TestAtomicFile)
+#include "tst_atomicfile.moc"
