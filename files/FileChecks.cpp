@@ -101,6 +101,22 @@ std::optional<QString> notRegularFileReason(const QString& path)
     return reasonFor(st);
 }
 
+bool nameIsTaken(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(fileNameBytes(path).constData(), &st) == 0;
+}
+
+bool isFolder(const QString& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(fileNameBytes(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool isCharacterDevice(const QString& path)
 {
     struct stat st

@@ -25,6 +25,13 @@ QString systemReason(int errnum);
 // but a FIFO"); nothing for a regular file or a name that does not exist.
 std::optional<QString> notRegularFileReason(const QString& path);
 
+// Whether anything has the name `path`: a file, a folder, or a link, also
+// one that points nowhere.
+bool nameIsTaken(const QString& path);
+
+// Whether `path` names a folder, links followed.
+bool isFolder(const QString& path);
+
 // Whether `path` names a character device (a null device, a terminal), which
 // takes output as it comes and is never replaced.
 bool isCharacterDevice(const QString& path);

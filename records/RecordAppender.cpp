@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "RecordAppender.h"
 
-#include <QFile>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -178,7 +177,7 @@ int RecordAppender::create(const QString& path, QString* reason)
 {
     close(nullptr);
     // O_EXCL: made here and now, never another run's file.
-    const int fd = ::open(QFile::encodeName(path).constData(),
+    const int fd = ::open(fileNameBytes(path).constData(),
                           O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         const int error = errno;
@@ -201,7 +200,7 @@ int RecordAppender::create(const QString& path, QString* reason)
 bool RecordAppender::openDevice(const QString& path, QString* reason)
 {
     close(nullptr);
-    const int fd = openWithoutWaiting(QFile::encodeName(path), O_WRONLY);
+    const int fd = openWithoutWaiting(fileNameBytes(path), O_WRONLY);
     if (fd < 0) {
         *reason = systemReason(errno);
         return false;
@@ -215,7 +214,7 @@ bool RecordAppender::openForAppend(const QString& path, QByteArrayView expectedH
 {
     close(nullptr);
     // Never waiting on a FIFO: its kind is checked before anything else.
-    const int fd = openWithoutWaiting(QFile::encodeName(path), O_RDWR);
+    const int fd = openWithoutWaiting(fileNameBytes(path), O_RDWR);
     if (fd < 0) {
         *reason = systemReason(errno);
         return false;

@@ -2,12 +2,14 @@
 #include "RecordDates.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include <sys/stat.h>
+
+#include "FileChecks.h"
 #include "RecordStamp.h"
 
 namespace dmm {
@@ -72,7 +74,15 @@ std::string isoText(QDate date, int msOfDay, bool milliseconds)
 
 QDate fileModificationDate(const QString& path)
 {
-    return QFileInfo(path).lastModified().toLocalTime().date();
+    // stat() on the name's own bytes: QFileInfo would not find a name that is
+    // no UTF-8.
+    struct stat st
+    {
+    };
+    if (::stat(fileNameBytes(path).constData(), &st) != 0)
+        return {};
+    const qint64 ms = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime().date();
 }
 
 namespace {

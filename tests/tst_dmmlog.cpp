@@ -18,6 +18,8 @@
 #include <optional>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "FrameDecoder.h"
 #include "HexBytes.h"
 #include "LogFile.h"
@@ -211,6 +213,7 @@ private slots:
     void sigtermEndsCleanly();
     void sigkillLeavesWholeRecords();
     void refusesToOverwrite();
+    void nameThatIsNoUtf8IsKept();
     void appendsAfterCutRecord();
     void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
@@ -659,6 +662,25 @@ void TestDmmLog::refusesToOverwrite()
     }
     QCOMPARE(readAll(dir.filePath("keep.g52")), QByteArray("precious"));
     QCOMPARE(readAll(dir.filePath("keep.csv")), QByteArray("precious"));
+}
+
+void TestDmmLog::nameThatIsNoUtf8IsKept()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    QProcess process;
+    process.setWorkingDirectory(sim.directory());
+    process.start("/bin/sh", {"-c",
+                              "exec \"$0\" --port COM1 --count 1 --quiet "
+                              "--out \"$(printf 'o\\351.g52')\"",
+                              DMM_LOG_PATH});
+    QVERIFY(process.waitForFinished(15000));
+    QCOMPARE(process.exitCode(), 0);
+    struct stat written
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(sim.directory()) + "/o\xe9.g52", &written), 0);
+    QCOMPARE(written.st_size, 76);
 }
 
 void TestDmmLog::appendsAfterCutRecord()

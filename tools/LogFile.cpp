@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "LogFile.h"
 
-#include <QFile>
 
 #include <cerrno>
 
@@ -18,7 +17,7 @@ constexpr RecordAppender::OnFailure kStopAtFailure = RecordAppender::OnFailure::
 
 QString appendProblem(const QString& path, LogFile::Kind kind, QByteArrayView header)
 {
-    if (!QFile::exists(path) || isCharacterDevice(path))
+    if (!nameIsTaken(path) || isCharacterDevice(path))
         return {};
     const QString problem = RecordAppender::appendProblem(path, kind, header);
     return problem.isEmpty() ? problem : path + QStringLiteral(": ") + problem;

@@ -134,15 +134,14 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
     if (isRecordFile && recordSizeForFile(path) != 76)
         return path + QStringLiteral(": the logger would read this name as older 68-byte "
                                      "records; choose a name without \".g51\"");
-    const QFileInfo info(path);
-    if (info.isDir())
+    if (isFolder(path))
         return path + QStringLiteral(": is a directory");
     // A null device or a terminal takes the output as it comes.
     if (isCharacterDevice(path))
         return {};
     if (const auto reason = notRegularFileReason(path))
         return path + QStringLiteral(": ") + *reason;
-    if (!append && (info.exists() || info.isSymLink()))
+    if (!append && nameIsTaken(path))
         return path + QStringLiteral(": exists; give --append to add to it");
     if (append)
         return appendProblem(path, isRecordFile ? LogFile::Kind::Records : LogFile::Kind::Lines,

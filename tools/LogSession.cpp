@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "FileChecks.h"
 #include "LogLines.h"
 #include "PortAdvice.h"
 #include "StringTable.h"
@@ -23,6 +24,13 @@ void print(std::FILE* stream, const std::string& text)
 {
     std::fputs(text.c_str(), stream);
     std::fflush(stream);
+}
+
+// A text that holds file names: a name's bytes that are no UTF-8 go out as
+// they are, as the system knows the file.
+void print(std::FILE* stream, const QString& text)
+{
+    print(stream, fileNameBytes(text).toStdString());
 }
 
 } // namespace
@@ -87,8 +95,7 @@ bool LogSession::openOutputs()
                       .arg(path)
                       .arg(bytes)
                       .arg(kind == LogFile::Kind::Records ? QStringLiteral("record")
-                                                          : QStringLiteral("line"))
-                      .toStdString());
+                                                          : QStringLiteral("line")));
         };
         // The header these options write: a CSV with another separator is not
         // appended to.
@@ -136,8 +143,7 @@ int LogSession::start()
                           m_options.intervalSeconds > 0
                               ? QStringLiteral("every %1 s").arg(m_options.intervalSeconds)
                               : QStringLiteral("at Full Speed"),
-                          targets.join(QStringLiteral(", ")))
-                     .toStdString());
+                          targets.join(QStringLiteral(", "))));
 
     m_clock.start();
     if (m_options.duration) {
@@ -265,14 +271,13 @@ void LogSession::stop(int status)
     if (!m_options.outPath.isEmpty() && !m_options.csvPath.isEmpty() && m_inRecords != m_logged)
         print(m_err, QStringLiteral("dmm-log: %1 holds %2, %3 holds %4\n")
                          .arg(m_options.outPath, QString::fromStdString(readingsText(m_inRecords)),
-                              m_options.csvPath, QString::fromStdString(readingsText(m_logged)))
-                         .toStdString());
+                              m_options.csvPath, QString::fromStdString(readingsText(m_logged))));
     emit finished(status);
 }
 
 void LogSession::printError(const QString& text)
 {
-    print(m_err, "dmm-log: " + text.toStdString() + '\n');
+    print(m_err, QStringLiteral("dmm-log: ") + text + QLatin1Char('\n'));
 }
 
 } // namespace dmm::logtool

@@ -8,11 +8,14 @@
 #include <csignal>
 #include <cstdio>
 
+#include "FileChecks.h"
 #include "LogSession.h"
 #include "NumberText.h"
 #include "SignalPipe.h"
 
 using namespace dmm::logtool;
+using dmm::fileNameBytes;
+using dmm::fileNameText;
 
 int main(int argc, char* argv[])
 {
@@ -26,19 +29,25 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
     ignoreFileSizeLimitSignal();
 
-    const ParsedArguments parsed = parseLogArguments(QCoreApplication::arguments());
+    // The names as the system gave them: QCoreApplication::arguments() turns
+    // a byte that is no UTF-8 into U+FFFD, and another file would be written.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << fileNameText(argv[i]);
+    const ParsedArguments parsed = parseLogArguments(arguments);
     if (parsed.helpRequested) {
         std::fputs(qPrintable(logHelpText()), stdout);
         return kExitOk;
     }
     if (!parsed.options) {
         std::fprintf(stderr, parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
-                     qPrintable(parsed.error));
+                     fileNameBytes(parsed.error).constData());
         return kExitFailure;
     }
     const LogOptions& options = *parsed.options;
     if (!options.folder.isEmpty() && !QDir().mkpath(options.folder)) {
-        std::fprintf(stderr, "dmm-log: %s: cannot make the folder\n", qPrintable(options.folder));
+        std::fprintf(stderr, "dmm-log: %s: cannot make the folder\n",
+                     fileNameBytes(options.folder).constData());
         return kExitFailure;
     }
     // Refused before the port is touched; the files are made only once it is open.
@@ -49,7 +58,7 @@ int main(int argc, char* argv[])
         if (const QString problem =
                 outputPathProblem(path, isRecordFile, options.append, options.table);
             !problem.isEmpty()) {
-            std::fprintf(stderr, "dmm-log: %s\n", qPrintable(problem));
+            std::fprintf(stderr, "dmm-log: %s\n", fileNameBytes(problem).constData());
             return kExitFailure;
         }
     }
