@@ -114,7 +114,10 @@ int LogSession::start()
                    (detail.isEmpty() ? QString() : QLatin1Char(' ') + detail));
         return kExitPort;
     }
-    if (!openOutputs()) {
+    QString mqttError;
+    if (!openOutputs() || (m_options.mqtt && !(m_mqtt = startLogPublisher(m_options, m_err, &mqttError)))) {
+        if (!mqttError.isEmpty())
+            printError(mqttError);
         m_records.close();
         m_csv.close();
         m_link.ClosePort();
@@ -196,6 +199,8 @@ void LogSession::logReading()
     }
     if (!m_options.quiet)
         print(m_out, consoleLine(now, *record));
+    if (m_mqtt)
+        m_mqtt->readingLogged(now, *record);
     if (m_logged++ == 0)
         m_first = now;
     m_last = now;
@@ -248,6 +253,8 @@ void LogSession::stop(int status)
     m_link.ClosePort();
     m_records.close();
     m_csv.close();
+    if (m_mqtt)
+        m_mqtt->stop(); // "offline", after the files are closed
     print(m_err, "dmm-log: " + summaryText(m_logged, m_first, m_last) + '\n');
     emit finished(status);
 }
