@@ -179,8 +179,10 @@ QString MqttPublisher::failureReason(int rc, int savedErrno) const
         std::lock_guard lock(m_logMutex);
         logged = m_lastError;
     }
-    const QString what = rc == MOSQ_ERR_TLS ? QStringLiteral("TLS failed")
-                                            : QString::fromUtf8(mosquitto_strerror(rc));
+    QString what = rc == MOSQ_ERR_TLS ? QStringLiteral("TLS failed")
+                                      : QString::fromUtf8(mosquitto_strerror(rc)).toLower();
+    if (what.endsWith(u'.'))
+        what.chop(1);
     return logged.isEmpty() ? what : what + QStringLiteral(": ") + logged;
 }
 
@@ -204,7 +206,10 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
     auto* p = static_cast<MqttPublisher*>(self);
     std::lock_guard lock(p->m_mutex);
     if (rc != 0) {
-        p->m_refusal = QString::fromUtf8(mosquitto_connack_string(rc));
+        // "Connection Refused: not authorised."
+        p->m_refusal = QString::fromUtf8(mosquitto_connack_string(rc)).section(u':', 1).trimmed();
+        if (p->m_refusal.endsWith(u'.'))
+            p->m_refusal.chop(1);
         return;
     }
     p->m_connected = true;
