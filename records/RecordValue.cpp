@@ -56,6 +56,11 @@ std::optional<double> overloadValue(int function, const std::string& exponentTex
 
 } // namespace
 
+bool isOverloadDisplay(std::string_view sDigits)
+{
+    return sDigits.find('L') != std::string_view::npos;
+}
+
 std::optional<float> recordValue(const std::string& sDigits, const std::string& sExponent,
                                  int iFunction)
 {
@@ -63,7 +68,7 @@ std::optional<float> recordValue(const std::string& sDigits, const std::string& 
     if (const auto value = parseDecimal(text, '.'))
         return static_cast<float>(*value);
 
-    if (sDigits.find('L') == std::string::npos)
+    if (!isOverloadDisplay(sDigits))
         return std::nullopt;
     auto value = overloadValue(iFunction, sExponent);
     if (!value)

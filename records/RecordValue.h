@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace dmm {
 
@@ -12,6 +13,9 @@ namespace dmm {
 // 0.001234). An overload display ("OL", "-O.L", ...) gives the function's overload
 // value instead, negated when the display carries a minus sign. No value when
 // neither applies: such a reading is not logged.
+// An overload display: the meter shows "OL", "-O.L" and the like.
+bool isOverloadDisplay(std::string_view sDigits);
+
 std::optional<float> recordValue(const std::string& sDigits, const std::string& sExponent,
                                  int iFunction);
 

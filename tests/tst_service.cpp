@@ -97,11 +97,20 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
     QTest::newRow("unknown key")
         << QByteArray("# x\nPORT=COM1\nFOLDR=/tmp\n")
         << QStringLiteral("/c/bench.conf:3: FOLDR=/tmp: unknown key (the keys are PORT, "
-                          "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER)");
+                          "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
+                          "MQTT_NAME)");
     QTest::newRow("no equals sign")
         << QByteArray("PORT COM1\n")
         << QStringLiteral("/c/bench.conf:1: PORT COM1: not KEY=VALUE (the keys are PORT, "
-                          "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER)");
+                          "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
+                          "MQTT_NAME)");
+    QTest::newRow("MQTT_URL with a password")
+        << QByteArray("MQTT_URL=mqtt://u:pw@h/lab\n")
+        << QStringLiteral("/c/bench.conf:1: MQTT_URL=mqtt://u:pw@h/lab: needs "
+                          "mqtt://[user@]host[:port]/PREFIX or mqtts://...: mqtt://u:pw@h/lab: a "
+                          "password does not belong in the address, where every user of the "
+                          "machine can read it: put it in a file of mode 0600 and give "
+                          "--mqtt-password-file");
     QTest::newRow("key twice")
         << QByteArray("PORT=COM1\nPORT=COM2\n")
         << QStringLiteral("/c/bench.conf:2: PORT=COM2: PORT is set on line 1 already");

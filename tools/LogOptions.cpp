@@ -53,13 +53,26 @@ const char* const kHelp =
     "  --folder DIR         relative --out and --csv files go into DIR, made when\n"
     "                       missing.\n"
     "  --conf FILE          take the options the command line leaves out from FILE:\n"
-    "                       lines PORT=, INTERVAL=, SEPARATOR=, DECIMAL_COMMA=yes|no\n"
-    "                       and FOLDER= (\"~/\" is the home folder), as a logging\n"
+    "                       lines PORT=, INTERVAL=, SEPARATOR=, DECIMAL_COMMA=yes|no,\n"
+    "                       FOLDER= (\"~/\" is the home folder), MQTT_URL=,\n"
+    "                       MQTT_PASSWORD_FILE= and MQTT_NAME=, as a logging\n"
     "                       service's ~/.config/dmm-log/NAME.conf holds them.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
     "                       is cut off first.\n"
     "  --quiet              do not print each reading on standard output.\n"
+    "  --mqtt URL           also publish every reading to an MQTT broker:\n"
+    "                       mqtt://[USER@]HOST[:PORT]/PREFIX, mqtts:// for TLS.\n"
+    "                       Topics PREFIX/NAME/reading (JSON, QoS 1), .../status\n"
+    "                       (online, offline) and .../meta. Readings the broker\n"
+    "                       cannot take are queued and sent in order when it is back.\n"
+    "  --name NAME          the topics' NAME (default: the port's name).\n"
+    "  --mqtt-password-file FILE  the login's password, from a file only its owner\n"
+    "                       may read (chmod 600).\n"
+    "  --mqtt-ca FILE       certificate authority for mqtts:// (default: the\n"
+    "                       system's).\n"
+    "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
+    "                       a day at Full Speed); beyond it the oldest are dropped.\n"
     "  -h, --help           show this text.\n"
     "\n"
     "A silent meter and a low battery are reported on standard error when they\n"
@@ -168,8 +181,15 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption decimalComma(QStringLiteral("decimal-comma"), {});
     const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption conf(QStringLiteral("conf"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption mqtt(QStringLiteral("mqtt"), {}, QStringLiteral("URL"));
+    const QCommandLineOption name(QStringLiteral("name"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption mqttPasswordFile(QStringLiteral("mqtt-password-file"), {},
+                                              QStringLiteral("FILE"));
+    const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption mqttQueue(QStringLiteral("mqtt-queue"), {}, QStringLiteral("N"));
     parser.addOptions({help, port, interval, out, csv, duration, count, quiet, append, separator,
-                       decimalComma, folder, conf});
+                       decimalComma, folder, conf, mqtt, name, mqttPasswordFile, mqttCa,
+                       mqttQueue});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -258,6 +278,47 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         QFileInfo(options.outPath).absoluteFilePath() ==
             QFileInfo(options.csvPath).absoluteFilePath())
         return fail(QStringLiteral("--out and --csv name the same file"));
+    const QString mqttUrl = parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
+    if (mqttUrl.isEmpty()) {
+        for (const auto* option : {&name, &mqttPasswordFile, &mqttCa, &mqttQueue})
+            if (parser.isSet(*option))
+                return fail(QStringLiteral("--%1 needs --mqtt").arg(option->names().first()));
+    } else {
+        const MqttUrlResult url = parseMqttUrl(mqttUrl);
+        if (!url.url)
+            return fail(url.error);
+        MqttSettings settings;
+        settings.url = *url.url;
+        settings.name = parser.isSet(name) ? parser.value(name)
+                                           : fromConf.mqttName.value_or(
+                                                 QFileInfo(options.port).fileName());
+        if (!isTopicLevel(settings.name))
+            return fail(QStringLiteral("--name needs a name without /, + or #: ") + settings.name);
+        const QString passwordFile = parser.isSet(mqttPasswordFile)
+                                         ? parser.value(mqttPasswordFile)
+                                         : fromConf.mqttPasswordFile.value_or(QString());
+        if (!passwordFile.isEmpty()) {
+            if (settings.url.user.isEmpty())
+                return fail(QStringLiteral("a password needs a user in the address: "
+                                           "mqtt://USER@HOST/PREFIX"));
+            QString error;
+            settings.password = readMqttPasswordFile(passwordFile, &error);
+            if (settings.password.isEmpty()) {
+                result.usageError = false;
+                return fail(error);
+            }
+        }
+        settings.caFile = parser.value(mqttCa);
+        if (parser.isSet(mqttCa) && !settings.url.tls)
+            return fail(QStringLiteral("--mqtt-ca needs an mqtts:// address"));
+        if (parser.isSet(mqttQueue)) {
+            bool ok = false;
+            settings.queueLimit = parser.value(mqttQueue).trimmed().toLongLong(&ok);
+            if (!ok || settings.queueLimit < 1)
+                return fail(QStringLiteral("--mqtt-queue needs a number of readings, 1 or more"));
+        }
+        options.mqtt = settings;
+    }
     result.options = options;
     return result;
 }

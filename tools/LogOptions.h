@@ -9,6 +9,7 @@
 #include <chrono>
 #include <optional>
 
+#include "MqttUrl.h"
 #include "TableExport.h"
 
 namespace dmm::logtool {
@@ -28,6 +29,7 @@ struct LogOptions
     bool append = false;
     TableFormat table; // --separator, --decimal-comma
     QString folder;    // where relative --out and --csv paths lie; empty: here
+    std::optional<MqttSettings> mqtt; // --mqtt and its options
 };
 
 struct ParsedArguments

@@ -124,7 +124,11 @@ int LogSession::start()
                    (detail.isEmpty() ? QString() : QLatin1Char(' ') + detail));
         return kExitPort;
     }
-    if (!openOutputs()) {
+    QString mqttError;
+    if (!openOutputs() ||
+        (m_options.mqtt && !(m_mqtt = startLogPublisher(m_options, m_err, &mqttError)))) {
+        if (!mqttError.isEmpty())
+            printError(mqttError);
         // Nothing was logged: whatever the close says changes nothing.
         m_records.close();
         m_csv.close();
@@ -207,6 +211,8 @@ void LogSession::logReading()
     }
     if (!m_options.quiet)
         print(m_out, consoleLine(now, *record));
+    if (m_mqtt)
+        m_mqtt->readingLogged(now, *record);
     if (m_logged++ == 0)
         m_first = now;
     m_last = now;
@@ -265,6 +271,8 @@ void LogSession::stop(int status)
             status = kExitFailure;
         }
     }
+    if (m_mqtt)
+        m_mqtt->stop(); // "offline", after the files are closed
     // The summary counts readings that are in every output; the record file
     // may hold one more when the CSV refused it.
     print(m_err, "dmm-log: " + summaryText(m_logged, m_first, m_last) + '\n');

@@ -18,6 +18,7 @@
 #include "AcquisitionLoop.h"
 #include "LogFile.h"
 #include "LogOptions.h"
+#include "MqttPublisher.h"
 #include "SerialLink.h"
 #include "ServiceNotify.h"
 #include "WarningThrottle.h"
@@ -77,6 +78,7 @@ private:
     QElapsedTimer m_clock; // for the warning throttle
     WarningThrottle m_throttle;
     ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
+    std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
     long long m_logged = 0;    // in every output
     long long m_inRecords = 0; // in the record file
     QDateTime m_first;

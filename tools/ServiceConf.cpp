@@ -6,13 +6,24 @@
 #include <QList>
 
 #include "LogOptions.h"
+#include "MqttUrl.h"
 #include "TableExport.h"
 
 namespace dmm::logtool {
 
 namespace {
 
-const QString kKeys = QStringLiteral("PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER");
+const QString kKeys = QStringLiteral(
+    "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME");
+
+// "~/x" and relative paths from the home folder.
+QString fromHome(const QString& value, const QString& homeFolder)
+{
+    QString path = value;
+    if (path == u"~" || path.startsWith(u"~/"))
+        path = homeFolder + path.mid(1);
+    return QDir::cleanPath(QDir(homeFolder).absoluteFilePath(path));
+}
 
 QString unquoted(const QString& value)
 {
@@ -56,10 +67,21 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
     } else if (key == u"FOLDER") {
         if (value.isEmpty())
             return QStringLiteral("needs a folder, such as ~/Documents/DMM Logger");
-        QString folder = value;
-        if (folder == u"~" || folder.startsWith(u"~/"))
-            folder = homeFolder + folder.mid(1);
-        conf.folder = QDir::cleanPath(QDir(homeFolder).absoluteFilePath(folder));
+        conf.folder = fromHome(value, homeFolder);
+    } else if (key == u"MQTT_URL") {
+        const MqttUrlResult url = parseMqttUrl(value);
+        if (!url.url)
+            return QStringLiteral("needs mqtt://[user@]host[:port]/PREFIX or mqtts://...: ") +
+                   url.error;
+        conf.mqttUrl = value;
+    } else if (key == u"MQTT_PASSWORD_FILE") {
+        if (value.isEmpty())
+            return QStringLiteral("needs a file holding the password, of mode 0600");
+        conf.mqttPasswordFile = fromHome(value, homeFolder);
+    } else if (key == u"MQTT_NAME") {
+        if (!isTopicLevel(value))
+            return QStringLiteral("needs a name without /, + or #");
+        conf.mqttName = value;
     } else {
         return QStringLiteral("unknown key (the keys are %1)").arg(kKeys);
     }

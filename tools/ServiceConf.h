@@ -20,6 +20,9 @@ struct ServiceConf
     std::optional<char> separator;       // SEPARATOR=C|tab
     std::optional<bool> decimalComma;    // DECIMAL_COMMA=yes|no
     std::optional<QString> folder;       // FOLDER=DIR, absolute or from the home folder
+    std::optional<QString> mqttUrl;      // MQTT_URL=mqtt://...
+    std::optional<QString> mqttPasswordFile; // MQTT_PASSWORD_FILE=FILE, as FOLDER
+    std::optional<QString> mqttName;     // MQTT_NAME=NAME
 };
 
 struct ServiceConfResult

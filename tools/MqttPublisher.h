@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+// dmm-log's readings on an MQTT broker, through libmosquitto. Each reading
+// waits in a bounded memory queue until the broker acknowledges it (QoS 1),
+// so readings logged while the broker is gone are sent in order once it is
+// back; libmosquitto does not keep them across an outage itself. The network
+// runs on the publisher's own thread and a reading is only queued on the
+// caller's, so a slow or absent broker never delays logging.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#include "MqttMessages.h"
+#include "MqttUrl.h"
+#include "Record.h"
+
+struct mosquitto;
+
+namespace dmm::logtool {
+
+struct LogOptions;
+
+class MqttPublisher;
+
+// dmm-log's publisher for `options`, connecting; none when options.mqtt is
+// empty. On a setup error, none with `error` set.
+std::unique_ptr<MqttPublisher> startLogPublisher(const LogOptions& options, std::FILE* err,
+                                                 QString* error);
+
+class MqttPublisher
+{
+public:
+    MqttPublisher(MqttSettings settings, std::FILE* err);
+    ~MqttPublisher();
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    // Sets the client up and starts connecting; false with the reason when
+    // libmosquitto refuses the settings (an unreadable CA file, say).
+    bool start(const std::string& meta, QString* error);
+    // Queues the reading; never waits for the network.
+    void readingLogged(const QDateTime& time, const TARecord& record);
+    // Gives queued readings up to `grace` to be acknowledged, says "offline",
+    // disconnects and ends the thread. Once only; the destructor calls it.
+    void stop(std::chrono::milliseconds grace = std::chrono::seconds(2));
+
+    long long queued() const;
+    long long dropped() const;
+
+private:
+    struct Entry
+    {
+        long long seq = 0;
+        std::string payload;
+        int mid = 0; // libmosquitto's message id while sent and not acknowledged
+        bool acknowledged = false;
+    };
+
+    static void onConnect(mosquitto*, void* self, int rc);
+    static void onDisconnect(mosquitto*, void* self, int rc);
+    static void onPublish(mosquitto*, void* self, int mid);
+    static void onLog(mosquitto*, void* self, int level, const char* text);
+
+    void run();
+    void sendMore(); // m_mutex held
+    void publishRetained(const std::string& topic, const std::string& payload); // m_mutex held
+    void outage(const QString& reason); // m_mutex held
+    void endOutageWhenDrained();        // m_mutex held
+    void say(const QString& text) const;
+    QString failureReason(int rc, int savedErrno) const; // m_mutex held
+
+    MqttSettings m_settings;
+    MqttTopics m_topics;
+    std::FILE* m_err;
+    mosquitto* m_client = nullptr;
+    std::string m_meta;
+    std::thread m_thread;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Entry> m_queue;
+    std::size_t m_nextToSend = 0; // index in m_queue
+    int m_inFlight = 0;
+    std::unordered_map<int, long long> m_seqOfMid;
+    long long m_nextSeq = 1;
+    long long m_dropped = 0;
+    long long m_droppedInOutage = 0;
+    bool m_overflowSaid = false;
+    bool m_connected = false;
+    bool m_inOutage = false;
+    long long m_drainUntil = -1; // the last seq queued when the broker came back
+    long long m_drainCount = 0;
+    QString m_refusal;   // the broker's CONNACK reason
+    mutable std::mutex m_logMutex;
+    QString m_lastError; // libmosquitto's last error log line (TLS reasons)
+    bool m_stopRequested = false;
+    bool m_stopped = false;
+};
+
+} // namespace dmm::logtool
