@@ -81,7 +81,9 @@ QString portOpenAdvice(int port, const QString& startupDirectory, const PortErro
         error.devicePath.isEmpty() ? portDevicePath(port, startupDirectory) : error.devicePath;
     lines << deviceLine(portEntry(port, startupDirectory), name, folder, device);
     addGroupHint(lines, device, error);
-    addAdapters(lines, adapters, name);
+    // The port is there and another program has it: linking an adapter as it
+    // would take the busy one away from that program, not mend anything.
+    addAdapters(lines, adapters, error.cause == PortError::InUse ? QString() : name);
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -181,6 +181,12 @@ public:
     QAction* miUndoZoom = nullptr;
     QAction* miGraphLineColor = nullptr;
 
+    // The recording's own name, which Save As and the other file dialogs
+    // propose: the file it was opened from or saved as, without folder and
+    // suffix; a run's temporary file gives a dated name ("run-2026-12-07");
+    // empty for a new recording.
+    QString recordingName() const { return m_recordingName; }
+
 signals:
     // The buffer was saved as `path`; its readings now count as saved.
     void fileSaved(const QString& path);
@@ -250,6 +256,7 @@ private:
     bool m_keepTempFilesAtExit = false;
     TableChooser m_chooseTable;
     QDate m_loadedFileDate; // of the file last opened
+    QString m_recordingName;
 };
 
 } // namespace dmm

@@ -37,7 +37,9 @@ void TGraphicalForm::sbtnRecordStartClick()
         m_store.stopRun();
 
     QString reason;
-    if (!m_store.tempFiles().createNext(&reason)) {
+    // The run is known by the filling of the buffer it logs into, so that a
+    // save of that whole filling deletes it once it has ended.
+    if (!m_store.tempFiles().createNext(&reason, m_store.saveSource().filling)) {
         ShowMsgBox(this, kStrErrorCaption, 9003, QMessageBox::Ok, QMessageBox::NoIcon,
                    m_store.tempFiles().fileName(m_store.tempFiles().tempFileCount() + 1) +
                        QStringLiteral(": ") + reason);
@@ -54,7 +56,6 @@ void TGraphicalForm::sbtnRecordStartClick()
 void TGraphicalForm::sbtnRecordStopClick()
 {
     m_store.tempFiles().close();
-    reportMissedReadings();
     if (sbtnRecordStop->isChecked())
         TimerLogger.stop();
     else
@@ -65,6 +66,9 @@ void TGraphicalForm::sbtnRecordStopClick()
         m_store.startRun();
     UpdateControls();
     UpdateStatusBar();
+    // Told once the run has ended: the box waits for the user, and logging
+    // must not go on meanwhile.
+    reportMissedReadings();
 }
 
 void TGraphicalForm::sbtnManualLoggingClick()
@@ -109,6 +113,7 @@ bool TGraphicalForm::sbtnClearClick()
                    QMessageBox::Question, {}, QMessageBox::Cancel) != QMessageBox::Ok)
         return false;
     m_store.clear();
+    m_recordingName.clear();
     ProgressBar->setRange(0, RecorderState::pageSize);
     ProgressBar->setValue(0);
     TimerLogger.setInterval(state.logIntervalMs);

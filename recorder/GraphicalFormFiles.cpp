@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -68,7 +69,8 @@ QString TGraphicalForm::chooseSaveFile()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("g52"));
     dialog.setNameFilter(QStringLiteral("Data Logger files(*.g52)"));
-    dialog.selectFile(QStringLiteral("Untitled.g52"));
+    const QString name = m_recordingName.isEmpty() ? QStringLiteral("Untitled") : m_recordingName;
+    dialog.selectFile(name + QStringLiteral(".g52"));
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
@@ -99,7 +101,14 @@ bool TGraphicalForm::loadFile(const QString& path)
     }
     m_loadedFileDate = fileModificationDate(path);
     loadRecords(reader);
-    return !m_store.state().bufferEmpty;
+    if (m_store.state().bufferEmpty)
+        return false;
+    const QFileInfo info(path);
+    // "~KOPLX3.TMP" says nothing about the readings: the day of the run does.
+    m_recordingName = isTempFileName(info.fileName())
+                          ? QStringLiteral("run-") + m_loadedFileDate.toString(Qt::ISODate)
+                          : info.completeBaseName();
+    return true;
 }
 
 void TGraphicalForm::setBusy(bool busy)
@@ -197,6 +206,7 @@ void TGraphicalForm::countLoadedRecords(const RecordTally& tally)
 void TGraphicalForm::dropLoadedRecords()
 {
     m_store.clear();
+    m_recordingName.clear();
     ProgressBar->setValue(0);
     ResetChart();
     if (m_dataList)
@@ -228,6 +238,11 @@ bool TGraphicalForm::sbtnSaveFileClick()
         return false;
     }
     m_store.markSaved(source);
+    m_recordingName = QFileInfo(path).completeBaseName();
+    // Every reading is in the saved file: the ended runs' temporary files are
+    // not needed to bring them back, and are not offered as lost after a crash.
+    if (!m_store.state().unsavedData)
+        m_store.tempFiles().deleteSavedRuns(source.filling);
     UpdateControls();
     emit fileSaved(path);
     return true;

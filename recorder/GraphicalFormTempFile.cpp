@@ -15,6 +15,13 @@
 
 namespace dmm {
 
+namespace {
+
+constexpr int kStrReadingsNotInTempFile = 8179;   // count
+constexpr int kStrOneReadingNotInTempFile = 8193; // count
+
+} // namespace
+
 void TGraphicalForm::tempFileWriteFailed(const QString& path, const QString& reason)
 {
     // The store is in the middle of logging a reading: the box waits for the
@@ -38,8 +45,8 @@ void TGraphicalForm::reportMissedReadings()
     }
     if (missed == 0)
         return;
-    const QString reason = QStringLiteral("%1 readings of this run are not in it; the buffer "
-                                          "holds them all and Save keeps them.")
+    const QString reason = tableString(missed == 1 ? kStrOneReadingNotInTempFile
+                                                   : kStrReadingsNotInTempFile)
                                .arg(missed);
     ShowMsgBox(this, kStrErrorCaption, kStrTempFileWrite, QMessageBox::Ok, QMessageBox::NoIcon,
                files.currentFileName(), QMessageBox::NoButton,

@@ -4,10 +4,13 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <utility>
 
 #include "DelayedSync.h"
+#include "FileLocks.h"
 #include "RecordAppender.h"
 #include "StringTable.h"
 
@@ -18,6 +21,11 @@ namespace {
 // Numbers tried past the run count before giving up on a directory that is
 // full of leftovers (or refuses every name).
 constexpr int kMaxNameAttempts = 10000;
+
+// Finished runs that keep their descriptor (and lock) open; older ones that
+// miss no record let theirs go, so a long session of Start and Stop stays far
+// below the descriptor limit.
+constexpr std::size_t kHeldFinishedRuns = 8;
 
 constexpr int kTempFilePrefixEntry = 6; // "~KOPLX"
 const QString kTempFileSuffix = QStringLiteral(".TMP");
@@ -41,11 +49,28 @@ long long tempFileNumber(const QString& fileName)
     return fileName.mid(prefix, fileName.size() - prefix - kTempFileSuffix.size()).toLongLong();
 }
 
+namespace {
+
+// The highest run number among the temporary files in `directory`; 0 when
+// there are none.
+long long highestNumberIn(const QString& directory)
+{
+    long long highest = 0;
+    for (const QString& name : QDir(directory).entryList({tempFileNameFilter()}, QDir::Files))
+        if (isTempFileName(name))
+            highest = std::max(highest, tempFileNumber(name));
+    return highest;
+}
+
+} // namespace
+
 TempFiles::TempFiles(QString directory) : m_directory(std::move(directory)) {}
 
 TempFiles::~TempFiles()
 {
     close();
+    for (const Run& run : m_created)
+        forgetHeldFile(run.file->path());
     m_created.clear(); // before the sync thread they use goes
 }
 
@@ -57,26 +82,26 @@ QString TempFiles::fileName(int n) const
 
 QString TempFiles::currentFileName() const
 {
-    return m_created.empty() ? QString() : m_created.back()->path();
+    return m_created.empty() ? QString() : m_created.back().file->path();
 }
 
 QStringList TempFiles::createdFiles() const
 {
     QStringList paths;
-    for (const auto& file : m_created)
-        paths << file->path();
+    for (const Run& run : m_created)
+        paths << run.file->path();
     return paths;
 }
 
 qsizetype TempFiles::missedRecords() const
 {
-    return m_created.empty() ? 0 : m_created.back()->queuedRecords();
+    return m_created.empty() ? 0 : m_created.back().file->queuedRecords();
 }
 
 bool TempFiles::hasMissedRecords() const
 {
-    for (const auto& file : m_created)
-        if (file->queuedRecords() > 0)
+    for (const Run& run : m_created)
+        if (run.file->queuedRecords() > 0)
             return true;
     return false;
 }
@@ -84,26 +109,41 @@ bool TempFiles::hasMissedRecords() const
 std::vector<TempFiles::Missed> TempFiles::missedByFile() const
 {
     std::vector<Missed> missed;
-    for (const auto& file : m_created)
-        if (file->queuedRecords() > 0)
-            missed.push_back({file->path(), file->queuedRecords(), file->lastFailure()});
+    for (const Run& run : m_created)
+        if (run.file->queuedRecords() > 0)
+            missed.push_back(
+                {run.file->path(), run.file->queuedRecords(), run.file->lastFailure()});
     return missed;
 }
 
-bool TempFiles::createNext(QString* reason)
+bool TempFiles::createNext(QString* reason, unsigned long long bufferFilling)
 {
     close();
+    letGoFinishedRuns(kHeldFinishedRuns);
     if (!m_sync)
         m_sync = std::make_unique<DelayedSync>();
     auto file = std::make_unique<RecordAppender>(RecordAppender::Kind::Records,
                                                  RecordAppender::OnFailure::Queue, *m_sync);
+    // However many files earlier runs left, the next number is past them all
+    // (a name taken meanwhile is skipped below).
+    if (const long long highest = highestNumberIn(m_directory);
+        highest > m_count && highest < std::numeric_limits<int>::max() - kMaxNameAttempts)
+        m_count = static_cast<int>(highest);
     QString why;
+    bool retriedWithFewer = false;
     for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
         const int n = m_count + 1;
         const QString path = fileName(n);
         const int error = file->create(path, &why);
         if (error == EEXIST) {
             m_count = n;
+            continue;
+        }
+        if ((error == EMFILE || error == ENFILE) && !retriedWithFewer) {
+            // Out of descriptors: every finished run written whole lets its go.
+            retriedWithFewer = true;
+            letGoFinishedRuns(0);
+            --attempt;
             continue;
         }
         if (error == EWOULDBLOCK) {
@@ -115,7 +155,9 @@ bool TempFiles::createNext(QString* reason)
         if (error != 0)
             break; // not a name clash: the directory refuses new files
         m_count = n;
-        m_created.push_back(std::move(file));
+        // Save onto it is refused while this program holds it.
+        registerHeldFile(path, QStringLiteral("the temporary file of the current run"));
+        m_created.push_back({std::move(file), bufferFilling});
         m_writing = true;
         return true;
     }
@@ -138,7 +180,7 @@ void TempFiles::sync()
     if (!m_writing)
         return;
     QString reason;
-    if (!m_created.back()->sync(&reason))
+    if (!m_created.back().file->sync(&reason))
         m_syncFailure = reason;
 }
 
@@ -154,23 +196,23 @@ bool TempFiles::write(const TARecord& record, QString* reason)
     // Stopped runs' records first, so each file takes its records in order
     // once there is room again.
     for (std::size_t i = 0; i + 1 < m_created.size(); ++i)
-        if (m_created[i]->queuedRecords() > 0)
-            m_created[i]->retry(nullptr);
+        if (m_created[i].file->queuedRecords() > 0)
+            m_created[i].file->retry(nullptr);
     const auto bytes = encodeARecord(record);
-    return m_created.back()->write(
+    return m_created.back().file->write(
         QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), reason);
 }
 
 bool TempFiles::retry(QString* path, QString* reason)
 {
     bool all = true;
-    for (const auto& file : m_created) {
+    for (const Run& run : m_created) {
         QString why;
-        if (file->retry(&why) || !all)
+        if (run.file->retry(&why) || !all)
             continue;
         all = false;
         if (path)
-            *path = file->path();
+            *path = run.file->path();
         if (reason)
             *reason = why;
     }
@@ -182,11 +224,39 @@ void TempFiles::deleteCreatedFiles()
     close();
     // Removed while still locked, so no one takes a file being deleted for a
     // crashed run's.
-    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it) {
-        QFile::remove((*it)->path());
-        (*it)->close(nullptr);
-    }
+    for (auto it = m_created.rbegin(); it != m_created.rend(); ++it)
+        deleteRun(*it);
     m_created.clear();
+}
+
+void TempFiles::deleteRun(Run& run)
+{
+    const QString path = run.file->path();
+    QFile::remove(path);
+    run.file->close(nullptr);
+    forgetHeldFile(path);
+}
+
+void TempFiles::deleteSavedRuns(unsigned long long bufferFilling)
+{
+    // The run being written goes on taking readings the save does not hold.
+    const std::size_t finished = m_writing ? m_created.size() - 1 : m_created.size();
+    std::vector<Run> kept;
+    for (std::size_t i = 0; i < m_created.size(); ++i) {
+        if (i < finished && m_created[i].bufferFilling == bufferFilling)
+            deleteRun(m_created[i]);
+        else
+            kept.push_back(std::move(m_created[i]));
+    }
+    m_created = std::move(kept);
+}
+
+void TempFiles::letGoFinishedRuns(std::size_t keep)
+{
+    const std::size_t finished = m_writing ? m_created.size() - 1 : m_created.size();
+    for (std::size_t i = 0; i + keep < finished; ++i)
+        if (m_created[i].file->queuedRecords() == 0)
+            m_created[i].file->close(nullptr);
 }
 
 } // namespace dmm

@@ -8,10 +8,13 @@
 // Each file is a RecordAppender that queues what the disk refused: the file
 // holds whole records only at every moment, and the records it missed are
 // written, in order, as soon as the disk takes them again (the next write of
-// any run, or retry()), also after the run was stopped. Every file this
-// program made stays open and locked (flock) for the program's life, so a file
-// nobody holds is a crashed run's. Writes reach the disk itself within about
-// a second, on a thread of their own.
+// any run, or retry()), also after the run was stopped. The file of the run
+// being written, of the newest finished runs and of any run that misses
+// records stays open and locked (flock), so that a file nobody holds is a
+// crashed run's; older finished runs written whole let their descriptor go, so
+// the program holds a bounded number. A finished run whose readings were all
+// saved is deleted: a saved file holds them. Writes reach the disk itself
+// within about a second, on a thread of their own.
 #pragma once
 
 #include <QString>
@@ -50,8 +53,9 @@ public:
 
     // Ends the open run, if any, and creates the next numbered file; false
     // (with the system's reason, or the program holding the new file's lock)
-    // when no file could be made.
-    bool createNext(QString* reason = nullptr);
+    // when no file could be made. `bufferFilling` names the filling of the
+    // recorder's buffer the run logs into (see deleteSavedRuns).
+    bool createNext(QString* reason = nullptr, unsigned long long bufferFilling = 0);
     bool isOpen() const { return m_writing; }
     // The run's file, or the last run's after close().
     QString currentFileName() const;
@@ -95,13 +99,26 @@ public:
 
     // Deletes this program run's files, newest first.
     void deleteCreatedFiles();
+    // A save held every reading of the buffer filling `bufferFilling`: the
+    // finished runs logged into it are deleted (the run being written stays).
+    void deleteSavedRuns(unsigned long long bufferFilling);
 
 private:
+    struct Run
+    {
+        std::unique_ptr<RecordAppender> file;
+        unsigned long long bufferFilling = 0;
+    };
+    void deleteRun(Run& run);
+    // Closes the descriptors of finished runs that miss no record, all but
+    // the newest `keep` of them.
+    void letGoFinishedRuns(std::size_t keep);
+
     QString m_directory;
     std::unique_ptr<DelayedSync> m_sync;
     // Every file this program run made, oldest first: the last is the run's
     // while m_writing.
-    std::vector<std::unique_ptr<RecordAppender>> m_created;
+    std::vector<Run> m_created;
     bool m_writing = false;
     QString m_syncFailure;
     int m_count = 0;

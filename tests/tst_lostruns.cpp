@@ -28,6 +28,10 @@ private slots:
     void startupOffersTheRunsNobodyHolds();
     void savingOffersToDeleteTheOpenedRunsFile_data();
     void savingOffersToDeleteTheOpenedRunsFile();
+    void anyRunWithReadingsCanBeOpened_data();
+    void anyRunWithReadingsCanBeOpened();
+    void anOpenedRunIsHeldUntilSaved_data();
+    void anOpenedRunIsHeldUntilSaved();
     void questionFitsTheScreenAndEnterLeavesTheRuns_data();
     void questionFitsTheScreenAndEnterLeavesTheRuns();
 };
@@ -90,6 +94,10 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds_data()
     const QStringList both{runName(1), runName(2)};
     const QStringList newestFirst{runName(2), runName(1)};
 
+    QTest::newRow("one reading") << QList<int>{1} << 0 << 0 << QList<int>{leave}
+                                 << QStringList{QStringLiteral(
+                                        "~KOPLX1.TMP: 1 reading, 10:01:00.0 to 10:01:00.0")}
+                                 << true << QStringList{runName(1)} << 0;
     QTest::newRow("none") << QList<int>{} << 0 << 0 << QList<int>{} << QStringList{} << false
                           << QStringList{} << 0;
     QTest::newRow("one, opened") << QList<int>{3} << 0 << 0 << QList<int>{open}
@@ -186,17 +194,23 @@ void TestLostRuns::startupOffersTheRunsNobodyHolds()
 void TestLostRuns::savingOffersToDeleteTheOpenedRunsFile_data()
 {
     QTest::addColumn<bool>("openAnother"); // the opened run dropped for another file first
+    QTest::addColumn<QString>("savedAs");
     QTest::addColumn<int>("answer");
     QTest::addColumn<QStringList>("remaining");
-    QTest::newRow("deleted") << false << int(QMessageBox::Yes) << QStringList{runName(2)};
-    QTest::newRow("kept") << false << int(QMessageBox::No) << QStringList{runName(1), runName(2)};
+    const QString g52 = QStringLiteral("run.g52");
+    QTest::newRow("deleted") << false << g52 << int(QMessageBox::Yes) << QStringList{runName(2)};
+    QTest::newRow("kept") << false << g52 << int(QMessageBox::No)
+                          << QStringList{runName(1), runName(2)};
     QTest::newRow("no longer in the buffer, not offered")
-        << true << int(QMessageBox::Yes) << QStringList{runName(1), runName(2)};
+        << true << g52 << int(QMessageBox::Yes) << QStringList{runName(1), runName(2)};
+    QTest::newRow("saved onto the run's own file: refused, kept")
+        << false << runName(1) << int(QMessageBox::Yes) << QStringList{runName(1), runName(2)};
 }
 
 void TestLostRuns::savingOffersToDeleteTheOpenedRunsFile()
 {
     QFETCH(bool, openAnother);
+    QFETCH(QString, savedAs);
     QFETCH(int, answer);
     QFETCH(QStringList, remaining);
     QTemporaryDir scratch;
@@ -214,13 +228,94 @@ void TestLostRuns::savingOffersToDeleteTheOpenedRunsFile()
     }
     const QStringList boxesBefore = shell.boxCaptions();
     shell.answerBoxesInTurn({answer});
-    recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("run.g52")); });
-    QVERIFY(recorder->sbtnSaveFileClick());
+    recorder->setFileChoosers({}, [&] { return dir.filePath(savedAs); });
+    // The opened run's own file is held while its readings are unsaved.
+    const bool ontoTheRun = savedAs != QStringLiteral("run.g52");
+    QCOMPARE(recorder->sbtnSaveFileClick(), !ontoTheRun);
     QCOMPARE(shell.boxCaptions().mid(boxesBefore.size()),
-             openAnother ? QStringList{} : QStringList{"Warning[W8187]"});
+             ontoTheRun    ? QStringList{"Error[E9005]"}
+             : openAnother ? QStringList{}
+                           : QStringList{"Warning[W8187]"});
     QCOMPARE(runsIn(dir), remaining);
-    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("run.g52"))).size(),
+    QCOMPARE(QFileInfo(dir.filePath(savedAs)).size(),
              qint64((openAnother ? 4 : 3) * kARecordSize));
+}
+
+void TestLostRuns::anyRunWithReadingsCanBeOpened_data()
+{
+    QTest::addColumn<QList<int>>("recordCounts"); // oldest first
+    QTest::addColumn<bool>("offered");           // "Open another run..."
+    QTest::addColumn<int>("picked");             // in the pick's lines, newest first
+    QTest::addColumn<int>("bufferSize");
+    QTest::addColumn<int>("pickLineCount");
+    QTest::newRow("the oldest of three") << QList<int>{2, 5, 4} << true << 2 << 2 << 3;
+    QTest::newRow("the newest with readings, past one without")
+        << QList<int>{2, 5, 0} << true << 0 << 5 << 2;
+    QTest::newRow("the pick cancelled") << QList<int>{2, 5} << true << -1 << 0 << 2;
+    QTest::newRow("only one with readings: not offered")
+        << QList<int>{0, 5} << false << -1 << 0 << 0;
+}
+
+void TestLostRuns::anyRunWithReadingsCanBeOpened()
+{
+    QFETCH(QList<int>, recordCounts);
+    QFETCH(bool, offered);
+    QFETCH(int, picked);
+    QFETCH(int, bufferSize);
+    QFETCH(int, pickLineCount);
+    QTemporaryDir scratch;
+    const QDir dir(scratch.path());
+    for (int i = 0; i < recordCounts.size(); ++i)
+        writeRun(dir, i + 1, recordCounts[i], 0, 10 * (recordCounts.size() - i));
+    QStringList pickLines;
+    setLostRunChooser([&](const QStringList& lines) {
+        pickLines = lines;
+        return picked;
+    });
+    ShellFixture shell(scratch.path(), 0);
+    shell.answerBoxesInTurn({offered ? int(QMessageBox::Apply) : int(QMessageBox::Cancel)});
+    QTRY_VERIFY(std::any_of(shell.boxes().cbegin(), shell.boxes().cend(), isLostRunsQuestion));
+    const auto question =
+        std::find_if(shell.boxes().cbegin(), shell.boxes().cend(), isLostRunsQuestion);
+    QCOMPARE(question->buttons.testFlag(QMessageBox::Apply), offered);
+    const TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
+    if (bufferSize > 0)
+        QTRY_COMPARE(int(recorder->recordBuffer().size()), bufferSize);
+    QCoreApplication::processEvents();
+    QCOMPARE(int(recorder->recordBuffer().size()), bufferSize);
+    QCOMPARE(pickLines.size(), pickLineCount);
+    setLostRunChooser({});
+}
+
+void TestLostRuns::anOpenedRunIsHeldUntilSaved_data()
+{
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QStringList>("offeredElsewhere"); // to another program meanwhile
+    QTest::newRow("unsaved: held") << false << QStringList{runName(2)};
+    QTest::newRow("saved and kept: let go") << true << QStringList{runName(1), runName(2)};
+}
+
+void TestLostRuns::anOpenedRunIsHeldUntilSaved()
+{
+    QFETCH(bool, saved);
+    QFETCH(QStringList, offeredElsewhere);
+    QTemporaryDir scratch;
+    const QDir dir(scratch.path());
+    writeRun(dir, 1, 3, 0, 5);
+    writeRun(dir, 2, 4, 0, 9);
+    ShellFixture shell(scratch.path(), 0);
+    shell.answerBoxesInTurn({QMessageBox::Open, QMessageBox::No});
+    TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
+    QTRY_COMPARE(int(recorder->recordBuffer().size()), 3);
+    if (saved) {
+        recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("r.g52")); });
+        QVERIFY(recorder->sbtnSaveFileClick());
+    }
+    QStringList offered;
+    for (const LostRun& run : findLostRuns(dir.path()))
+        offered << QFileInfo(run.path).fileName();
+    offered.sort();
+    QCOMPARE(offered, offeredElsewhere);
 }
 
 void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns_data()

@@ -46,6 +46,7 @@ void TestPortAdvice::detailSaysWhatWasTriedAndWhatToDo_data()
     // "%d" is the start-up folder, "%p" the pseudo-terminal, "%a" where a link
     // pointed, "%u" a device node of the group dialout.
     QTest::addColumn<QStringList>("expectedLines");
+    QTest::addColumn<bool>("linkAdvised"); // "The port dialog (Port) can link..."
 
     QTest::newRow("no link, an adapter plugged in")
         << Scenario::NoLink << true
@@ -53,26 +54,36 @@ void TestPortAdvice::detailSaysWhatWasTriedAndWhatToDo_data()
                        QStringLiteral("Device tried: /dev/ttyS1 (there is no link COM2 in %d)."),
                        QStringLiteral("Serial adapters found:"),
                        QStringLiteral("  usb-Test_Adapter-if00-port0 (%p)"),
-                       QStringLiteral("The port dialog (Port) can link one of them as COM2.")};
+                       QStringLiteral("The port dialog (Port) can link one of them as COM2.")}
+        << true;
     QTest::newRow("no link, no adapter")
         << Scenario::NoLink << false
         << QStringList{QStringLiteral("Device tried: /dev/ttyS1 (there is no link COM2 in %d)."),
-                       QStringLiteral("No USB serial adapter was found")};
+                       QStringLiteral("No USB serial adapter was found")}
+        << false;
     QTest::newRow("dangling link")
         << Scenario::DanglingLink << true
         << QStringList{QStringLiteral("COM2: "),
                        QStringLiteral("COM2 in %d links to %a, which does not exist: is the "
                                       "adapter plugged in?"),
-                       QStringLiteral("  usb-Test_Adapter-if00-port0 (%p)")};
+                       QStringLiteral("  usb-Test_Adapter-if00-port0 (%p)")}
+        << true;
     QTest::newRow("busy")
         << Scenario::Busy << false
         << QStringList{QStringLiteral("COM2: The port is in use by another program"),
-                       QStringLiteral("Device tried: %p (through the link COM2 in %d).")};
+                       QStringLiteral("Device tried: %p (through the link COM2 in %d).")}
+        << false;
+    QTest::newRow("busy, its adapter listed but not offered for linking")
+        << Scenario::Busy << true
+        << QStringList{QStringLiteral("COM2: The port is in use by another program"),
+                       QStringLiteral("  usb-Test_Adapter-if00-port0 (%p)")}
+        << false;
     QTest::newRow("permission")
         << Scenario::Permission << false
         << QStringList{QStringLiteral("COM2: Permission denied"),
                        QStringLiteral("Device tried: %u (through the link COM2 in %d)."),
-                       QStringLiteral("Only members of the group dialout may open %u")};
+                       QStringLiteral("Only members of the group dialout may open %u")}
+        << false;
 }
 
 void TestPortAdvice::detailSaysWhatWasTriedAndWhatToDo()
@@ -80,6 +91,7 @@ void TestPortAdvice::detailSaysWhatWasTriedAndWhatToDo()
     QFETCH(Scenario, scenario);
     QFETCH(bool, adapterPlugged);
     QFETCH(QStringList, expectedLines);
+    QFETCH(bool, linkAdvised);
 
     QTemporaryDir startup;
     QTemporaryDir devices;
@@ -135,6 +147,7 @@ void TestPortAdvice::detailSaysWhatWasTriedAndWhatToDo()
         QVERIFY2(at != lines.cend(), qPrintable(expected + QStringLiteral("\nnot in:\n") + detail));
         from = at - lines.cbegin() + 1;
     }
+    QCOMPARE(detail.contains(QStringLiteral("can link one of them")), linkAdvised);
 }
 
 void TestPortAdvice::adaptersAreFoundByStableNameFirst()

@@ -55,6 +55,7 @@ struct Recorder
     QWidget strip;
     CurrentReading reading;
     QList<MessageBoxRequest> boxes;
+    QList<bool> loggingWhileAsked;
     QString openPath;
     QString savePath;
     std::optional<FillableDisk> disk;
@@ -68,6 +69,10 @@ struct Recorder
         }
         setMessageBoxHandler([this](const MessageBoxRequest& request) {
             boxes << request;
+            // Whether a reading could still be logged while the box is open.
+            loggingWhileAsked << (form && (form->TimerLogger.isActive() ||
+                                           form->state().recording ||
+                                           form->state().logTickPending));
             return int(QMessageBox::Ok);
         });
         bBusy = false;
@@ -123,6 +128,11 @@ private slots:
     void fileSizeLimitDoesNotEndTheProgram();
     void openOfAFifoReturnsAtOnce();
     void saveOntoAFileBeingLoggedIsRefused();
+    void saveOntoTheRunsOwnTemporaryFileIsRefused();
+    void savedRunsFileIsDeleted_data();
+    void savedRunsFileIsDeleted();
+    void numberingSkipsEveryStaleRun();
+    void descriptorsStayBoundedOverManyRuns();
     void terminationSignal_data();
     void terminationSignal();
     void terminationSignalEndsTheProgramWithStatusZero();
@@ -152,6 +162,7 @@ void TestRecorderEdges::fullDiskIsToldOncePerEpisodeAndAgainAtStop()
     QCOMPARE(r.boxes.last().detail, path);
     QVERIFY(
         r.boxes.last().text.contains(QString::number(83 - sizeOf(path) / qint64(kARecordSize))));
+    QCOMPARE(r.loggingWhileAsked.last(), false);
     disk.free();
 }
 
@@ -275,6 +286,82 @@ void TestRecorderEdges::saveOntoAFileBeingLoggedIsRefused()
     const qint64 before = sizeOf(log.file());
     QTRY_VERIFY(sizeOf(log.file()) > before);
     QCOMPARE(log.stop(), 0);
+}
+
+void TestRecorderEdges::saveOntoTheRunsOwnTemporaryFileIsRefused()
+{
+    Recorder r;
+    startRun(*r.form);
+    r.log(3);
+    r.savePath = r.form->store().tempFiles().currentFileName();
+    QVERIFY(!r.form->sbtnSaveFileClick());
+    QCOMPARE(r.captions(), QStringList{"Error[E9005]"});
+    QCOMPARE(r.boxes.first().detail,
+             r.savePath + ": held by this program: the temporary file of the current run");
+    QCOMPARE(sizeOf(r.savePath), 3 * qint64(kARecordSize));
+}
+
+void TestRecorderEdges::savedRunsFileIsDeleted_data()
+{
+    QTest::addColumn<bool>("stopBeforeSave");
+    QTest::addColumn<bool>("clearedAndLoggedAgain"); // the run's readings gone before the save
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("stopped, then saved: deleted") << true << false << false;
+    QTest::newRow("saved while running: kept") << false << false << true;
+    QTest::newRow("cleared, other readings saved: kept") << true << true << true;
+}
+
+void TestRecorderEdges::savedRunsFileIsDeleted()
+{
+    QFETCH(bool, stopBeforeSave);
+    QFETCH(bool, clearedAndLoggedAgain);
+    QFETCH(bool, kept);
+    Recorder r;
+    startRun(*r.form);
+    const QString path = r.form->store().tempFiles().currentFileName();
+    r.log(3);
+    if (stopBeforeSave) {
+        r.form->sbtnRecordStop->setChecked(true);
+        r.form->sbtnRecordStopClick();
+    }
+    if (clearedAndLoggedAgain) {
+        QVERIFY(r.form->sbtnClearClick());
+        r.log(2);
+    }
+    r.savePath = r.dir.filePath(QStringLiteral("bench1.g52"));
+    QVERIFY(r.form->sbtnSaveFileClick());
+    QCOMPARE(QFile::exists(path), kept);
+    QCOMPARE(r.form->recordingName(), QStringLiteral("bench1"));
+}
+
+void TestRecorderEdges::numberingSkipsEveryStaleRun()
+{
+    Recorder r;
+    for (int n = 1; n <= 10001; ++n)
+        QFile(r.dir.filePath(QStringLiteral("~KOPLX%1.TMP").arg(n))).open(QIODevice::WriteOnly);
+    startRun(*r.form);
+    QCOMPARE(r.captions(), QStringList{});
+    QCOMPARE(r.form->store().tempFiles().currentFileName(),
+             r.dir.filePath(QStringLiteral("~KOPLX10002.TMP")));
+}
+
+void TestRecorderEdges::descriptorsStayBoundedOverManyRuns()
+{
+    Recorder r;
+    const auto openDescriptors = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    const auto run = [&r] {
+        startRun(*r.form);
+        r.log(1);
+        r.form->sbtnRecordStop->setChecked(true);
+        r.form->sbtnRecordStopClick();
+    };
+    run();
+    const uint before = openDescriptors();
+    for (int i = 0; i < 40; ++i)
+        run();
+    QVERIFY2(openDescriptors() <= before + 10,
+             qPrintable(QStringLiteral("%1 then %2").arg(before).arg(openDescriptors())));
+    QCOMPARE(r.captions(), QStringList{});
 }
 
 void TestRecorderEdges::terminationSignal_data()

@@ -215,16 +215,21 @@ void TestRecorderStore::loadShowsItsNewestPage_data()
 {
     QTest::addColumn<int>("records");
     QTest::addColumn<int>("lastPage");
-    QTest::newRow("empty file") << 0 << 1;
-    QTest::newRow("199") << 199 << 1;
-    QTest::newRow("200: page 2 still empty") << 200 << 2;
-    QTest::newRow("400") << 400 << 3;
+    QTest::addColumn<QStringList>("calls");
+    const QStringList shown{"scale", "maxmin", "status"};
+    QTest::newRow("empty file") << 0 << 1 << QStringList{};
+    QTest::newRow("one record: the extremes emptied, as logging one does")
+        << 1 << 1 << QStringList{"scale", "maxmin-reset", "status"};
+    QTest::newRow("199") << 199 << 1 << shown;
+    QTest::newRow("200: page 2 still empty") << 200 << 2 << shown;
+    QTest::newRow("400") << 400 << 3 << shown;
 }
 
 void TestRecorderStore::loadShowsItsNewestPage()
 {
     QFETCH(int, records);
     QFETCH(int, lastPage);
+    QFETCH(QStringList, calls);
     ViewLog view;
     RecorderStore store(QString(), &view);
     store.expectLoad(records);
@@ -239,7 +244,7 @@ void TestRecorderStore::loadShowsItsNewestPage()
     QCOMPARE(store.state().shownPage, lastPage);
     QCOMPARE(store.state().readingCount, records);
     QVERIFY(!store.state().bufferEmpty && store.state().unsavedData);
-    QCOMPARE(view.calls, (records ? QStringList{"scale", "maxmin", "status"} : QStringList{}));
+    QCOMPARE(view.calls, calls);
 }
 
 void TestRecorderStore::showPageStaysWithinThePages_data()

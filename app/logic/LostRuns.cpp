@@ -12,6 +12,7 @@
 #include "FileChecks.h"
 #include "FileLocks.h"
 #include "RecordAppender.h"
+#include "RecordDates.h"
 #include "StringTable.h"
 #include "TempFiles.h"
 
@@ -19,9 +20,17 @@ namespace dmm {
 
 namespace {
 
+constexpr int kStrRunLine = 8188;
+constexpr int kStrOneReadingRunLine = 8194;
+constexpr int kStrTimeUnknown = 8195;
+
+// The record's time as logged; anything else (an empty, zero-filled or
+// garbled text) is not shown as it is.
 QString timeText(const std::optional<TARecord>& record)
 {
-    return record ? QString::fromStdString(record->timeStamp.str()).trimmed() : QString();
+    if (!record || !isLoggedTimeText(record->timeStamp.view()))
+        return tableString(kStrTimeUnknown);
+    return QString::fromStdString(record->timeStamp.str()).trimmed();
 }
 
 } // namespace
@@ -87,8 +96,9 @@ QString lostRunLine(const LostRun& run)
     const QString written = run.lastWritten.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     if (!run.first)
         return tableString(8192).arg(name, written);
-    return tableString(8188).arg(name, QString::number(run.readings), timeText(run.first),
-                                 timeText(run.last), written);
+    return tableString(run.readings == 1 ? kStrOneReadingRunLine : kStrRunLine)
+        .arg(name, QString::number(run.readings), timeText(run.first), timeText(run.last),
+             written);
 }
 
 } // namespace dmm

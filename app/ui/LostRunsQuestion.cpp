@@ -2,6 +2,7 @@
 #include "LostRunsQuestion.h"
 
 #include <QDir>
+#include <QInputDialog>
 
 #include "MessageBox.h"
 #include "StringTable.h"
@@ -21,7 +22,24 @@ enum LostRunsText : int
     kStrConfirmDeleteOneFile = 8177,    // file, readings
     kStrConfirmDeleteOneOfEach = 8178,  // file, reading
     kStrDeleteSavedRun = 8187,
+    kStrOpenAnother = 8196,
+    kStrWhichRun = 8197,
 };
+
+std::function<int(const QStringList&)>& lostRunChooser()
+{
+    static std::function<int(const QStringList&)> chooser;
+    return chooser;
+}
+
+QList<LostRun> runsWithReadings(const QList<LostRun>& runs)
+{
+    QList<LostRun> withReadings;
+    for (const LostRun& run : runs)
+        if (run.readings > 0)
+            withReadings << run;
+    return withReadings;
+}
 
 } // namespace
 
@@ -47,14 +65,48 @@ LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
         request.buttons |= QMessageBox::Open;
         request.buttonTexts.append({QMessageBox::Open, tableString(kStrOpenNewest)});
     }
+    if (runsWithReadings(runs).size() > 1) {
+        request.buttons |= QMessageBox::Apply;
+        request.buttonTexts.append({QMessageBox::Apply, tableString(kStrOpenAnother)});
+    }
     switch (showMessageBox(owner, request)) {
     case QMessageBox::Open:
         return newestWithReadings(runs) ? LostRunsAnswer::OpenNewest : LostRunsAnswer::Leave;
+    case QMessageBox::Apply:
+        return runsWithReadings(runs).size() > 1 ? LostRunsAnswer::OpenAnother
+                                                 : LostRunsAnswer::Leave;
     case QMessageBox::Discard:
         return LostRunsAnswer::Delete;
     default:
         return LostRunsAnswer::Leave;
     }
+}
+
+void setLostRunChooser(std::function<int(const QStringList& lines)> chooser)
+{
+    lostRunChooser() = std::move(chooser);
+}
+
+std::optional<LostRun> chooseLostRun(QWidget* owner, const QList<LostRun>& runs)
+{
+    const QList<LostRun> choices = runsWithReadings(runs);
+    QStringList lines;
+    for (const LostRun& run : choices)
+        lines << lostRunLine(run);
+    int index = -1;
+    if (lostRunChooser()) {
+        index = lostRunChooser()(lines);
+    } else {
+        // A list that scrolls, however many runs there are.
+        bool ok = false;
+        const QString chosen =
+            QInputDialog::getItem(owner, messageCaption(kStrWarningCaption, kStrLostRunsFound),
+                                  tableString(kStrWhichRun), lines, 0, false, &ok);
+        index = ok ? int(lines.indexOf(chosen)) : -1;
+    }
+    if (index < 0 || index >= choices.size())
+        return std::nullopt;
+    return choices[index];
 }
 
 bool confirmDeletingLostRuns(QWidget* owner, const QList<LostRun>& runs)

@@ -5,6 +5,10 @@
 #pragma once
 
 #include <QList>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
 
 #include "LostRuns.h"
 
@@ -15,15 +19,22 @@ namespace dmm {
 enum class LostRunsAnswer
 {
     OpenNewest,
+    OpenAnother, // one the user picks (chooseLostRun)
     Leave,
     Delete
 };
 
 // Names every run, newest first, and offers to open the newest (when one holds
-// readings), to leave them, or to delete them. Closing the box or pressing
-// Enter leaves them.
+// readings) or another one (when several do), to leave them, or to delete
+// them. Closing the box or pressing Enter leaves them.
 LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
                                 const QList<LostRun>& runs);
+
+// The runs that hold readings to pick one from, newest first and preselected;
+// nothing when the user cancels.
+std::optional<LostRun> chooseLostRun(QWidget* owner, const QList<LostRun>& runs);
+// Tests answer the pick themselves: the index in `lines`, or -1 for Cancel.
+void setLostRunChooser(std::function<int(const QStringList& lines)> chooser);
 
 // The second question before deleting: true only for an explicit Yes.
 bool confirmDeletingLostRuns(QWidget* owner, const QList<LostRun>& runs);

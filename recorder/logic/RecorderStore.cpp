@@ -128,7 +128,9 @@ void RecorderStore::finishLoad(const RecordTally& tally)
     m_state.unsavedData = true;
     if (m_view && tally.count > 0) {
         m_view->scaleChanged();
-        m_view->showMaxMin(false);
+        // As when the records were logged: a single reading leaves the six
+        // panels empty, as logging a first reading does.
+        m_view->showMaxMin(tally.count == 1);
         m_view->statusChanged();
     }
 }
