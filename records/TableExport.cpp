@@ -72,10 +72,15 @@ std::string tableHeader(const TableFormat& format)
     return header + '\n';
 }
 
+bool isOverload(const TARecord& record)
+{
+    return record.value.view().find('L') != std::string_view::npos;
+}
+
 std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format)
 {
     const SiUnit unit = siUnit(record.function);
-    std::string value = siValueText(record.fValue, unit.decimalShift);
+    std::string value = isOverload(record) ? std::string() : siValueText(record.fValue, unit.decimalShift);
     if (format.decimalComma)
         for (char& c : value)
             if (c == '.')

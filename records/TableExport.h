@@ -4,7 +4,9 @@
 // with a header line, LF line ends, UTF-8. time is the local date and time
 // (RecordDates.h), value the reading in SI base units in its shortest exact
 // form, unit the SI symbol (SiUnits.h), display the meter's value text with
-// its prefix ("23.99n"), subdisplay the sub-display text as stored.
+// its prefix ("23.99n"), subdisplay the sub-display text as stored. An
+// overload has an empty value: its stored value is a stand-in past the range
+// (9900 for OL on ohms), no reading; display keeps the meter's text ("O.LK").
 #pragma once
 
 #include <QByteArray>
@@ -36,6 +38,11 @@ std::optional<char> tableSeparator(const QString& text);
 // Where numbers are written 1,5 the table uses a decimal comma and ';'
 // between fields, as spreadsheets there expect; elsewhere '.' and ','.
 TableFormat tableFormatFor(const QLocale& locale);
+
+// Whether the record logs an overload: its value text, a copy of the display
+// text where that is no number, shows an "L" ("OL", "-O.L"), the rule that
+// gave it the stand-in value (RecordValue.h).
+bool isOverload(const TARecord& record);
 
 // "time,value,unit,display,subdisplay\n" with the format's separator.
 std::string tableHeader(const TableFormat& format);

@@ -218,7 +218,7 @@ void TestTableTools::logCsvAndExportTableGiveTheSameRows()
     SimProcess sim;
     QFile script(sim.directory() + "/run.txt");
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("period 100\nshow 128 1.234 k\nshow 8 23.99 n\n");
+    script.write("period 100\nshow 128 1.234 k\nshow 8 23.99 n\nshow 128 _0.L_ k\n");
     script.close();
     QVERIFY(sim.start({"--script", script.fileName()}));
     const Run log = runTool(QStringLiteral(DMM_LOG_PATH),
@@ -235,10 +235,15 @@ void TestTableTools::logCsvAndExportTableGiveTheSameRows()
     QCOMPARE(table.exitCode, 0);
     QCOMPARE(logged.size(), 7);
     QCOMPARE(linesOf(table.out), logged);
-    // Farads, not microfarads, and the ohm sign.
-    for (const QString& line : logged.mid(1))
-        QVERIFY2(line.endsWith(";2,399e-08;F;23.99n;") || line.endsWith(";1234;\u03A9;1.234K;"),
+    // Farads, not microfarads, the ohm sign, and no value for an overload.
+    int overloads = 0;
+    for (const QString& line : logged.mid(1)) {
+        overloads += line.endsWith(";;\u03A9;O.LK;");
+        QVERIFY2(line.endsWith(";2,399e-08;F;23.99n;") || line.endsWith(";1234;\u03A9;1.234K;") ||
+                     line.endsWith(";;\u03A9;O.LK;"),
                  qPrintable(line));
+    }
+    QVERIFY(overloads > 0);
 }
 
 QTEST_GUILESS_MAIN(TestTableTools)
