@@ -114,6 +114,10 @@ private slots:
     void badTableArguments_data();
     void badTableArguments();
     void logCsvAndExportTableGiveTheSameRows();
+    void helpShowsUnitSignsInUtf8_data();
+    void helpShowsUnitSignsInUtf8();
+    void versionOnEveryProgram_data();
+    void versionOnEveryProgram();
 
 private:
     QTemporaryDir m_dir;
@@ -244,6 +248,41 @@ void TestTableTools::logCsvAndExportTableGiveTheSameRows()
                  qPrintable(line));
     }
     QVERIFY(overloads > 0);
+}
+
+void TestTableTools::helpShowsUnitSignsInUtf8_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("dmm-export") << QStringLiteral(DMM_EXPORT_PATH);
+    QTest::newRow("dmm-log") << QStringLiteral(DMM_LOG_PATH);
+}
+
+void TestTableTools::helpShowsUnitSignsInUtf8()
+{
+    QFETCH(QString, program);
+    const Run run = runTool(program, {"--help"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("V, A, \xCE\xA9, F") && run.out.contains("\xC2\xB0" "C"),
+             run.out.constData());
+}
+
+void TestTableTools::versionOnEveryProgram_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("dmm-export") << QStringLiteral(DMM_EXPORT_PATH);
+    QTest::newRow("dmm-log") << QStringLiteral(DMM_LOG_PATH);
+    QTest::newRow("dmm-sim") << QStringLiteral(DMM_SIM_PATH);
+    QTest::newRow("dmm-decode") << QStringLiteral(DMM_DECODE_PATH);
+}
+
+void TestTableTools::versionOnEveryProgram()
+{
+    QFETCH(QString, program);
+    const Run run = runTool(program, {"--version"});
+    QCOMPARE(run.exitCode, 0);
+    static const QRegularExpression line(QStringLiteral("^dmm-[a-z]+ \\d+\\.\\d+\\.\\d+\n$"));
+    QVERIFY2(line.match(QString::fromUtf8(run.out)).hasMatch(), run.out.constData());
+    QVERIFY(QString::fromUtf8(run.out).startsWith(QString(QTest::currentDataTag()) + ' '));
 }
 
 QTEST_GUILESS_MAIN(TestTableTools)

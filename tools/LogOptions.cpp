@@ -61,6 +61,7 @@ const char* const kHelp =
     "                       is cut off first.\n"
     "  --quiet              do not print each reading on standard output.\n"
     "  -h, --help           show this text.\n"
+    "  --version            show the program's version.\n"
     "\n"
     "A silent meter and a low battery are reported on standard error when they\n"
     "begin, then at most once a minute while they last; logging goes on. SIGINT\n"
@@ -87,7 +88,7 @@ std::optional<int> intervalSeconds(const QString& text)
 
 QString logHelpText()
 {
-    return QString::fromLatin1(kHelp);
+    return QString::fromUtf8(kHelp); // the unit signs are UTF-8
 }
 
 std::optional<std::chrono::milliseconds> parseDuration(QStringView text)
@@ -169,7 +170,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption decimalComma(QStringLiteral("decimal-comma"), {});
     const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption conf(QStringLiteral("conf"), {}, QStringLiteral("FILE"));
-    parser.addOptions({help, port, interval, out, csv, duration, count, quiet, append, separator,
+    const QCommandLineOption version(QStringLiteral("version"), {});
+    parser.addOptions({help, version, port, interval, out, csv, duration, count, quiet, append, separator,
                        decimalComma, folder, conf});
 
     const auto fail = [&](const QString& error) {
@@ -180,6 +182,10 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         return fail(parser.errorText());
     if (parser.isSet(help)) {
         result.helpRequested = true;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.versionRequested = true;
         return result;
     }
     if (!parser.positionalArguments().isEmpty())

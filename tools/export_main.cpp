@@ -302,10 +302,13 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dmm-export"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DMM_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    // The description holds the unit signs in UTF-8.
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption pagesOption(
         QStringLiteral("pages"), QStringLiteral("Only page P, or pages A to B (1 is the oldest)."),
         QStringLiteral("P|A-B"));
@@ -330,6 +333,8 @@ int main(int argc, char* argv[])
         return usageError(parser.errorText());
     if (parser.isSet(helpOption))
         parser.showHelp(kExitOk);
+    if (parser.isSet(versionOption))
+        parser.showVersion();
     if (parser.isSet(QStringLiteral("help-all")))
         parser.process(app); // prints the help with Qt's own options and exits
     const QStringList files = parser.positionalArguments();
