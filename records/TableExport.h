@@ -29,6 +29,8 @@ struct TableFormat
     char separator = ',';
     // The value written with a decimal comma, for spreadsheets in comma locales.
     bool decimalComma = false;
+    // Times in UTC with a "Z" ("2026-12-07T22:59:59.912Z"); else local, no zone.
+    bool utc = false;
 };
 
 // The separator an option names: one character other than a digit, a sign,
@@ -43,6 +45,12 @@ TableFormat tableFormatFor(const QLocale& locale);
 // text where that is no number, shows an "L" ("OL", "-O.L"), the rule that
 // gave it the stand-in value (RecordValue.h).
 bool isOverload(const TARecord& record);
+
+// ISO 8601 UTC time of `epochMs` with a "Z": milliseconds, or tenths as an
+// inferred date's time text has them ("2026-12-07T22:59:59.9Z").
+std::string utcIsoText(std::int64_t epochMs, bool milliseconds);
+// The table's time of a record: local as the date walk gives it, or UTC.
+std::string tableTime(const RecordMoment& moment, bool utc);
 
 // "time,value,unit,display,subdisplay\n" with the format's separator.
 std::string tableHeader(const TableFormat& format);

@@ -29,9 +29,15 @@ struct Run
     QString err;
 };
 
-Run runTool(const QString& program, const QStringList& arguments, const QString& directory = {})
+Run runTool(const QString& program, const QStringList& arguments, const QString& directory = {},
+            const QString& zone = {})
 {
     QProcess process;
+    if (!zone.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TZ"), zone);
+        process.setProcessEnvironment(environment);
+    }
     if (!directory.isEmpty())
         process.setWorkingDirectory(directory);
     process.start(program, arguments);
@@ -109,6 +115,9 @@ class TestTableTools : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void utcTimesAreTheSameInEveryZone_data();
+    void utcTimesAreTheSameInEveryZone();
     void table_data();
     void table();
     void badTableArguments_data();
@@ -122,6 +131,44 @@ private slots:
 private:
     QTemporaryDir m_dir;
 };
+
+void TestTableTools::initTestCase()
+{
+    // The runs are logged by a clock in UTC, so that their stamps are known.
+    qputenv("TZ", "UTC");
+}
+
+void TestTableTools::utcTimesAreTheSameInEveryZone_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<bool>("stamped");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("first"); // the first row's time
+    const QStringList utc{"--utc"};
+    const QStringList dated{"--utc", "--date", "2026-12-07"};
+    QTest::newRow("Tokyo, local") << "Asia/Tokyo" << true << QStringList{}
+                                  << "2026-12-08T08:59:59.000";
+    QTest::newRow("Tokyo, stamped") << "Asia/Tokyo" << true << utc << "2026-12-07T23:59:59.000Z";
+    QTest::newRow("New York, stamped")
+        << "America/New_York" << true << utc << "2026-12-07T23:59:59.000Z";
+    QTest::newRow("Tokyo, inferred") << "Asia/Tokyo" << false << dated << "2026-12-07T14:59:59.0Z";
+    QTest::newRow("New York, inferred")
+        << "America/New_York" << false << dated << "2026-12-08T04:59:59.0Z";
+}
+
+void TestTableTools::utcTimesAreTheSameInEveryZone()
+{
+    QFETCH(QString, zone);
+    QFETCH(bool, stamped);
+    QFETCH(QStringList, options);
+    QFETCH(QString, first);
+    const Run run = runTool(QStringLiteral(DMM_EXPORT_PATH),
+                            QStringList{"--table"} + options +
+                                QStringList{savedRun(m_dir.path(), stamped, 1)},
+                            {}, zone);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(linesOf(run.out).value(1).section(',', 0, 0), first);
+}
 
 void TestTableTools::table_data()
 {

@@ -48,6 +48,8 @@ const char* const kHelp =
     "                       (default ,).\n"
     "  --decimal-comma      values with a decimal comma, for spreadsheets in\n"
     "                       comma locales (use with --separator \";\").\n"
+    "  --utc                the CSV's times in UTC, ending in Z (default: local\n"
+    "                       time without a zone).\n"
     "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
     "  --count N            stop after N readings.\n"
     "  --folder DIR         relative --out and --csv files go into DIR, made when\n"
@@ -168,11 +170,12 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption append(QStringLiteral("append"), {});
     const QCommandLineOption separator(QStringLiteral("separator"), {}, QStringLiteral("C"));
     const QCommandLineOption decimalComma(QStringLiteral("decimal-comma"), {});
+    const QCommandLineOption utc(QStringLiteral("utc"), {});
     const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption conf(QStringLiteral("conf"), {}, QStringLiteral("FILE"));
     const QCommandLineOption version(QStringLiteral("version"), {});
     parser.addOptions({help, version, port, interval, out, csv, duration, count, quiet, append, separator,
-                       decimalComma, folder, conf});
+                       decimalComma, utc, folder, conf});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -259,6 +262,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     }
     options.table.decimalComma =
         parser.isSet(decimalComma) || fromConf.decimalComma.value_or(false);
+    options.table.utc = parser.isSet(utc);
     if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty())
         return fail(QStringLiteral("nothing to log to: give --out or --csv, or leave out --quiet"));
     if (!options.outPath.isEmpty() && !options.csvPath.isEmpty() &&

@@ -87,7 +87,9 @@ const char* const kDescription =
     "the last reading (--date gives the first reading's date instead), and a day\n"
     "passes wherever the time of day goes backwards. A closing line on standard\n"
     "error says when dates were inferred. --separator sets the field separator\n"
-    "(one character, or \"tab\"), --decimal-comma writes values with a comma.\n"
+    "(one character, or \"tab\"), --decimal-comma writes values with a comma,\n"
+    "--utc writes the times in UTC ending in Z (without it: local time, no zone).\n"
+    "An overload has an empty value; its display text shows the meter's O.L.\n"
     "\n"
     "Output goes to standard output, or with -o to a file that is replaced only\n"
     "once all of it is written.\n"
@@ -266,12 +268,14 @@ struct TableOptions
                                  QStringLiteral("C")};
     QCommandLineOption decimalComma{QStringLiteral("decimal-comma"),
                                     QStringLiteral("Values with a decimal comma.")};
+    QCommandLineOption utc{QStringLiteral("utc"), QStringLiteral("Times in UTC, ending in Z.")};
 };
 
 TableOptions addTableOptions(QCommandLineParser& parser)
 {
     TableOptions options;
-    parser.addOptions({options.table, options.date, options.separator, options.decimalComma});
+    parser.addOptions(
+        {options.table, options.date, options.separator, options.decimalComma, options.utc});
     return options;
 }
 
@@ -287,6 +291,7 @@ int runTable(const QCommandLineParser& parser, const TableOptions& options, cons
         request.format.separator = *separator;
     }
     request.format.decimalComma = parser.isSet(options.decimalComma);
+    request.format.utc = parser.isSet(options.utc);
     if (parser.isSet(options.date)) {
         const QDate date = QDate::fromString(parser.value(options.date), Qt::ISODate);
         if (!date.isValid())
@@ -373,7 +378,7 @@ int main(int argc, char* argv[])
         return runTable(parser, tableOptions, path, toFile ? outputName : QString());
     }
     for (const QCommandLineOption* option :
-         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma})
+         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma, &tableOptions.utc})
         if (parser.isSet(*option))
             return usageError(
                 QStringLiteral("--%1 goes with --table").arg(option->names().first()));
