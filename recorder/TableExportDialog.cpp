@@ -20,7 +20,12 @@ std::optional<TableTarget> chooseTableTarget(QWidget* parent)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.setNameFilter(tableString(1607));
+    dialog.setNameFilters({tableString(1607), tableString(1611)});
+    // A name without an extension gets the chosen type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        dialog.setDefaultSuffix(f == tableString(1611) ? QStringLiteral("xlsx")
+                                                        : QStringLiteral("csv"));
+    });
     dialog.selectFile(QStringLiteral("Untitled"));
 
     const TableFormat start = tableFormatFor(QLocale::system());
