@@ -27,19 +27,28 @@ field() {
     head -c $(($2 - ${#1})) /dev/zero
 }
 
-# One 76-byte record: display, exponent, function code (6, DC volts), time
-# stamp, value text, prefix, unit, the value as a little-endian float given as
-# octal escapes, sub-display.
+# One 76-byte record: display, exponent, function code (default 6, DC volts,
+# as octal escapes), time stamp, value text, prefix, unit, the value as a
+# little-endian float given as octal escapes, sub-display.
 record() {
     field "$1" 8
     field 0 4
-    printf '\006\000\000\000'
+    printf "${5:-\\006\\000\\000\\000}"
     field "$2" 16
     field "$1" 16
-    field m 8
-    field V 8
+    field "${6:-m}" 8
+    field "${7:-V}" 8
     printf "$3"
     field "$4" 8
+}
+
+# Readings that change function every record (volts, an ohms overload,
+# degrees, nanofarads), so no cache of the last record's fields hits.
+mixed_records() {
+    record 1.234 ' 14:05:09.0  ' '\266\363\235\077' '' '\006\000\000\000' m V
+    record O.L ' 14:05:09.5  ' '\000\260\032\106' '' '\200\000\000\000' K W
+    record 23.5 ' 14:05:10.0  ' '\000\000\274\101' '' '\040\000\000\000' '' C
+    record 23.99 ' 14:05:10.5  ' '\074\247\304\074' 0.98 '\010\000\000\000' n F
 }
 
 # Eight different readings, so the value formatting does not see one number
@@ -61,6 +70,13 @@ while [ "$(wc -c <"$file")" -lt "$bytes" ]; do
     mv "$work/double" "$file"
 done
 truncate -s "$bytes" "$file"
+mixed="$work/mixed.g52"
+mixed_records >"$mixed"
+while [ "$(wc -c <"$mixed")" -lt "$bytes" ]; do
+    cat "$mixed" "$mixed" >"$work/double"
+    mv "$work/double" "$mixed"
+done
+truncate -s "$bytes" "$mixed"
 
 # "min median" milliseconds of $runs runs of the command.
 min_median_ms() {
@@ -102,6 +118,13 @@ row "dmm-export --list FILE > /dev/null" "$tool" --list "$file"
 row "dmm-export --info FILE" "$tool" --info "$file"
 row "dmm-export -o OUT FILE" "$tool" -o "$work/out.csv" "$file"
 row "dmm-export --table FILE > /dev/null" "$tool" --table "$file"
+cat "$mixed" >/dev/null
+echo "mixed functions:"
+row "  --list MIXED > /dev/null" "$tool" --list "$mixed"
+row "  --info MIXED" "$tool" --info "$mixed"
+row "  --table MIXED > /dev/null" "$tool" --table "$mixed"
+row "  --table -o x.xlsx MIXED" "$tool" --table -o "$work/x.xlsx" "$mixed"
+echo "peak memory, --table -o x.xlsx MIXED: $(peak_mb "$tool" --table -o "$work/x.xlsx" "$mixed") MB"
 echo "peak memory: export $(peak_mb "$tool" "$file") MB, --list $(peak_mb "$tool" --list "$file") MB," \
     "--info $(peak_mb "$tool" --info "$file") MB, -o $(peak_mb "$tool" -o "$work/out.csv" "$file") MB," \
     "--table $(peak_mb "$tool" --table "$file") MB"

@@ -252,6 +252,53 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     return std::nullopt;
 }
 
+std::optional<QString> replaceFileAtomically(const QString& path, const NamedFileWriter& write)
+{
+    QByteArray name = fileNameBytes(path);
+    if (followLinks(&name) != 0)
+        return systemReason(errno);
+    const QString target = fileNameText(name);
+    struct stat existing
+    {
+    };
+    const bool exists = ::stat(name.constData(), &existing) == 0;
+    if (!exists && errno != ENOENT)
+        return systemReason(errno);
+    if (exists && !S_ISREG(existing.st_mode))
+        return *notRegularFileReason(target) + QStringLiteral(": it is never replaced");
+    if (exists) {
+        if (auto reason = heldByThisProgramReason(target))
+            return reason;
+        if (auto reason = heldByAnotherProgramReason(target))
+            return reason;
+    }
+    const QByteArray stem = temporaryStem(name);
+    removeLeftovers(stem);
+    QByteArray tempName;
+    QString reason;
+    // Kept open and locked while the library writes the same file by its name.
+    const int fd = createTemporary(stem, &tempName, &reason);
+    if (fd < 0)
+        return reason;
+    std::optional<QString> failure = write(fileNameText(tempName));
+    if (!failure && exists && ::fchmod(fd, existing.st_mode & 07777) != 0)
+        failure = systemReason(errno);
+    if (!failure && exists)
+        [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
+    if (!failure && ::fdatasync(fd) != 0)
+        failure = systemReason(errno);
+    if (::close(fd) != 0 && !failure && errno != EINTR)
+        failure = systemReason(errno);
+    if (!failure && ::rename(tempName.constData(), name.constData()) != 0)
+        failure = systemReason(errno);
+    if (failure) {
+        ::unlink(tempName.constData());
+        return failure;
+    }
+    syncFolderOf(name);
+    return std::nullopt;
+}
+
 BlockProducer singleBlock(QByteArray bytes)
 {
     return [bytes = std::move(bytes), given = false](QByteArray& block) mutable {

@@ -37,6 +37,13 @@ using BlockProducer = std::function<bool(QByteArray& block)>;
 std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
                                            JobControl* job = nullptr);
 
+// The same rules for a file a library writes itself by name: `write` gets the
+// temporary file's name (made, locked and emptied here) and writes the whole
+// file under it, returning the reason when it fails; only then is the target
+// replaced. A character device or a FIFO target is refused.
+using NamedFileWriter = std::function<std::optional<QString>(const QString& temporary)>;
+std::optional<QString> replaceFileAtomically(const QString& path, const NamedFileWriter& write);
+
 // A producer of `bytes` as the one block of a file.
 BlockProducer singleBlock(QByteArray bytes);
 

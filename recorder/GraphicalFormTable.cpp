@@ -7,6 +7,7 @@
 #include "MessageBox.h"
 #include "StringTable.h"
 #include "TableExport.h"
+#include "XlsxTable.h"
 
 namespace dmm {
 
@@ -36,9 +37,16 @@ void TGraphicalForm::miExportTableClick()
     bool datesInferred = false;
     runFileJob(tableString(kExportingEntry), qint64(records.size() * kTypicalTableRow),
                [&](JobControl& job) {
-                   TableProducer table(target->format,
-                                       firstRecordDate(snapshotRecords(records), lastDate),
-                                       snapshotRecords(records));
+                   const QDate firstDate = firstRecordDate(snapshotRecords(records), lastDate);
+                   if (isXlsxName(target->path)) {
+                       XlsxTableResult written;
+                       error = writeXlsxTable(target->path, target->format.utc, firstDate,
+                                              snapshotRecords(records), &job, &written);
+                       rows = written.rows;
+                       datesInferred = written.datesInferred;
+                       return;
+                   }
+                   TableProducer table(target->format, firstDate, snapshotRecords(records));
                    error = writeFileAtomically(
                        target->path, [&table](QByteArray& block) { return table.nextBlock(block); },
                        &job);

@@ -20,7 +20,12 @@ std::optional<TableTarget> chooseTableTarget(QWidget* parent)
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("csv"));
-    dialog.setNameFilter(tableString(1607));
+    dialog.setNameFilters({tableString(1607), tableString(1611)});
+    // A name without an extension gets the chosen type's.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+        dialog.setDefaultSuffix(f == tableString(1611) ? QStringLiteral("xlsx")
+                                                        : QStringLiteral("csv"));
+    });
     dialog.selectFile(QStringLiteral("Untitled"));
 
     const TableFormat start = tableFormatFor(QLocale::system());
@@ -33,6 +38,9 @@ std::optional<TableTarget> chooseTableTarget(QWidget* parent)
     auto* decimalComma = new QCheckBox(tableString(1606), &dialog);
     decimalComma->setObjectName(QStringLiteral("cbDecimalComma"));
     decimalComma->setChecked(start.decimalComma);
+    // Local times without a zone unless asked: what the recorder's views show.
+    auto* utc = new QCheckBox(tableString(1610), &dialog);
+    utc->setObjectName(QStringLiteral("cbUtc"));
     auto* label = new QLabel(tableString(1602), &dialog);
     label->setBuddy(separator);
     separator->setAccessibleName(tableString(1602));
@@ -41,6 +49,8 @@ std::optional<TableTarget> chooseTableTarget(QWidget* parent)
     choices->addWidget(separator);
     choices->addSpacing(12);
     choices->addWidget(decimalComma);
+    choices->addSpacing(12);
+    choices->addWidget(utc);
     choices->addStretch(1);
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) {
         const int row = grid->rowCount();
@@ -57,6 +67,7 @@ std::optional<TableTarget> chooseTableTarget(QWidget* parent)
     target.path = dialog.selectedFiles().first();
     target.format.separator = static_cast<char>(separator->currentData().toInt());
     target.format.decimalComma = decimalComma->isChecked();
+    target.format.utc = utc->isChecked();
     return target;
 }
 

@@ -232,7 +232,7 @@ std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
         const auto [date, ms] = stampedDay(*stamp);
         m_date = date;
         m_previous = ms;
-        return Moment{date, ms, true};
+        return Moment{date, ms, true, *stamp};
     }
     const int now = recordTimeOfDay(record);
     if (now == kNoTime)
@@ -241,7 +241,7 @@ std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
         m_date = m_date.addDays(1);
     m_previous = now;
     m_inferred = true;
-    return Moment{m_date, now, false};
+    return Moment{m_date, now, false, 0};
 }
 
 RecordTime RecordDates::next(const TARecord& record)

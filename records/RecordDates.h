@@ -69,6 +69,16 @@ private:
     std::optional<std::int64_t> m_stamp;
 };
 
+// A record's local date and time of day; `stamp` (ms since the epoch) for a
+// stamped record.
+struct RecordMoment
+{
+    QDate date;
+    int ms; // since midnight
+    bool stamped;
+    std::int64_t stamp = 0;
+};
+
 // Walks the records in order and gives each its date and time.
 class RecordDates
 {
@@ -76,6 +86,8 @@ public:
     explicit RecordDates(QDate firstRecordDate) : m_date(firstRecordDate) {}
 
     RecordTime next(const TARecord& record);
+    // The same walk, the moment unformatted; none where the time text is no time.
+    std::optional<RecordMoment> nextMoment(const TARecord& record) { return advance(record); }
     // The same walk without the text, for records whose time is not shown.
     void skip(const TARecord& record) { advance(record); }
 
@@ -83,12 +95,7 @@ public:
     bool inferred() const { return m_inferred; }
 
 private:
-    struct Moment
-    {
-        QDate date;
-        int ms; // since midnight
-        bool stamped;
-    };
+    using Moment = RecordMoment;
     std::optional<Moment> advance(const TARecord& record);
 
     QDate m_date;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "TableExport.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
 #include <cctype>
 #include <memory>
 #include <span>
@@ -72,10 +75,33 @@ std::string tableHeader(const TableFormat& format)
     return header + '\n';
 }
 
+std::string utcIsoText(std::int64_t epochMs, bool milliseconds)
+{
+    const QDateTime utc = QDateTime::fromMSecsSinceEpoch(epochMs, QTimeZone::utc());
+    return isoText(utc.date(), utc.time().msecsSinceStartOfDay(), milliseconds) + 'Z';
+}
+
+std::string tableTime(const RecordMoment& moment, bool utc)
+{
+    if (!utc)
+        return isoText(moment.date, moment.ms, moment.stamped);
+    // A local time without a stamp is taken as the zone's rules had it that day.
+    const std::int64_t epochMs =
+        moment.stamped ? moment.stamp
+                       : QDateTime(moment.date, QTime::fromMSecsSinceStartOfDay(moment.ms))
+                             .toMSecsSinceEpoch();
+    return utcIsoText(epochMs, moment.stamped);
+}
+
+bool isOverload(const TARecord& record)
+{
+    return record.value.view().find('L') != std::string_view::npos;
+}
+
 std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format)
 {
     const SiUnit unit = siUnit(record.function);
-    std::string value = siValueText(record.fValue, unit.decimalShift);
+    std::string value = isOverload(record) ? std::string() : siValueText(record.fValue, unit.decimalShift);
     if (format.decimalComma)
         for (char& c : value)
             if (c == '.')
@@ -112,7 +138,9 @@ bool TableProducer::nextBlock(QByteArray& block)
         const TARecord* record = m_records();
         if (!record)
             break;
-        text += tableRow(m_dates.next(*record).text, *record, m_format);
+        const auto moment = m_dates.nextMoment(*record);
+        text += tableRow(moment ? tableTime(*moment, m_format.utc) : std::string(), *record,
+                         m_format);
         ++m_rows;
     }
     block.append(text.data(), qsizetype(text.size()));

@@ -4,7 +4,9 @@
 // with a header line, LF line ends, UTF-8. time is the local date and time
 // (RecordDates.h), value the reading in SI base units in its shortest exact
 // form, unit the SI symbol (SiUnits.h), display the meter's value text with
-// its prefix ("23.99n"), subdisplay the sub-display text as stored.
+// its prefix ("23.99n"), subdisplay the sub-display text as stored. An
+// overload has an empty value: its stored value is a stand-in past the range
+// (9900 for OL on ohms), no reading; display keeps the meter's text ("O.LK").
 #pragma once
 
 #include <QByteArray>
@@ -27,6 +29,8 @@ struct TableFormat
     char separator = ',';
     // The value written with a decimal comma, for spreadsheets in comma locales.
     bool decimalComma = false;
+    // Times in UTC with a "Z" ("2026-12-07T22:59:59.912Z"); else local, no zone.
+    bool utc = false;
 };
 
 // The separator an option names: one character other than a digit, a sign,
@@ -36,6 +40,17 @@ std::optional<char> tableSeparator(const QString& text);
 // Where numbers are written 1,5 the table uses a decimal comma and ';'
 // between fields, as spreadsheets there expect; elsewhere '.' and ','.
 TableFormat tableFormatFor(const QLocale& locale);
+
+// Whether the record logs an overload: its value text, a copy of the display
+// text where that is no number, shows an "L" ("OL", "-O.L"), the rule that
+// gave it the stand-in value (RecordValue.h).
+bool isOverload(const TARecord& record);
+
+// ISO 8601 UTC time of `epochMs` with a "Z": milliseconds, or tenths as an
+// inferred date's time text has them ("2026-12-07T22:59:59.9Z").
+std::string utcIsoText(std::int64_t epochMs, bool milliseconds);
+// The table's time of a record: local as the date walk gives it, or UTC.
+std::string tableTime(const RecordMoment& moment, bool utc);
 
 // "time,value,unit,display,subdisplay\n" with the format's separator.
 std::string tableHeader(const TableFormat& format);

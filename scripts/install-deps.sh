@@ -7,8 +7,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev qt6-svg-dev libqcustomplot-dev
-    libasound2-dev libsystemd-dev libmosquitto-dev
-    mosquitto mosquitto-clients
+    libasound2-dev libsystemd-dev libmosquitto-dev libxlsxwriter-dev
+    mosquitto mosquitto-clients python3-openpyxl
     fonts-liberation fonts-dejavu-core
     xvfb xauth
     dpkg-dev file

@@ -29,9 +29,15 @@ struct Run
     QString err;
 };
 
-Run runTool(const QString& program, const QStringList& arguments, const QString& directory = {})
+Run runTool(const QString& program, const QStringList& arguments, const QString& directory = {},
+            const QString& zone = {})
 {
     QProcess process;
+    if (!zone.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TZ"), zone);
+        process.setProcessEnvironment(environment);
+    }
     if (!directory.isEmpty())
         process.setWorkingDirectory(directory);
     process.start(program, arguments);
@@ -109,15 +115,60 @@ class TestTableTools : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
+    void utcTimesAreTheSameInEveryZone_data();
+    void utcTimesAreTheSameInEveryZone();
     void table_data();
     void table();
     void badTableArguments_data();
     void badTableArguments();
     void logCsvAndExportTableGiveTheSameRows();
+    void helpShowsUnitSignsInUtf8_data();
+    void helpShowsUnitSignsInUtf8();
+    void versionOnEveryProgram_data();
+    void versionOnEveryProgram();
 
 private:
     QTemporaryDir m_dir;
 };
+
+void TestTableTools::initTestCase()
+{
+    // The runs are logged by a clock in UTC, so that their stamps are known.
+    qputenv("TZ", "UTC");
+}
+
+void TestTableTools::utcTimesAreTheSameInEveryZone_data()
+{
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<bool>("stamped");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("first"); // the first row's time
+    const QStringList utc{"--utc"};
+    const QStringList dated{"--utc", "--date", "2026-12-07"};
+    QTest::newRow("Tokyo, local") << "Asia/Tokyo" << true << QStringList{}
+                                  << "2026-12-08T08:59:59.000";
+    QTest::newRow("Tokyo, stamped") << "Asia/Tokyo" << true << utc << "2026-12-07T23:59:59.000Z";
+    QTest::newRow("New York, stamped")
+        << "America/New_York" << true << utc << "2026-12-07T23:59:59.000Z";
+    QTest::newRow("Tokyo, inferred") << "Asia/Tokyo" << false << dated << "2026-12-07T14:59:59.0Z";
+    QTest::newRow("New York, inferred")
+        << "America/New_York" << false << dated << "2026-12-08T04:59:59.0Z";
+}
+
+void TestTableTools::utcTimesAreTheSameInEveryZone()
+{
+    QFETCH(QString, zone);
+    QFETCH(bool, stamped);
+    QFETCH(QStringList, options);
+    QFETCH(QString, first);
+    const Run run = runTool(QStringLiteral(DMM_EXPORT_PATH),
+                            QStringList{"--table"} + options +
+                                QStringList{savedRun(m_dir.path(), stamped, 1)},
+                            {}, zone);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(linesOf(run.out).value(1).section(',', 0, 0), first);
+}
 
 void TestTableTools::table_data()
 {
@@ -218,7 +269,7 @@ void TestTableTools::logCsvAndExportTableGiveTheSameRows()
     SimProcess sim;
     QFile script(sim.directory() + "/run.txt");
     QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("period 100\nshow 128 1.234 k\nshow 8 23.99 n\n");
+    script.write("period 100\nshow 128 1.234 k\nshow 8 23.99 n\nshow 128 _0.L_ k\n");
     script.close();
     QVERIFY(sim.start({"--script", script.fileName()}));
     const Run log = runTool(QStringLiteral(DMM_LOG_PATH),
@@ -235,10 +286,50 @@ void TestTableTools::logCsvAndExportTableGiveTheSameRows()
     QCOMPARE(table.exitCode, 0);
     QCOMPARE(logged.size(), 7);
     QCOMPARE(linesOf(table.out), logged);
-    // Farads, not microfarads, and the ohm sign.
-    for (const QString& line : logged.mid(1))
-        QVERIFY2(line.endsWith(";2,399e-08;F;23.99n;") || line.endsWith(";1234;\u03A9;1.234K;"),
+    // Farads, not microfarads, the ohm sign, and no value for an overload.
+    int overloads = 0;
+    for (const QString& line : logged.mid(1)) {
+        overloads += line.endsWith(";;\u03A9;O.LK;");
+        QVERIFY2(line.endsWith(";2,399e-08;F;23.99n;") || line.endsWith(";1234;\u03A9;1.234K;") ||
+                     line.endsWith(";;\u03A9;O.LK;"),
                  qPrintable(line));
+    }
+    QVERIFY(overloads > 0);
+}
+
+void TestTableTools::helpShowsUnitSignsInUtf8_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("dmm-export") << QStringLiteral(DMM_EXPORT_PATH);
+    QTest::newRow("dmm-log") << QStringLiteral(DMM_LOG_PATH);
+}
+
+void TestTableTools::helpShowsUnitSignsInUtf8()
+{
+    QFETCH(QString, program);
+    const Run run = runTool(program, {"--help"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains("V, A, \xCE\xA9, F") && run.out.contains("\xC2\xB0" "C"),
+             run.out.constData());
+}
+
+void TestTableTools::versionOnEveryProgram_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("dmm-export") << QStringLiteral(DMM_EXPORT_PATH);
+    QTest::newRow("dmm-log") << QStringLiteral(DMM_LOG_PATH);
+    QTest::newRow("dmm-sim") << QStringLiteral(DMM_SIM_PATH);
+    QTest::newRow("dmm-decode") << QStringLiteral(DMM_DECODE_PATH);
+}
+
+void TestTableTools::versionOnEveryProgram()
+{
+    QFETCH(QString, program);
+    const Run run = runTool(program, {"--version"});
+    QCOMPARE(run.exitCode, 0);
+    static const QRegularExpression line(QStringLiteral("^dmm-[a-z]+ \\d+\\.\\d+\\.\\d+\n$"));
+    QVERIFY2(line.match(QString::fromUtf8(run.out)).hasMatch(), run.out.constData());
+    QVERIFY(QString::fromUtf8(run.out).startsWith(QString(QTest::currentDataTag()) + ' '));
 }
 
 QTEST_GUILESS_MAIN(TestTableTools)

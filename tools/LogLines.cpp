@@ -34,7 +34,8 @@ std::string csvHeader(const TableFormat& format)
 
 std::string csvLine(const QDateTime& time, const TARecord& record, const TableFormat& format)
 {
-    return tableRow(isoLocalTime(time), record, format);
+    return tableRow(format.utc ? utcIsoText(time.toMSecsSinceEpoch(), true) : isoLocalTime(time),
+                    record, format);
 }
 
 std::string consoleLine(const QDateTime& time, const TARecord& record)

@@ -48,6 +48,8 @@ const char* const kHelp =
     "                       (default ,).\n"
     "  --decimal-comma      values with a decimal comma, for spreadsheets in\n"
     "                       comma locales (use with --separator \";\").\n"
+    "  --utc                the CSV's times in UTC, ending in Z (default: local\n"
+    "                       time without a zone).\n"
     "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
     "  --count N            stop after N readings.\n"
     "  --folder DIR         relative --out and --csv files go into DIR, made when\n"
@@ -74,6 +76,7 @@ const char* const kHelp =
     "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
     "                       a day at Full Speed); beyond it the oldest are dropped.\n"
     "  -h, --help           show this text.\n"
+    "  --version            show the program's version.\n"
     "\n"
     "A silent meter and a low battery are reported on standard error when they\n"
     "begin, then at most once a minute while they last; logging goes on. SIGINT\n"
@@ -100,7 +103,7 @@ std::optional<int> intervalSeconds(const QString& text)
 
 QString logHelpText()
 {
-    return QString::fromLatin1(kHelp);
+    return QString::fromUtf8(kHelp); // the unit signs are UTF-8
 }
 
 std::optional<std::chrono::milliseconds> parseDuration(QStringView text)
@@ -179,17 +182,19 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption append(QStringLiteral("append"), {});
     const QCommandLineOption separator(QStringLiteral("separator"), {}, QStringLiteral("C"));
     const QCommandLineOption decimalComma(QStringLiteral("decimal-comma"), {});
+    const QCommandLineOption utc(QStringLiteral("utc"), {});
     const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption conf(QStringLiteral("conf"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption version(QStringLiteral("version"), {});
     const QCommandLineOption mqtt(QStringLiteral("mqtt"), {}, QStringLiteral("URL"));
     const QCommandLineOption name(QStringLiteral("name"), {}, QStringLiteral("NAME"));
     const QCommandLineOption mqttPasswordFile(QStringLiteral("mqtt-password-file"), {},
                                               QStringLiteral("FILE"));
     const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), {}, QStringLiteral("FILE"));
     const QCommandLineOption mqttQueue(QStringLiteral("mqtt-queue"), {}, QStringLiteral("N"));
-    parser.addOptions({help, port, interval, out, csv, duration, count, quiet, append, separator,
-                       decimalComma, folder, conf, mqtt, name, mqttPasswordFile, mqttCa,
-                       mqttQueue});
+    parser.addOptions({help, version, port, interval, out, csv, duration, count, quiet, append,
+                       separator, decimalComma, utc, folder, conf, mqtt, name, mqttPasswordFile,
+                       mqttCa, mqttQueue});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -199,6 +204,10 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         return fail(parser.errorText());
     if (parser.isSet(help)) {
         result.helpRequested = true;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.versionRequested = true;
         return result;
     }
     if (!parser.positionalArguments().isEmpty())
@@ -272,6 +281,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     }
     options.table.decimalComma =
         parser.isSet(decimalComma) || fromConf.decimalComma.value_or(false);
+    options.table.utc = parser.isSet(utc);
     if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty())
         return fail(QStringLiteral("nothing to log to: give --out or --csv, or leave out --quiet"));
     if (!options.outPath.isEmpty() && !options.csvPath.isEmpty() &&

@@ -5,6 +5,7 @@
 
 #include "ExportOutput.h"
 #include "RecordFile.h"
+#include "XlsxTable.h"
 
 namespace dmm::exporttool {
 
@@ -38,21 +39,45 @@ int writeTable(const TableRequest& request)
         firstDate = firstRecordDate(fileRecords(counter), fileModificationDate(path), &fromStamp);
     }
 
-    TableProducer table(request.format, firstDate, fileRecords(reader));
-    JobControl job;
-    const BlockProducer next = [&](QByteArray& block) {
-        if (table.nextBlock(block))
-            return true;
-        job.cancel = reader.truncated(); // the writer then leaves no output file
-        return false;
-    };
-    if (const int status = writeOutput(request.output, next, job, [&] {
-            return path + QStringLiteral(": ") + truncationReason(reader);
-        }))
-        return status;
+    qint64 rows = 0;
+    bool datesInferred = false;
+    if (isXlsxName(request.output)) {
+        JobControl job;
+        const RecordSource source = fileRecords(reader);
+        const RecordSource records = [&]() -> const TARecord* {
+            const TARecord* record = source();
+            if (!record)
+                job.cancel = reader.truncated(); // the workbook then replaces nothing
+            return record;
+        };
+        XlsxTableResult written;
+        const auto error =
+            writeXlsxTable(request.output, request.format.utc, firstDate, records, &job, &written);
+        if (job.cancel)
+            return failure(path + QStringLiteral(": ") + truncationReason(reader));
+        if (error)
+            return failure(request.output + QStringLiteral(": ") + *error);
+        rows = written.rows;
+        datesInferred = written.datesInferred;
+    } else {
+        TableProducer table(request.format, firstDate, fileRecords(reader));
+        JobControl job;
+        const BlockProducer next = [&](QByteArray& block) {
+            if (table.nextBlock(block))
+                return true;
+            job.cancel = reader.truncated(); // the writer then leaves no output file
+            return false;
+        };
+        if (const int status = writeOutput(request.output, next, job, [&] {
+                return path + QStringLiteral(": ") + truncationReason(reader);
+            }))
+            return status;
+        rows = table.rows();
+        datesInferred = table.datesInferred();
+    }
 
-    QString closing = QStringLiteral("dmm-export: %1 readings").arg(table.rows());
-    if (!table.datesInferred())
+    QString closing = QStringLiteral("dmm-export: %1 readings").arg(rows);
+    if (!datesInferred)
         closing += QStringLiteral(", each with its recorded date");
     else if (fromStamp)
         closing += QStringLiteral("; dates inferred (readings without a date stamp) from the "

@@ -38,9 +38,11 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dmm-decode"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DMM_VERSION));
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.process(app);
 
     // The logger converts with "." from its first decoded frame on.

@@ -87,7 +87,13 @@ const char* const kDescription =
     "the last reading (--date gives the first reading's date instead), and a day\n"
     "passes wherever the time of day goes backwards. A closing line on standard\n"
     "error says when dates were inferred. --separator sets the field separator\n"
-    "(one character, or \"tab\"), --decimal-comma writes values with a comma.\n"
+    "(one character, or \"tab\"), --decimal-comma writes values with a comma,\n"
+    "--utc writes the times in UTC ending in Z (without it: local time, no zone).\n"
+    "An overload has an empty value; its display text shows the meter's O.L.\n"
+    "\n"
+    "With -o NAME.xlsx the table is an Excel workbook instead: typed cells (a\n"
+    "date-time, a number, texts), sheets of at most 1,048,575 readings, and a\n"
+    "sheet \"Summary\" with one row per unit.\n"
     "\n"
     "Output goes to standard output, or with -o to a file that is replaced only\n"
     "once all of it is written.\n"
@@ -266,12 +272,14 @@ struct TableOptions
                                  QStringLiteral("C")};
     QCommandLineOption decimalComma{QStringLiteral("decimal-comma"),
                                     QStringLiteral("Values with a decimal comma.")};
+    QCommandLineOption utc{QStringLiteral("utc"), QStringLiteral("Times in UTC, ending in Z.")};
 };
 
 TableOptions addTableOptions(QCommandLineParser& parser)
 {
     TableOptions options;
-    parser.addOptions({options.table, options.date, options.separator, options.decimalComma});
+    parser.addOptions(
+        {options.table, options.date, options.separator, options.decimalComma, options.utc});
     return options;
 }
 
@@ -287,6 +295,7 @@ int runTable(const QCommandLineParser& parser, const TableOptions& options, cons
         request.format.separator = *separator;
     }
     request.format.decimalComma = parser.isSet(options.decimalComma);
+    request.format.utc = parser.isSet(options.utc);
     if (parser.isSet(options.date)) {
         const QDate date = QDate::fromString(parser.value(options.date), Qt::ISODate);
         if (!date.isValid())
@@ -302,10 +311,13 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dmm-export"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DMM_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    // The description holds the unit signs in UTF-8.
+    parser.setApplicationDescription(QString::fromUtf8(kDescription));
     const QCommandLineOption helpOption = parser.addHelpOption();
+    const QCommandLineOption versionOption = parser.addVersionOption();
     const QCommandLineOption pagesOption(
         QStringLiteral("pages"), QStringLiteral("Only page P, or pages A to B (1 is the oldest)."),
         QStringLiteral("P|A-B"));
@@ -330,6 +342,8 @@ int main(int argc, char* argv[])
         return usageError(parser.errorText());
     if (parser.isSet(helpOption))
         parser.showHelp(kExitOk);
+    if (parser.isSet(versionOption))
+        parser.showVersion();
     if (parser.isSet(QStringLiteral("help-all")))
         parser.process(app); // prints the help with Qt's own options and exits
     const QStringList files = parser.positionalArguments();
@@ -368,7 +382,7 @@ int main(int argc, char* argv[])
         return runTable(parser, tableOptions, path, toFile ? outputName : QString());
     }
     for (const QCommandLineOption* option :
-         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma})
+         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma, &tableOptions.utc})
         if (parser.isSet(*option))
             return usageError(
                 QStringLiteral("--%1 goes with --table").arg(option->names().first()));

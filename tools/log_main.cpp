@@ -39,6 +39,10 @@ int main(int argc, char* argv[])
         std::fputs(qPrintable(logHelpText()), stdout);
         return kExitOk;
     }
+    if (parsed.versionRequested) {
+        std::printf("dmm-log %s\n", DMM_VERSION);
+        return kExitOk;
+    }
     if (!parsed.options) {
         std::fprintf(stderr, parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
                      fileNameBytes(parsed.error).constData());

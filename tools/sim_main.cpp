@@ -86,6 +86,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dmm-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DMM_VERSION));
     // A reader of our standard output or log going away must not kill us before
     // the link is removed.
     std::signal(SIGPIPE, SIG_IGN);
@@ -93,6 +94,7 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(description());
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("link"), QStringLiteral("Symbolic link to create (default ./COM1)."),
          QStringLiteral("PATH"), QStringLiteral("./COM1")},
