@@ -7,8 +7,8 @@
 
 #include "JsonLine.h"
 #include "LogLines.h"
-#include "RecordValue.h"
 #include "SiUnits.h"
+#include "TableExport.h"
 
 namespace dmm::logtool {
 
@@ -57,7 +57,7 @@ std::string isoLocalTimeWithOffset(const QDateTime& time)
 std::string readingPayload(long long seq, const QDateTime& time, const TARecord& record)
 {
     const SiUnit unit = siUnit(record.function);
-    const bool overload = isOverloadDisplay(record.display.view());
+    const bool overload = isOverload(record);
     JsonLine line;
     line.add("time", isoLocalTimeWithOffset(time));
     if (overload || !std::isfinite(record.fValue))
