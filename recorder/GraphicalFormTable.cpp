@@ -24,7 +24,10 @@ constexpr std::size_t kTypicalTableRow = 48;
 
 void TGraphicalForm::miExportTableClick()
 {
-    const auto target = m_chooseTable ? m_chooseTable() : chooseTableTarget(this);
+    const auto target = m_chooseTable ? m_chooseTable()
+                                      : chooseTableTarget(this, m_recordingName.isEmpty()
+                                                                    ? QStringLiteral("Untitled")
+                                                                    : m_recordingName);
     if (!target)
         return;
     // Written from a snapshot on a worker: readings may go on arriving.

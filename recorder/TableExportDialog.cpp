@@ -13,7 +13,7 @@
 
 namespace dmm {
 
-std::optional<TableTarget> chooseTableTarget(QWidget* parent)
+std::optional<TableTarget> chooseTableTarget(QWidget* parent, const QString& proposedName)
 {
     QFileDialog dialog(parent, tableString(1601));
     // Qt's own dialog, so that the two choices can sit inside it.
@@ -24,9 +24,9 @@ std::optional<TableTarget> chooseTableTarget(QWidget* parent)
     // A name without an extension gets the chosen type's.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
         dialog.setDefaultSuffix(f == tableString(1611) ? QStringLiteral("xlsx")
-                                                        : QStringLiteral("csv"));
+                                                       : QStringLiteral("csv"));
     });
-    dialog.selectFile(QStringLiteral("Untitled"));
+    dialog.selectFile(proposedName);
 
     const TableFormat start = tableFormatFor(QLocale::system());
     auto* separator = new QComboBox(&dialog);

@@ -20,8 +20,8 @@ struct TableTarget
     TableFormat format;
 };
 
-// Default extension csv, proposed name "Untitled"; the choices start from the
+// Default extension csv, `proposedName` in the name box; the choices start from the
 // user's locale. None when the user cancels.
-std::optional<TableTarget> chooseTableTarget(QWidget* parent);
+std::optional<TableTarget> chooseTableTarget(QWidget* parent, const QString& proposedName);
 
 } // namespace dmm
