@@ -44,7 +44,7 @@ std::optional<QString> writeBlocks(int fd, const BlockProducer& next, JobControl
     for (;;) {
         if (cancelled(job))
             return cancelledText();
-        block.clear();
+        block.truncate(0); // keeps its memory for the next block
         const bool more = next(block);
         if (cancelled(job))
             return cancelledText();

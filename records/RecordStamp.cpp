@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace dmm {
 
@@ -67,14 +68,13 @@ bool setRecordStamp(TARecord& record, std::int64_t msSinceEpoch)
 
 std::optional<std::int64_t> recordStamp(const TARecord& record)
 {
-    if (!textFitsWithin(record.prefix, kStampPrefixTextMax) ||
-        !textFitsWithin(record.unit, kStampUnitTextMax))
-        return std::nullopt;
     const auto& prefix = record.prefix.chars();
     const auto& unit = record.unit.chars();
-    for (std::size_t i = 0; i < kMarker.size(); ++i)
-        if (static_cast<std::uint8_t>(unit[kMarkerOffset + i]) != kMarker[i])
-            return std::nullopt;
+    // The marker first: most records without a stamp fail on it at once.
+    if (std::memcmp(unit.data() + kMarkerOffset, kMarker.data(), kMarker.size()) != 0 ||
+        !textFitsWithin(record.prefix, kStampPrefixTextMax) ||
+        !textFitsWithin(record.unit, kStampUnitTextMax))
+        return std::nullopt;
     std::array<std::uint8_t, kTimeBytes> time{};
     std::int64_t ms = 0;
     for (std::size_t i = 0; i < kTimeBytes; ++i) {

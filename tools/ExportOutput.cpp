@@ -53,7 +53,8 @@ int writeOutput(const QString& output, const BlockProducer& next, JobControl& jo
     QByteArray block;
     bool written = true;
     // A block given with the cancel is not the recording's: it stays unwritten.
-    for (block.clear(); written && next(block) && !job.cancel; block.clear())
+    // truncate(0) keeps the block's memory for the next one.
+    for (; written && next(block) && !job.cancel; block.truncate(0))
         written = writeStdout(block, &writeError);
     if (job.cancel)
         return failure(inputFailure());

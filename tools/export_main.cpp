@@ -204,10 +204,15 @@ void writeExportRecords(QByteArray& block, std::size_t firstIndex,
 
 void writeListRecords(QByteArray& block, std::size_t firstIndex, std::span<const TARecord> records)
 {
+    // Straight into the block: room for the longest lines, then cut back.
+    const qsizetype start = block.size();
+    block.resize(start + qsizetype(records.size() * (kMaxDataListLine + 1)));
+    char* out = block.data() + start;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        block += dataListLine(firstIndex + i, records[i]);
-        block += '\n';
+        out = writeDataListLine(out, firstIndex + i, records[i]);
+        *out++ = '\n';
     }
+    block.resize(out - block.constData());
 }
 
 // The text of the entries in `range`, read from the file as it is written,
@@ -224,7 +229,8 @@ public:
 
     bool next(QByteArray& block)
     {
-        block.reserve(kBlockBytes + qsizetype(RecordSlices::kSliceRecords * kMaxExportLine));
+        block.reserve(kBlockBytes + qsizetype(RecordSlices::kSliceRecords *
+                                              std::max(kMaxExportLine, kMaxDataListLine + 1)));
         while (m_pos < m_range.end) {
             if (m_slice.empty()) {
                 m_slice = m_slices.next();

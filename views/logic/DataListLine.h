@@ -16,4 +16,13 @@ namespace dmm {
 // empty. The texts are taken as stored, without trimming.
 std::string dataListLine(std::size_t index, const TARecord& record);
 
+// The longest such line: a 20-digit number and every text as long as its
+// field allows.
+inline constexpr std::size_t kMaxDataListLine = 20 + 1 + 15 + 1 + 15 + 7 + 7 + 5 + 7;
+
+// The same line written at `out`, which has room for kMaxDataListLine
+// characters; returns the end of what it wrote. For writers that fill a block
+// without a string per line.
+char* writeDataListLine(char* out, std::size_t index, const TARecord& record);
+
 } // namespace dmm
