@@ -32,7 +32,7 @@ char* twoDigitsText(char* p, int n)
 
 } // namespace
 
-std::string isoText(QDate date, int msOfDay, bool milliseconds)
+char* writeIsoText(char* out, QDate date, int msOfDay, bool milliseconds)
 {
     const int ms = msOfDay % 1000;
     const int seconds = msOfDay / 1000;
@@ -40,18 +40,17 @@ std::string isoText(QDate date, int msOfDay, bool milliseconds)
     int month = 0;
     int day = 0;
     date.getDate(&year, &month, &day); // zeros for an invalid date, as year() gives
-    char buffer[48];
     if (year < 0 || year > 9999 || seconds / 3600 > 99) { // beyond the fixed widths
         if (milliseconds)
-            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", year, month,
-                          day, seconds / 3600, seconds / 60 % 60, seconds % 60, ms);
-        else
-            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d.%d", year, month,
-                          day, seconds / 3600, seconds / 60 % 60, seconds % 60, ms / 100);
-        return buffer;
+            return out + std::snprintf(out, kMaxIsoText, "%04d-%02d-%02dT%02d:%02d:%02d.%03d",
+                                       year, month, day, seconds / 3600, seconds / 60 % 60,
+                                       seconds % 60, ms);
+        return out + std::snprintf(out, kMaxIsoText, "%04d-%02d-%02dT%02d:%02d:%02d.%d", year,
+                                   month, day, seconds / 3600, seconds / 60 % 60, seconds % 60,
+                                   ms / 100);
     }
     // The same text written digit by digit: a table has one per row.
-    char* p = twoDigitsText(twoDigitsText(buffer, year / 100), year % 100);
+    char* p = twoDigitsText(twoDigitsText(out, year / 100), year % 100);
     *p++ = '-';
     p = twoDigitsText(p, month);
     *p++ = '-';
@@ -69,7 +68,13 @@ std::string isoText(QDate date, int msOfDay, bool milliseconds)
     } else {
         *p++ = char('0' + ms / 100);
     }
-    return std::string(buffer, p);
+    return p;
+}
+
+std::string isoText(QDate date, int msOfDay, bool milliseconds)
+{
+    char text[kMaxIsoText];
+    return std::string(text, writeIsoText(text, date, msOfDay, milliseconds));
 }
 
 QDate fileModificationDate(const QString& path)

@@ -40,6 +40,11 @@ bool isLoggedTimeText(std::string_view text);
 // "2026-12-07T23:59:59.9" (tenths).
 std::string isoText(QDate date, int msOfDay, bool milliseconds);
 
+// The same text written at `out`, which has room for kMaxIsoText characters;
+// returns its end. For writers that make one per row.
+inline constexpr int kMaxIsoText = 48;
+char* writeIsoText(char* out, QDate date, int msOfDay, bool milliseconds);
+
 // The date the walk gives the first record, counting the days back over the
 // records before the first stamped one from its date, or over all records
 // from `lastRecordDate` when none is stamped (`fromStamp` tells which).

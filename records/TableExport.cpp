@@ -5,6 +5,7 @@
 #include <QTimeZone>
 
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -98,7 +99,8 @@ bool isOverload(const TARecord& record)
     return record.value.view().find('L') != std::string_view::npos;
 }
 
-std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format)
+void appendTableRow(std::string& line, std::string_view time, const TARecord& record,
+                    const TableFormat& format)
 {
     const SiUnit unit = siUnit(record.function);
     std::string value = isOverload(record) ? std::string() : siValueText(record.fValue, unit.decimalShift);
@@ -107,18 +109,29 @@ std::string tableRow(const std::string& time, const TARecord& record, const Tabl
             if (c == '.')
                 c = ',';
     const char s = format.separator;
-    std::string line;
-    line.reserve(64);
     appendField(line, time, s);
     line += s;
     appendField(line, value, s);
     line += s;
     appendField(line, unit.symbol, s);
     line += s;
-    appendField(line, record.value.str() + record.prefix.str(), s);
+    // The value text and its prefix, without a string of their own.
+    char display[32];
+    const std::string_view valueText = record.value.view();
+    const std::string_view prefix = record.prefix.view();
+    std::memcpy(display, valueText.data(), valueText.size());
+    std::memcpy(display + valueText.size(), prefix.data(), prefix.size());
+    appendField(line, std::string_view(display, valueText.size() + prefix.size()), s);
     line += s;
     appendField(line, record.subDisplay.view(), s);
     line += '\n';
+}
+
+std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format)
+{
+    std::string line;
+    line.reserve(64);
+    appendTableRow(line, time, record, format);
     return line;
 }
 
@@ -129,18 +142,30 @@ TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordSo
 
 bool TableProducer::nextBlock(QByteArray& block)
 {
-    std::string text;
+    // Rows go into one kept text: no string is made per row.
+    std::string& text = m_text;
+    text.clear();
     if (!m_headerWritten) {
         text = tableHeader(m_format);
         m_headerWritten = true;
     }
+    char local[kMaxIsoText];
+    std::string utc;
     while (text.size() < std::size_t(kBlockBytes)) {
         const TARecord* record = m_records();
         if (!record)
             break;
         const auto moment = m_dates.nextMoment(*record);
-        text += tableRow(moment ? tableTime(*moment, m_format.utc) : std::string(), *record,
-                         m_format);
+        std::string_view time;
+        if (moment && m_format.utc) {
+            utc = tableTime(*moment, true);
+            time = utc;
+        } else if (moment) {
+            time = std::string_view(
+                local, std::size_t(writeIsoText(local, moment->date, moment->ms, moment->stamped) -
+                                   local));
+        }
+        appendTableRow(text, time, *record, m_format);
         ++m_rows;
     }
     block.append(text.data(), qsizetype(text.size()));

@@ -77,6 +77,7 @@ private:
     RecordSource m_records;
     bool m_headerWritten = false;
     qint64 m_rows = 0;
+    std::string m_text; // the block's rows, kept for its memory
 };
 
 // The buffer's entries in index order.

@@ -32,6 +32,7 @@
 #include "SiUnits.h"
 #include "SimProcess.h"
 #include "SimScript.h"
+#include "TableExport.h"
 #include "ValueFormat.h"
 #include "WarningThrottle.h"
 
@@ -576,7 +577,11 @@ void TestDmmLog::logsWhatTheRecorderMakes()
         QCOMPARE(records[i].timeStamp.str(),
                  formatTimeStamp(time.hour(), time.minute(), time.second(), time.msec()));
         const SiUnit unit = siUnit(records[i].function);
-        QCOMPARE(fields[1].toStdString(), siValueText(records[i].fValue, unit.decimalShift));
+        // An overload has no value; which readings of the script are picked
+        // depends on the pace.
+        QCOMPARE(fields[1].toStdString(), isOverload(records[i])
+                                              ? std::string()
+                                              : siValueText(records[i].fValue, unit.decimalShift));
         QCOMPARE(fields[2].toStdString(), std::string(unit.symbol));
         QCOMPARE(fields[3].toStdString(), records[i].value.str() + records[i].prefix.str());
     }
