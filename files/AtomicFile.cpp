@@ -190,10 +190,17 @@ void syncFolderOf(const QByteArray& name)
     ::close(fd);
 }
 
-} // namespace
+// Fills the temporary: its open descriptor and its name.
+using TemporaryFiller = std::function<std::optional<QString>(int fd, const QString& tempName)>;
+// Takes the bytes for a character device, which is never replaced.
+using DeviceWriter = std::function<std::optional<QString>(const QByteArray& name)>;
 
-std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
-                                           JobControl* job)
+// The one replace: links followed, devices, FIFOs and held files refused (or
+// a device given to `intoDevice`), a temporary beside the target with its
+// permissions, filled, synced and renamed over it. A failure leaves the old
+// file and no temporary.
+std::optional<QString> replaceFile(const QString& path, const TemporaryFiller& fill,
+                                   const DeviceWriter& intoDevice)
 {
     QByteArray name = fileNameBytes(path);
     if (followLinks(&name) != 0)
@@ -206,8 +213,8 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     const bool exists = ::stat(name.constData(), &existing) == 0;
     if (!exists && errno != ENOENT)
         return systemReason(errno);
-    if (exists && S_ISCHR(existing.st_mode))
-        return writeIntoDevice(name, next, job);
+    if (exists && S_ISCHR(existing.st_mode) && intoDevice)
+        return intoDevice(name);
     if (exists && !S_ISREG(existing.st_mode))
         return *notRegularFileReason(target) + QStringLiteral(": it is never replaced");
     // Replacing a file a program is writing would leave it writing into a
@@ -223,6 +230,8 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     removeLeftovers(stem);
     QByteArray tempName;
     QString reason;
+    // Kept open and locked while it is filled, also by a writer that opens it
+    // by its name.
     const int fd = createTemporary(stem, &tempName, &reason);
     if (fd < 0)
         return reason;
@@ -235,7 +244,7 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
         [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
     }
     if (!failure)
-        failure = writeBlocks(fd, next, job);
+        failure = fill(fd, fileNameText(tempName));
     // On the disk before the rename, so a power cut leaves the old file or the
     // whole new one, never an empty one.
     if (!failure && ::fdatasync(fd) != 0)
@@ -252,51 +261,20 @@ std::optional<QString> writeFileAtomically(const QString& path, const BlockProdu
     return std::nullopt;
 }
 
+} // namespace
+
+std::optional<QString> writeFileAtomically(const QString& path, const BlockProducer& next,
+                                           JobControl* job)
+{
+    return replaceFile(
+        path, [&](int fd, const QString&) { return writeBlocks(fd, next, job); },
+        [&](const QByteArray& name) { return writeIntoDevice(name, next, job); });
+}
+
 std::optional<QString> replaceFileAtomically(const QString& path, const NamedFileWriter& write)
 {
-    QByteArray name = fileNameBytes(path);
-    if (followLinks(&name) != 0)
-        return systemReason(errno);
-    const QString target = fileNameText(name);
-    struct stat existing
-    {
-    };
-    const bool exists = ::stat(name.constData(), &existing) == 0;
-    if (!exists && errno != ENOENT)
-        return systemReason(errno);
-    if (exists && !S_ISREG(existing.st_mode))
-        return *notRegularFileReason(target) + QStringLiteral(": it is never replaced");
-    if (exists) {
-        if (auto reason = heldByThisProgramReason(target))
-            return reason;
-        if (auto reason = heldByAnotherProgramReason(target))
-            return reason;
-    }
-    const QByteArray stem = temporaryStem(name);
-    removeLeftovers(stem);
-    QByteArray tempName;
-    QString reason;
-    // Kept open and locked while the library writes the same file by its name.
-    const int fd = createTemporary(stem, &tempName, &reason);
-    if (fd < 0)
-        return reason;
-    std::optional<QString> failure = write(fileNameText(tempName));
-    if (!failure && exists && ::fchmod(fd, existing.st_mode & 07777) != 0)
-        failure = systemReason(errno);
-    if (!failure && exists)
-        [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
-    if (!failure && ::fdatasync(fd) != 0)
-        failure = systemReason(errno);
-    if (::close(fd) != 0 && !failure && errno != EINTR)
-        failure = systemReason(errno);
-    if (!failure && ::rename(tempName.constData(), name.constData()) != 0)
-        failure = systemReason(errno);
-    if (failure) {
-        ::unlink(tempName.constData());
-        return failure;
-    }
-    syncFolderOf(name);
-    return std::nullopt;
+    return replaceFile(
+        path, [&](int, const QString& tempName) { return write(tempName); }, {});
 }
 
 BlockProducer singleBlock(QByteArray bytes)

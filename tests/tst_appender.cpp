@@ -15,6 +15,7 @@
 #include <cstdio>
 
 #include "DelayedSync.h"
+#include "FileBytes.h"
 #include "LogFile.h"
 #include "LogLines.h"
 #include "LogOptions.h"
@@ -38,18 +39,6 @@ int failingSync(int fd)
         return ::fdatasync(fd);
     errno = EIO;
     return -1;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QByteArray recordBytes(const char* timeText)

@@ -13,23 +13,12 @@
 #include <unistd.h>
 
 #include "AtomicFile.h"
+#include "FileBytes.h"
 #include "FileLocks.h"
 
 using namespace dmm;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QStringList entries(const QTemporaryDir& dir)
 {

@@ -20,6 +20,7 @@
 
 #include <sys/stat.h>
 
+#include "FileBytes.h"
 #include "FrameDecoder.h"
 #include "HexBytes.h"
 #include "LogFile.h"
@@ -66,18 +67,6 @@ const char* const kWarningScript = "period 100\n"
 
 const QRegularExpression
     kIsoTime(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d$"));
-
-bool writeFile(const QString& path, const QByteArray& contents)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 std::vector<TARecord> recordsOf(const QString& path, QString* error = nullptr)
 {

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "BusyLog.h"
+#include "FileBytes.h"
 #include "FileChecks.h"
 #include "FillableDisk.h"
 #include "LogLines.h"
@@ -28,18 +29,6 @@ using namespace dmm;
 using namespace std::chrono_literals;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QByteArray recordBytes(const TARecord& r)
 {

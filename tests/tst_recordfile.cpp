@@ -4,6 +4,7 @@
 // file they were to replace.
 #include <QtTest>
 
+#include "FileBytes.h"
 #include "RecordFile.h"
 
 #include <QTemporaryDir>
@@ -57,12 +58,6 @@ QByteArray fileBytes(int count, int recordSize, int extra = 0)
     }
     bytes.append(QByteArray(extra, '\x55'));
     return bytes;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QByteArray readFile(const QString& path)
