@@ -21,62 +21,56 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/bench_export.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
 
-# One field: the text, then zeros up to the field's size.
-field() {
-    printf '%s' "$1"
-    head -c $(($2 - ${#1})) /dev/zero
+# One day of readings every half second, as the meter logs them: times that
+# go up through the day (a date walk sees a new day only at midnight). The
+# plain file repeats eight volt readings; the mixed one changes function
+# every reading (volts, an ohms overload, degrees, nanofarads), so no cache of
+# the last reading's fields hits. Each day is then doubled up to the count.
+day_of_readings() {
+    python3 - "$1" "$2" <<'PY'
+import struct, sys
+
+def field(text, size):
+    data = text.encode("latin-1")
+    return data + bytes(size - len(data))
+
+# display, value as float, sub-display, function, prefix, unit
+PLAIN = [("1.234", 1.234, "", 6, "m", "V"), ("-0.00123", -0.00123, "0.98", 6, "m", "V"),
+         ("12345.67", 12345.67, "", 6, "m", "V"), ("3.3e-7", 3.3e-7, "", 6, "m", "V"),
+         ("0", 0.0, "60", 6, "m", "V"), ("-250.5", -250.5, "", 6, "m", "V"),
+         ("9900", 9900.0, "", 6, "m", "V"), ("6.6e12", 6.6e12, "0.98", 6, "m", "V")]
+MIXED = [("1.234", 1.234, "", 6, "m", "V"), ("O.L", 9900.0, "", 128, "K", "W"),
+         ("23.5", 23.5, "", 32, "", "C"), ("23.99", 0.02399, "0.98", 8, "n", "F")]
+
+readings = MIXED if sys.argv[2] == "mixed" else PLAIN
+with open(sys.argv[1], "wb") as out:
+    for i in range(24 * 3600 * 2):
+        display, value, sub, function, prefix, unit = readings[i % len(readings)]
+        tenths = i * 5
+        time = "%3d:%02d:%02d.%-3d" % (tenths // 36000, tenths // 600 % 60, tenths // 10 % 60,
+                                       tenths % 10)
+        out.write(field(display, 8) + field("0", 4) + struct.pack("<i", function) +
+                  field(time, 16) + field(display, 16) + field(prefix, 8) + field(unit, 8) +
+                  struct.pack("<f", value) + field(sub, 8))
+PY
 }
 
-# One 76-byte record: display, exponent, function code (default 6, DC volts,
-# as octal escapes), time stamp, value text, prefix, unit, the value as a
-# little-endian float given as octal escapes, sub-display.
-record() {
-    field "$1" 8
-    field 0 4
-    printf "${5:-\\006\\000\\000\\000}"
-    field "$2" 16
-    field "$1" 16
-    field "${6:-m}" 8
-    field "${7:-V}" 8
-    printf "$3"
-    field "$4" 8
+# The day in $1 doubled until the file holds the wanted count.
+fill_to_count() {
+    bytes=$((records * 76))
+    while [ "$(wc -c <"$1")" -lt "$bytes" ]; do
+        cat "$1" "$1" >"$work/double"
+        mv "$work/double" "$1"
+    done
+    truncate -s "$bytes" "$1"
 }
 
-# Readings that change function every record (volts, an ohms overload,
-# degrees, nanofarads), so no cache of the last record's fields hits.
-mixed_records() {
-    record 1.234 ' 14:05:09.0  ' '\266\363\235\077' '' '\006\000\000\000' m V
-    record O.L ' 14:05:09.5  ' '\000\260\032\106' '' '\200\000\000\000' K W
-    record 23.5 ' 14:05:10.0  ' '\000\000\274\101' '' '\040\000\000\000' '' C
-    record 23.99 ' 14:05:10.5  ' '\074\247\304\074' 0.98 '\010\000\000\000' n F
-}
-
-# Eight different readings, so the value formatting does not see one number
-# only; then doubled until the file holds the wanted count.
 file="$work/bench.g52"
-{
-    record 1.234 ' 14:05:09.0  ' '\266\363\235\077' ''
-    record -0.00123 ' 14:05:09.5  ' '\362\316\241\272' 0.98
-    record 12345.67 ' 14:05:10.0  ' '\256\346\100\106' ''
-    record 3.3e-7 ' 14:05:10.5  ' '\333\052\261\064' ''
-    record 0 ' 14:05:11.0  ' '\000\000\000\000' 60
-    record -250.5 ' 14:05:11.5  ' '\000\200\172\303' ''
-    record 9900 ' 14:05:12.0  ' '\000\260\032\106' ''
-    record 6.6e12 ' 14:05:12.5  ' '\325\025\300\124' 0.98
-} >"$file"
-bytes=$((records * 76))
-while [ "$(wc -c <"$file")" -lt "$bytes" ]; do
-    cat "$file" "$file" >"$work/double"
-    mv "$work/double" "$file"
-done
-truncate -s "$bytes" "$file"
+day_of_readings "$file" plain
+fill_to_count "$file"
 mixed="$work/mixed.g52"
-mixed_records >"$mixed"
-while [ "$(wc -c <"$mixed")" -lt "$bytes" ]; do
-    cat "$mixed" "$mixed" >"$work/double"
-    mv "$work/double" "$mixed"
-done
-truncate -s "$bytes" "$mixed"
+day_of_readings "$mixed" mixed
+fill_to_count "$mixed"
 
 # "min median" milliseconds of $runs runs of the command.
 min_median_ms() {
@@ -109,7 +103,7 @@ row() {
 cat "$file" >/dev/null # into the page cache first, for both
 lines=$("$tool" "$file" | wc -l)
 out_bytes=$("$tool" "$file" | wc -c)
-echo "recording: $records readings, $bytes bytes; export: $lines lines, $out_bytes bytes"
+echo "recording: $records readings, $((records * 76)) bytes; export: $lines lines, $out_bytes bytes"
 set -- $(min_median_ms cat "$file")
 cat_min=$1
 printf '%-36s min %6d ms  median %6d ms\n' "cat FILE > /dev/null" "$1" "$2"

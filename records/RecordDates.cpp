@@ -32,6 +32,32 @@ char* twoDigitsText(char* p, int n)
 
 } // namespace
 
+namespace {
+
+// "HH:MM:SS.mmm" or "HH:MM:SS.t"; hours below 100.
+char* writeTimeOfDay(char* p, int msOfDay, bool milliseconds)
+{
+    const int ms = msOfDay % 1000;
+    const int seconds = msOfDay / 1000;
+    p = twoDigitsText(p, seconds / 3600);
+    *p++ = ':';
+    p = twoDigitsText(p, seconds / 60 % 60);
+    *p++ = ':';
+    p = twoDigitsText(p, seconds % 60);
+    *p++ = '.';
+    *p++ = char('0' + ms / 100);
+    if (milliseconds)
+        p = twoDigitsText(p, ms % 100);
+    return p;
+}
+
+bool timeOfDayFits(int msOfDay)
+{
+    return msOfDay >= 0 && msOfDay / 1000 / 3600 <= 99;
+}
+
+} // namespace
+
 char* writeIsoText(char* out, QDate date, int msOfDay, bool milliseconds)
 {
     const int ms = msOfDay % 1000;
@@ -40,7 +66,7 @@ char* writeIsoText(char* out, QDate date, int msOfDay, bool milliseconds)
     int month = 0;
     int day = 0;
     date.getDate(&year, &month, &day); // zeros for an invalid date, as year() gives
-    if (year < 0 || year > 9999 || seconds / 3600 > 99) { // beyond the fixed widths
+    if (year < 0 || year > 9999 || !timeOfDayFits(msOfDay)) { // beyond the fixed widths
         if (milliseconds)
             return out + std::snprintf(out, kMaxIsoText, "%04d-%02d-%02dT%02d:%02d:%02d.%03d",
                                        year, month, day, seconds / 3600, seconds / 60 % 60,
@@ -56,19 +82,21 @@ char* writeIsoText(char* out, QDate date, int msOfDay, bool milliseconds)
     *p++ = '-';
     p = twoDigitsText(p, day);
     *p++ = 'T';
-    p = twoDigitsText(p, seconds / 3600);
-    *p++ = ':';
-    p = twoDigitsText(p, seconds / 60 % 60);
-    *p++ = ':';
-    p = twoDigitsText(p, seconds % 60);
-    *p++ = '.';
-    if (milliseconds) {
-        *p++ = char('0' + ms / 100);
-        p = twoDigitsText(p, ms % 100);
-    } else {
-        *p++ = char('0' + ms / 100);
+    return writeTimeOfDay(p, msOfDay, milliseconds);
+}
+
+char* IsoTextWriter::write(char* out, QDate date, int msOfDay, bool milliseconds)
+{
+    if (m_julianDay != date.toJulianDay()) {
+        m_julianDay = date.toJulianDay();
+        char text[kMaxIsoText];
+        m_dayFits = writeIsoText(text, date, 0, true) - text == 23; // "YYYY-MM-DDT00:00:00.000"
+        std::memcpy(m_dayText, text, sizeof m_dayText);
     }
-    return p;
+    if (!m_dayFits || !timeOfDayFits(msOfDay))
+        return writeIsoText(out, date, msOfDay, milliseconds);
+    std::memcpy(out, m_dayText, sizeof m_dayText);
+    return writeTimeOfDay(out + sizeof m_dayText, msOfDay, milliseconds);
 }
 
 std::string isoText(QDate date, int msOfDay, bool milliseconds)

@@ -45,6 +45,19 @@ std::string isoText(QDate date, int msOfDay, bool milliseconds);
 inline constexpr int kMaxIsoText = 48;
 char* writeIsoText(char* out, QDate date, int msOfDay, bool milliseconds);
 
+// writeIsoText with the date part worked out once per day: a table has
+// thousands of rows a day, and the calendar is the costly part.
+class IsoTextWriter
+{
+public:
+    char* write(char* out, QDate date, int msOfDay, bool milliseconds);
+
+private:
+    std::optional<qint64> m_julianDay;
+    bool m_dayFits = false; // the day has the fixed-width "YYYY-MM-DDT"
+    char m_dayText[11] = {};
+};
+
 // The date the walk gives the first record, counting the days back over the
 // records before the first stamped one from its date, or over all records
 // from `lastRecordDate` when none is stamped (`fromStamp` tells which).

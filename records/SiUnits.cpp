@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SiUnits.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -42,53 +43,68 @@ namespace {
 // Digits d1 d2 ... dn (no point) with the value d1.d2...dn x 10^exponent,
 // written in the shorter of the fixed and the scientific form (fixed on a
 // tie), as std::to_chars writes its shortest form.
-std::string decimalText(bool negative, const std::string& digits, int exponent)
+char* writeDecimalText(char* out, bool negative, std::string_view digits, int exponent)
 {
     const int n = static_cast<int>(digits.size());
-    std::string fixed;
-    if (exponent >= n - 1) {
-        fixed = digits + std::string(static_cast<std::size_t>(exponent - (n - 1)), '0');
-    } else if (exponent >= 0) {
-        fixed = digits.substr(0, static_cast<std::size_t>(exponent + 1)) + '.' +
-                digits.substr(static_cast<std::size_t>(exponent + 1));
-    } else {
-        fixed = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
-    }
-
-    std::string scientific = digits.substr(0, 1);
-    if (n > 1)
-        scientific += '.' + digits.substr(1);
     const int magnitude = std::abs(exponent);
-    scientific += exponent < 0 ? "e-" : "e+";
+    const int fixedSize = exponent >= n - 1 ? exponent + 1 : exponent >= 0 ? n + 1 : n + 1 - exponent;
+    const int scientificSize = (n > 1 ? n + 1 : 1) + 2 + (magnitude < 100 ? 2 : 3);
+    if (negative)
+        *out++ = '-';
+    if (fixedSize <= scientificSize) {
+        if (exponent >= n - 1) {
+            out = std::copy(digits.begin(), digits.end(), out);
+            return std::fill_n(out, exponent - (n - 1), '0');
+        }
+        if (exponent >= 0) {
+            out = std::copy_n(digits.begin(), exponent + 1, out);
+            *out++ = '.';
+            return std::copy(digits.begin() + exponent + 1, digits.end(), out);
+        }
+        *out++ = '0';
+        *out++ = '.';
+        out = std::fill_n(out, -exponent - 1, '0');
+        return std::copy(digits.begin(), digits.end(), out);
+    }
+    *out++ = digits[0];
+    if (n > 1) {
+        *out++ = '.';
+        out = std::copy(digits.begin() + 1, digits.end(), out);
+    }
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
     if (magnitude < 10)
-        scientific += '0';
-    scientific += std::to_string(magnitude);
-
-    const std::string sign = negative ? "-" : "";
-    return sign + (fixed.size() <= scientific.size() ? fixed : scientific);
+        *out++ = '0';
+    return std::to_chars(out, out + 4, magnitude).ptr;
 }
 
 } // namespace
 
+char* writeSiValueText(char* out, float stored, int decimalShift)
+{
+    if (decimalShift == 0 || !std::isfinite(stored) || stored == 0.0f)
+        return std::to_chars(out, out + kMaxSiValueText, stored).ptr;
+    // "-2.399e-02": the shortest digits of the float and their exponent.
+    char text[kMaxSiValueText];
+    const char* end =
+        std::to_chars(text, text + sizeof text, stored, std::chars_format::scientific).ptr;
+    const bool negative = text[0] == '-';
+    const char* e = std::find(static_cast<const char*>(text), end, 'e');
+    char digits[kMaxSiValueText];
+    int n = 0;
+    for (const char* c = text + (negative ? 1 : 0); c != e; ++c)
+        if (*c != '.')
+            digits[n++] = *c;
+    int exponent = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exponent);
+    return writeDecimalText(out, negative, std::string_view(digits, std::size_t(n)),
+                            exponent + decimalShift);
+}
+
 std::string siValueText(float stored, int decimalShift)
 {
-    char buffer[48];
-    if (decimalShift == 0 || !std::isfinite(stored) || stored == 0.0f) {
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, stored).ptr;
-        return std::string(buffer, end);
-    }
-    // "-2.399e-02": the shortest digits of the float and their exponent.
-    const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, stored, std::chars_format::scientific).ptr;
-    const std::string text(buffer, end);
-    const bool negative = text.front() == '-';
-    const std::size_t e = text.find('e');
-    std::string digits;
-    for (std::size_t i = negative ? 1 : 0; i < e; ++i)
-        if (text[i] != '.')
-            digits += text[i];
-    const int exponent = std::atoi(text.c_str() + e + 1);
-    return decimalText(negative, digits, exponent + decimalShift);
+    char text[kMaxSiValueText];
+    return std::string(text, writeSiValueText(text, stored, decimalShift));
 }
 
 } // namespace dmm

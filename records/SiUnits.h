@@ -28,5 +28,9 @@ SiUnit siUnit(int functionCode);
 // digit is lost or invented. Infinities and NaN come out as "inf", "-inf",
 // "nan".
 std::string siValueText(float stored, int decimalShift);
+// The same text written at `out`, which has room for kMaxSiValueText
+// characters; returns its end.
+inline constexpr int kMaxSiValueText = 48;
+char* writeSiValueText(char* out, float stored, int decimalShift);
 
 } // namespace dmm

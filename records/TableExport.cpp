@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -28,19 +29,18 @@ bool needsQuotes(std::string_view text, char separator)
     return false;
 }
 
-void appendField(std::string& line, std::string_view text, char separator)
+char* writeField(char* out, std::string_view text, char separator)
 {
-    if (!needsQuotes(text, separator)) {
-        line += text;
-        return;
-    }
-    line += '"';
+    if (!needsQuotes(text, separator))
+        return std::copy(text.begin(), text.end(), out);
+    *out++ = '"';
     for (const char c : text) {
         if (c == '"')
-            line += '"';
-        line += c;
+            *out++ = '"';
+        *out++ = c;
     }
-    line += '"';
+    *out++ = '"';
+    return out;
 }
 
 } // namespace
@@ -99,40 +99,59 @@ bool isOverload(const TARecord& record)
     return record.value.view().find('L') != std::string_view::npos;
 }
 
-void appendTableRow(std::string& line, std::string_view time, const TARecord& record,
-                    const TableFormat& format)
+namespace {
+
+// A field whose text was written straight at its place, [begin, end), quoted
+// there where it needs it: most fields never do, and are never copied.
+char* quoteInPlace(char* begin, char* end, char separator)
 {
-    const SiUnit unit = siUnit(record.function);
-    std::string value = isOverload(record) ? std::string() : siValueText(record.fValue, unit.decimalShift);
-    if (format.decimalComma)
-        for (char& c : value)
-            if (c == '.')
-                c = ',';
-    const char s = format.separator;
-    appendField(line, time, s);
-    line += s;
-    appendField(line, value, s);
-    line += s;
-    appendField(line, unit.symbol, s);
-    line += s;
-    // The value text and its prefix, without a string of their own.
-    char display[32];
-    const std::string_view valueText = record.value.view();
-    const std::string_view prefix = record.prefix.view();
-    std::memcpy(display, valueText.data(), valueText.size());
-    std::memcpy(display + valueText.size(), prefix.data(), prefix.size());
-    appendField(line, std::string_view(display, valueText.size() + prefix.size()), s);
-    line += s;
-    appendField(line, record.subDisplay.view(), s);
-    line += '\n';
+    const std::string_view text(begin, std::size_t(end - begin));
+    if (!needsQuotes(text, separator))
+        return end;
+    char copy[kMaxTableRow];
+    std::memcpy(copy, begin, text.size());
+    return writeField(begin, std::string_view(copy, text.size()), separator);
 }
 
-std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format)
+// The row after its time: value, unit, display, subdisplay and the line end.
+char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& format)
 {
-    std::string line;
-    line.reserve(64);
-    appendTableRow(line, time, record, format);
-    return line;
+    const char s = format.separator;
+    const SiUnit unit = siUnit(record.function);
+    *out++ = s;
+    char* value = out;
+    if (!isOverload(record)) {
+        out = writeSiValueText(value, record.fValue, unit.decimalShift);
+        if (format.decimalComma)
+            std::replace(value, out, '.', ',');
+        out = quoteInPlace(value, out, s);
+    }
+    *out++ = s;
+    out = writeField(out, unit.symbol, s);
+    *out++ = s;
+    // The value text and its prefix.
+    char* display = out;
+    out = std::copy(record.value.view().begin(), record.value.view().end(), out);
+    out = std::copy(record.prefix.view().begin(), record.prefix.view().end(), out);
+    out = quoteInPlace(display, out, s);
+    *out++ = s;
+    out = writeField(out, record.subDisplay.view(), s);
+    *out++ = '\n';
+    return out;
+}
+
+} // namespace
+
+char* writeTableRow(char* out, std::string_view time, const TARecord& record,
+                    const TableFormat& format)
+{
+    return writeRowAfterTime(writeField(out, time, format.separator), record, format);
+}
+
+std::string tableRow(std::string_view time, const TARecord& record, const TableFormat& format)
+{
+    char row[kMaxTableRow];
+    return std::string(row, writeTableRow(row, time, record, format));
 }
 
 TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordSource records)
@@ -142,34 +161,33 @@ TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordSo
 
 bool TableProducer::nextBlock(QByteArray& block)
 {
-    // Rows go into one kept text: no string is made per row.
-    std::string& text = m_text;
-    text.clear();
+    // Rows are written into one kept text, each straight at its place.
+    m_text.resize(std::size_t(kBlockBytes + kMaxTableRow));
+    char* const begin = m_text.data();
+    char* p = begin;
     if (!m_headerWritten) {
-        text = tableHeader(m_format);
+        const std::string header = tableHeader(m_format);
+        p = std::copy(header.begin(), header.end(), p);
         m_headerWritten = true;
     }
-    char local[kMaxIsoText];
     std::string utc;
-    while (text.size() < std::size_t(kBlockBytes)) {
+    while (p - begin < kBlockBytes) {
         const TARecord* record = m_records();
         if (!record)
             break;
-        const auto moment = m_dates.nextMoment(*record);
-        std::string_view time;
-        if (moment && m_format.utc) {
+        // The time written straight at its place.
+        char* timeEnd = p;
+        if (const auto moment = m_dates.nextMoment(*record); moment && m_format.utc) {
             utc = tableTime(*moment, true);
-            time = utc;
+            timeEnd = std::copy(utc.begin(), utc.end(), p);
         } else if (moment) {
-            time = std::string_view(
-                local, std::size_t(writeIsoText(local, moment->date, moment->ms, moment->stamped) -
-                                   local));
+            timeEnd = m_isoText.write(p, moment->date, moment->ms, moment->stamped);
         }
-        appendTableRow(text, time, *record, m_format);
+        p = writeRowAfterTime(quoteInPlace(p, timeEnd, m_format.separator), *record, m_format);
         ++m_rows;
     }
-    block.append(text.data(), qsizetype(text.size()));
-    return !text.empty();
+    block.append(begin, qsizetype(p - begin));
+    return p != begin;
 }
 
 RecordSource bufferRecords(const RecordBuffer& buffer)

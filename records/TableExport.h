@@ -55,7 +55,12 @@ std::string tableTime(const RecordMoment& moment, bool utc);
 // "time,value,unit,display,subdisplay\n" with the format's separator.
 std::string tableHeader(const TableFormat& format);
 // One row ending in '\n'; `time` is the ISO text of the record's time.
-std::string tableRow(const std::string& time, const TARecord& record, const TableFormat& format);
+std::string tableRow(std::string_view time, const TARecord& record, const TableFormat& format);
+// The same row written at `out`, which has room for kMaxTableRow characters
+// (every field quoted, each quote doubled); returns its end.
+inline constexpr int kMaxTableRow = 320;
+char* writeTableRow(char* out, std::string_view time, const TARecord& record,
+                    const TableFormat& format);
 
 // The table of `records`, a block of rows at a time for writeFileAtomically:
 // the header, then one row per record.
@@ -74,6 +79,7 @@ public:
 private:
     TableFormat m_format;
     RecordDates m_dates;
+    IsoTextWriter m_isoText;
     RecordSource m_records;
     bool m_headerWritten = false;
     qint64 m_rows = 0;
