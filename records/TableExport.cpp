@@ -29,10 +29,9 @@ bool needsQuotes(std::string_view text, char separator)
     return false;
 }
 
-char* writeField(char* out, std::string_view text, char separator)
+// A field quoted, its quotes doubled.
+char* writeQuoted(char* out, std::string_view text)
 {
-    if (!needsQuotes(text, separator))
-        return std::copy(text.begin(), text.end(), out);
     *out++ = '"';
     for (const char c : text) {
         if (c == '"')
@@ -41,6 +40,13 @@ char* writeField(char* out, std::string_view text, char separator)
     }
     *out++ = '"';
     return out;
+}
+
+char* writeField(char* out, std::string_view text, char separator)
+{
+    if (!needsQuotes(text, separator))
+        return std::copy(text.begin(), text.end(), out);
+    return writeQuoted(out, text);
 }
 
 } // namespace
@@ -101,16 +107,23 @@ bool isOverload(const TARecord& record)
 
 namespace {
 
-// A field whose text was written straight at its place, [begin, end), quoted
-// there where it needs it: most fields never do, and are never copied.
-char* quoteInPlace(char* begin, char* end, char separator)
+// A field written straight at its place, [begin, end), quoted there when
+// it needs it: most fields never do, and are never copied.
+char* quoteInPlace(char* begin, char* end, bool needed)
 {
-    const std::string_view text(begin, std::size_t(end - begin));
-    if (!needsQuotes(text, separator))
+    if (!needed)
         return end;
+    const std::size_t size = std::size_t(end - begin);
     char copy[kMaxTableRow];
-    std::memcpy(copy, begin, text.size());
-    return writeField(begin, std::string_view(copy, text.size()), separator);
+    std::memcpy(copy, begin, size);
+    return writeQuoted(begin, std::string_view(copy, size));
+}
+
+// This program's own texts (times, numbers) never hold a quote or a line
+// end: they need quotes only where they hold the separator.
+char* quoteOwnTextInPlace(char* begin, char* end, char separator)
+{
+    return quoteInPlace(begin, end, std::memchr(begin, separator, std::size_t(end - begin)));
 }
 
 // The row after its time: value, unit, display, subdisplay and the line end.
@@ -124,16 +137,20 @@ char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& fo
         out = writeSiValueText(value, record.fValue, unit.decimalShift);
         if (format.decimalComma)
             std::replace(value, out, '.', ',');
-        out = quoteInPlace(value, out, s);
+        out = quoteOwnTextInPlace(value, out, s);
     }
     *out++ = s;
-    out = writeField(out, unit.symbol, s);
+    for (const char c : unit.symbol) // a unit holds no separator a table may have
+        *out++ = c;
     *out++ = s;
-    // The value text and its prefix.
+    // The value text and its prefix, each field copied whole (a fixed size
+    // copies fastest; the row has room) and the end set after its text.
     char* display = out;
-    out = std::copy(record.value.view().begin(), record.value.view().end(), out);
-    out = std::copy(record.prefix.view().begin(), record.prefix.view().end(), out);
-    out = quoteInPlace(display, out, s);
+    std::memcpy(out, record.value.chars().data(), record.value.chars().size());
+    out += record.value.view().size();
+    std::memcpy(out, record.prefix.chars().data(), record.prefix.chars().size());
+    out += record.prefix.view().size();
+    out = quoteInPlace(display, out, needsQuotes({display, std::size_t(out - display)}, s));
     *out++ = s;
     out = writeField(out, record.subDisplay.view(), s);
     *out++ = '\n';
@@ -183,7 +200,8 @@ bool TableProducer::nextBlock(QByteArray& block)
         } else if (moment) {
             timeEnd = m_isoText.write(p, moment->date, moment->ms, moment->stamped);
         }
-        p = writeRowAfterTime(quoteInPlace(p, timeEnd, m_format.separator), *record, m_format);
+        p = writeRowAfterTime(quoteOwnTextInPlace(p, timeEnd, m_format.separator), *record,
+                              m_format);
         ++m_rows;
     }
     block.append(begin, qsizetype(p - begin));

@@ -382,6 +382,8 @@ void TestTableExport::rows_data()
         "time,value,unit,display,subdisplay", "2026-12-07T23:59:59.9,\"2,399e-08\",F,23.99n,0.98");
     row("tab", "", '\t', false, "time\tvalue\tunit\tdisplay\tsubdisplay",
         "2026-12-07T23:59:59.9\t2.399e-08\tF\t23.99n\t0.98");
+    row("colon: the time is quoted", "", ':', false, "time:value:unit:display:subdisplay",
+        "\"2026-12-07T23:59:59.9\":2.399e-08:F:23.99n:0.98");
     row("overload: no value", "", ',', false, "time,value,unit,display,subdisplay",
         "2026-12-07T23:59:59.9,,F,O.Ln,0.98");
 }
