@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <chrono>
 #include <csignal>
@@ -387,22 +388,28 @@ void TestDmmLog::csvLines_data()
     QTest::addColumn<int>("function");
     QTest::addColumn<float>("fValue");
     QTest::addColumn<QString>("line");
+    QTest::addColumn<QByteArray>("utcFrom"); // the reading's zone, for --utc; empty: local
 
     QTest::newRow("milli volts") << "12.34"
                                  << "m" << 6 << 0.01234f
-                                 << "2024-05-01T09:05:03.456,0.01234,V,12.34m,";
+                                 << "2024-05-01T09:05:03.456,0.01234,V,12.34m," << QByteArray();
     QTest::newRow("ohms overload")
         << "OL"
-        << "K" << 128 << 9900.0f << "2024-05-01T09:05:03.456,,\u03A9,OLK,";
+        << "K" << 128 << 9900.0f << "2024-05-01T09:05:03.456,,\u03A9,OLK," << QByteArray();
     QTest::newRow("negative, no prefix")
         << "-1.234"
-        << "" << 6 << -1.234f << "2024-05-01T09:05:03.456,-1.234,V,-1.234,";
+        << "" << 6 << -1.234f << "2024-05-01T09:05:03.456,-1.234,V,-1.234," << QByteArray();
     // Capacitance is stored in microfarads, written in farads.
     QTest::newRow("nano farads") << "23.99"
                                  << "n" << 8 << 0.02399f
-                                 << "2024-05-01T09:05:03.456,2.399e-08,F,23.99n,";
+                                 << "2024-05-01T09:05:03.456,2.399e-08,F,23.99n," << QByteArray();
     QTest::newRow("comma is quoted") << "1,5"
-                                     << "" << 0 << 1.5f << "2024-05-01T09:05:03.456,1.5,,\"1,5\",";
+                                     << "" << 0 << 1.5f << "2024-05-01T09:05:03.456,1.5,,\"1,5\"," << QByteArray();
+    QTest::newRow("UTC from Tokyo")
+        << "1.234" << "" << 6 << 1.234f << "2024-05-01T00:05:03.456Z,1.234,V,1.234," << QByteArray("Asia/Tokyo");
+    QTest::newRow("UTC from New York") << "1.234" << "" << 6 << 1.234f
+                                       << "2024-05-01T13:05:03.456Z,1.234,V,1.234,"
+                                       << QByteArray("America/New_York");
 }
 
 void TestDmmLog::csvLines()
@@ -412,13 +419,17 @@ void TestDmmLog::csvLines()
     QFETCH(int, function);
     QFETCH(float, fValue);
     QFETCH(QString, line);
+    QFETCH(QByteArray, utcFrom);
     TARecord record;
     record.value = value.toStdString();
     record.prefix = prefix.toStdString();
     record.function = function;
     record.fValue = fValue;
-    const QDateTime time(QDate(2024, 5, 1), QTime(9, 5, 3, 456));
-    QCOMPARE(QString::fromUtf8(csvLine(time, record)), line + '\n');
+    const QDateTime local(QDate(2024, 5, 1), QTime(9, 5, 3, 456));
+    TableFormat format;
+    format.utc = !utcFrom.isEmpty();
+    const QDateTime time = format.utc ? QDateTime(local.date(), local.time(), QTimeZone(utcFrom)) : local;
+    QCOMPARE(QString::fromUtf8(csvLine(time, record, format)), line + '\n');
     QCOMPARE(QString::fromStdString(csvHeader()), "time,value,unit,display,subdisplay\n");
     // Midnight still shows its milliseconds.
     QCOMPARE(isoLocalTime(QDateTime(QDate(2024, 12, 31), QTime(0, 0))),

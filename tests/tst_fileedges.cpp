@@ -180,6 +180,7 @@ private slots:
     void writeTargets();
     void logWriteFailureCutsToWholeUnits_data();
     void logWriteFailureCutsToWholeUnits();
+    void logCountsEachOutputWhenTheyDiffer();
     void appendIsRefused_data();
     void appendIsRefused();
     void fileBeingLoggedIsNotReplaced();
@@ -310,6 +311,28 @@ void TestFileEdges::logWriteFailureCutsToWholeUnits()
     const QByteArray file = readAll(sim.directory() + QStringLiteral("/log"));
     QVERIFY(!file.isEmpty());
     QVERIFY(option == "--out" ? file.size() % 76 == 0 : file.endsWith('\n'));
+}
+
+// The CSV runs out of room before the record file: the summary says what
+// each file holds.
+void TestFileEdges::logCountsEachOutputWhenTheyDiffer()
+{
+    SimProcess sim;
+    QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    // An earlier run's CSV; the size limit leaves it room for two more lines
+    // of about 40 bytes, and the record file room for 26 records.
+    QByteArray csv = QByteArray::fromStdString(logtool::csvHeader());
+    while (csv.size() < 2000)
+        csv += "2024-05-01T09:05:03.456,1.234,V,1.234,\n";
+    writeFile(sim.directory() + QStringLiteral("/log.csv"), csv);
+    const rlimit limit{rlim_t(csv.size() + 100), rlim_t(csv.size() + 100)};
+    const Run result = run(QStringLiteral(DMM_LOG_PATH),
+                           {"--port", "COM1", "--out", "log.g52", "--csv", "log.csv", "--append",
+                            "--count", "50", "--quiet"},
+                           sim.directory(), [limit] { ::setrlimit(RLIMIT_FSIZE, &limit); });
+    QCOMPARE(result.status, 1);
+    QVERIFY2(result.err.contains("log.g52 holds 3 readings, log.csv holds 2 readings"),
+             qPrintable(result.err));
 }
 
 // dmm-log --append onto a file it must not touch; "" as contents: a stopped
