@@ -47,7 +47,9 @@ char* writeDecimalText(char* out, bool negative, std::string_view digits, int ex
 {
     const int n = static_cast<int>(digits.size());
     const int magnitude = std::abs(exponent);
-    const int fixedSize = exponent >= n - 1 ? exponent + 1 : exponent >= 0 ? n + 1 : n + 1 - exponent;
+    const int fixedSize = exponent >= n - 1 ? exponent + 1
+                          : exponent >= 0   ? n + 1
+                                            : n + 1 - exponent;
     const int scientificSize = (n > 1 ? n + 1 : 1) + 2 + (magnitude < 100 ? 2 : 3);
     if (negative)
         *out++ = '-';

@@ -403,13 +403,17 @@ void TestDmmLog::csvLines_data()
     QTest::newRow("nano farads") << "23.99"
                                  << "n" << 8 << 0.02399f
                                  << "2024-05-01T09:05:03.456,2.399e-08,F,23.99n," << QByteArray();
-    QTest::newRow("comma is quoted") << "1,5"
-                                     << "" << 0 << 1.5f << "2024-05-01T09:05:03.456,1.5,,\"1,5\"," << QByteArray();
+    QTest::newRow("comma is quoted")
+        << "1,5"
+        << "" << 0 << 1.5f << "2024-05-01T09:05:03.456,1.5,,\"1,5\"," << QByteArray();
     QTest::newRow("UTC from Tokyo")
-        << "1.234" << "" << 6 << 1.234f << "2024-05-01T00:05:03.456Z,1.234,V,1.234," << QByteArray("Asia/Tokyo");
-    QTest::newRow("UTC from New York") << "1.234" << "" << 6 << 1.234f
-                                       << "2024-05-01T13:05:03.456Z,1.234,V,1.234,"
-                                       << QByteArray("America/New_York");
+        << "1.234"
+        << "" << 6 << 1.234f << "2024-05-01T00:05:03.456Z,1.234,V,1.234,"
+        << QByteArray("Asia/Tokyo");
+    QTest::newRow("UTC from New York")
+        << "1.234"
+        << "" << 6 << 1.234f << "2024-05-01T13:05:03.456Z,1.234,V,1.234,"
+        << QByteArray("America/New_York");
 }
 
 void TestDmmLog::csvLines()
@@ -428,7 +432,8 @@ void TestDmmLog::csvLines()
     const QDateTime local(QDate(2024, 5, 1), QTime(9, 5, 3, 456));
     TableFormat format;
     format.utc = !utcFrom.isEmpty();
-    const QDateTime time = format.utc ? QDateTime(local.date(), local.time(), QTimeZone(utcFrom)) : local;
+    const QDateTime time =
+        format.utc ? QDateTime(local.date(), local.time(), QTimeZone(utcFrom)) : local;
     QCOMPARE(QString::fromUtf8(csvLine(time, record, format)), line + '\n');
     QCOMPARE(QString::fromStdString(csvHeader()), "time,value,unit,display,subdisplay\n");
     // Midnight still shows its milliseconds.
