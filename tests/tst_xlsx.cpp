@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <ctime>
+
 #include "RecordBuffer.h"
 #include "TableExport.h"
 #include "XlsxTable.h"
@@ -43,20 +45,53 @@ const char* const kReadBack =
     "            else: cells.append('s:' + v)\n"
     "        print(sheet.title + '|' + ';'.join(cells))\n";
 
+// A python3 with openpyxl: Debian's first, as python3-openpyxl installs for
+// it, not for another python3 that may come first on the PATH. Empty: none.
+QString pythonWithOpenpyxl()
+{
+    for (const QStringList& paths : {QStringList{"/usr/bin"}, QStringList{}}) {
+        const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"), paths);
+        if (!python.isEmpty() && QProcess::execute(python, {"-c", "import openpyxl"}) == 0)
+            return python;
+    }
+    return {};
+}
+
+// The workbook's rows as kReadBack prints them; empty where it fails.
+QStringList readBack(const QString& python, const QString& path)
+{
+    QProcess process;
+    process.start(python, {"-c", kReadBack, path});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return {QString::fromUtf8(process.readAllStandardError())};
+    return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
 } // namespace
 
 class TestXlsx : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void workbookReadsBackTyped();
+    void utcTimesFromTwoZones_data();
+    void utcTimesFromTwoZones();
     void failedWriteLeavesTheOldFile();
+
+private:
+    QString m_python;
+    QTemporaryDir m_dir;
 };
+
+void TestXlsx::initTestCase()
+{
+    m_python = pythonWithOpenpyxl();
+}
 
 void TestXlsx::workbookReadsBackTyped()
 {
-    const QString python = QStandardPaths::findExecutable(QStringLiteral("python3"));
-    if (python.isEmpty() || QProcess::execute(python, {"-c", "import openpyxl"}) != 0)
+    if (m_python.isEmpty())
         QSKIP("python3-openpyxl is not installed");
     RecordBuffer buffer;
     buffer.append(reading(6, "1.234", "", 1.234f, " 23:59:59.0  "));
@@ -70,12 +105,8 @@ void TestXlsx::workbookReadsBackTyped()
     QVERIFY(!writeXlsxTable(path, false, QDate(2026, 12, 7), bufferRecords(buffer), nullptr,
                             &result, 3));
     QCOMPARE(result.rows, 5);
-    QProcess process;
-    process.start(python, {"-c", kReadBack, path});
-    QVERIFY(process.waitForFinished(30000));
-    QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
     const QString head = "|s:time;s:value;s:unit;s:display;s:subdisplay";
-    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+    QCOMPARE(readBack(m_python, path),
              QStringList({
                  "Table" + head,
                  "Table|d:2026-12-07T23:59:59.000;n:1.234;s:V;s:1.234;",
@@ -88,13 +119,38 @@ void TestXlsx::workbookReadsBackTyped()
                  "s:standard deviation;s:first time;s:last time",
                  "Summary|s:F;n:1;n:0;n:2.399e-08;n:2.399e-08;n:2.399e-08;;"
                  "d:2026-12-08T00:00:01.000;d:2026-12-08T00:00:01.000",
-                 "Summary|s:V;n:2;n:0;n:1.234;n:3;n:2.117;n:1.248750575;"
+                 "Summary|s:V;n:2;n:0;n:1.234;n:3;n:2.117;n:1.248750576;"
                  "d:2026-12-07T23:59:59.000;d:2026-12-08T00:00:00.500",
                  "Summary|s:\u00B0C;n:1;n:0;n:23.5;n:23.5;n:23.5;;"
                  "d:2026-12-08T00:00:00.000;d:2026-12-08T00:00:00.000",
                  "Summary|s:\u03A9;n:1;n:1;;;;;d:2026-12-07T23:59:59.500;"
                  "d:2026-12-07T23:59:59.500",
              }));
+}
+
+void TestXlsx::utcTimesFromTwoZones_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("time");
+    QTest::newRow("Tokyo") << QByteArray("Asia/Tokyo") << "2026-12-07T14:59:59.000";
+    QTest::newRow("New York") << QByteArray("America/New_York") << "2026-12-08T04:59:59.000";
+}
+
+// 23:59:59 local on 2026-12-07, without a stamp, in UTC.
+void TestXlsx::utcTimesFromTwoZones()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, time);
+    if (m_python.isEmpty())
+        QSKIP("python3-openpyxl is not installed");
+    qputenv("TZ", zone);
+    ::tzset();
+    RecordBuffer buffer;
+    buffer.append(reading(6, "1.234", "", 1.234f, " 23:59:59.0  "));
+    const QString path = m_dir.filePath(QString::fromLatin1(zone).replace('/', '-') + ".xlsx");
+    QVERIFY(
+        !writeXlsxTable(path, true, QDate(2026, 12, 7), bufferRecords(buffer), nullptr, nullptr));
+    QCOMPARE(readBack(m_python, path).value(1), "Table|d:" + time + ";n:1.234;s:V;s:1.234;");
 }
 
 void TestXlsx::failedWriteLeavesTheOldFile()
