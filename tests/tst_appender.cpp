@@ -23,6 +23,7 @@
 #include "RecordAppender.h"
 #include "RecorderStore.h"
 #include "SimProcess.h"
+#include "StoreFailures.h"
 
 #include "MeterReadings.h"
 
@@ -49,20 +50,6 @@ QByteArray recordBytes(const char* timeText)
     const auto bytes = encodeARecord(record);
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
-
-struct HeardFailures : RecorderStoreView
-{
-    QStringList reasons;
-    void redrawShownPage() override {}
-    void scaleChanged() override {}
-    void showMaxMin(bool) override {}
-    void chartPointAppended(const TARecord&) override {}
-    void listAdded(int) override {}
-    void progressStepped() override {}
-    void statusChanged() override {}
-    void controlsChanged() override {}
-    void tempFileWriteFailed(const QString&, const QString& reason) override { reasons << reason; }
-};
 
 } // namespace
 
@@ -162,13 +149,14 @@ void TestAppender::failedLastSyncEndsDmmLogWithStatusOne()
 void TestAppender::failedDelayedSyncReachesTheStoresView()
 {
     QTemporaryDir dir;
-    HeardFailures view;
+    StoreFailures view;
     RecorderStore store(dir.path(), &view);
     QVERIFY(store.tempFiles().createNext());
     g_syncFails = true;
     const CurrentReading reading = dcVoltsReading(" 2.000");
     QVERIFY(store.appendReading(reading, "  9:05:03.4  "));
-    QTRY_COMPARE(view.reasons, QStringList{"Input/output error"});
+    QTRY_COMPARE(view.failures.size(), 1);
+    QVERIFY2(view.failures[0].endsWith(": Input/output error"), qPrintable(view.failures[0]));
 }
 
 QTEST_GUILESS_MAIN(TestAppender)

@@ -24,6 +24,7 @@
 #include "Record.h"
 #include "RecorderStore.h"
 #include "SimProcess.h"
+#include "StoreFailures.h"
 
 using namespace dmm;
 using namespace std::chrono_literals;
@@ -140,24 +141,6 @@ bool isStillTarget(Target kind, const QString& path)
     return kind == Target::Fifo ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode);
 }
 
-class CountingView : public RecorderStoreView
-{
-public:
-    void redrawShownPage() override {}
-    void scaleChanged() override {}
-    void showMaxMin(bool) override {}
-    void chartPointAppended(const TARecord&) override {}
-    void listAdded(int) override {}
-    void progressStepped() override {}
-    void statusChanged() override {}
-    void controlsChanged() override {}
-    void tempFileWriteFailed(const QString& path, const QString& reason) override
-    {
-        failures << path + QStringLiteral(": ") + reason;
-    }
-    QStringList failures;
-};
-
 CurrentReading readingOf(int i)
 {
     CurrentReading r;
@@ -192,7 +175,7 @@ void TestFileEdges::tempFileKeepsWholeRecordsThroughAFullDisk()
     const QString folder = dir.filePath(QStringLiteral("disk"));
     QVERIFY(QDir().mkpath(folder));
     FillableDisk disk(folder);
-    CountingView view;
+    StoreFailures view;
     RecorderStore store(folder, &view);
     QVERIFY(store.tempFiles().createNext());
     const QString path = store.tempFiles().currentFileName();
