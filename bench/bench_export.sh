@@ -4,7 +4,7 @@
 # timed next to reading the same file with cat, in the same run, with the
 # tool's peak memory. Prints figures (min and median of three runs each, the
 # machine may be shared); it is not a test. The recording goes to $TMPDIR
-# (default /tmp) and is deleted afterwards.
+# (default /tmp) and is deleted afterwards; python3 makes its first day.
 #
 #   bench/bench_export.sh [path/to/dmm-export] [records]
 set -eu
