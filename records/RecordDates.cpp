@@ -177,11 +177,6 @@ std::optional<int> optionalTime(int ms)
     return ms == kNoTime ? std::nullopt : std::optional<int>(ms);
 }
 
-int timeOfDay(const TARecord& record, std::optional<std::int64_t> stamp)
-{
-    return stamp ? stampedDay(*stamp).second : recordTimeOfDay(record);
-}
-
 } // namespace
 
 bool isLoggedTimeText(std::string_view text)
@@ -235,6 +230,24 @@ std::optional<std::int64_t> RecordStamps::of(const TARecord& record)
     return m_stamp;
 }
 
+int RecordTimesOfDay::of(const TARecord& record)
+{
+    const char* t = record.timeStamp.chars().data();
+    if (m_known && std::memcmp(t, m_hourAndMinute.data(), m_hourAndMinute.size()) == 0 &&
+        isDigit(t[7]) && isDigit(t[8]) && t[9] == '.' && isDigit(t[10]) && t[11] == ' ' &&
+        t[12] == ' ' && t[13] == '\0') {
+        const int second = twoDigits(t + 7);
+        return second > 59 ? kNoTime : m_minuteMs + second * 1000 + (t[10] - '0') * 100;
+    }
+    const int ms = recordTimeOfDay(record);
+    m_known = ms != kNoTime && t[13] == '\0' && isLoggedLayout(t);
+    if (m_known) {
+        std::memcpy(m_hourAndMinute.data(), t, m_hourAndMinute.size());
+        m_minuteMs = ms - ms % 60'000;
+    }
+    return ms;
+}
+
 QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* fromStamp)
 {
     if (fromStamp)
@@ -242,9 +255,10 @@ QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* f
     qint64 days = 0;
     int previous = kNoTime;
     RecordStamps stamps;
+    RecordTimesOfDay times;
     while (const TARecord* record = records()) {
         const auto stamp = stamps.of(*record);
-        const auto now = timeOfDay(*record, stamp);
+        const int now = stamp ? stampedDay(*stamp).second : times.of(*record);
         if (dayPassed(previous, now))
             ++days;
         if (stamp) {
@@ -267,7 +281,7 @@ std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
         m_previous = ms;
         return Moment{date, ms, true, *stamp};
     }
-    const int now = recordTimeOfDay(record);
+    const int now = m_times.of(record);
     if (now == kNoTime)
         return std::nullopt;
     if (dayPassed(m_previous, now))
@@ -301,7 +315,7 @@ void FirstAndLastTimes::add(const TARecord& record)
         m_anchorLocal = false;
         m_days = 0;
         seen = {Seen::Kind::Stamped, *stamp, 0};
-    } else if (const int now = recordTimeOfDay(record); now != kNoTime) {
+    } else if (const int now = m_times.of(record); now != kNoTime) {
         if (m_anchor && !m_anchorLocal) {
             const auto [date, ms] = stampedDay(*m_anchor);
             m_anchorDate = date;

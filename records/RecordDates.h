@@ -87,6 +87,21 @@ private:
     std::optional<std::int64_t> m_stamp;
 };
 
+// The time of day of records in order, in ms (negative: the text is no
+// time), as timeOfDayMs() reads the time text. Where a time in the logged
+// layout starts with the hour and minute of the one before (" 14:05:"), as
+// a minute's readings all do, only its seconds and tenths are read.
+class RecordTimesOfDay
+{
+public:
+    int of(const TARecord& record);
+
+private:
+    bool m_known = false;
+    std::array<char, 7> m_hourAndMinute{};
+    int m_minuteMs = 0;
+};
+
 // A record's local date and time of day; `stamp` (ms since the epoch) for a
 // stamped record.
 struct RecordMoment
@@ -120,6 +135,7 @@ private:
     int m_previous = -1; // time of day of the record before, ms; -1: none yet
     bool m_inferred = false;
     RecordStamps m_stamps;
+    RecordTimesOfDay m_times;
 };
 
 // The first and the last record's times exactly as RecordDates gives them
@@ -159,6 +175,7 @@ private:
 
     QDate m_lastRecordDate;
     RecordStamps m_stamps;
+    RecordTimesOfDay m_times;
     bool m_started = false;
     Seen m_first;
     Seen m_last;

@@ -193,12 +193,21 @@ void TestFirstAndLastTimes::loggedTimeTexts()
     // The same text in a record's field, as the date walk reads it.
     TARecord record;
     record.timeStamp = text.toStdString();
-    FirstAndLastTimes times(QDate(2026, 12, 7));
-    times.add(record);
-    const QString iso = QString::fromStdString(times.first().text);
-    QCOMPARE(iso.isEmpty() ? -1
-                           : QTime::fromString(iso.mid(11), "hh:mm:ss.z").msecsSinceStartOfDay(),
-             ms);
+    // Alone, and after a reading of the same hour and minute (" 12:05:"), whose
+    // time the walk reads again only from its seconds on.
+    TARecord before;
+    before.timeStamp = text.left(7).toStdString() + "00.0  ";
+    for (const bool after : {false, true}) {
+        FirstAndLastTimes times(QDate(2026, 12, 7));
+        if (after)
+            times.add(before);
+        times.add(record);
+        const QString iso = QString::fromStdString(times.last().text);
+        QCOMPARE(iso.isEmpty()
+                     ? -1
+                     : QTime::fromString(iso.mid(11), "hh:mm:ss.z").msecsSinceStartOfDay(),
+                 ms);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFirstAndLastTimes)
