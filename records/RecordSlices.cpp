@@ -6,15 +6,47 @@
 namespace dmm {
 
 RecordSlices::RecordSlices(RecordFileReader& reader)
-    : m_reader(reader), m_records(kSliceRecords), m_first(std::size_t(reader.recordsRead()))
+    : m_reader(reader), m_first(std::size_t(reader.recordsRead())),
+      m_thread([this] { readAhead(); })
 {
+}
+
+RecordSlices::~RecordSlices()
+{
+    m_stop = true;
+    m_free.release(); // a thread waiting for a free slice sees the stop
+    m_thread.join();
+}
+
+void RecordSlices::readAhead()
+{
+    for (std::size_t i = 0;; i = (i + 1) % kSlices) {
+        m_free.acquire();
+        if (m_stop)
+            return;
+        Slice& slice = m_slices[i];
+        slice.first = std::size_t(m_reader.recordsRead());
+        slice.size = std::size_t(m_reader.read(slice.records));
+        const bool end = slice.size == 0;
+        m_filled.release();
+        if (end)
+            return;
+    }
 }
 
 std::span<const TARecord> RecordSlices::next()
 {
-    m_first = std::size_t(m_reader.recordsRead());
-    const qint64 got = m_reader.read(m_records);
-    return std::span<const TARecord>(m_records).first(std::size_t(got));
+    if (m_ended)
+        return {};
+    if (m_holding)
+        m_free.release(); // the slice given last is done with
+    m_filled.acquire();
+    const Slice& slice = m_slices[m_next];
+    m_next = (m_next + 1) % kSlices;
+    m_first = slice.first;
+    m_holding = slice.size > 0;
+    m_ended = slice.size == 0;
+    return std::span<const TARecord>(slice.records).first(slice.size);
 }
 
 } // namespace dmm
