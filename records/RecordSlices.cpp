@@ -1,18 +1,26 @@
 // SPDX-License-Identifier: MIT
 #include "RecordSlices.h"
 
+#include <system_error>
+
 #include "RecordFile.h"
 
 namespace dmm {
 
 RecordSlices::RecordSlices(RecordFileReader& reader)
-    : m_reader(reader), m_first(std::size_t(reader.recordsRead())),
-      m_thread([this] { readAhead(); })
+    : m_reader(reader), m_first(std::size_t(reader.recordsRead()))
 {
+    try {
+        m_thread = std::thread([this] { readAhead(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the slices are read on the caller's thread.
+    }
 }
 
 RecordSlices::~RecordSlices()
 {
+    if (!m_thread.joinable())
+        return;
     m_stop = true;
     m_free.release(); // a thread waiting for a free slice sees the stop
     m_thread.join();
@@ -38,6 +46,13 @@ std::span<const TARecord> RecordSlices::next()
 {
     if (m_ended)
         return {};
+    if (!m_thread.joinable()) {
+        Slice& slice = m_slices[0];
+        m_first = std::size_t(m_reader.recordsRead());
+        slice.size = std::size_t(m_reader.read(slice.records));
+        m_ended = slice.size == 0;
+        return std::span<const TARecord>(slice.records).first(slice.size);
+    }
     if (m_holding)
         m_free.release(); // the slice given last is done with
     m_filled.acquire();

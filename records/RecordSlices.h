@@ -4,7 +4,8 @@
 // look at each record once and keep none: reading into a large buffer costs
 // more than the copy from the page cache itself once the buffer no longer
 // fits the cache. A thread of its own reads the next slices while the caller
-// works on one, so the copy from the page cache and the caller's work overlap.
+// works on one, so the copy from the page cache and the caller's work overlap
+// (where no thread can be had, the caller's own thread reads them).
 #pragma once
 
 #include <array>
@@ -62,7 +63,7 @@ private:
     bool m_holding = false; // next() gave a slice the thread may not refill yet
     bool m_ended = false;
     std::size_t m_first = 0;
-    std::thread m_thread; // last: started once everything it uses exists
+    std::thread m_thread; // started once everything it uses exists; none: read on the caller's
 };
 
 } // namespace dmm

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <cstring>
@@ -177,6 +178,7 @@ private slots:
     void outputThatIsTheRecordingIsRefused_data();
     void outputThatIsTheRecordingIsRefused();
     void nameThatIsNoUtf8IsFound();
+    void noThreadToSpareWritesTheSame();
 
 private:
     QTemporaryDir m_dir;
@@ -587,6 +589,34 @@ void TestExportTool::nameThatIsNoUtf8IsFound()
     for (const char* name : {"/r\xe9.g52", "/o\xe9.txt"}) // QTemporaryDir cannot name them
         ::unlink(QFile::encodeName(dir.path()) + name);
     QCOMPARE(QByteArray(text, qsizetype(size)), exportText(decoded(bytes, 76), {0, 3}));
+}
+
+// Where no thread can be had to read ahead (here a user limited to one
+// process), the tool reads on its own thread and writes the same.
+void TestExportTool::noThreadToSpareWritesTheSame()
+{
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    const QString prlimit = QStandardPaths::findExecutable(QStringLiteral("prlimit"));
+    if (::geteuid() != 0 || setpriv.isEmpty() || prlimit.isEmpty())
+        QSKIP("needs root, setpriv and prlimit to run the tool as a user of one process");
+    const QStringList asNobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    if (QProcess::execute(setpriv, asNobody + QStringList{"test", "-x", DMM_EXPORT_PATH}) != 0)
+        QSKIP("the tool's folder is closed to the user nobody");
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner | QFile::ReadOther |
+                                                  QFile::ExeOther));
+    QVERIFY(writeFile(dir.filePath("n.g52"), counted(3000)));
+    QVERIFY(QFile::setPermissions(dir.filePath("n.g52"), QFile::ReadOwner | QFile::ReadOther));
+    const Run free = runExport({"--list", "n.g52"}, dir.path());
+    QProcess limited;
+    limited.setWorkingDirectory(dir.path());
+    limited.start(setpriv,
+                  asNobody + QStringList{prlimit, "--nproc=1", DMM_EXPORT_PATH, "--list", "n.g52"});
+    QVERIFY(limited.waitForFinished(30000));
+    QVERIFY2(limited.exitStatus() == QProcess::NormalExit && limited.exitCode() == 0,
+             limited.readAllStandardError().constData());
+    QCOMPARE(limited.readAllStandardOutput(), free.out);
 }
 
 QTEST_GUILESS_MAIN(TestExportTool)
