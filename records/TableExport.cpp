@@ -82,22 +82,51 @@ std::string tableHeader(const TableFormat& format)
     return header + '\n';
 }
 
-std::string utcIsoText(std::int64_t epochMs, bool milliseconds)
+namespace {
+
+constexpr std::int64_t kDayMs = 86'400'000;
+constexpr std::int64_t kQuarterHourMs = 900'000;
+constexpr qint64 kEpochJulianDay = 2'440'588; // 1970-01-01
+
+std::int64_t floorDivide(std::int64_t a, std::int64_t b)
 {
-    const QDateTime utc = QDateTime::fromMSecsSinceEpoch(epochMs, QTimeZone::utc());
-    return isoText(utc.date(), utc.time().msecsSinceStartOfDay(), milliseconds) + 'Z';
+    return a / b - (a % b < 0 ? 1 : 0);
 }
 
-std::string tableTime(const RecordMoment& moment, bool utc)
+} // namespace
+
+std::pair<QDate, int> utcDay(std::int64_t epochMs)
 {
-    if (!utc)
-        return isoText(moment.date, moment.ms, moment.stamped);
+    const std::int64_t days = floorDivide(epochMs, kDayMs);
+    return {QDate::fromJulianDay(kEpochJulianDay + days), int(epochMs - days * kDayMs)};
+}
+
+std::string utcIsoText(std::int64_t epochMs, bool milliseconds)
+{
+    const auto [date, ms] = utcDay(epochMs);
+    return isoText(date, ms, milliseconds) + 'Z';
+}
+
+std::int64_t UtcMoments::of(const RecordMoment& moment)
+{
+    if (moment.stamped)
+        return moment.stamp;
     // A local time without a stamp is taken as the zone's rules had it that day.
-    const std::int64_t epochMs =
-        moment.stamped ? moment.stamp
-                       : QDateTime(moment.date, QTime::fromMSecsSinceStartOfDay(moment.ms))
-                             .toMSecsSinceEpoch();
-    return utcIsoText(epochMs, moment.stamped);
+    const auto localMs = [](QDate date, int ms) {
+        return (date.toJulianDay() - kEpochJulianDay) * kDayMs + ms;
+    };
+    if (!moment.date.isValid())
+        return QDateTime(moment.date, QTime::fromMSecsSinceStartOfDay(moment.ms))
+            .toMSecsSinceEpoch();
+    const std::int64_t quarter = floorDivide(localMs(moment.date, moment.ms), kQuarterHourMs);
+    if (m_quarter != quarter) {
+        m_quarter = quarter;
+        const int start = moment.ms - int(moment.ms % kQuarterHourMs);
+        m_offsetMs =
+            localMs(moment.date, start) -
+            QDateTime(moment.date, QTime::fromMSecsSinceStartOfDay(start)).toMSecsSinceEpoch();
+    }
+    return localMs(moment.date, moment.ms) - m_offsetMs;
 }
 
 bool isOverload(const TARecord& record)
@@ -187,7 +216,6 @@ bool TableProducer::nextBlock(QByteArray& block)
         p = std::copy(header.begin(), header.end(), p);
         m_headerWritten = true;
     }
-    std::string utc;
     while (p - begin < kBlockBytes) {
         const TARecord* record = m_records();
         if (!record)
@@ -195,8 +223,9 @@ bool TableProducer::nextBlock(QByteArray& block)
         // The time written straight at its place.
         char* timeEnd = p;
         if (const auto moment = m_dates.nextMoment(*record); moment && m_format.utc) {
-            utc = tableTime(*moment, true);
-            timeEnd = std::copy(utc.begin(), utc.end(), p);
+            const auto [date, ms] = utcDay(m_utc.of(*moment));
+            timeEnd = m_isoText.write(p, date, ms, moment->stamped);
+            *timeEnd++ = 'Z';
         } else if (moment) {
             timeEnd = m_isoText.write(p, moment->date, moment->ms, moment->stamped);
         }

@@ -16,6 +16,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "RecordBuffer.h"
 #include "RecordDates.h"
@@ -49,8 +50,22 @@ bool isOverload(const TARecord& record);
 // ISO 8601 UTC time of `epochMs` with a "Z": milliseconds, or tenths as an
 // inferred date's time text has them ("2026-12-07T22:59:59.9Z").
 std::string utcIsoText(std::int64_t epochMs, bool milliseconds);
-// The table's time of a record: local as the date walk gives it, or UTC.
-std::string tableTime(const RecordMoment& moment, bool utc);
+// The UTC date and time of day (ms) of `epochMs`.
+std::pair<QDate, int> utcDay(std::int64_t epochMs);
+
+// The moments of records in order as ms since the epoch: a stamp as it is, a
+// local time less its zone's offset that day. The offset is looked up once
+// per quarter hour of local time, as zones change it only on such bounds:
+// looking it up costs far more than writing a row.
+class UtcMoments
+{
+public:
+    std::int64_t of(const RecordMoment& moment);
+
+private:
+    std::optional<std::int64_t> m_quarter; // the local quarter hour m_offsetMs is of
+    std::int64_t m_offsetMs = 0;
+};
 
 // "time,value,unit,display,subdisplay\n" with the format's separator.
 std::string tableHeader(const TableFormat& format);
@@ -80,6 +95,7 @@ private:
     TableFormat m_format;
     RecordDates m_dates;
     IsoTextWriter m_isoText;
+    UtcMoments m_utc;
     RecordSource m_records;
     bool m_headerWritten = false;
     qint64 m_rows = 0;

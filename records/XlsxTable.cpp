@@ -32,18 +32,14 @@ double excelTime(QDate date, int msOfDay)
 
 // The record's time in the table's zone as an Excel date-time; none for a
 // record whose time text is no time.
-std::optional<double> cellTime(const std::optional<RecordMoment>& moment, bool utc)
+std::optional<double> cellTime(const std::optional<RecordMoment>& moment, UtcMoments* utc)
 {
     if (!moment)
         return std::nullopt;
     if (!utc)
         return excelTime(moment->date, moment->ms);
-    const std::int64_t epochMs =
-        moment->stamped ? moment->stamp
-                        : QDateTime(moment->date, QTime::fromMSecsSinceStartOfDay(moment->ms))
-                              .toMSecsSinceEpoch();
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(epochMs, QTimeZone::utc());
-    return excelTime(t.date(), t.time().msecsSinceStartOfDay());
+    const auto [date, ms] = utcDay(utc->of(*moment));
+    return excelTime(date, ms);
 }
 
 // What the Summary sheet says of one unit: the readings' values (overloads
@@ -242,9 +238,10 @@ std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate first
         if (!book.ok())
             return QStringLiteral("the workbook cannot be made");
         RecordDates dates(firstRecordDate);
+        UtcMoments moments;
         qint64 rows = 0;
         while (const TARecord* record = records()) {
-            book.addRow(*record, cellTime(dates.nextMoment(*record), utc));
+            book.addRow(*record, cellTime(dates.nextMoment(*record), utc ? &moments : nullptr));
             ++rows;
             if (job && (rows & 1023) == 0)
                 job->done = rows;

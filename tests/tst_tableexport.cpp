@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <random>
 #include <vector>
@@ -110,6 +111,8 @@ private slots:
 
     void rows_data();
     void rows();
+    void utcAcrossAClockChange_data();
+    void utcAcrossAClockChange();
     void separators_data();
     void separators();
     void pythonReadsTheTable();
@@ -408,6 +411,43 @@ void TestTableExport::rows()
     const TableFormat format = locale.isEmpty() ? TableFormat{separator.toLatin1(), decimalComma}
                                                 : tableFormatFor(QLocale(locale));
     QCOMPARE(tableLines(buffer, QDate(2026, 12, 7), format), lines);
+}
+
+void TestTableExport::utcAcrossAClockChange_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QStringList>("times"); // of 01:59:59.0 and 03:00:00.0 local
+    QTest::newRow("New York, clocks forward")
+        << QByteArray("America/New_York") << QDate(2026, 3, 8)
+        << QStringList{"2026-03-08T06:59:59.0Z", "2026-03-08T07:00:00.0Z"};
+    QTest::newRow("Lord Howe, half an hour forward")
+        << QByteArray("Australia/Lord_Howe") << QDate(2026, 10, 4)
+        << QStringList{"2026-10-03T15:29:59.0Z", "2026-10-03T16:00:00.0Z"};
+}
+
+// The zone's offset is looked up once per quarter hour, not once a day.
+void TestTableExport::utcAcrossAClockChange()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QDate, date);
+    QFETCH(QStringList, times);
+    const QByteArray saved = qgetenv("TZ");
+    qputenv("TZ", zone);
+    ::tzset();
+    RecordBuffer buffer;
+    for (const char* time : {"  1:59:59.0  ", "  3:00:00.0  "}) {
+        TARecord record;
+        record.timeStamp = time;
+        buffer.append(record);
+    }
+    TableFormat format;
+    format.utc = true;
+    const QStringList lines = tableLines(buffer, date, format);
+    qputenv("TZ", saved);
+    ::tzset();
+    QCOMPARE(QStringList({lines.value(1).section(',', 0, 0), lines.value(2).section(',', 0, 0)}),
+             times);
 }
 
 void TestTableExport::separators_data()
