@@ -5,8 +5,10 @@
 #include <QFileInfo>
 #include <QTimeZone>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -108,17 +110,31 @@ public:
         const lxw_row_t row = lxw_row_t(m_row++);
         const SiUnit unit = siUnit(record.function);
         std::optional<double> value;
-        if (!isOverload(record))
-            value = std::strtod(siValueText(record.fValue, unit.decimalShift).c_str(), nullptr);
+        if (!isOverload(record)) {
+            // The number the CSV shows, read back as a double.
+            char text[kMaxSiValueText];
+            const char* end = writeSiValueText(text, record.fValue, unit.decimalShift);
+            double number = 0;
+            if (std::from_chars(text, end, number).ec == std::errc())
+                value = number;
+        }
         if (time)
             check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
         if (value && std::isfinite(*value))
             check(worksheet_write_number(m_sheet, row, 1, *value, nullptr));
-        const std::string symbol(unit.symbol);
-        writeText(row, 2, symbol);
-        writeText(row, 3, record.value.str() + record.prefix.str());
-        writeText(row, 4, record.subDisplay.str());
-        m_units[symbol].add(value, time);
+        writeText(row, 2, unit.symbol);
+        // The value text and its prefix.
+        char display[32];
+        const std::string_view valueText = record.value.view();
+        const std::string_view prefix = record.prefix.view();
+        std::memcpy(display, valueText.data(), valueText.size());
+        std::memcpy(display + valueText.size(), prefix.data(), prefix.size());
+        writeText(row, 3, std::string_view(display, valueText.size() + prefix.size()));
+        writeText(row, 4, record.subDisplay.view());
+        auto figures = m_units.find(unit.symbol);
+        if (figures == m_units.end())
+            figures = m_units.emplace(std::string(unit.symbol), UnitFigures()).first;
+        figures->second.add(value, time);
     }
 
     // Finishes the last table sheet, adds the summary and writes the file.
@@ -143,10 +159,15 @@ private:
         if (error != LXW_NO_ERROR && m_error == LXW_NO_ERROR)
             m_error = error;
     }
-    void writeText(lxw_row_t row, lxw_col_t column, const std::string& text)
+    void writeText(lxw_row_t row, lxw_col_t column, std::string_view text)
     {
-        if (!text.empty())
-            check(worksheet_write_string(m_sheet, row, column, text.c_str(), nullptr));
+        if (text.empty())
+            return;
+        char terminated[64]; // the longest text, a display, has 24 bytes
+        const std::size_t size = std::min(text.size(), sizeof terminated - 1);
+        std::memcpy(terminated, text.data(), size);
+        terminated[size] = '\0';
+        check(worksheet_write_string(m_sheet, row, column, terminated, nullptr));
     }
     void finishSheet()
     {
@@ -218,7 +239,7 @@ private:
     std::size_t m_row = 0; // the next row of the sheet, 0 the header
     int m_sheets = 0;
     lxw_error m_error = LXW_NO_ERROR;
-    std::map<std::string, UnitFigures> m_units;
+    std::map<std::string, UnitFigures, std::less<>> m_units;
 };
 
 } // namespace
