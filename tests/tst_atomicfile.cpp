@@ -33,10 +33,8 @@ class TestAtomicFile : public QObject
 private slots:
     void producerThatCancelsReplacesNothing_data();
     void producerThatCancelsReplacesNothing();
-    void replacedFileKeepsItsPermissions_data();
-    void replacedFileKeepsItsPermissions();
-    void nameNearTheLimitIsWritten_data();
-    void nameNearTheLimitIsWritten();
+    void replacementIsWritten_data();
+    void replacementIsWritten();
     void leftoverOfAKilledWriteIsRemoved();
     void fileThisProgramHoldsIsNamed();
     void danglingLinkIsWrittenThrough();
@@ -71,51 +69,38 @@ void TestAtomicFile::producerThatCancelsReplacesNothing()
     QCOMPARE(entries(dir), QStringList{"out.txt"});
 }
 
-void TestAtomicFile::replacedFileKeepsItsPermissions_data()
+// A new or an existing file written whole: the old file's permissions kept,
+// names up to the folder's limit (the temporary's name is cut to fit).
+void TestAtomicFile::replacementIsWritten_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::newRow("0600, a private recording") << 0600;
-    QTest::newRow("0604") << 0604;
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("mode"); // the old file's; 0: none
+    QTest::newRow("0600, a private recording") << "run.g52" << 0600;
+    QTest::newRow("0604") << "run.g52" << 0604;
+    QTest::newRow("250 bytes, new") << QString(246, 'n') + ".g52" << 0;
+    QTest::newRow("255 bytes, replaced") << QString(251, 'n') + ".g52" << 0644;
+    QTest::newRow("255 bytes, two-byte letters") << "x" + QString(127, QChar(0xE9)) << 0644;
 }
 
-void TestAtomicFile::replacedFileKeepsItsPermissions()
+void TestAtomicFile::replacementIsWritten()
 {
+    QFETCH(QString, name);
     QFETCH(int, mode);
     QTemporaryDir dir;
-    const QString out = dir.filePath("run.g52");
-    QVERIFY(writeFile(out, "old\n"));
-    QVERIFY(::chmod(QFile::encodeName(out).constData(), mode_t(mode)) == 0);
+    const QString out = dir.filePath(name);
+    QVERIFY(mode == 0 || (writeFile(out, "old\n") &&
+                          ::chmod(QFile::encodeName(out).constData(), mode_t(mode)) == 0));
     const mode_t oldMask = ::umask(022);
     const auto reason = writeFileAtomically(out, QByteArray("new\n"));
     ::umask(oldMask);
     QCOMPARE(reason.value_or("written"), "written");
+    QCOMPARE(readAll(out), "new\n");
+    QCOMPARE(entries(dir), QStringList{name});
     struct stat st
     {
     };
     QVERIFY(::stat(QFile::encodeName(out).constData(), &st) == 0);
-    QCOMPARE(int(st.st_mode & 07777), mode);
-    QCOMPARE(readAll(out), "new\n");
-}
-
-void TestAtomicFile::nameNearTheLimitIsWritten_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("existing");
-    QTest::newRow("250 bytes, new") << QString(246, 'n') + ".g52" << false;
-    QTest::newRow("255 bytes, replaced") << QString(251, 'n') + ".g52" << true;
-    QTest::newRow("255 bytes, two-byte letters") << "x" + QString(127, QChar(0xE9)) << true;
-}
-
-void TestAtomicFile::nameNearTheLimitIsWritten()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, existing);
-    QTemporaryDir dir;
-    const QString out = dir.filePath(name);
-    QVERIFY(!existing || writeFile(out, "old\n"));
-    QCOMPARE(writeFileAtomically(out, QByteArray("new\n")).value_or("written"), "written");
-    QCOMPARE(readAll(out), "new\n");
-    QCOMPARE(entries(dir), QStringList{name});
+    QCOMPARE(int(st.st_mode & 07777), mode == 0 ? 0644 : mode);
 }
 
 void TestAtomicFile::leftoverOfAKilledWriteIsRemoved()

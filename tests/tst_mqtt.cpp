@@ -98,7 +98,7 @@ public:
         // stdbuf: each line as it comes, not when the pipe's buffer fills.
         m_process.start("stdbuf", {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(port), "-d",
                                           "-v", "-q", "1", "-c", "-i", "tst", "-t", "lab/#"});
-        return waitFor([&] { return collect().contains("SUBACK"); }, 5s);
+        return heard("SUBACK");
     }
     ~Subscriber()
     {
@@ -110,6 +110,11 @@ public:
     {
         m_text += QString::fromUtf8(m_process.readAllStandardOutput());
         return m_text;
+    }
+    // Whether `text` arrived within ten seconds.
+    bool heard(const QString& text)
+    {
+        return waitFor([&] { return collect().contains(text); });
     }
     QList<QJsonObject> readings()
     {
@@ -172,12 +177,11 @@ private slots:
     void everyReadingArrivesOnceInOrderAsInTheCsv()
     {
         Broker broker;
-        QVERIFY(broker.start());
         Subscriber sub;
-        QVERIFY(sub.start(broker.port()));
+        QVERIFY(broker.start() && sub.start(broker.port()));
         QVERIFY(runLog({"--csv", "a.csv", "--quiet", "--count", "5", "--mqtt", broker.url()}));
         QVERIFY(m_log.waitForFinished(10000));
-        QVERIFY(waitFor([&] { return sub.collect().contains("lab/COM1/status offline"); }));
+        QVERIFY(sub.heard("lab/COM1/status offline"));
         QFile csv(m_sim->directory() + "/a.csv");
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QStringList rows = QString::fromUtf8(csv.readAll()).split('\n').mid(1, 5);
@@ -198,9 +202,8 @@ private slots:
     void brokerRestartedMidRunLosesNoReading()
     {
         Broker broker;
-        QVERIFY(broker.start());
         Subscriber sub;
-        QVERIFY(sub.start(broker.port()));
+        QVERIFY(broker.start() && sub.start(broker.port()));
         QVERIFY(runLog({"--csv", "a.csv", "--quiet", "--count", "12", "--mqtt", broker.url()}));
         QVERIFY(waitFor([&] { return sub.readings().size() >= 2; }));
         broker.stop();
@@ -208,7 +211,7 @@ private slots:
         QVERIFY(broker.start());
         QVERIFY(m_log.waitForFinished(15000));
         // (The broker says the will "offline" as it goes down: no end mark.)
-        QVERIFY(waitFor([&] { return sub.collect().contains("\"seq\":12}"); }));
+        QVERIFY(sub.heard("\"seq\":12}"));
         // QoS 1 may bring a reading twice, always with its own seq.
         int highest = 0;
         QMap<int, QJsonObject> seen;
@@ -232,13 +235,12 @@ private slots:
     void killedLoggerLeavesOfflineAsItsLastWill()
     {
         Broker broker;
-        QVERIFY(broker.start());
         Subscriber sub;
-        QVERIFY(sub.start(broker.port()));
+        QVERIFY(broker.start() && sub.start(broker.port()));
         QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--mqtt", broker.url()}));
         QVERIFY(waitFor([&] { return sub.readings().size() >= 1; }));
         ::kill(static_cast<pid_t>(m_log.processId()), SIGKILL);
-        QVERIFY(waitFor([&] { return sub.collect().contains("lab/COM1/status offline"); }));
+        QVERIFY(sub.heard("lab/COM1/status offline"));
     }
 
     void brokerFailureIsSaidAndLoggingGoesOn_data()
@@ -282,7 +284,7 @@ private slots:
         QVERIFY(broker.start());
         Subscriber sub;
         QVERIFY(sub.start(broker.port()));
-        QVERIFY(waitFor([&] { return sub.collect().contains("lab/COM1/dropped "); }));
+        QVERIFY(sub.heard("lab/COM1/dropped "));
         const QString err = QString::fromUtf8(m_log.readAllStandardError());
         QCOMPARE(err.count("the MQTT queue is full (2 readings): the oldest are dropped"), 1);
     }

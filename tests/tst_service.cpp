@@ -57,6 +57,20 @@ private:
     int m_fd = -1;
 };
 
+// dmm-log on the simulator's COM1 with NOTIFY_SOCKET set to `socket`, and
+// WATCHDOG_USEC where given.
+void startUnderNotify(QProcess& log, const SimProcess& sim, const QString& socket,
+                      const QString& watchdogUsec = {})
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), socket);
+    if (!watchdogUsec.isEmpty())
+        environment.insert(QStringLiteral("WATCHDOG_USEC"), watchdogUsec);
+    log.setProcessEnvironment(environment);
+    log.setWorkingDirectory(sim.directory());
+    log.start(QStringLiteral(DMM_LOG_PATH), {"--port", "COM1"});
+}
+
 int countOf(const QStringList& messages, const QString& line)
 {
     int count = 0;
@@ -165,14 +179,9 @@ void TestService::notifiesReadyStatusAndWatchdogOnlyWhileTheLoopRuns()
     QCOMPARE(::write(out[1], filler.constData(), filler.size()), filler.size());
 
     QProcess log;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("NOTIFY_SOCKET"), scratch.filePath(QStringLiteral("notify")));
-    environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("1000000"));
-    log.setProcessEnvironment(environment);
-    log.setWorkingDirectory(sim.directory());
     const int writeEnd = out[1];
     log.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, STDOUT_FILENO); });
-    log.start(QStringLiteral(DMM_LOG_PATH), {"--port", "COM1"});
+    startUnderNotify(log, sim, scratch.filePath(QStringLiteral("notify")), "1000000");
     QVERIFY(log.waitForStarted());
 
     QStringList seen;
@@ -218,11 +227,7 @@ void TestService::replugIsAnnouncedAndShownInTheStatus()
     NotifySocket socket(scratch.filePath(QStringLiteral("notify")));
     QVERIFY(socket.isValid());
     QProcess log;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("NOTIFY_SOCKET"), scratch.filePath(QStringLiteral("notify")));
-    log.setProcessEnvironment(environment);
-    log.setWorkingDirectory(sim.directory());
-    log.start(QStringLiteral(DMM_LOG_PATH), {"--port", "COM1"});
+    startUnderNotify(log, sim, scratch.filePath(QStringLiteral("notify")));
     QTRY_VERIFY_WITH_TIMEOUT(log.bytesAvailable() > 0, 10000);
 
     // Pulled out: the silence is reported and shown in the status.
