@@ -66,9 +66,9 @@ int main(int argc, char* argv[])
             graph.SetYData(0, i, 80.0 * std::sin((i + run) / 100.0));
             graph.SetPointLabel(i, label);
         }
-        graph.RunAction(0);
+        graph.RunAction(ChartAction::Rebuild);
         graph.SetCursorPoint(0);
-        graph.RunAction(19);
+        graph.RunAction(ChartAction::UndoZoom);
         QApplication::processEvents(); // the queued replot
         best = std::min(best, milliseconds(start));
     }

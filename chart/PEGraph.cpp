@@ -3,6 +3,7 @@
 
 #include "PEGraphEngine.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 
 namespace dmm {
@@ -117,6 +118,20 @@ bool PEGraph::RunAction(int code)
         m_lastError = QStringLiteral("The chart has no action %1.").arg(code);
         return false;
     }
+}
+
+bool PEGraph::printInBlackAndWhite(ChartAction print, ChartAction after, bool drawFirst)
+{
+    ViewingStyle = gMonochrome;
+    RunAction(ChartAction::RebuildImage);
+    if (drawFirst)
+        QApplication::processEvents();
+    const bool printed = RunAction(print);
+    const QString error = m_lastError;
+    ViewingStyle = gColor;
+    RunAction(after);
+    m_lastError = error;
+    return printed;
 }
 
 bool PEGraph::isZoomed() const

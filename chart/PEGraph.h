@@ -13,6 +13,8 @@
 #include <memory>
 #include <utility>
 
+#include "ChartAction.h"
+
 class QPrinter;
 
 namespace dmm {
@@ -25,17 +27,76 @@ class PEGraph : public QWidget
 public:
     static constexpr double kNullDataValue = -99999.0;
 
-    enum PlottingMethodType { gLine, gPoint, gPointsPlusLine };
-    enum PointSizeType { gMicroPoints, gSmallPoints, gMediumPoints, gLargePoints };
-    enum DataPrecisionType { gNoDecimals, gOneDecimal, gTwoDecimals, gThreeDecimals };
-    enum ManualScaleControlType { gNone, gManualMin, gManualMax, gManualMinAndMax };
-    enum GridLineControlType { gYPlusXAxis, gYAxis, gXAxis, gNoGrid };
-    enum GridStyleType { gThin, gThick, gDot, gDash };
-    enum CursorModeType { gNoCursor, gVertLine };
-    enum CursorPromptStyleType { gNoPrompt, gXValue, gYValue, gXYValues };
-    enum AllowZoomingType { gNoZooming, gHorzZooming, gVertZooming, gHorzPlusVertZooming };
-    enum PointsToGraphInitType { gFirst, gLast };
-    enum ViewingStyleType { gColor, gMonochrome };
+    enum PlottingMethodType
+    {
+        gLine,
+        gPoint,
+        gPointsPlusLine
+    };
+    enum PointSizeType
+    {
+        gMicroPoints,
+        gSmallPoints,
+        gMediumPoints,
+        gLargePoints
+    };
+    enum DataPrecisionType
+    {
+        gNoDecimals,
+        gOneDecimal,
+        gTwoDecimals,
+        gThreeDecimals
+    };
+    enum ManualScaleControlType
+    {
+        gNone,
+        gManualMin,
+        gManualMax,
+        gManualMinAndMax
+    };
+    enum GridLineControlType
+    {
+        gYPlusXAxis,
+        gYAxis,
+        gXAxis,
+        gNoGrid
+    };
+    enum GridStyleType
+    {
+        gThin,
+        gThick,
+        gDot,
+        gDash
+    };
+    enum CursorModeType
+    {
+        gNoCursor,
+        gVertLine
+    };
+    enum CursorPromptStyleType
+    {
+        gNoPrompt,
+        gXValue,
+        gYValue,
+        gXYValues
+    };
+    enum AllowZoomingType
+    {
+        gNoZooming,
+        gHorzZooming,
+        gVertZooming,
+        gHorzPlusVertZooming
+    };
+    enum PointsToGraphInitType
+    {
+        gFirst,
+        gLast
+    };
+    enum ViewingStyleType
+    {
+        gColor,
+        gMonochrome
+    };
 
     explicit PEGraph(QWidget* parent = nullptr);
     ~PEGraph() override;
@@ -101,7 +162,13 @@ public:
     // image, 19 undo all zooming. False when a file or the printer failed;
     // lastError() then says why.
     bool RunAction(int code);
+    bool RunAction(ChartAction action) { return RunAction(static_cast<int>(action)); }
     QString lastError() const { return m_lastError; }
+
+    // Prints in black and white: monochrome, the image rebuilt (and drawn,
+    // with `drawFirst`), `print` run, colour again and `after` run. The result
+    // is the print's.
+    bool printInBlackAndWhite(ChartAction print, ChartAction after, bool drawFirst = false);
 
     // The printer that codes 8 and 18 print on (the one chosen in Printer Setup).
     // Without one, printing fails.

@@ -150,46 +150,48 @@ std::optional<DecodedFrame> decodeFrame(std::span<const std::uint8_t> bytes)
     const int multExp = multiplierExponent(m);
     std::string exponent = std::to_string(pointExp + multExp);
 
+    namespace bit = functionBit;
     std::uint32_t word = 0;
     if (n[2] & 4)
-        word |= 0x80000000u;
+        word |= bit::LowBattery;
     if (n[2] & 2)
-        word |= 0x40000000u;
+        word |= bit::Flag40000000;
     if (n[2] & 1)
-        word |= 0x20000000u;
+        word |= bit::Flag20000000;
     if (n[11] & 4)
-        word |= 0x2000u;
+        word |= bit::Flag2000;
     if (n[12] & 2)
-        word |= 0x400u;
+        word |= bit::Hertz;
     if (n[14] & 2)
-        word |= 0x200u;
+        word |= bit::Ampere;
     if (n[2] & 8)
-        word |= 0x100u;
+        word |= bit::Flag100;
     if (n[12] & 4)
-        word |= 0x80u;
+        word |= bit::Ohm;
     if (c[4] == 'F')
-        word |= 0x40u;
+        word |= bit::Fahrenheit;
     if (c[4] == 'C')
-        word |= 0x20u;
+        word |= bit::Celsius;
     if (n[13] & 4)
-        word |= 0x08u;
+        word |= bit::Farad;
     if (n[14] & 4)
-        word |= 0x04u;
-    word |= static_cast<std::uint32_t>((n[1] & 6) >> 1);
+        word |= bit::Volt;
+    word |= static_cast<std::uint32_t>((n[1] & 6) >> 1); // the AC and DC bits
 
-    if (word == 0x40000006u)
-        word = 6;
-    else if (word == 0x40000005u)
-        word = 5;
+    // Volts with the 0x40000000 flag are plain AC or DC volts.
+    if (word == (bit::Flag40000000 | functionCode(MeterFunction::DcVolts)))
+        word = functionCode(MeterFunction::DcVolts);
+    else if (word == (bit::Flag40000000 | functionCode(MeterFunction::AcVolts)))
+        word = functionCode(MeterFunction::AcVolts);
 
     // The adjustments look at the function without the low-battery bit, so a weak
     // battery does not turn 25.3 degrees into 2530; the bit stays in the returned word.
-    const std::uint32_t function = word & ~kLowBatteryBit;
-    if ((function == 32 || function == 64) && (c[4] == 'C' || c[4] == 'F'))
+    const MeterFunction function = functionOfWord(word);
+    if (isTemperature(function) && (c[4] == 'C' || c[4] == 'F'))
         exponent = exponent == "3" ? "2" : "1";
-    if (function == 8)
+    if (function == MeterFunction::Capacitance)
         exponent = std::to_string(pointExp + multExp + 6);
-    if (function == 0)
+    if (function == MeterFunction::None)
         exponent = "3";
 
     return DecodedFrame{display, exponent, word};

@@ -2,30 +2,17 @@
 // Decoding of the meter's 15-byte display frames.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
+
+#include "MeterFrame.h"
+#include "MeterFunction.h"
 
 namespace dmm {
 
-inline constexpr int kFrameSize = 15;
-using Frame = std::array<std::uint8_t, kFrameSize>;
-
-inline constexpr std::uint32_t kLowBatteryBit = 0x80000000u;
-
 // The character that a seven-segment pattern shows; "?" for a pattern the meter never sends.
 char SegmentToChar(std::uint8_t segments);
-
-struct DecodedFrame
-{
-    std::string display;        // sDigits: "1.234", "-OL", "    ", ...
-    std::string exponent;       // sExponent: signed decimal integer text
-    std::uint32_t function = 0; // dwRawFunction, bit 31 = low battery
-
-    bool operator==(const DecodedFrame&) const = default;
-};
 
 // Decodes up to 15 bytes in any rotation. Positions that are missing count as 0,
 // a repeated position takes the later byte. No value when the identifier nibble is not 0xA.

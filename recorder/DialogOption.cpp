@@ -12,12 +12,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 
 #include "Artwork.h"
 #include "MessageBox.h"
 #include "RecorderControls.h"
 #include "StringTable.h"
+#include "WindowMetrics.h"
 
 namespace dmm {
 
@@ -121,8 +121,7 @@ void TDialogOption::showEvent(QShowEvent* event)
     (dlgManual ? rbtnManual : rbtnAutomatic)->setChecked(true);
     cbxInterval->setEnabled(rbtnAutomatic->isChecked());
     showIntervalItem();
-    if (const QScreen* screen = this->screen())
-        move(screen->geometry().center() - rect().center());
+    centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

@@ -186,6 +186,8 @@ public:
     // suffix; a run's temporary file gives a dated name ("run-2026-12-07");
     // empty for a new recording.
     QString recordingName() const { return m_recordingName; }
+    // The name Save As and Export table propose: the recording's own, or "Untitled".
+    QString proposedFileName() const;
 
 signals:
     // The buffer was saved as `path`; its readings now count as saved.

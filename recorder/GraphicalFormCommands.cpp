@@ -186,7 +186,7 @@ void TGraphicalForm::onChartKey(int key)
 
 void TGraphicalForm::sbtnUndoZoomClick()
 {
-    PEGraph->RunAction(19);
+    PEGraph->RunAction(ChartAction::UndoZoom);
     setUndoZoomEnabled(false);
 }
 
@@ -209,12 +209,8 @@ void TGraphicalForm::sbtnPrintGraphicClick()
     if (!printerForPrinting())
         return;
     PEGraph->setPrinter(&m_printer);
-    PEGraph->ViewingStyle = dmm::PEGraph::gMonochrome;
-    PEGraph->RunAction(2);
-    QApplication::processEvents();
-    const bool printed = PEGraph->RunAction(8);
-    PEGraph->ViewingStyle = dmm::PEGraph::gColor;
-    PEGraph->RunAction(0);
+    const bool printed =
+        PEGraph->printInBlackAndWhite(ChartAction::Print, ChartAction::Rebuild, true);
     if (!printed)
         ShowMsgBox(this, kStrErrorCaption, 9014, QMessageBox::Ok, QMessageBox::NoIcon,
                    PEGraph->lastError());

@@ -3,6 +3,8 @@
 // page, the cursor readout and the extremes.
 #include "GraphicalForm.h"
 
+#include "MeterFunction.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QLocale>
@@ -26,9 +28,9 @@ namespace {
 QString axisLabel(int function, const QString& unitPanelText)
 {
     const QString reading = tableString(7011);
-    if (function == 8)
+    if (asFunction(function) == MeterFunction::Capacitance)
         return reading + QStringLiteral("(uF)");
-    if (function == 128 || function == 384)
+    if (isResistance(asFunction(function)))
         return reading + QStringLiteral("(Ohm)");
     return reading + QLatin1Char('(') + unitPanelText + QLatin1Char(')');
 }
@@ -127,7 +129,7 @@ void TGraphicalForm::rebuildChart()
     // Every rebuild asks for the chart's default size.
     PEGraph->SetActionWidth(0);
     PEGraph->SetActionHeight(0);
-    PEGraph->RunAction(0);
+    PEGraph->RunAction(ChartAction::Rebuild);
 }
 
 void TGraphicalForm::loadPageIntoChart(int page)

@@ -52,8 +52,7 @@ void TGraphicalForm::sbtnExportClick()
         runFileJob(tableString(kExportingEntry), qint64(entries.size() * kTypicalExportLine),
                    [&](JobControl& job) {
                        reason = writeFileAtomically(
-                           choice.fileName, exportTextBlocks(std::move(records), entries),
-                           &job);
+                           choice.fileName, exportTextBlocks(std::move(records), entries), &job);
                    });
         if (reason)
             ShowMsgBox(this, kStrErrorCaption, 9015, QMessageBox::Ok, QMessageBox::NoIcon,
@@ -100,11 +99,7 @@ bool TGraphicalForm::exportPicture(int page, const ExportChoice& choice)
         // In black and white; a job per page, or a sheet per page where the
         // printer writes to a file.
         PEGraph->setPrinter(&m_printer);
-        PEGraph->ViewingStyle = dmm::PEGraph::gMonochrome;
-        PEGraph->RunAction(2);
-        done = PEGraph->RunAction(18);
-        PEGraph->ViewingStyle = dmm::PEGraph::gColor;
-        PEGraph->RunAction(0);
+        done = PEGraph->printInBlackAndWhite(ChartAction::PrintImage, ChartAction::Rebuild);
     }
     if (!done)
         ShowMsgBox(this, kStrErrorCaption,

@@ -61,6 +61,11 @@ QString TGraphicalForm::chooseOpenFile()
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
+QString TGraphicalForm::proposedFileName() const
+{
+    return m_recordingName.isEmpty() ? QStringLiteral("Untitled") : m_recordingName;
+}
+
 QString TGraphicalForm::chooseSaveFile()
 {
     if (m_chooseSaveFile)
@@ -69,8 +74,7 @@ QString TGraphicalForm::chooseSaveFile()
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("g52"));
     dialog.setNameFilter(QStringLiteral("Data Logger files(*.g52)"));
-    const QString name = m_recordingName.isEmpty() ? QStringLiteral("Untitled") : m_recordingName;
-    dialog.selectFile(name + QStringLiteral(".g52"));
+    dialog.selectFile(proposedFileName() + QStringLiteral(".g52"));
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
@@ -227,9 +231,7 @@ bool TGraphicalForm::sbtnSaveFileClick()
     const RecorderStore::SaveSource source = m_store.saveSource();
     std::optional<QString> reason;
     runFileJob(tableString(kSaveFileEntry), qint64(source.records.size() * kARecordSize),
-               [&](JobControl& job) {
-                   reason = saveRecordFile(path, source.records, &job);
-               });
+               [&](JobControl& job) { reason = saveRecordFile(path, source.records, &job); });
     QApplication::restoreOverrideCursor();
     if (reason) {
         // The readings stay unsaved, so closing the program still asks.

@@ -24,10 +24,8 @@ constexpr std::size_t kTypicalTableRow = 48;
 
 void TGraphicalForm::miExportTableClick()
 {
-    const auto target = m_chooseTable ? m_chooseTable()
-                                      : chooseTableTarget(this, m_recordingName.isEmpty()
-                                                                    ? QStringLiteral("Untitled")
-                                                                    : m_recordingName);
+    const auto target =
+        m_chooseTable ? m_chooseTable() : chooseTableTarget(this, proposedFileName());
     if (!target)
         return;
     // Written from a snapshot on a worker: readings may go on arriving.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "RecordBuffer.h"
 
+#include "JobControl.h"
+
 #include <malloc.h>
 #include <sys/mman.h>
 
@@ -59,7 +61,7 @@ public:
     {
         {
             const std::lock_guard lock(m_mutex);
-            m_stop = true;
+            m_job.cancel = true;
         }
         m_wake.notify_one();
         m_thread.join();
@@ -72,7 +74,7 @@ private:
     {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            m_wake.wait(lock, [this] { return m_job.cancel || !m_queue.empty(); });
             if (m_queue.empty())
                 return;
             std::vector<RecordBuffer::Chunk> chunks = std::move(m_queue.front());
@@ -86,7 +88,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::vector<RecordBuffer::Chunk>> m_queue;
-    bool m_stop = false;
+    JobControl m_job;                        // cancelled under the mutex, so that the wait sees it
     std::thread m_thread{[this] { run(); }}; // last: starts once the rest is in place
 };
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "RecordLoad.h"
 
+#include "JobControl.h"
+
 #include <atomic>
 #include <new>
 #include <optional>
@@ -21,7 +23,7 @@ public:
     explicit ChunkMaker(std::size_t count) : m_chunks(count), m_thread([this] { run(); }) {}
     ~ChunkMaker()
     {
-        m_stop = true;
+        m_job.cancel = true;
         m_thread.join();
     }
     ChunkMaker(const ChunkMaker&) = delete;
@@ -44,7 +46,7 @@ public:
 private:
     void run()
     {
-        for (std::size_t i = 0; i < m_chunks.size() && !m_stop; ++i) {
+        for (std::size_t i = 0; i < m_chunks.size() && !m_job.cancel; ++i) {
             try {
                 m_chunks[i] = RecordBuffer::newChunk();
             } catch (const std::bad_alloc&) {
@@ -60,7 +62,7 @@ private:
 
     std::vector<RecordBuffer::Chunk> m_chunks;
     std::atomic<std::size_t> m_made{0};
-    std::atomic<bool> m_stop{false};
+    JobControl m_job;
     std::size_t m_taken = 0;
     std::thread m_thread; // last: starts once the rest is in place
 };
@@ -86,7 +88,8 @@ LoadEnd loadRecords(RecordFileReader& reader, RecordBuffer& buffer, JobControl* 
         ~SourceReset() { buffer.setChunkSource({}); }
     } sourceReset{buffer};
     try {
-        const std::size_t needed = chunksNeeded(buffer, reader.recordCount() - reader.recordsRead());
+        const std::size_t needed =
+            chunksNeeded(buffer, reader.recordCount() - reader.recordsRead());
         if (needed > kChunksMadeInPlace) {
             try {
                 maker.emplace(needed);

@@ -21,7 +21,7 @@ RecordSlices::~RecordSlices()
 {
     if (!m_thread.joinable())
         return;
-    m_stop = true;
+    m_job.cancel = true;
     m_free.release(); // a thread waiting for a free slice sees the stop
     m_thread.join();
 }
@@ -30,7 +30,7 @@ void RecordSlices::readAhead()
 {
     for (std::size_t i = 0;; i = (i + 1) % kSlices) {
         m_free.acquire();
-        if (m_stop)
+        if (m_job.cancel)
             return;
         Slice& slice = m_slices[i];
         slice.first = std::size_t(m_reader.recordsRead());

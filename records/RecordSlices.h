@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "JobControl.h"
 #include "Record.h"
 
 namespace dmm {
@@ -58,7 +59,7 @@ private:
     std::array<Slice, kSlices> m_slices;
     std::counting_semaphore<> m_filled{0};
     std::counting_semaphore<> m_free{kSlices};
-    std::atomic<bool> m_stop{false};
+    JobControl m_job;
     std::size_t m_next = 0; // the slice next() gives next
     bool m_holding = false; // next() gave a slice the thread may not refill yet
     bool m_ended = false;

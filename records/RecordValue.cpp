@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "RecordValue.h"
 
+#include "MeterFunction.h"
+
 #include <cmath>
 #include <string_view>
 
@@ -24,25 +26,25 @@ std::string_view trimBlanks(std::string_view text)
 std::optional<double> overloadValue(int function, const std::string& exponentText)
 {
     double mantissa = 0.0;
-    switch (function) {
-    case 32:
-    case 64:
+    switch (asFunction(function)) {
+    case MeterFunction::Celsius:
+    case MeterFunction::Fahrenheit:
         return 1100.0;
-    case 384:
+    case MeterFunction::OhmsFlag100:
         return 1000.0;
-    case 5:
-    case 6:
-    case 7:
-    case 513:
-    case 514:
-    case 515:
+    case MeterFunction::AcVolts:
+    case MeterFunction::DcVolts:
+    case MeterFunction::AcDcVolts:
+    case MeterFunction::AcAmperes:
+    case MeterFunction::DcAmperes:
+    case MeterFunction::AcDcAmperes:
         mantissa = 6.6;
         break;
-    case 8:
+    case MeterFunction::Capacitance:
         mantissa = 5.5;
         break;
-    case 128:
-    case 1024:
+    case MeterFunction::Ohms:
+    case MeterFunction::Frequency:
         mantissa = 9.9;
         break;
     default:

@@ -148,7 +148,7 @@ void TestAccessibility::startStopAndManualRunTheirCommands()
 {
     QWidget strip;
     strip.setGeometry(0, 0, 800, 60);
-    const CurrentReading reading = dcVoltsReading(" 1.234");
+    const CurrentReading reading = acVoltsReading(" 1.234");
     QTemporaryDir dir;
     TGraphicalForm recorder(&strip, &reading, dir.path());
     const QStringList boxesBefore = m_shell->boxCaptions();
@@ -204,7 +204,7 @@ void TestAccessibility::modalDialogOpensAfterThePressReturns()
     QFETCH(QString, button);
     AppWindows& windows = m_shell->windows();
     TGraphicalForm& recorder = *windows.GraphicalForm;
-    const CurrentReading reading = dcVoltsReading(" 1.234");
+    const CurrentReading reading = acVoltsReading(" 1.234");
     for (int i = 0; i < 201; ++i) // two pages: save, export, print and fit are enabled
         recorder.store().appendReading(reading, timeStampNow());
     recorder.UpdateControls();

@@ -153,7 +153,7 @@ void TestAppender::failedDelayedSyncReachesTheStoresView()
     RecorderStore store(dir.path(), &view);
     QVERIFY(store.tempFiles().createNext());
     g_syncFails = true;
-    const CurrentReading reading = dcVoltsReading(" 2.000");
+    const CurrentReading reading = acVoltsReading(" 2.000");
     QVERIFY(store.appendReading(reading, "  9:05:03.4  "));
     QTRY_COMPARE(view.failures.size(), 1);
     QVERIFY2(view.failures[0].endsWith(": Input/output error"), qPrintable(view.failures[0]));

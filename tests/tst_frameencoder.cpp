@@ -56,7 +56,7 @@ void TestFrameEncoder::workedExampleBytes()
     display.characters = {'1', '2', '3', '4'};
     display.point = DP::BeforeSecond;
     display.minus = true;
-    display.flags = flag::Dc | flag::Volt;
+    display.flags = functionBit::Dc | functionBit::Volt;
     const Frame frame = encodeFrame(display);
     QCOMPARE(QString::fromStdString(hexText(frame)),
              QStringLiteral("0A 14 20 31 4A 5B 6D 78 8F 94 AE B0 C0 D0 E4"));
@@ -68,7 +68,7 @@ void TestFrameEncoder::bytesAreInPositionOrder()
 {
     MeterDisplay display;
     display.characters = {'8', '8', '8', '8'};
-    display.flags = flag::All;
+    display.flags = functionBit::Annunciators;
     display.multiplier = M::Mega;
     const Frame frame = encodeFrame(display);
     for (int p = 0; p < kFrameSize; ++p)

@@ -77,7 +77,7 @@ struct Recorder
         });
         bBusy = false;
         bDataValid = 1;
-        reading = dcVoltsReading(" 2.000");
+        reading = acVoltsReading(" 2.000");
         form = std::make_unique<TGraphicalForm>(&strip, &reading, folder);
         form->setFileChoosers([this] { return openPath; }, [this] { return savePath; });
     }

@@ -82,7 +82,7 @@ struct Files
         });
         bBusy = false;
         bDataValid = 1;
-        reading = dcVoltsReading(" 2.000");
+        reading = acVoltsReading(" 2.000");
         form = std::make_unique<TGraphicalForm>(&strip, &reading, dir.path());
         list = std::make_unique<TDataPageListForm>(&strip, &meter, &meter, &form->recordBuffer());
         progress = std::make_unique<TMsgForm>();

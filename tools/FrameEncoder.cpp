@@ -53,9 +53,9 @@ Frame encodeFrame(const MeterDisplay& display)
     const int m = static_cast<int>(display.multiplier);
 
     n[0] = 0x0A;
-    n[1] = nibble(f & flag::Dc, 2) | nibble(f & flag::Ac, 1);
-    n[2] = nibble(f & flag::Flag100, 3) | nibble(f & flag::LowBattery, 2) |
-           nibble(f & flag::Flag40000000, 1) | nibble(f & flag::Flag20000000, 0);
+    n[1] = nibble(f & functionBit::Dc, 2) | nibble(f & functionBit::Ac, 1);
+    n[2] = nibble(f & functionBit::Flag100, 3) | nibble(f & functionBit::LowBattery, 2) |
+           nibble(f & functionBit::Flag40000000, 1) | nibble(f & functionBit::Flag20000000, 0);
     for (int k = 1; k <= 4; ++k) {
         const std::uint8_t segments =
             segmentsFor(display.characters[static_cast<std::size_t>(k - 1)]);
@@ -68,10 +68,10 @@ Frame encodeFrame(const MeterDisplay& display)
     n[5] |= nibble(dp & 4, 0);
     n[7] |= nibble(dp & 2, 0);
     n[9] |= nibble(dp & 1, 0);
-    n[11] = nibble(f & flag::Flag2000, 2) | ((m >> 3) & 3);
-    n[12] = nibble(f & flag::Ohm, 2) | nibble(f & flag::Hertz, 1) | (m & 1);
-    n[13] = nibble(f & flag::Farad, 2) | ((m >> 1) & 3);
-    n[14] = nibble(f & flag::Volt, 2) | nibble(f & flag::Ampere, 1);
+    n[11] = nibble(f & functionBit::Flag2000, 2) | ((m >> 3) & 3);
+    n[12] = nibble(f & functionBit::Ohm, 2) | nibble(f & functionBit::Hertz, 1) | (m & 1);
+    n[13] = nibble(f & functionBit::Farad, 2) | ((m >> 1) & 3);
+    n[14] = nibble(f & functionBit::Volt, 2) | nibble(f & functionBit::Ampere, 1);
 
     Frame frame{};
     for (std::size_t p = 0; p < frame.size(); ++p)
@@ -120,20 +120,20 @@ std::optional<MeterDisplay> parseDisplayText(std::string_view text)
 std::optional<MeterDisplay> displayFor(std::uint32_t function, std::string_view text,
                                        Multiplier multiplier)
 {
-    const std::uint32_t code = function & ~flag::LowBattery;
+    const MeterFunction code = functionOfWord(function);
     std::string withUnit(text);
-    if (code == 32 || code == 64) {
+    if (isTemperature(code)) {
         const std::string_view digits = text.substr(!text.empty() && text.front() == '-' ? 1 : 0);
         std::size_t characters = 0;
         for (const char c : digits)
             characters += c == '.' ? 0 : 1;
         if (characters == 3)
-            withUnit += code == 32 ? 'C' : 'F';
+            withUnit += code == MeterFunction::Celsius ? 'C' : 'F';
     }
     auto display = parseDisplayText(withUnit);
     if (!display)
         return std::nullopt;
-    display->flags = function & flag::All;
+    display->flags = function & functionBit::Annunciators;
     display->multiplier = multiplier;
     return display;
 }
@@ -142,14 +142,16 @@ MeterDisplay overloadDisplay(std::uint32_t function, DecimalPoint point, bool ne
                              Multiplier multiplier)
 {
     MeterDisplay display;
-    const std::uint32_t code = function & ~flag::LowBattery;
+    const MeterFunction code = functionOfWord(function);
     // A temperature display keeps its unit letter, which is what makes it one.
-    const char unit = code == 32 ? 'C' : code == 64 ? 'F' : ' ';
+    const char unit = code == MeterFunction::Celsius      ? 'C'
+                      : code == MeterFunction::Fahrenheit ? 'F'
+                                                          : ' ';
     display.characters = {' ', '0', 'L', unit};
     display.point = point;
     display.minus = negative;
     display.multiplier = multiplier;
-    display.flags = function & flag::All;
+    display.flags = function & functionBit::Annunciators;
     return display;
 }
 
@@ -157,7 +159,7 @@ MeterDisplay blankDisplay(std::uint32_t function, bool minus)
 {
     MeterDisplay display;
     display.minus = minus;
-    display.flags = function & flag::All;
+    display.flags = function & functionBit::Annunciators;
     return display;
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "FrameDecoder.h"
+#include "MeterFunction.h"
 
 namespace dmm::sim {
 
@@ -33,33 +34,13 @@ enum class Multiplier : std::uint8_t
     Mega = 16,
 };
 
-// Annunciators, as the bits they set in the function code word. The temperature
-// bits 0x20 and 0x40 have no annunciator: the decoder derives them from a "C" or
-// "F" in the fourth character.
-namespace flag {
-inline constexpr std::uint32_t Ac = 0x1;
-inline constexpr std::uint32_t Dc = 0x2;
-inline constexpr std::uint32_t Volt = 0x4;
-inline constexpr std::uint32_t Farad = 0x8;
-inline constexpr std::uint32_t Ohm = 0x80;
-inline constexpr std::uint32_t Flag100 = 0x100;
-inline constexpr std::uint32_t Ampere = 0x200;
-inline constexpr std::uint32_t Hertz = 0x400;
-inline constexpr std::uint32_t Flag2000 = 0x2000;
-inline constexpr std::uint32_t Flag20000000 = 0x20000000;
-inline constexpr std::uint32_t Flag40000000 = 0x40000000;
-inline constexpr std::uint32_t LowBattery = 0x80000000;
-inline constexpr std::uint32_t All = Ac | Dc | Volt | Farad | Ohm | Flag100 | Ampere | Hertz |
-                                     Flag2000 | Flag20000000 | Flag40000000 | LowBattery;
-} // namespace flag
-
 struct MeterDisplay
 {
     std::array<char, 4> characters{' ', ' ', ' ', ' '};
     DecimalPoint point = DecimalPoint::None;
     bool minus = false;
     Multiplier multiplier = Multiplier::None;
-    std::uint32_t flags = 0; // bits of flag::All; others have no place in a frame
+    std::uint32_t flags = 0; // bits of functionBit::Annunciators; others have no place in a frame
 };
 
 // Characters of the meter's segment table: the digits, blank and

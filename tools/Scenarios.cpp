@@ -14,17 +14,21 @@ namespace {
 using DP = DecimalPoint;
 using M = Multiplier;
 
-constexpr std::uint32_t kAcVolts = 5;
-constexpr std::uint32_t kDcVolts = 6;
-constexpr std::uint32_t kCelsius = 32;
-constexpr std::uint32_t kFahrenheit = 64;
-constexpr std::uint32_t kOhms = 128;
-constexpr std::uint32_t kDcAmperes = 514;
+// Function words of the scenarios' readings.
+constexpr std::uint32_t word(MeterFunction function)
+{
+    return static_cast<std::uint32_t>(functionCode(function));
+}
+constexpr std::uint32_t kAcVolts = word(MeterFunction::AcVolts);
+constexpr std::uint32_t kDcVolts = word(MeterFunction::DcVolts);
+constexpr std::uint32_t kCelsius = word(MeterFunction::Celsius);
+constexpr std::uint32_t kFahrenheit = word(MeterFunction::Fahrenheit);
+constexpr std::uint32_t kOhms = word(MeterFunction::Ohms);
+constexpr std::uint32_t kDcAmperes = word(MeterFunction::DcAmperes);
 
 bool isTemperature(std::uint32_t function)
 {
-    const std::uint32_t code = function & ~flag::LowBattery;
-    return code == kCelsius || code == kFahrenheit;
+    return dmm::isTemperature(functionOfWord(function));
 }
 
 // A display counting `count` units of its last digit; a temperature keeps three
@@ -41,11 +45,11 @@ MeterDisplay countDisplay(std::uint32_t function, int count, DP point, M multipl
     for (std::size_t i = 0; i < 4; ++i)
         display.characters[i] = digits[i];
     if (temperature)
-        display.characters[3] = (function & ~flag::LowBattery) == kCelsius ? 'C' : 'F';
+        display.characters[3] = functionOfWord(function) == MeterFunction::Celsius ? 'C' : 'F';
     display.point = point;
     display.minus = count < 0;
     display.multiplier = multiplier;
-    display.flags = function & flag::All;
+    display.flags = function & functionBit::Annunciators;
     return display;
 }
 
@@ -82,25 +86,25 @@ SimSteps sweep()
     addSweep(s, kDcVolts, DP::BeforeThird, M::None, -3999, 3999);   // XX.XX V
     addSweep(s, kAcVolts, DP::BeforeFourth, M::Milli, 0, 3999);
     addSweep(s, kAcVolts, DP::BeforeThird, M::None, 0, 3999);
-    addSweep(s, 7, DP::BeforeSecond, M::None, 0, 3999);         // AC+DC volts
-    addSweep(s, 8, DP::BeforeThird, M::Nano, 0, 3999);          // XX.XX nF
-    addSweep(s, 8, DP::BeforeSecond, M::Micro, 0, 3999);        // X.XXX uF
-    addSweep(s, kCelsius, DP::BeforeThird, M::None, -200, 999); // XX.X C
-    addSweep(s, kFahrenheit, DP::None, M::None, -40, 999);      // XXX F
-    addSweep(s, kOhms, DP::BeforeFourth, M::None, 0, 3999);     // XXX.X ohm
-    addSweep(s, kOhms, DP::BeforeSecond, M::Kilo, 0, 3999);     // X.XXX kohm
-    addSweep(s, kOhms, DP::BeforeThird, M::Kilo, 0, 3999);      // XX.XX kohm
-    addSweep(s, kOhms, DP::BeforeThird, M::Mega, 0, 3999);      // XX.XX Mohm
-    addSweep(s, 384, DP::BeforeFourth, M::None, 0, 3999);
-    addSweep(s, 513, DP::BeforeSecond, M::None, 0, 3999);             // AC X.XXX A
-    addSweep(s, kDcAmperes, DP::BeforeFourth, M::Micro, -3999, 3999); // XXX.X uA
-    addSweep(s, kDcAmperes, DP::BeforeThird, M::Milli, -3999, 3999);  // XX.XX mA
-    addSweep(s, 515, DP::BeforeSecond, M::None, 0, 3999);
-    addSweep(s, 516, DP::BeforeFourth, M::Kilo, 0, 3999);  // XXX.X kVA
-    addSweep(s, 1024, DP::BeforeFourth, M::None, 0, 9999); // XXX.X Hz
-    addSweep(s, 1024, DP::BeforeThird, M::Kilo, 0, 9999);  // XX.XX kHz
-    addSweep(s, 1024, DP::BeforeSecond, M::Mega, 0, 9999); // X.XXX MHz
-    addSweep(s, flag::Flag40000000, DP::BeforeSecond, M::None, 0, 3999);
+    addSweep(s, word(MeterFunction::AcDcVolts), DP::BeforeSecond, M::None, 0, 3999);  // AC+DC volts
+    addSweep(s, word(MeterFunction::Capacitance), DP::BeforeThird, M::Nano, 0, 3999); // XX.XX nF
+    addSweep(s, word(MeterFunction::Capacitance), DP::BeforeSecond, M::Micro, 0, 3999); // X.XXX uF
+    addSweep(s, kCelsius, DP::BeforeThird, M::None, -200, 999);                         // XX.X C
+    addSweep(s, kFahrenheit, DP::None, M::None, -40, 999);                              // XXX F
+    addSweep(s, kOhms, DP::BeforeFourth, M::None, 0, 3999);                             // XXX.X ohm
+    addSweep(s, kOhms, DP::BeforeSecond, M::Kilo, 0, 3999); // X.XXX kohm
+    addSweep(s, kOhms, DP::BeforeThird, M::Kilo, 0, 3999);  // XX.XX kohm
+    addSweep(s, kOhms, DP::BeforeThird, M::Mega, 0, 3999);  // XX.XX Mohm
+    addSweep(s, word(MeterFunction::OhmsFlag100), DP::BeforeFourth, M::None, 0, 3999);
+    addSweep(s, word(MeterFunction::AcAmperes), DP::BeforeSecond, M::None, 0, 3999); // AC X.XXX A
+    addSweep(s, kDcAmperes, DP::BeforeFourth, M::Micro, -3999, 3999);                // XXX.X uA
+    addSweep(s, kDcAmperes, DP::BeforeThird, M::Milli, -3999, 3999);                 // XX.XX mA
+    addSweep(s, word(MeterFunction::AcDcAmperes), DP::BeforeSecond, M::None, 0, 3999);
+    addSweep(s, word(MeterFunction::VoltAmperes), DP::BeforeFourth, M::Kilo, 0, 3999); // XXX.X kVA
+    addSweep(s, word(MeterFunction::Frequency), DP::BeforeFourth, M::None, 0, 9999);   // XXX.X Hz
+    addSweep(s, word(MeterFunction::Frequency), DP::BeforeThird, M::Kilo, 0, 9999);    // XX.XX kHz
+    addSweep(s, word(MeterFunction::Frequency), DP::BeforeSecond, M::Mega, 0, 9999);   // X.XXX MHz
+    addSweep(s, functionBit::Flag40000000, DP::BeforeSecond, M::None, 0, 3999);
     return s;
 }
 
@@ -116,20 +120,20 @@ SimSteps overload()
     const Range ranges[] = {
         {kAcVolts, DP::BeforeFourth, M::Milli},
         {kDcVolts, DP::BeforeSecond, M::None},
-        {7, DP::BeforeThird, M::None},
-        {8, DP::BeforeThird, M::Nano},
+        {word(MeterFunction::AcDcVolts), DP::BeforeThird, M::None},
+        {word(MeterFunction::Capacitance), DP::BeforeThird, M::Nano},
         {kCelsius, DP::None, M::None},
         {kFahrenheit, DP::BeforeThird, M::None},
         {kOhms, DP::None, M::None},
         {kOhms, DP::BeforeSecond, M::Mega},
-        {384, DP::BeforeFourth, M::None},
-        {513, DP::BeforeSecond, M::None},
+        {word(MeterFunction::OhmsFlag100), DP::BeforeFourth, M::None},
+        {word(MeterFunction::AcAmperes), DP::BeforeSecond, M::None},
         {kDcAmperes, DP::BeforeThird, M::Milli},
-        {515, DP::BeforeFourth, M::Micro},
-        {1024, DP::BeforeThird, M::Kilo},
-        {4, DP::BeforeSecond, M::None},
-        {516, DP::None, M::None},
-        {0, DP::None, M::None},
+        {word(MeterFunction::AcDcAmperes), DP::BeforeFourth, M::Micro},
+        {word(MeterFunction::Frequency), DP::BeforeThird, M::Kilo},
+        {word(MeterFunction::Volts), DP::BeforeSecond, M::None},
+        {word(MeterFunction::VoltAmperes), DP::None, M::None},
+        {word(MeterFunction::None), DP::None, M::None},
     };
     SimSteps s;
     for (const bool negative : {false, true})
@@ -166,10 +170,10 @@ SimSteps negative()
 SimSteps lowBattery()
 {
     SimSteps s;
-    add(s, kDcVolts | flag::LowBattery, "1.234", M::None, 4);
-    add(s, kCelsius | flag::LowBattery, "25.3", M::None, 3);
-    add(s, overloadDisplay(kOhms | flag::LowBattery, DP::None), 3);
-    add(s, kDcVolts | flag::Flag40000000 | flag::LowBattery, "3.300", M::None, 2);
+    add(s, kDcVolts | functionBit::LowBattery, "1.234", M::None, 4);
+    add(s, kCelsius | functionBit::LowBattery, "25.3", M::None, 3);
+    add(s, overloadDisplay(kOhms | functionBit::LowBattery, DP::None), 3);
+    add(s, kDcVolts | functionBit::Flag40000000 | functionBit::LowBattery, "3.300", M::None, 2);
     add(s, kDcVolts, "1.234", M::None, 2);
     return s;
 }

@@ -141,7 +141,7 @@ bool Parser::parseLine(const std::vector<std::string_view>& w)
         Multiplier multiplier = Multiplier::None;
         for (std::size_t i = 3; i < w.size(); ++i) {
             if (w[i] == "lowbat")
-                function |= flag::LowBattery;
+                function |= functionBit::LowBattery;
             else if (const auto m = parseMultiplier(w[i]))
                 multiplier = *m;
             else

@@ -223,9 +223,9 @@ void TFormViewGraphic::FormShow()
     PEGraphView->PrepareImages = true;
     PEGraphView->SetActionWidth(0);
     PEGraphView->SetActionHeight(0);
-    PEGraphView->RunAction(0);
+    PEGraphView->RunAction(ChartAction::Rebuild);
     PEGraphView->SetCursorPoint(0);
-    PEGraphView->RunAction(19);
+    PEGraphView->RunAction(ChartAction::UndoZoom);
     sbtnUndoZoom->setEnabled(false);
     fillPanels();
     QApplication::restoreOverrideCursor();
@@ -279,7 +279,7 @@ void TFormViewGraphic::FormClose()
     PEGraphView->PrepareImages = true;
     PEGraphView->SetActionWidth(0);
     PEGraphView->SetActionHeight(0);
-    PEGraphView->RunAction(0);
+    PEGraphView->RunAction(ChartAction::Rebuild);
 }
 
 bool TFormViewGraphic::eventFilter(QObject* watched, QEvent* event)
@@ -305,27 +305,22 @@ void TFormViewGraphic::MinDataPanelClick()
 
 void TFormViewGraphic::sbtnUndoZoomClick()
 {
-    PEGraphView->RunAction(19);
+    PEGraphView->RunAction(ChartAction::UndoZoom);
     sbtnUndoZoom->setEnabled(false);
 }
 
-bool TFormViewGraphic::printChart(int action, bool rebuildAfter)
+bool TFormViewGraphic::printChart(ChartAction action, ChartAction after)
 {
     QPrinter* printer = m_printerProvider ? m_printerProvider() : nullptr;
     if (!printer)
         return true; // the user did not choose a printer
     PEGraphView->setPrinter(printer);
-    PEGraphView->ViewingStyle = dmm::PEGraph::gMonochrome;
-    PEGraphView->RunAction(2);
-    const bool printed = PEGraphView->RunAction(action);
-    PEGraphView->ViewingStyle = dmm::PEGraph::gColor;
-    PEGraphView->RunAction(rebuildAfter ? 0 : 2);
-    return printed;
+    return PEGraphView->printInBlackAndWhite(action, after);
 }
 
 void TFormViewGraphic::sbtnPrintClick()
 {
-    if (!printChart(8, false))
+    if (!printChart(ChartAction::Print, ChartAction::RebuildImage))
         reportFailure(9014);
 }
 
@@ -354,9 +349,9 @@ void TFormViewGraphic::sbtnExportClick()
     if (choice.destination != ExportDestination::Printer)
         done = PEGraphView->RunAction(pictureAction(choice));
     else if (choice.type == ExportType::BitMap)
-        done = printChart(8, false); // the viewer's own print
+        done = printChart(ChartAction::Print, ChartAction::RebuildImage); // the viewer's own print
     else
-        done = printChart(18, true);
+        done = printChart(ChartAction::PrintImage, ChartAction::Rebuild);
     if (!done)
         reportFailure(choice.destination == ExportDestination::Printer ? 9014 : 9015);
 }

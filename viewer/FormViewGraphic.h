@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "ChartAction.h"
 #include "ViewerPlot.h"
 
 class QLabel;
@@ -75,7 +76,7 @@ private:
     void buildDisplayPanel();
     void setUpChart();
     void fillPanels();
-    bool printChart(int action, bool rebuildAfter);
+    bool printChart(ChartAction action, ChartAction after);
     void reportFailure(int messageId);
 
     const RecordBuffer* m_buffer;

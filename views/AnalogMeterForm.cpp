@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "AnalogMeterForm.h"
 
+#include "MeterFunction.h"
+
 #include "Artwork.h"
 #include "DisplayLabels.h"
 #include "PanelFaces.h"
@@ -118,7 +120,8 @@ bool TAnalogMeterForm::event(QEvent* event)
 
 void TAnalogMeterForm::readingUpdate()
 {
-    if (iDrawnFunction != m_inputs.iFunction || m_inputs.iFunction == 8)
+    if (iDrawnFunction != m_inputs.iFunction ||
+        asFunction(m_inputs.iFunction) == MeterFunction::Capacitance)
         fullRedraw();
     else if (drawSignLamp(false))
         requestRepaint(lampRect());

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DigitalMeterForm.h"
 
+#include "MeterFunction.h"
+
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -225,11 +227,12 @@ void TDigitalMeterForm::showReading(const QString* valueText, const QString& pre
     FuncPanel->setFont(unitFont);
 
     QString acdc;
-    if (iFunction == 7 || iFunction == 515)
+    const MeterFunction function = asFunction(iFunction);
+    if (function == MeterFunction::AcDcVolts || function == MeterFunction::AcDcAmperes)
         acdc = QStringLiteral("DC+AC");
-    else if (iFunction == 6 || iFunction == 514)
+    else if (function == MeterFunction::DcVolts || function == MeterFunction::DcAmperes)
         acdc = QStringLiteral("DC");
-    else if (iFunction == 5 || iFunction == 513)
+    else if (function == MeterFunction::AcVolts || function == MeterFunction::AcAmperes)
         acdc = QStringLiteral("AC");
     pnlAcDc->setText(acdc);
 

@@ -135,18 +135,18 @@ QString shortenFileName(const QString& fileName)
                            [](const QString& shown) { return shown.toUcs4().size() <= 30; });
 }
 
-int pictureAction(const ExportChoice& choice)
+ChartAction pictureAction(const ExportChoice& choice)
 {
     const bool bitmap = choice.type == ExportType::BitMap;
     switch (choice.destination) {
     case ExportDestination::ClipBoard:
-        return bitmap ? 14 : 12;
+        return bitmap ? ChartAction::CopyBitmap : ChartAction::CopyMetafile;
     case ExportDestination::File:
-        return bitmap ? 15 : 13;
+        return bitmap ? ChartAction::WriteBitmap : ChartAction::WriteMetafile;
     case ExportDestination::Printer:
         break;
     }
-    return 0;
+    return ChartAction::Rebuild;
 }
 
 } // namespace dmm

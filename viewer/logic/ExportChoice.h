@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "ChartAction.h"
 #include "ExportPages.h"
 
 namespace dmm {
@@ -94,7 +95,7 @@ ExportPages exportPages(const ExportChoice& choice, int shownPage, int lastPage)
 // The chart action that puts a picture where the choice says: 14 / 12 a bitmap
 // / metafile on the clipboard, 15 / 13 into the file. The printer has its own
 // sequence of actions, so it gives 0.
-int pictureAction(const ExportChoice& choice);
+ChartAction pictureAction(const ExportChoice& choice);
 
 // What the size edits show for a stored size: millimetres = stored × 0.01,
 // inches = stored / 2540; pixels and points show it unconverted.

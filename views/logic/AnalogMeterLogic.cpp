@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "AnalogMeterLogic.h"
 
+#include "MeterFunction.h"
+
 #include "NumberText.h"
 
 #include <climits>
@@ -16,18 +18,18 @@ namespace {
 // (temperatures, capacitance with d = 3, the codes the loop copies raw).
 bool countWithoutPoint(int function)
 {
-    switch (function) {
-    case 0:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 32:
-    case 64:
-    case 513:
-    case 514:
-    case 515:
-    case 516:
+    switch (asFunction(function)) {
+    case MeterFunction::None:
+    case MeterFunction::AcVolts:
+    case MeterFunction::DcVolts:
+    case MeterFunction::AcDcVolts:
+    case MeterFunction::Capacitance:
+    case MeterFunction::Celsius:
+    case MeterFunction::Fahrenheit:
+    case MeterFunction::AcAmperes:
+    case MeterFunction::DcAmperes:
+    case MeterFunction::AcDcAmperes:
+    case MeterFunction::VoltAmperes:
         return true;
     default:
         return false;
@@ -79,18 +81,18 @@ void handOverAnalog(AnalogInputs& in, const CurrentReading& r)
     const int n = static_cast<int>(digits.size());
     in.iCount = *count;
     in.iMultExp = r.iDecimals;
-    switch (in.iFunction) {
-    case 0:
-    case 32:
-    case 64:
+    switch (asFunction(in.iFunction)) {
+    case MeterFunction::None:
+    case MeterFunction::Celsius:
+    case MeterFunction::Fahrenheit:
         in.iFullScale = r.iDecimals == 3 ? 2000 : 1000;
         in.iMultExp = r.iDecimals == 3 ? 2 : r.iDecimals;
         break;
-    case 8:
+    case MeterFunction::Capacitance:
         in.iFullScale = scaledPowerOfTen(2, n - 1);
         break;
-    case 516:
-    case 1024:
+    case MeterFunction::VoltAmperes:
+    case MeterFunction::Frequency:
         in.iFullScale = scaledPowerOfTen(1, n);
         break;
     default:
@@ -109,16 +111,16 @@ double analogNeedleAngle(int count, int fullScale)
 
 int dialFaceFor(int function)
 {
-    switch (function) {
-    case 0:
+    switch (asFunction(function)) {
+    case MeterFunction::None:
         return 15;
-    case 4:
-    case 32:
-    case 64:
-    case 516:
-    case 1024:
+    case MeterFunction::Volts:
+    case MeterFunction::Celsius:
+    case MeterFunction::Fahrenheit:
+    case MeterFunction::VoltAmperes:
+    case MeterFunction::Frequency:
         return 13;
-    case 8:
+    case MeterFunction::Capacitance:
         return 14;
     default:
         return 30;

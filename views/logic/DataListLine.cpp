@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "DataListLine.h"
 
+#include "MeterFunction.h"
+
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -27,7 +29,7 @@ char* writeDataListLine(char* out, std::size_t index, const TARecord& record)
     out = put(out, record.prefix.view());
     // The unit field of a resistance holds "W", which only the Symbol face
     // draws as the ohm sign; a text line spells it out.
-    if (record.function == 128 || record.function == 384)
+    if (isResistance(asFunction(record.function)))
         out = put(out, " Ohm");
     else
         out = put(out, record.unit.view());

@@ -1,20 +1,22 @@
 // SPDX-License-Identifier: MIT
 #include "PanelFaces.h"
 
+#include "MeterFunction.h"
+
 namespace dmm {
 
 PanelStyle prefixPanelStyle(int function)
 {
-    if (function == 32 || function == 64)
+    if (isTemperature(asFunction(function)))
         return {PanelFace::Symbol, Qt::AlignRight | Qt::AlignVCenter};
     return {PanelFace::Arial, Qt::AlignCenter};
 }
 
 PanelStyle unitPanelStyle(int function)
 {
-    if (function == 32 || function == 64)
+    if (isTemperature(asFunction(function)))
         return {PanelFace::Arial, Qt::AlignLeft | Qt::AlignVCenter};
-    if (function == 128 || function == 384)
+    if (isResistance(asFunction(function)))
         return {PanelFace::Symbol, Qt::AlignCenter};
     return {PanelFace::Arial, Qt::AlignCenter};
 }

@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "MsgForm.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 
 #include "GlobalFlags.h"
 #include "MessageBox.h"
 #include "StringTable.h"
+#include "WindowMetrics.h"
 
 namespace dmm {
 
@@ -91,8 +90,7 @@ void TMsgForm::paintEvent(QPaintEvent* event)
 
 void TMsgForm::showEvent(QShowEvent* event)
 {
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    centreOnScreen(this);
     QWidget::showEvent(event);
 }
 

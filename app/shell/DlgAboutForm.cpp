@@ -1,16 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "DlgAboutForm.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 
 #include "AboutText.h"
 #include "Artwork.h"
+#include "WindowMetrics.h"
 
 namespace dmm {
 
@@ -65,8 +64,7 @@ void TDlgAboutForm::FormCreate()
 
 void TDlgAboutForm::showEvent(QShowEvent* event)
 {
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

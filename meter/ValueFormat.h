@@ -7,7 +7,7 @@
 #include <string>
 
 #include "CurrentReading.h"
-#include "FrameDecoder.h"
+#include "MeterFrame.h"
 
 namespace dmm {
 

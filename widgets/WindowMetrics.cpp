@@ -172,4 +172,13 @@ void bringToFront(QWidget* window, bool showIfHidden)
     window->activateWindow();
 }
 
+void centreOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    if (!screen)
+        screen = QApplication::primaryScreen();
+    if (screen)
+        window->move(screen->geometry().center() - window->rect().center());
+}
+
 } // namespace dmm

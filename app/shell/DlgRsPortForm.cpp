@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "DlgRsPortForm.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDir>
@@ -9,13 +8,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QStyle>
 
 #include "Artwork.h"
 #include "MessageBox.h"
 #include "SerialAdapters.h"
 #include "StringTable.h"
+#include "WindowMetrics.h"
 
 namespace dmm {
 
@@ -83,8 +82,7 @@ TDlgRsPortForm::TDlgRsPortForm(const std::array<bool, 8>* portPresent, QWidget* 
     connect(bbtnOk, &QPushButton::clicked, this, &TDlgRsPortForm::bbtnOkClick);
     connect(bbtnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_group, &QButtonGroup::buttonToggled, this, &TDlgRsPortForm::updateLinkControl);
-    connect(cbxAdapter, &QComboBox::currentIndexChanged, this,
-            &TDlgRsPortForm::updateLinkControl);
+    connect(cbxAdapter, &QComboBox::currentIndexChanged, this, &TDlgRsPortForm::updateLinkControl);
     // Queued: a screen reader's press returns before a question box can open.
     connect(bbtnLink, &QPushButton::clicked, this, [this] {
         QMetaObject::invokeMethod(this, &TDlgRsPortForm::bbtnLinkClick, Qt::QueuedConnection);
@@ -106,8 +104,7 @@ void TDlgRsPortForm::setPortDevices(const std::array<QString, 8>& devices)
 void TDlgRsPortForm::showEvent(QShowEvent* event)
 {
     FormShow();
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    centreOnScreen(this);
     QDialog::showEvent(event);
 }
 
@@ -140,12 +137,11 @@ void TDlgRsPortForm::fillAdapters()
         // Shortened in the middle so the device at the end stays in sight;
         // the whole name is the item's tool tip.
         constexpr int kArrowRoom = 32;
-        const QString text = cbxAdapter->fontMetrics().elidedText(
-            adapter.label(), Qt::ElideMiddle, cbxAdapter->width() - kArrowRoom);
+        const QString text = cbxAdapter->fontMetrics().elidedText(adapter.label(), Qt::ElideMiddle,
+                                                                  cbxAdapter->width() - kArrowRoom);
         cbxAdapter->addItem(text, adapter.linkTarget());
         cbxAdapter->setItemData(cbxAdapter->count() - 1, adapter.label(), Qt::ToolTipRole);
-        cbxAdapter->setItemData(cbxAdapter->count() - 1, adapter.label(),
-                                Qt::AccessibleTextRole);
+        cbxAdapter->setItemData(cbxAdapter->count() - 1, adapter.label(), Qt::AccessibleTextRole);
     }
     if (cbxAdapter->count() == 0)
         cbxAdapter->addItem(tableString(8191));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "FunctionTexts.h"
 
+#include "MeterFunction.h"
+
 #include "NumberText.h"
 
 namespace dmm {
@@ -11,28 +13,28 @@ int GetPrefixExp(int function, std::string_view exponentText)
     if (!parsed)
         return 0;
     const int c = *parsed;
-    switch (function) {
-    case 5:
-    case 6:
-    case 7:
+    switch (asFunction(function)) {
+    case MeterFunction::AcVolts:
+    case MeterFunction::DcVolts:
+    case MeterFunction::AcDcVolts:
         return (c == -2 || c == -1) ? -3 : 1; // 1 selects no prefix
-    case 8:
+    case MeterFunction::Capacitance:
         if (c >= -3 && c <= 0)
             return -9;
         if (c >= 1 && c <= 3)
             return -6;
         return c == 4 ? -3 : 0;
-    case 128:
-    case 384:
-    case 1024:
+    case MeterFunction::Ohms:
+    case MeterFunction::OhmsFlag100:
+    case MeterFunction::Frequency:
         return (c / 3) * 3; // C++ division truncates toward zero
-    case 513:
-    case 514:
-    case 515:
+    case MeterFunction::AcAmperes:
+    case MeterFunction::DcAmperes:
+    case MeterFunction::AcDcAmperes:
         if (c == -4 || c == -3)
             return -6;
         return (c == -2 || c == -1) ? -3 : 0;
-    case 516:
+    case MeterFunction::VoltAmperes:
         return (c >= 4 && c <= 6) ? 3 : 0;
     default:
         return 0;
@@ -69,35 +71,35 @@ int GetPrefixText(int /*function*/, int prefixExp, FixedText<8>& destination)
 int GetUnitText(std::uint32_t functionWord, FixedText<8>& destination)
 {
     std::string_view text;
-    switch (functionWord & 0x7FFFFFFFu) {
-    case 4:
-    case 5:
-    case 6:
-    case 7:
+    switch (functionOfWord(functionWord)) {
+    case MeterFunction::Volts:
+    case MeterFunction::AcVolts:
+    case MeterFunction::DcVolts:
+    case MeterFunction::AcDcVolts:
         text = "V";
         break;
-    case 8:
+    case MeterFunction::Capacitance:
         text = "F";
         break;
-    case 32:
+    case MeterFunction::Celsius:
         text = "C";
         break;
-    case 64:
+    case MeterFunction::Fahrenheit:
         text = "F";
         break;
-    case 128:
-    case 384:
+    case MeterFunction::Ohms:
+    case MeterFunction::OhmsFlag100:
         text = "W";
         break;
-    case 513:
-    case 514:
-    case 515:
+    case MeterFunction::AcAmperes:
+    case MeterFunction::DcAmperes:
+    case MeterFunction::AcDcAmperes:
         text = "A";
         break;
-    case 516:
+    case MeterFunction::VoltAmperes:
         text = "VA";
         break;
-    case 1024:
+    case MeterFunction::Frequency:
         text = "Hz";
         break;
     default:

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ValueFormat.h"
 
+#include "MeterFunction.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -33,20 +35,20 @@ double scaled(int d, double value)
 
 bool formatsFunction(int function)
 {
-    switch (function) {
-    case 4:
-    case 5:
-    case 6:
-    case 0x40000000:
-    case 513:
-    case 514:
-    case 128:
-    case 384:
-    case 1024:
-    case 8:
-    case 32:
-    case 64:
-    case 0:
+    switch (asFunction(function)) {
+    case MeterFunction::Volts:
+    case MeterFunction::AcVolts:
+    case MeterFunction::DcVolts:
+    case MeterFunction::Flag40000000:
+    case MeterFunction::AcAmperes:
+    case MeterFunction::DcAmperes:
+    case MeterFunction::Ohms:
+    case MeterFunction::OhmsFlag100:
+    case MeterFunction::Frequency:
+    case MeterFunction::Capacitance:
+    case MeterFunction::Celsius:
+    case MeterFunction::Fahrenheit:
+    case MeterFunction::None:
         return true;
     default:
         return false;
@@ -65,24 +67,24 @@ MeterText formatValue(CurrentReading& r)
 
     const int e = parseInteger(r.sExponent).value_or(0);
     int d = 0;
-    switch (function) {
-    case 513:
-    case 514:
+    switch (asFunction(function)) {
+    case MeterFunction::AcAmperes:
+    case MeterFunction::DcAmperes:
         d = e >= 0 ? e : rem(e, 3) + 3;
         break;
-    case 128:
-    case 384:
-    case 1024:
+    case MeterFunction::Ohms:
+    case MeterFunction::OhmsFlag100:
+    case MeterFunction::Frequency:
         d = rem(e, 3);
         break;
-    case 8:
+    case MeterFunction::Capacitance:
         d = rem(e + 3, 3);
         if (d == 0)
             d = 3;
         break;
-    case 32:
-    case 64:
-    case 0:
+    case MeterFunction::Celsius:
+    case MeterFunction::Fahrenheit:
+    case MeterFunction::None:
         d = e;
         break;
     default:
@@ -91,7 +93,7 @@ MeterText formatValue(CurrentReading& r)
     }
 
     // The fourth character of a temperature display is its unit, not a digit.
-    if ((function == 32 || function == 64) && !r.sDigits.empty() &&
+    if (isTemperature(asFunction(function)) && !r.sDigits.empty() &&
         (r.sDigits.back() == 'C' || r.sDigits.back() == 'F'))
         r.sDigits.pop_back();
 
@@ -106,31 +108,31 @@ MeterText formatValue(CurrentReading& r)
     }
 
     const bool negative = r.sDigits.find('-') != std::string::npos;
-    switch (function) {
-    case 32:
-    case 64:
+    switch (asFunction(function)) {
+    case MeterFunction::Celsius:
+    case MeterFunction::Fahrenheit:
         r.dValue = scaled(d, *dv);
         if (d == 2)
             formatInto(r.szValue, "%02.0f", r.dValue);
         else
             formatInto(r.szValue, "%02.1f", r.dValue);
         break;
-    case 0:
+    case MeterFunction::None:
         r.dValue = scaled(d, *dv);
         if (d != 3)
             return std::nullopt; // value text and meter keep what they had
         formatInto(r.szValue, "%03.0f", r.dValue);
         break;
-    case 8:
+    case MeterFunction::Capacitance:
         r.dValue = *dv;
         if (d == 3)
             formatInto(r.szValue, "%04.0f", scaled(3, *dv));
         else
             formatInto(r.szValue, "%05.*f", 3 - d, scaled(d, *dv));
         break;
-    case 128:
-    case 384:
-    case 1024:
+    case MeterFunction::Ohms:
+    case MeterFunction::OhmsFlag100:
+    case MeterFunction::Frequency:
         r.dValue = *dv;
         formatInto(r.szValue, "%05.*f", 3 - d, scaled(d, *dv));
         break;

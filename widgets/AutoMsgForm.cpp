@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "AutoMsgForm.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QTimer>
 
 #include <chrono>
 
 #include "Artwork.h"
+#include "WindowMetrics.h"
 
 namespace dmm {
 
@@ -105,8 +104,7 @@ void TAutoMsgForm::showEvent(QShowEvent* event)
     // The countdown starts afresh at every showing.
     ProgressBar->setValue(0);
     Timer1->start();
-    if (const QScreen* screen = QApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    centreOnScreen(this);
     QDialog::showEvent(event);
 }
 

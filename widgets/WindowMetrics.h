@@ -57,4 +57,8 @@ int outerHeight(const QWidget* window);
 // above the program's other windows.
 void bringToFront(QWidget* window, bool showIfHidden = true);
 
+// Places a dialog or box in the middle of its screen (the primary one until
+// it has its own).
+void centreOnScreen(QWidget* window);
+
 } // namespace dmm

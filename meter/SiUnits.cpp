@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "SiUnits.h"
 
+#include "MeterFunction.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -10,28 +12,28 @@ namespace dmm {
 
 SiUnit siUnit(int functionCode)
 {
-    switch (functionCode & 0x7FFFFFFF) {
-    case 4: // plain, AC, DC and AC+DC volts
-    case 5:
-    case 6:
-    case 7:
+    switch (functionOfWord(static_cast<std::uint32_t>(functionCode))) {
+    case MeterFunction::Volts: // plain, AC, DC and AC+DC volts
+    case MeterFunction::AcVolts:
+    case MeterFunction::DcVolts:
+    case MeterFunction::AcDcVolts:
         return {0, "V"};
-    case 8: // kept in microfarads
+    case MeterFunction::Capacitance: // kept in microfarads
         return {-6, "F"};
-    case 32:
+    case MeterFunction::Celsius:
         return {0, "\u00B0C"};
-    case 64:
+    case MeterFunction::Fahrenheit:
         return {0, "\u00B0F"};
-    case 128: // ohms, also with flag 0x100
-    case 384:
+    case MeterFunction::Ohms: // ohms, also with flag 0x100
+    case MeterFunction::OhmsFlag100:
         return {0, "\u03A9"};
-    case 513: // AC, DC and AC+DC amperes
-    case 514:
-    case 515:
+    case MeterFunction::AcAmperes: // AC, DC and AC+DC amperes
+    case MeterFunction::DcAmperes:
+    case MeterFunction::AcDcAmperes:
         return {0, "A"};
-    case 516:
+    case MeterFunction::VoltAmperes:
         return {0, "VA"};
-    case 1024:
+    case MeterFunction::Frequency:
         return {0, "Hz"};
     default: // 0, 0x40000000 and codes the meter does not send
         return {0, {}};
