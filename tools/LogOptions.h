@@ -59,12 +59,17 @@ std::optional<std::chrono::milliseconds> parseDuration(QStringView text);
 // such port" answer); 0 for anything else, which is a device path.
 int comPortNumber(const QString& port);
 
-// Why an output path cannot be used before anything is opened: an existing
+// The device --port names: COMn as the program's naming finds it (the file
+// COMn here, else /dev/ttyS<n-1>), anything else as it is.
+QString portDevice(const QString& port);
+
+// Why an output path cannot be used before anything is opened: anything but
+// a regular file (a device, the meter's port `port`, a FIFO), an existing
 // file without --append, a file --append must not add to (another kind of
-// file, one another program holds), or a name the program would read as
-// older 68-byte records. Empty when the path will do.
-// A CSV appended to must start with the header `table` writes.
+// file, one another program holds, a CSV of another header or row form than
+// `table` writes), or a name the program would read as older 68-byte
+// records. Empty when the path will do.
 QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
-                          const TableFormat& table = {});
+                          const TableFormat& table = {}, const QString& port = {});
 
 } // namespace dmm::logtool
