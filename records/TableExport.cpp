@@ -163,7 +163,8 @@ char* writeDisplayMark(char* begin, char* end, const TableFormat& format)
 {
     if (format.decimalComma)
         std::replace(begin, end, '.', ',');
-    return quoteInPlace(begin, end, needsQuotes({begin, std::size_t(end - begin)}, format.separator));
+    return quoteInPlace(begin, end,
+                        needsQuotes({begin, std::size_t(end - begin)}, format.separator));
 }
 
 // The row after its time: value, unit, display, subdisplay and the line end.
@@ -283,7 +284,7 @@ TableRowForm tableRowForm(std::string_view tail, bool fromLineStart, char separa
     if (!fromLineStart)
         tail.remove_prefix(std::min(tail.size(), tail.find('\n') + 1));
     while (!tail.empty() && !(form.decimalComma && form.utc)) {
-        tail.remove_suffix(1); // the row's '\n'
+        tail.remove_suffix(1);                          // the row's '\n'
         const std::size_t start = tail.rfind('\n') + 1; // 0 where none
         std::string_view row = tail.substr(start);
         tail = tail.substr(0, start);

@@ -320,9 +320,8 @@ private:
     void nextSheet()
     {
         finishSheet();
-        const std::string name = m_sheets.empty()
-                                     ? std::string("Table")
-                                     : "Table " + std::to_string(m_sheets.size() + 1);
+        const std::string name = m_sheets.empty() ? std::string("Table")
+                                                  : "Table " + std::to_string(m_sheets.size() + 1);
         m_sheet = addSheet(name.c_str());
         if (!m_sheet)
             return;

@@ -34,8 +34,8 @@ public:
     // there was cut off (or a new one is made), once appendProblem() found
     // nothing against it. Anything but a regular file (a device, the meter's
     // port, a FIFO) is refused. False with the reason in `error`.
-    bool open(const QString& path, Kind kind, bool append, const TableFormat& table,
-              QString* error, const CutAnnouncer& announceCut = {});
+    bool open(const QString& path, Kind kind, bool append, const TableFormat& table, QString* error,
+              const CutAnnouncer& announceCut = {});
     bool isOpen() const { return m_file->isOpen(); }
     QString fileName() const { return m_file->path(); }
 

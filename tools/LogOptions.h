@@ -27,8 +27,8 @@ struct LogOptions
     std::optional<long long> count;
     bool quiet = false;
     bool append = false;
-    TableFormat table; // --separator, --decimal-comma
-    QString folder;    // where relative --out and --csv paths lie; empty: here
+    TableFormat table;                // --separator, --decimal-comma
+    QString folder;                   // where relative --out and --csv paths lie; empty: here
     std::optional<MqttSettings> mqtt; // --mqtt and its options
 };
 
@@ -37,7 +37,7 @@ struct ParsedArguments
     std::optional<LogOptions> options; // none for --help or an error
     bool helpRequested = false;
     bool versionRequested = false; // --version
-    QString error; // what was wrong, for a usage message
+    QString error;                 // what was wrong, for a usage message
     // False when the error lies in the conf file: the file, line and key say
     // what to mend, and --help would not.
     bool usageError = true;

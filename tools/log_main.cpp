@@ -44,7 +44,8 @@ int main(int argc, char* argv[])
         return kExitOk;
     }
     if (!parsed.options) {
-        std::fprintf(stderr, parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
+        std::fprintf(stderr,
+                     parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
                      fileNameBytes(parsed.error).constData());
         return kExitFailure;
     }
@@ -60,8 +61,7 @@ int main(int argc, char* argv[])
         if (path.isEmpty())
             continue;
         if (const QString problem =
-                outputPathProblem(path, isRecordFile, options.append, options.table,
-                                  options.port);
+                outputPathProblem(path, isRecordFile, options.append, options.table, options.port);
             !problem.isEmpty()) {
             std::fprintf(stderr, "dmm-log: %s\n", fileNameBytes(problem).constData());
             return kExitFailure;
