@@ -206,9 +206,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                                               QStringLiteral("FILE"));
     const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), {}, QStringLiteral("FILE"));
     const QCommandLineOption mqttQueue(QStringLiteral("mqtt-queue"), {}, QStringLiteral("N"));
-    parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
-                       count, quiet,   append, separator,        decimalComma, utc,      folder,
-                       conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
+    parser.addOptions({help, version, port, interval, out, csv, duration, count, quiet, append,
+                       separator, decimalComma, utc, folder, conf, mqtt, name, mqttPasswordFile,
+                       mqttCa, mqttQueue});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -275,8 +275,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     if ((parser.isSet(out) && options.outPath.isEmpty()) ||
         (parser.isSet(csv) && options.csvPath.isEmpty()))
         return fail(QStringLiteral("--out and --csv need a file name"));
-    options.folder =
-        parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
+    options.folder = parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
     if (parser.isSet(folder) && options.folder.isEmpty())
         return fail(QStringLiteral("--folder needs a folder"));
     if (!options.folder.isEmpty()) {
@@ -303,8 +302,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         QFileInfo(options.outPath).absoluteFilePath() ==
             QFileInfo(options.csvPath).absoluteFilePath())
         return fail(QStringLiteral("--out and --csv name the same file"));
-    const QString mqttUrl =
-        parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
+    const QString mqttUrl = parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
     if (mqttUrl.isEmpty()) {
         for (const auto* option : {&name, &mqttPasswordFile, &mqttCa, &mqttQueue})
             if (parser.isSet(*option))
@@ -315,9 +313,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
             return fail(url.error);
         MqttSettings settings;
         settings.url = *url.url;
-        settings.name = parser.isSet(name)
-                            ? parser.value(name)
-                            : fromConf.mqttName.value_or(QFileInfo(options.port).fileName());
+        settings.name = parser.isSet(name) ? parser.value(name)
+                                           : fromConf.mqttName.value_or(
+                                                 QFileInfo(options.port).fileName());
         if (!isTopicLevel(settings.name))
             return fail(QStringLiteral("--name needs a name without /, + or #: ") + settings.name);
         const QString passwordFile = parser.isSet(mqttPasswordFile)

@@ -177,8 +177,8 @@ void LogSession::onReadingDecoded()
     const bool lowBattery = (m_loop.reading().dwRawFunction & kLowBatteryBit) != 0;
     m_throttle.readingDecoded(lowBattery);
     if (m_service.readingDecoded(m_logged))
-        print(m_err,
-              "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) + " readings flow again\n");
+        print(m_err, "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) +
+                         " readings flow again\n");
     // What the recorder does with the 1026 the loop posts while a tick is pending.
     if (!m_running || !logTickPending)
         return;

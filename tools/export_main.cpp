@@ -395,8 +395,8 @@ int main(int argc, char* argv[])
                                              "--info or --pages"));
         return runTable(parser, tableOptions, path, toFile ? outputName : QString());
     }
-    for (const QCommandLineOption* option : {&tableOptions.date, &tableOptions.separator,
-                                             &tableOptions.decimalComma, &tableOptions.utc})
+    for (const QCommandLineOption* option :
+         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma, &tableOptions.utc})
         if (parser.isSet(*option))
             return usageError(
                 QStringLiteral("--%1 goes with --table").arg(option->names().first()));
