@@ -41,8 +41,12 @@ StopOnSignals::StopOnSignals(JobControl& job)
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
+    // A signal ignored when the program started (a background job of a
+    // script) stays ignored.
     for (int i = 0; i < 2; ++i)
-        ::sigaction(kStopSignals[i], &action, &g_previous[i]);
+        if (::sigaction(kStopSignals[i], nullptr, &g_previous[i]) == 0 &&
+            g_previous[i].sa_handler != SIG_IGN)
+            ::sigaction(kStopSignals[i], &action, nullptr);
 }
 
 StopOnSignals::~StopOnSignals()

@@ -31,7 +31,8 @@ bool flushStdout(QString* error);
 // these lives) stop the write through job.cancel, so that the atomic writer
 // removes its temporary file and leaves the old file as it was. The handler
 // only stores to lock-free atomics. Outside a write the signals end the
-// program as they always do.
+// program as they always do; one ignored from the start stays ignored. One
+// write at a time.
 class StopOnSignals
 {
 public:
