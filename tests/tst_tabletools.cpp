@@ -162,10 +162,10 @@ void TestTableTools::utcTimesAreTheSameInEveryZone()
     QFETCH(bool, stamped);
     QFETCH(QStringList, options);
     QFETCH(QString, first);
-    const Run run =
-        runTool(QStringLiteral(DMM_EXPORT_PATH),
-                QStringList{"--table"} + options + QStringList{savedRun(m_dir.path(), stamped, 1)},
-                {}, zone);
+    const Run run = runTool(QStringLiteral(DMM_EXPORT_PATH),
+                            QStringList{"--table"} + options +
+                                QStringList{savedRun(m_dir.path(), stamped, 1)},
+                            {}, zone);
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(linesOf(run.out).value(1).section(',', 0, 0), first);
 }
@@ -309,8 +309,7 @@ void TestTableTools::helpShowsUnitSignsInUtf8()
     QFETCH(QString, program);
     const Run run = runTool(program, {"--help"});
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains("V, A, \xCE\xA9, F") && run.out.contains("\xC2\xB0"
-                                                                       "C"),
+    QVERIFY2(run.out.contains("V, A, \xCE\xA9, F") && run.out.contains("\xC2\xB0" "C"),
              run.out.constData());
 }
 
