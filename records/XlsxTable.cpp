@@ -151,17 +151,18 @@ struct FunctionFigures
     double min = 0, max = 0, mean = 0, m2 = 0;
     std::optional<double> first, last;
 
-    void add(std::optional<double> value, std::optional<double> time)
+    // `value` none for an overload, or for a stored value that is no number
+    // (counted with neither).
+    void add(std::optional<double> value, bool overload, std::optional<double> time)
     {
         if (time) {
             if (!first)
                 first = time;
             last = time;
         }
-        if (!value) {
-            ++overloads;
+        overloads += overload ? 1 : 0;
+        if (!value)
             return;
-        }
         const double v = *value;
         min = values == 0 ? v : std::min(min, v);
         max = values == 0 ? v : std::max(max, v);
@@ -219,18 +220,19 @@ public:
             nextSheet();
         const lxw_row_t row = lxw_row_t(m_row++);
         const SiUnit unit = siUnit(record.function);
+        const bool overload = isOverload(record);
         std::optional<double> value;
-        if (!isOverload(record)) {
+        if (!overload) {
             // The number the CSV shows, read back as a double.
             char text[kMaxSiValueText];
             const char* end = writeSiValueText(text, record.fValue, unit.decimalShift);
             double number = 0;
-            if (std::from_chars(text, end, number).ec == std::errc())
+            if (std::from_chars(text, end, number).ec == std::errc() && std::isfinite(number))
                 value = number;
         }
         if (time)
             check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
-        if (value && std::isfinite(*value))
+        if (value)
             check(worksheet_write_number(m_sheet, row, 1, *value, nullptr));
         writeText(row, 2, unit.symbol);
         // The value text and its prefix.
@@ -241,7 +243,7 @@ public:
         std::memcpy(display + valueText.size(), prefix.data(), prefix.size());
         writeText(row, 3, std::string_view(display, valueText.size() + prefix.size()));
         writeText(row, 4, record.subDisplay.view());
-        figuresOf(record.function).add(value, time);
+        figuresOf(record.function).add(value, overload, time);
     }
 
     // Finishes the last table sheet, adds the summary and writes the file.
