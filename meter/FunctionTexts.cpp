@@ -110,4 +110,21 @@ int GetUnitText(std::uint32_t functionWord, FixedText<8>& destination)
     return static_cast<int>(text.size());
 }
 
+std::string_view acDcText(int function)
+{
+    switch (asFunction(function)) {
+    case MeterFunction::AcDcVolts:
+    case MeterFunction::AcDcAmperes:
+        return "DC+AC";
+    case MeterFunction::DcVolts:
+    case MeterFunction::DcAmperes:
+        return "DC";
+    case MeterFunction::AcVolts:
+    case MeterFunction::AcAmperes:
+        return "AC";
+    default:
+        return {};
+    }
+}
+
 } // namespace dmm

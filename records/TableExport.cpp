@@ -155,6 +155,18 @@ char* quoteOwnTextInPlace(char* begin, char* end, char separator)
     return quoteInPlace(begin, end, std::memchr(begin, separator, std::size_t(end - begin)));
 }
 
+// A display text written at [begin, end) with the table's decimal mark, so
+// that a spreadsheet reading the table's numbers reads the meter's "-2.400"
+// as -2.4 and never as -2400 (a comma locale's thousands); quoted where it
+// holds the separator.
+char* writeDisplayMark(char* begin, char* end, const TableFormat& format)
+{
+    if (format.decimalComma)
+        std::replace(begin, end, '.', ',');
+    return quoteInPlace(begin, end,
+                        needsQuotes({begin, std::size_t(end - begin)}, format.separator));
+}
+
 // The row after its time: value, unit, display, subdisplay and the line end.
 char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& format)
 {
@@ -179,9 +191,12 @@ char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& fo
     out += record.value.view().size();
     std::memcpy(out, record.prefix.chars().data(), record.prefix.chars().size());
     out += record.prefix.view().size();
-    out = quoteInPlace(display, out, needsQuotes({display, std::size_t(out - display)}, s));
+    out = writeDisplayMark(display, out, format);
     *out++ = s;
-    out = writeField(out, record.subDisplay.view(), s);
+    char* subDisplay = out;
+    const std::string_view subText = record.subDisplay.view();
+    out = std::copy(subText.begin(), subText.end(), out);
+    out = writeDisplayMark(subDisplay, out, format);
     *out++ = '\n';
     return out;
 }
@@ -235,6 +250,53 @@ bool TableProducer::nextBlock(QByteArray& block)
     }
     block.append(begin, qsizetype(p - begin));
     return p != begin;
+}
+
+namespace {
+
+// The next field of a row, without its quotes, and the row after it. The
+// fields read here (time, value) are this program's own texts, which hold no
+// quote of their own.
+std::string_view nextField(std::string_view& row, char separator)
+{
+    std::string_view field;
+    if (!row.empty() && row.front() == '"') {
+        const std::size_t close = row.find('"', 1);
+        field = row.substr(1, close == std::string_view::npos ? row.npos : close - 1);
+        row.remove_prefix(std::min(row.size(), close == row.npos ? row.size() : close + 1));
+    } else {
+        const std::size_t end = std::min(row.find(separator), row.size());
+        field = row.substr(0, end);
+        row.remove_prefix(end);
+    }
+    if (!row.empty() && row.front() == separator)
+        row.remove_prefix(1);
+    return field;
+}
+
+} // namespace
+
+TableRowForm tableRowForm(std::string_view tail, bool fromLineStart, char separator)
+{
+    TableRowForm form;
+    // Whole rows only; a cut first line is none.
+    tail = tail.substr(0, tail.rfind('\n') + 1);
+    if (!fromLineStart)
+        tail.remove_prefix(std::min(tail.size(), tail.find('\n') + 1));
+    while (!tail.empty() && !(form.decimalComma && form.utc)) {
+        tail.remove_suffix(1);                          // the row's '\n'
+        const std::size_t start = tail.rfind('\n') + 1; // 0 where none
+        std::string_view row = tail.substr(start);
+        tail = tail.substr(0, start);
+        const std::string_view time = nextField(row, separator);
+        const std::string_view value = nextField(row, separator);
+        // A time starts with the year's digits; the header's "time" does not.
+        if (!form.utc && !time.empty() && time.front() >= '0' && time.front() <= '9')
+            form.utc = time.back() == 'Z';
+        if (!form.decimalComma && value.find_first_of(".,") != value.npos)
+            form.decimalComma = value.find(',') != value.npos;
+    }
+    return form;
 }
 
 RecordSource bufferRecords(const RecordBuffer& buffer)

@@ -4,7 +4,10 @@
 // with a header line, LF line ends, UTF-8. time is the local date and time
 // (RecordDates.h), value the reading in SI base units in its shortest exact
 // form, unit the SI symbol (SiUnits.h), display the meter's value text with
-// its prefix ("23.99n"), subdisplay the sub-display text as stored. An
+// its prefix ("23.99n"), subdisplay the sub-display text as stored. Both
+// display texts write the meter's point as the table's decimal mark
+// ("-2,400" in a decimal-comma table): a spreadsheet that reads the values
+// right then reads them as the number the meter showed, never -2400. An
 // overload has an empty value: its stored value is a stand-in past the range
 // (9900 for OL on ohms), no reading; display keeps the meter's text ("O.LK").
 #pragma once
@@ -66,6 +69,19 @@ private:
     std::optional<std::int64_t> m_quarter; // the local quarter hour m_offsetMs is of
     std::int64_t m_offsetMs = 0;
 };
+
+// What the rows at the end of a table show of the form they were written in,
+// so that rows of another form are not added to it: whether the values have
+// a decimal comma, whether the times are UTC ("...Z"). Read from the last
+// whole row back, each as far as it takes to find a row that shows it; none
+// where no row does (no row, or values without a decimal mark). `tail` is the
+// table's end; its first line is taken as a row only when `fromLineStart`.
+struct TableRowForm
+{
+    std::optional<bool> decimalComma;
+    std::optional<bool> utc;
+};
+TableRowForm tableRowForm(std::string_view tail, bool fromLineStart, char separator);
 
 // "time,value,unit,display,subdisplay\n" with the format's separator.
 std::string tableHeader(const TableFormat& format);

@@ -2,19 +2,27 @@
 #include "XlsxTable.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 #include <QTimeZone>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <map>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include <xlsxwriter.h>
 
 #include "AtomicFile.h"
+#include "FileChecks.h"
+#include "FunctionTexts.h"
 #include "SiUnits.h"
 #include "TableExport.h"
 
@@ -23,7 +31,95 @@ namespace dmm {
 namespace {
 
 const char* const kColumns[] = {"time", "value", "unit", "display", "subdisplay"};
+const char* const kUtcColumns[] = {"time (UTC)", "value", "unit", "display", "subdisplay"};
 const double kWidths[] = {24, 12, 6, 10, 10};
+
+// libxlsxwriter prints its own "[ERROR][packager.c:...]" lines on standard
+// error besides returning the error, which the caller reports in its own
+// words. Its LXW_PRINTF is fixed when the library is built (1.1.4 has no
+// option against it), so while a call that may fail runs, standard error
+// goes to /dev/null. The descriptor belongs to the process: calls that
+// overlap on several threads share one redirection, counted.
+class LibraryMessagesMuted
+{
+public:
+    LibraryMessagesMuted()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (s_count++ > 0)
+            return;
+        std::fflush(stderr);
+        s_saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (s_saved >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+    }
+    ~LibraryMessagesMuted()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (--s_count > 0 || s_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(s_saved, STDERR_FILENO);
+        ::close(s_saved);
+        s_saved = -1;
+    }
+    LibraryMessagesMuted(const LibraryMessagesMuted&) = delete;
+    LibraryMessagesMuted& operator=(const LibraryMessagesMuted&) = delete;
+
+private:
+    static inline std::mutex s_mutex;
+    static inline int s_count = 0;
+    static inline int s_saved = -1;
+};
+
+// The library's errors that come from a file it could not make, write or
+// read, where the system's errno says more than the library's text
+// ("Error creating output xlsx file. Usually a permissions error.").
+bool isFileError(lxw_error error)
+{
+    switch (error) {
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QString errorText(lxw_error error, int systemError)
+{
+    if (systemError != 0 && isFileError(error))
+        return systemReason(systemError);
+    return QString::fromUtf8(lxw_strerror(error));
+}
+
+// The folder part of a file name, "." for a bare name.
+QByteArray folderOf(const QByteArray& name)
+{
+    const qsizetype slash = name.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : name.left(slash);
+}
+
+// The function's name in the Summary: the digital meter's AC/DC word and the
+// SI unit ("DC V", "AC A", "Ω"); "no unit" where it shows neither.
+std::string functionName(int function)
+{
+    const std::string_view acDc = acDcText(function);
+    const std::string_view unit = siUnit(function).symbol;
+    if (acDc.empty() && unit.empty())
+        return "no unit";
+    std::string name(acDc);
+    if (!acDc.empty() && !unit.empty())
+        name += ' ';
+    return name.append(unit);
+}
 
 // Days since Excel's day 0 (1899-12-30), the time of day as its fraction.
 double excelTime(QDate date, int msOfDay)
@@ -44,29 +140,29 @@ std::optional<double> cellTime(const std::optional<RecordMoment>& moment, UtcMom
     return excelTime(date, ms);
 }
 
-// What the Summary sheet says of one unit: the readings' values (overloads
-// counted apart), their mean and sample standard deviation (Welford's sums,
-// exact enough over 10^7 readings), the first and the last time.
-struct UnitFigures
+// What the Summary sheet says of one function: its values and its overloads
+// counted apart, the values' mean and sample standard deviation (Welford's
+// sums, exact enough over 10^7 readings), the first and the last time.
+struct FunctionFigures
 {
-    qint64 count = 0;
+    std::string name;
     qint64 overloads = 0;
     qint64 values = 0;
     double min = 0, max = 0, mean = 0, m2 = 0;
     std::optional<double> first, last;
 
-    void add(std::optional<double> value, std::optional<double> time)
+    // `value` none for an overload, or for a stored value that is no number
+    // (counted with neither).
+    void add(std::optional<double> value, bool overload, std::optional<double> time)
     {
-        ++count;
         if (time) {
             if (!first)
                 first = time;
             last = time;
         }
-        if (!value) {
-            ++overloads;
+        overloads += overload ? 1 : 0;
+        if (!value)
             return;
-        }
         const double v = *value;
         min = values == 0 ? v : std::min(min, v);
         max = values == 0 ? v : std::max(max, v);
@@ -80,19 +176,26 @@ struct UnitFigures
 class Workbook
 {
 public:
-    Workbook(const QString& path, const QString& tmpdir, std::size_t rowsPerSheet)
-        : m_tmpdir(tmpdir.toLocal8Bit()), m_rowsPerSheet(rowsPerSheet)
+    // `path` as the system names it, byte for byte; the library's own
+    // temporary files go beside it.
+    Workbook(const QByteArray& path, bool utc, std::size_t rowsPerSheet)
+        : m_tmpdir(folderOf(path)), m_utc(utc), m_rowsPerSheet(rowsPerSheet)
     {
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.tmpdir = m_tmpdir.data();
         options.use_zip64 = LXW_TRUE;
-        m_book = workbook_new_opt(path.toLocal8Bit().constData(), &options);
+        const LibraryMessagesMuted muted;
+        m_book = workbook_new_opt(path.constData(), &options);
         if (!m_book)
             return;
         m_timeFormat = workbook_add_format(m_book);
-        format_set_num_format(m_timeFormat, "yyyy-mm-dd hh:mm:ss.000");
         m_header = workbook_add_format(m_book);
+        if (!m_timeFormat || !m_header) {
+            check(LXW_ERROR_MEMORY_MALLOC_FAILED);
+            return;
+        }
+        format_set_num_format(m_timeFormat, "yyyy-mm-dd hh:mm:ss.000");
         format_set_bold(m_header);
     }
     ~Workbook()
@@ -101,7 +204,15 @@ public:
             lxw_workbook_free(m_book);
     }
 
-    bool ok() const { return m_book && m_error == LXW_NO_ERROR; }
+    // Why the workbook cannot be written; none while it can.
+    std::optional<QString> failure() const
+    {
+        if (!m_book)
+            return QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED));
+        if (m_error != LXW_NO_ERROR)
+            return errorText(m_error, m_systemError);
+        return std::nullopt;
+    }
 
     void addRow(const TARecord& record, std::optional<double> time)
     {
@@ -109,18 +220,19 @@ public:
             nextSheet();
         const lxw_row_t row = lxw_row_t(m_row++);
         const SiUnit unit = siUnit(record.function);
+        const bool overload = isOverload(record);
         std::optional<double> value;
-        if (!isOverload(record)) {
+        if (!overload) {
             // The number the CSV shows, read back as a double.
             char text[kMaxSiValueText];
             const char* end = writeSiValueText(text, record.fValue, unit.decimalShift);
             double number = 0;
-            if (std::from_chars(text, end, number).ec == std::errc())
+            if (std::from_chars(text, end, number).ec == std::errc() && std::isfinite(number))
                 value = number;
         }
         if (time)
             check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
-        if (value && std::isfinite(*value))
+        if (value)
             check(worksheet_write_number(m_sheet, row, 1, *value, nullptr));
         writeText(row, 2, unit.symbol);
         // The value text and its prefix.
@@ -131,10 +243,7 @@ public:
         std::memcpy(display + valueText.size(), prefix.data(), prefix.size());
         writeText(row, 3, std::string_view(display, valueText.size() + prefix.size()));
         writeText(row, 4, record.subDisplay.view());
-        auto figures = m_units.find(unit.symbol);
-        if (figures == m_units.end())
-            figures = m_units.emplace(std::string(unit.symbol), UnitFigures()).first;
-        figures->second.add(value, time);
+        figuresOf(record.function).add(value, overload, time);
     }
 
     // Finishes the last table sheet, adds the summary and writes the file.
@@ -144,20 +253,55 @@ public:
             nextSheet();
         finishSheet();
         writeSummary();
-        const lxw_error closed = workbook_close(m_book);
-        m_book = nullptr;
-        if (m_error == LXW_NO_ERROR)
-            m_error = closed;
+        checkSheetFiles();
         if (m_error != LXW_NO_ERROR)
-            return QString::fromUtf8(lxw_strerror(m_error));
+            return failure();
+        const LibraryMessagesMuted muted;
+        errno = 0;
+        const lxw_error closed = workbook_close(m_book);
+        const int systemError = errno;
+        m_book = nullptr;
+        if (closed != LXW_NO_ERROR)
+            return errorText(closed, systemError);
         return std::nullopt;
     }
 
 private:
     void check(lxw_error error)
     {
-        if (error != LXW_NO_ERROR && m_error == LXW_NO_ERROR)
+        if (error != LXW_NO_ERROR && m_error == LXW_NO_ERROR) {
             m_error = error;
+            m_systemError = errno;
+        }
+    }
+    // In constant-memory mode each sheet's rows wait in a temporary file of
+    // the library's, written with stdio and never checked there: a row the
+    // disk refused would be missing from the sheet without a word.
+    void checkSheetFiles()
+    {
+        for (lxw_worksheet* sheet : m_sheets) {
+            FILE* rows = sheet->optimize_tmpfile;
+            errno = 0;
+            if (rows && (std::fflush(rows) != 0 || std::ferror(rows)))
+                check(LXW_ERROR_ZIP_FILE_OPERATION);
+        }
+    }
+    FunctionFigures& figuresOf(int function)
+    {
+        // Runs of one function: the last one found is asked first.
+        if (m_lastFigures && function == m_lastFunction)
+            return *m_lastFigures;
+        const std::string name = functionName(function);
+        auto figures = std::find_if(m_functions.begin(), m_functions.end(),
+                                    [&](const FunctionFigures& f) { return f.name == name; });
+        if (figures == m_functions.end()) {
+            m_functions.emplace_back();
+            m_functions.back().name = name;
+            figures = m_functions.end() - 1;
+        }
+        m_lastFunction = function;
+        m_lastFigures = &*figures;
+        return *figures;
     }
     void writeText(lxw_row_t row, lxw_col_t column, std::string_view text)
     {
@@ -178,41 +322,58 @@ private:
     void nextSheet()
     {
         finishSheet();
-        ++m_sheets;
-        const std::string name =
-            m_sheets == 1 ? std::string("Table") : "Table " + std::to_string(m_sheets);
-        m_sheet = workbook_add_worksheet(m_book, name.c_str());
-        if (!m_sheet) {
-            check(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        const std::string name = m_sheets.empty() ? std::string("Table")
+                                                  : "Table " + std::to_string(m_sheets.size() + 1);
+        m_sheet = addSheet(name.c_str());
+        if (!m_sheet)
             return;
-        }
+        m_sheets.push_back(m_sheet);
         for (lxw_col_t c = 0; c < 5; ++c) {
             check(worksheet_set_column(m_sheet, c, c, kWidths[c], nullptr));
-            check(worksheet_write_string(m_sheet, 0, c, kColumns[c], m_header));
+            check(worksheet_write_string(m_sheet, 0, c, (m_utc ? kUtcColumns : kColumns)[c],
+                                         m_header));
         }
         worksheet_freeze_panes(m_sheet, 1, 0);
         m_row = 1;
     }
+    // A new sheet; none, with the reason kept, where the library cannot make
+    // one (in constant-memory mode it makes a temporary file for its rows).
+    lxw_worksheet* addSheet(const char* name)
+    {
+        errno = 0;
+        lxw_worksheet* sheet = nullptr;
+        {
+            const LibraryMessagesMuted muted;
+            sheet = workbook_add_worksheet(m_book, name);
+        }
+        if (!sheet)
+            check(errno != 0 ? LXW_ERROR_CREATING_TMPFILE : LXW_ERROR_MEMORY_MALLOC_FAILED);
+        return sheet;
+    }
     void writeSummary()
     {
-        lxw_worksheet* sheet = workbook_add_worksheet(m_book, "Summary");
-        if (!sheet) {
-            check(LXW_ERROR_MEMORY_MALLOC_FAILED);
+        lxw_worksheet* sheet = addSheet("Summary");
+        if (!sheet)
             return;
-        }
-        const char* const head[] = {"unit",    "count", "overloads",          "minimum",
-                                    "maximum", "mean",  "standard deviation", "first time",
-                                    "last time"};
+        m_sheets.push_back(sheet);
+        const char* const head[] = {"function",
+                                    "values",
+                                    "overloads",
+                                    "minimum",
+                                    "maximum",
+                                    "mean",
+                                    "standard deviation",
+                                    m_utc ? "first time (UTC)" : "first time",
+                                    m_utc ? "last time (UTC)" : "last time"};
         for (lxw_col_t c = 0; c < 9; ++c) {
             check(worksheet_set_column(sheet, c, c, c >= 7 ? 24 : 12, nullptr));
             check(worksheet_write_string(sheet, 0, c, head[c], m_header));
         }
         worksheet_freeze_panes(sheet, 1, 0);
         lxw_row_t row = 1;
-        for (const auto& [unit, f] : m_units) {
-            if (!unit.empty())
-                check(worksheet_write_string(sheet, row, 0, unit.c_str(), nullptr));
-            check(worksheet_write_number(sheet, row, 1, double(f.count), nullptr));
+        for (const FunctionFigures& f : m_functions) {
+            check(worksheet_write_string(sheet, row, 0, f.name.c_str(), nullptr));
+            check(worksheet_write_number(sheet, row, 1, double(f.values), nullptr));
             check(worksheet_write_number(sheet, row, 2, double(f.overloads), nullptr));
             if (f.values > 0) {
                 check(worksheet_write_number(sheet, row, 3, f.min, nullptr));
@@ -231,16 +392,36 @@ private:
     }
 
     QByteArray m_tmpdir;
+    bool m_utc;
     std::size_t m_rowsPerSheet;
     lxw_workbook* m_book = nullptr;
     lxw_format* m_timeFormat = nullptr;
     lxw_format* m_header = nullptr;
     lxw_worksheet* m_sheet = nullptr;
-    std::size_t m_row = 0; // the next row of the sheet, 0 the header
-    int m_sheets = 0;
+    std::vector<lxw_worksheet*> m_sheets; // the table's, then the Summary
+    std::size_t m_row = 0;                // the next row of the sheet, 0 the header
     lxw_error m_error = LXW_NO_ERROR;
-    std::map<std::string, UnitFigures, std::less<>> m_units;
+    int m_systemError = 0; // errno when m_error was set
+    // In the order the functions first come; runs of one function are usual.
+    std::vector<FunctionFigures> m_functions;
+    int m_lastFunction = 0;
+    FunctionFigures* m_lastFigures = nullptr;
 };
+
+// Whether the library wrote into the file named `name`: a workbook it
+// wrote under another name (a name's bytes changed on the way) leaves it
+// empty, and an empty file must not replace the target.
+std::optional<QString> notWrittenReason(const QByteArray& name)
+{
+    struct stat st
+    {
+    };
+    if (::stat(name.constData(), &st) != 0)
+        return systemReason(errno);
+    if (st.st_size == 0)
+        return QStringLiteral("the workbook did not reach its file");
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -253,11 +434,11 @@ std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate first
                                       const RecordSource& records, JobControl* job,
                                       XlsxTableResult* result, std::size_t rowsPerSheet)
 {
-    const QString folder = QFileInfo(path).absolutePath();
     return replaceFileAtomically(path, [&](const QString& temporary) -> std::optional<QString> {
-        Workbook book(temporary, folder, rowsPerSheet);
-        if (!book.ok())
-            return QStringLiteral("the workbook cannot be made");
+        const QByteArray name = fileNameBytes(temporary);
+        Workbook book(name, utc, rowsPerSheet);
+        if (const auto reason = book.failure())
+            return reason;
         RecordDates dates(firstRecordDate);
         UtcMoments moments;
         qint64 rows = 0;
@@ -273,7 +454,12 @@ std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate first
             return QStringLiteral("cancelled");
         if (result)
             *result = {rows, dates.inferred()};
-        return book.close();
+        if (const auto reason = book.close())
+            return reason;
+        // A signal may have asked to stop while the library wrote the file.
+        if (job && job->cancel)
+            return QStringLiteral("cancelled");
+        return notWrittenReason(name);
     });
 }
 

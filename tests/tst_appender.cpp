@@ -111,7 +111,7 @@ void TestAppender::csvOfOtherOptions()
     QCOMPARE(outputPathProblem(path, false, true, format).isEmpty(), accepted);
     LogFile file;
     QString error;
-    QCOMPARE(file.open(path, LogFile::Kind::Lines, true, csvHeader(format), &error), accepted);
+    QCOMPARE(file.open(path, LogFile::Kind::Lines, true, format, &error), accepted);
     if (!accepted)
         QCOMPARE(readAll(path), before);
 }

@@ -497,7 +497,8 @@ void TestDmmLog::appendCutsIncompleteEnd()
     QString error;
     {
         LogFile file;
-        QVERIFY2(file.open(csv, LogFile::Kind::Lines, true, csvHeader(), &error), qPrintable(error));
+        QVERIFY2(file.open(csv, LogFile::Kind::Lines, true, TableFormat{}, &error),
+                 qPrintable(error));
         QCOMPARE(file.bytesCut(), qint64(70'000));
         QVERIFY(file.write("next\n", &error));
     }
@@ -507,7 +508,7 @@ void TestDmmLog::appendCutsIncompleteEnd()
     QVERIFY(writeFile(csv, "partial"));
     {
         LogFile file;
-        QVERIFY(!file.open(csv, LogFile::Kind::Lines, true, csvHeader(), &error));
+        QVERIFY(!file.open(csv, LogFile::Kind::Lines, true, TableFormat{}, &error));
         QCOMPARE(readAll(csv), QByteArray("partial"));
     }
 

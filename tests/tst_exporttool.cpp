@@ -18,6 +18,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "DataListLine.h"
@@ -175,6 +176,8 @@ private slots:
     void helpExplainsEveryOption();
     void recordingCutWhileReadWritesNothing_data();
     void recordingCutWhileReadWritesNothing();
+    void stoppedWriteLeavesTheOldFile_data();
+    void stoppedWriteLeavesTheOldFile();
     void outputThatIsTheRecordingIsRefused_data();
     void outputThatIsTheRecordingIsRefused();
     void nameThatIsNoUtf8IsFound();
@@ -537,6 +540,64 @@ void TestExportTool::recordingCutWhileReadWritesNothing()
     QVERIFY2(err.contains("run.g52: the file ended before its size promised"), err.constData());
     QCOMPARE(readAll(dir.filePath("out.txt")), "old\n");
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"out.txt", "run.g52"}));
+}
+
+void TestExportTool::stoppedWriteLeavesTheOldFile_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("signal"); // 0: a file-size limit of 4 KiB stops the write
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text, file-size limit")
+        << "out.txt" << QStringList{} << 1000000 << 0 << "dmm-export: out.txt: File too large\n";
+    // The rows fit, the zip does not: the library fails while it closes the
+    // workbook, and says nothing of its own.
+    QTest::newRow("workbook, file-size limit") << "out.xlsx" << QStringList{"--table"} << 1 << 0
+                                               << "dmm-export: out.xlsx: File too large\n";
+    QTest::newRow("text, SIGINT")
+        << "out.txt" << QStringList{} << 1000000 << SIGINT
+        << "dmm-export: out.txt: not written, stopped by SIGINT (an existing file is left as it "
+           "was)\n";
+    QTest::newRow("workbook, SIGTERM")
+        << "out.xlsx" << QStringList{"--table"} << 1000000 << SIGTERM
+        << "dmm-export: out.xlsx: not written, stopped by SIGTERM (an existing file is left as "
+           "it was)\n";
+}
+
+// The signal comes once the temporary file is made.
+void TestExportTool::stoppedWriteLeavesTheOldFile()
+{
+    QFETCH(QString, output);
+    QFETCH(QStringList, options);
+    QFETCH(int, records);
+    QFETCH(int, signal);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("run.g52"), counted(1).repeated(records)));
+    QVERIFY(writeFile(dir.filePath(output), "old\n"));
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    QVERIFY(watch >= 0 &&
+            ::inotify_add_watch(watch, QFile::encodeName(dir.path()), IN_CREATE) >= 0);
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    if (signal == 0)
+        process.setChildProcessModifier([] {
+            const rlimit limit{4096, 4096};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    process.start(QStringLiteral(DMM_EXPORT_PATH), options << "-o" << output << "run.g52");
+    pollfd created{watch, POLLIN, 0};
+    QVERIFY(::poll(&created, 1, 30000) == 1);
+    if (signal != 0)
+        ::kill(pid_t(process.processId()), signal);
+    ::close(watch);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(process.readAllStandardError()), message);
+    QCOMPARE(readAll(dir.filePath(output)), "old\n");
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{output, "run.g52"}));
 }
 
 void TestExportTool::outputThatIsTheRecordingIsRefused_data()

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Files at the edges: the temporary file through a full disk, dmm-export and
-// dmm-log onto devices, FIFOs, folders that refuse a temporary file and files
-// another program is writing, dmm-log under a file-size limit, and --append
-// onto the wrong kind of file.
+// dmm-log onto devices, terminals, the meter's port, FIFOs, folders that
+// refuse a temporary file, names that are no UTF-8 and files another program
+// is writing, dmm-log under a file-size limit, and --append onto the wrong
+// kind of file or rows of another form.
 #include <QtTest>
 
 #include <QDir>
@@ -10,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <dirent.h>
 #include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -21,6 +24,7 @@
 #include "FileChecks.h"
 #include "FillableDisk.h"
 #include "LogLines.h"
+#include "PtyPair.h"
 #include "Record.h"
 #include "RecorderStore.h"
 #include "SimProcess.h"
@@ -83,6 +87,21 @@ Run run(const QString& program, const QStringList& arguments, const QString& dir
             QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
+// Runs `program` with `arguments` given as bytes: a name that is no UTF-8
+// reaches it as it is (QProcess would pass its own text of it).
+Run runWithBytes(const QString& program, const QList<QByteArray>& arguments,
+                 const QString& directory, const std::function<void()>& inChild = {})
+{
+    QString script = QStringLiteral("exec \"$0\"");
+    for (const QByteArray& argument : arguments) {
+        script += QStringLiteral(" \"$(printf '");
+        for (const char c : argument)
+            script += QStringLiteral("\\%1").arg(uchar(c), 3, 8, QLatin1Char('0'));
+        script += QStringLiteral("')\"");
+    }
+    return run(QStringLiteral("/bin/sh"), {"-c", script, program}, directory, inChild);
+}
+
 // The kinds of target a write meets. Device nodes are made in the test's own
 // folder, never the system's: a writer that replaces its target would break
 // the machine's device for everything after.
@@ -90,16 +109,39 @@ enum class Target
 {
     FullDevice,
     NullDevice,
+    Terminal,   // a pseudo-terminal other than the meter's
+    MetersPort, // the simulator's COM1
     Fifo,
     RefusingFolder, // a writable file in a folder where no new file can be made
+    CommaCsv,       // a ';' CSV with a decimal comma and local times
+    UtcCsv,         // the same with UTC times
+    NoUtf8Name,     // a new workbook "out\xff.xlsx"
+    NoUtf8Folder,   // a new workbook in the folder "d\xff"
 };
 
 const QStringList asNobody{"--reuid=65534", "--regid=65534", "--clear-groups"};
+const QByteArray kCommaCsv =
+    "time;value;unit;display;subdisplay\n2026-12-07T23:59:59.912;1,234;V;1,234;\n";
+const QByteArray kUtcCsv =
+    "time;value;unit;display;subdisplay\n2026-12-07T22:59:59.912Z;1,234;V;1,234;\n";
 
-// Makes `kind` at `path`; a reason to skip when this machine cannot.
-std::optional<QString> makeTarget(Target kind, const QString& path)
+QByteArray targetName(Target kind)
 {
-    const QByteArray name = QFile::encodeName(path);
+    switch (kind) {
+    case Target::MetersPort:
+        return "COM1";
+    case Target::NoUtf8Name:
+        return "out\xff.xlsx";
+    case Target::NoUtf8Folder:
+        return "d\xff/out.xlsx";
+    default:
+        return "target";
+    }
+}
+
+// Makes `kind` at `name`; a reason to skip when this machine cannot.
+std::optional<QString> makeTarget(Target kind, const QByteArray& name, std::optional<PtyPair>& pty)
+{
     const bool root = ::geteuid() == 0;
     switch (kind) {
     case Target::FullDevice:
@@ -109,6 +151,11 @@ std::optional<QString> makeTarget(Target kind, const QString& path)
         if (::mknod(name.constData(), S_IFCHR | 0666,
                     makedev(1, kind == Target::FullDevice ? 7 : 3)) != 0)
             return QStringLiteral("mknod: ") + systemReason(errno);
+        return std::nullopt;
+    case Target::Terminal:
+        pty.emplace();
+        if (!pty->isValid() || ::symlink(QFile::encodeName(pty->slavePath()), name) != 0)
+            return QStringLiteral("no pseudo-terminal");
         return std::nullopt;
     case Target::Fifo:
         if (::mkfifo(name.constData(), 0666) != 0)
@@ -122,23 +169,69 @@ std::optional<QString> makeTarget(Target kind, const QString& path)
             if (run(QStringLiteral("setpriv"), asNobody + QStringList{tool, "--help"}, {}).status !=
                 0)
                 return QStringLiteral("another user cannot run the tools in this build folder");
-        if (!writeFile(path, "old bytes\n") || ::chmod(name.constData(), 0666) != 0)
+        if (!writeFile(QFile::decodeName(name), "old bytes\n") || ::chmod(name, 0666) != 0)
             return QStringLiteral("cannot make the old file");
+        return std::nullopt;
+    case Target::CommaCsv:
+    case Target::UtcCsv:
+        writeFile(QFile::decodeName(name), kind == Target::CommaCsv ? kCommaCsv : kUtcCsv);
+        return std::nullopt;
+    case Target::NoUtf8Folder:
+        ::mkdir("d\xff", 0755); // in the current folder, the test's
+        return std::nullopt;
+    case Target::MetersPort:
+    case Target::NoUtf8Name:
         return std::nullopt;
     }
     return std::nullopt;
 }
 
-bool isStillTarget(Target kind, const QString& path)
+// Whether the target is what it was (a refused write) or what was written.
+bool targetIsRight(Target kind, const QByteArray& name, bool written)
 {
     struct stat st
     {
     };
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(name.constData(), &st) != 0)
         return false;
-    if (kind == Target::RefusingFolder)
-        return readAll(path) == "old bytes\n";
-    return kind == Target::Fifo ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode);
+    if (S_ISFIFO(st.st_mode))
+        return kind == Target::Fifo;
+    if (S_ISCHR(st.st_mode))
+        return kind == Target::FullDevice || kind == Target::NullDevice ||
+               kind == Target::Terminal || kind == Target::MetersPort;
+    QByteArray bytes(qsizetype(st.st_size), '\0');
+    FILE* stream = std::fopen(name.constData(), "rb");
+    const bool read = stream && std::fread(bytes.data(), 1, std::size_t(bytes.size()), stream) ==
+                                    std::size_t(bytes.size());
+    if (stream)
+        std::fclose(stream);
+    const QByteArray old = kind == Target::CommaCsv ? kCommaCsv : kUtcCsv;
+    switch (kind) {
+    case Target::RefusingFolder:
+        return read && bytes == "old bytes\n";
+    case Target::CommaCsv:
+    case Target::UtcCsv:
+        return read &&
+               (written ? bytes.startsWith(old) && bytes.size() > old.size() : bytes == old);
+    case Target::NoUtf8Name:
+    case Target::NoUtf8Folder:
+        return read && bytes.startsWith("PK\x03\x04"); // a zip, as a workbook is
+    default:
+        return false;
+    }
+}
+
+// The names in `folder`, as bytes.
+QList<QByteArray> entries(const QByteArray& folder)
+{
+    QList<QByteArray> names;
+    if (DIR* dir = ::opendir(folder.constData())) {
+        while (const dirent* entry = ::readdir(dir))
+            names << QByteArray(entry->d_name);
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 CurrentReading readingOf(int i)
@@ -214,60 +307,103 @@ void TestFileEdges::tempFileKeepsWholeRecordsThroughAFullDisk()
     QCOMPARE(store.buffer().size(), std::size_t(logged));
 }
 
-// dmm-export (no option) and dmm-log (--out/--csv) onto each kind of target.
+// dmm-export and dmm-log onto each kind of target ("TARGET" in the options).
 void TestFileEdges::writeTargets_data()
 {
     QTest::addColumn<Target>("kind");
-    QTest::addColumn<QString>("option");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
     const QString full = systemReason(ENOSPC);
-    const QString fifo = QStringLiteral("not a regular file but a FIFO");
-    QTest::newRow("export full device") << Target::FullDevice << QString() << 1 << full;
-    QTest::newRow("export null device") << Target::NullDevice << QString() << 0 << QString();
-    QTest::newRow("export FIFO") << Target::Fifo << QString() << 1 << fifo;
+    const QString fifo = QStringLiteral("target: not a regular file but a FIFO");
+    const QString device = QStringLiteral("target: not a regular file but a character device");
+    const QStringList out{"-o", "TARGET"};
+    const QStringList book{"--table", "-o", "TARGET"};
+    const QStringList append{"--csv", "TARGET", "--append", "--separator", ";"};
+    QTest::newRow("export full device") << Target::FullDevice << out << 1 << full;
+    QTest::newRow("export null device") << Target::NullDevice << out << 0 << QString();
+    QTest::newRow("export FIFO") << Target::Fifo << out << 1 << fifo;
     QTest::newRow("export into a folder refusing a temporary file")
-        << Target::RefusingFolder << QString() << 1 << "refuses a temporary file";
-    QTest::newRow("log --out full device") << Target::FullDevice << "--out" << 1 << full;
-    QTest::newRow("log --csv full device") << Target::FullDevice << "--csv" << 1 << full;
+        << Target::RefusingFolder << out << 1 << "refuses a temporary file";
+    QTest::newRow("export workbook named with a byte that is no UTF-8")
+        << Target::NoUtf8Name << book << 0 << "dmm-export: 3 readings";
+    QTest::newRow("export workbook into a folder named so")
+        << Target::NoUtf8Folder << book << 0 << "dmm-export: 3 readings";
+    QTest::newRow("log --out full device")
+        << Target::FullDevice << QStringList{"--out", "TARGET"} << 1 << device;
     QTest::newRow("log --csv null device")
-        << Target::NullDevice << "--csv" << 0 << "2 readings logged";
-    QTest::newRow("log --out FIFO") << Target::Fifo << "--out" << 1 << fifo;
-    QTest::newRow("log --csv FIFO") << Target::Fifo << "--csv" << 1 << fifo;
+        << Target::NullDevice << QStringList{"--csv", "TARGET"} << 1 << device;
+    QTest::newRow("log --csv --append another terminal")
+        << Target::Terminal << QStringList{"--csv", "TARGET", "--append"} << 1 << device;
+    QTest::newRow("log --out --append the meter's port")
+        << Target::MetersPort << QStringList{"--out", "TARGET", "--append"} << 1
+        << "COM1: is the meter's port (--port); the readings go to a regular file";
+    QTest::newRow("log --out FIFO") << Target::Fifo << QStringList{"--out", "TARGET"} << 1 << fifo;
+    QTest::newRow("log --csv FIFO") << Target::Fifo << QStringList{"--csv", "TARGET"} << 1 << fifo;
+    QTest::newRow("log --append a decimal point to a decimal comma")
+        << Target::CommaCsv << append << 1
+        << "target: its values have a decimal comma: add to it with --decimal-comma";
+    QTest::newRow("log --append UTC times to local ones")
+        << Target::CommaCsv << append + QStringList{"--decimal-comma", "--utc"} << 1
+        << "target: its times are local: add to it without --utc";
+    QTest::newRow("log --append local times to UTC ones")
+        << Target::UtcCsv << append + QStringList{"--decimal-comma"} << 1
+        << "target: its times are UTC (ending in Z): add to it with --utc";
+    QTest::newRow("log --append rows of the same form")
+        << Target::UtcCsv << append + QStringList{"--decimal-comma", "--utc"} << 0
+        << "2 readings logged";
 }
 
 void TestFileEdges::writeTargets()
 {
     QFETCH(Target, kind);
-    QFETCH(QString, option);
+    QFETCH(QStringList, options);
     QFETCH(int, status);
     QFETCH(QString, message);
     SimProcess sim;
     const QString folder = sim.directory();
     QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
-    const QString target = folder + QStringLiteral("/target");
-    if (const auto skip = makeTarget(kind, target))
+    const QString here = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder));
+    const QByteArray name = targetName(kind);
+    // Names that are no UTF-8 are beyond QTemporaryDir's clean-up.
+    const auto cleanUp = qScopeGuard([&] {
+        ::unlink(name);
+        ::rmdir("d\xff");
+        QDir::setCurrent(here);
+    });
+    std::optional<PtyPair> pty;
+    if (const auto skip = makeTarget(kind, name, pty))
         QSKIP(qPrintable(*skip));
-    QString program = QStringLiteral(DMM_LOG_PATH);
-    QStringList arguments{"--port", "COM1", option, "target", "--count", "2", "--quiet"};
-    if (option.isEmpty()) {
-        program = QStringLiteral(DMM_EXPORT_PATH);
-        arguments = QStringList{"-o", target, "run.g52"};
+    const bool log = !options.contains("-o");
+    QString program = QString::fromUtf8(log ? DMM_LOG_PATH : DMM_EXPORT_PATH);
+    QList<QByteArray> arguments;
+    if (log) {
+        options = QStringList{"--port", "COM1"} + options + QStringList{"--count", "2", "--quiet"};
+        QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
+    } else {
+        options << "run.g52";
         QVERIFY(writeFile(folder + QStringLiteral("/run.g52"),
                           recordBytes(1) + recordBytes(2) + recordBytes(3)));
-    } else {
-        QVERIFY(sim.start({"--scenario", "steady", "--period", "100"}));
     }
-    if (kind == Target::RefusingFolder) // root may make files anywhere
-        std::tie(program, arguments) =
-            std::pair(QStringLiteral("setpriv"), asNobody + QStringList{program} + arguments);
-    const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::System);
+    if (kind == Target::RefusingFolder) { // root may make files anywhere
+        options = asNobody + QStringList{program} + options;
+        program = QStringLiteral("setpriv");
+    }
+    for (const QString& option : options)
+        arguments << (option == "TARGET" ? name : QFile::encodeName(option));
+    const QByteArray where = name.contains('/') ? name.left(name.indexOf('/')) : ".";
+    QList<QByteArray> expected = entries(where);
+    if (kind == Target::NoUtf8Name || kind == Target::NoUtf8Folder) {
+        expected << name.mid(name.lastIndexOf('/') + 1);
+        std::sort(expected.begin(), expected.end());
+    }
 
-    const Run result = run(program, arguments, folder);
+    const Run result = runWithBytes(program, arguments, folder);
     QCOMPARE(result.status, status);
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
-    QVERIFY(isStillTarget(kind, target));
-    QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::System), before);
+    QVERIFY(targetIsRight(kind, name, status == 0));
+    QCOMPARE(entries(where), expected);
 }
 
 void TestFileEdges::logWriteFailureCutsToWholeUnits_data()

@@ -100,8 +100,8 @@ void TestRecorderTable::wholeBufferWithItsDates()
     const QStringList lines = r.exportTable({';', true});
     QCOMPARE(lines.size(), 451);
     QCOMPARE(lines.first(), QStringLiteral("time;value;unit;display;subdisplay"));
-    QCOMPARE(lines[1], QStringLiteral("2026-12-07T23:58:00.000;2,399e-08;F;23.99n;"));
-    QCOMPARE(lines.last(), QStringLiteral("2026-12-08T00:05:29.000;2,399e-08;F;23.99n;"));
+    QCOMPARE(lines[1], QStringLiteral("2026-12-07T23:58:00.000;2,399e-08;F;23,99n;"));
+    QCOMPARE(lines.last(), QStringLiteral("2026-12-08T00:05:29.000;2,399e-08;F;23,99n;"));
     QCOMPARE(r.boxes, QStringList{"Export table"});
     QCOMPARE(r.boxTexts.last(),
              QStringLiteral("Table written: 450 readings, each with its recorded date."));

@@ -380,9 +380,10 @@ void TestTableExport::rows_data()
     row("English locale: comma, decimal point", "en_US", 0, false,
         "time,value,unit,display,subdisplay", "2026-12-07T23:59:59.9,2.399e-08,F,23.99n,0.98");
     row("German locale: semicolon, decimal comma", "de_DE", 0, false,
-        "time;value;unit;display;subdisplay", "2026-12-07T23:59:59.9;2,399e-08;F;23.99n;0.98");
-    row("comma, decimal comma: the value is quoted", "", ',', true,
-        "time,value,unit,display,subdisplay", "2026-12-07T23:59:59.9,\"2,399e-08\",F,23.99n,0.98");
+        "time;value;unit;display;subdisplay", "2026-12-07T23:59:59.9;2,399e-08;F;23,99n;0,98");
+    row("comma, decimal comma: value and display texts quoted", "", ',', true,
+        "time,value,unit,display,subdisplay",
+        "2026-12-07T23:59:59.9,\"2,399e-08\",F,\"23,99n\",\"0,98\"");
     row("tab", "", '\t', false, "time\tvalue\tunit\tdisplay\tsubdisplay",
         "2026-12-07T23:59:59.9\t2.399e-08\tF\t23.99n\t0.98");
     row("colon: the time is quoted", "", ':', false, "time:value:unit:display:subdisplay",
@@ -529,8 +530,10 @@ void TestTableExport::pythonReadsTheTable()
                 QCOMPARE(fields[1], QStringLiteral("None"));
             else
                 QCOMPARE(storedFrom(fields[1], symbol == "F" ? -6 : 0), record.fValue);
-            // The display as the meter showed it, quotes and commas in it read back.
-            QCOMPARE(fields[3], QString::fromStdString(record.value.str() + record.prefix.str()));
+            // The display as the meter showed it, its point as the table's decimal
+            // mark, quotes and commas in it read back.
+            QCOMPARE(fields[3], QString::fromStdString(record.value.str() + record.prefix.str())
+                                    .replace('.', format.decimalComma ? ',' : '.'));
             QCOMPARE(fields[4], QStringLiteral("5"));
         }
         QCOMPARE(lines.first().section('\t', 0, 0), QStringLiteral("2026-12-07T23:59:59.000"));

@@ -204,7 +204,7 @@ void TestTableTools::table_data()
     QTest::newRow("decimal comma, semicolon")
         << true << 1 << QStringList{"--separator", ";", "--decimal-comma"}
         << QStringList{"time;value;unit;display;subdisplay",
-                       "2026-12-07T23:59:59.000;-1,234;V;-1.234;"}
+                       "2026-12-07T23:59:59.000;-1,234;V;-1,234;"}
         << "each with its recorded date"
         << "";
 }
@@ -289,9 +289,9 @@ void TestTableTools::logCsvAndExportTableGiveTheSameRows()
     // Farads, not microfarads, the ohm sign, and no value for an overload.
     int overloads = 0;
     for (const QString& line : logged.mid(1)) {
-        overloads += line.endsWith(";;\u03A9;O.LK;");
-        QVERIFY2(line.endsWith(";2,399e-08;F;23.99n;") || line.endsWith(";1234;\u03A9;1.234K;") ||
-                     line.endsWith(";;\u03A9;O.LK;"),
+        overloads += line.endsWith(";;\u03A9;O,LK;");
+        QVERIFY2(line.endsWith(";2,399e-08;F;23,99n;") || line.endsWith(";1234;\u03A9;1,234K;") ||
+                     line.endsWith(";;\u03A9;O,LK;"),
                  qPrintable(line));
     }
     QVERIFY(overloads > 0);

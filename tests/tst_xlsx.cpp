@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The table as an .xlsx workbook, read back by openpyxl: typed cells, empty
-// overloads, UTF-8 units, the next-sheet split and the Summary's figures.
+// overloads, UTF-8 units, the next-sheet split and the Summary's figures per
+// function.
 #include <QtTest>
 
 #include <QProcess>
@@ -99,12 +100,14 @@ void TestXlsx::workbookReadsBackTyped()
     buffer.append(reading(32, "23.5", "", 23.5f, "  0:00:00.0  "));
     buffer.append(reading(6, "3.000", "", 3.0f, "  0:00:00.5  "));
     buffer.append(reading(8, "23.99", "n", 0.02399f, "  0:00:01.0  "));
+    buffer.append(reading(5, "0.500", "", 0.5f, "  0:00:01.5  "));
+    buffer.append(reading(0, "1.000", "", 1.0f, "  0:00:02.0  "));
     QTemporaryDir dir;
     const QString path = dir.filePath("run.xlsx");
     XlsxTableResult result;
     QVERIFY(!writeXlsxTable(path, false, QDate(2026, 12, 7), bufferRecords(buffer), nullptr,
                             &result, 3));
-    QCOMPARE(result.rows, 5);
+    QCOMPARE(result.rows, 7);
     const QString head = "|s:time;s:value;s:unit;s:display;s:subdisplay";
     QCOMPARE(readBack(m_python, path),
              QStringList({
@@ -115,16 +118,23 @@ void TestXlsx::workbookReadsBackTyped()
                  "Table 2" + head,
                  "Table 2|d:2026-12-08T00:00:00.500;n:3;s:V;s:3.000;",
                  "Table 2|d:2026-12-08T00:00:01.000;n:2.399e-08;s:F;s:23.99n;",
-                 "Summary|s:unit;s:count;s:overloads;s:minimum;s:maximum;s:mean;"
+                 "Table 2|d:2026-12-08T00:00:01.500;n:0.5;s:V;s:0.500;",
+                 "Table 3" + head,
+                 "Table 3|d:2026-12-08T00:00:02.000;n:1;;s:1.000;",
+                 "Summary|s:function;s:values;s:overloads;s:minimum;s:maximum;s:mean;"
                  "s:standard deviation;s:first time;s:last time",
-                 "Summary|s:F;n:1;n:0;n:2.399e-08;n:2.399e-08;n:2.399e-08;;"
-                 "d:2026-12-08T00:00:01.000;d:2026-12-08T00:00:01.000",
-                 "Summary|s:V;n:2;n:0;n:1.234;n:3;n:2.117;n:1.248750576;"
+                 "Summary|s:DC V;n:2;n:0;n:1.234;n:3;n:2.117;n:1.248750576;"
                  "d:2026-12-07T23:59:59.000;d:2026-12-08T00:00:00.500",
+                 "Summary|s:\u03A9;n:0;n:1;;;;;d:2026-12-07T23:59:59.500;"
+                 "d:2026-12-07T23:59:59.500",
                  "Summary|s:\u00B0C;n:1;n:0;n:23.5;n:23.5;n:23.5;;"
                  "d:2026-12-08T00:00:00.000;d:2026-12-08T00:00:00.000",
-                 "Summary|s:\u03A9;n:1;n:1;;;;;d:2026-12-07T23:59:59.500;"
-                 "d:2026-12-07T23:59:59.500",
+                 "Summary|s:F;n:1;n:0;n:2.399e-08;n:2.399e-08;n:2.399e-08;;"
+                 "d:2026-12-08T00:00:01.000;d:2026-12-08T00:00:01.000",
+                 "Summary|s:AC V;n:1;n:0;n:0.5;n:0.5;n:0.5;;"
+                 "d:2026-12-08T00:00:01.500;d:2026-12-08T00:00:01.500",
+                 "Summary|s:no unit;n:1;n:0;n:1;n:1;n:1;;"
+                 "d:2026-12-08T00:00:02.000;d:2026-12-08T00:00:02.000",
              }));
 }
 
@@ -150,7 +160,11 @@ void TestXlsx::utcTimesFromTwoZones()
     const QString path = m_dir.filePath(QString::fromLatin1(zone).replace('/', '-') + ".xlsx");
     QVERIFY(
         !writeXlsxTable(path, true, QDate(2026, 12, 7), bufferRecords(buffer), nullptr, nullptr));
-    QCOMPARE(readBack(m_python, path).value(1), "Table|d:" + time + ";n:1.234;s:V;s:1.234;");
+    const QStringList rows = readBack(m_python, path);
+    QCOMPARE(rows.value(0), "Table|s:time (UTC);s:value;s:unit;s:display;s:subdisplay");
+    QCOMPARE(rows.value(1), "Table|d:" + time + ";n:1.234;s:V;s:1.234;");
+    QVERIFY2(rows.value(2).endsWith(";s:first time (UTC);s:last time (UTC)"),
+             qPrintable(rows.value(2)));
 }
 
 void TestXlsx::failedWriteLeavesTheOldFile()

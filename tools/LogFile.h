@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "RecordAppender.h"
+#include "TableExport.h"
 
 namespace dmm {
 class DelayedSync;
@@ -28,14 +29,12 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // A new file, never one that exists (a character device is written into
-    // as it is); with `append` an existing file is opened at its end after an
-    // incomplete record or line there was cut off (or a new one is made), once
-    // RecordAppender::openForAppend found it to be of `kind`; for lines its
-    // first bytes must be `header`, the header these options write. Only the
-    // header is compared: a decimal comma or point in the lines is not looked
-    // at. False with the reason in `error`.
-    bool open(const QString& path, Kind kind, bool append, QByteArrayView header, QString* error,
+    // A new regular file, never one that exists; with `append` an existing
+    // regular file is opened at its end after an incomplete record or line
+    // there was cut off (or a new one is made), once appendProblem() found
+    // nothing against it. Anything but a regular file (a device, the meter's
+    // port, a FIFO) is refused. False with the reason in `error`.
+    bool open(const QString& path, Kind kind, bool append, const TableFormat& table, QString* error,
               const CutAnnouncer& announceCut = {});
     bool isOpen() const { return m_file->isOpen(); }
     QString fileName() const { return m_file->path(); }
@@ -62,8 +61,10 @@ private:
     QString m_path;
 };
 
-// Why `path` cannot be appended to as `kind` (lines after `header`), read
-// without changing it; empty when it can (or does not exist).
-QString appendProblem(const QString& path, LogFile::Kind kind, QByteArrayView header);
+// Why `path` cannot be appended to as `kind`, read without changing it;
+// empty when it can (or does not exist). A CSV must start with the header
+// `table` writes, and its rows must be of the form `table` writes them in
+// (TableRowForm: decimal mark, UTC times).
+QString appendProblem(const QString& path, LogFile::Kind kind, const TableFormat& table);
 
 } // namespace dmm::logtool

@@ -12,6 +12,7 @@
 #include "LogFile.h"
 #include "LogLines.h"
 #include "RecordFile.h"
+#include "SerialLink.h"
 #include "ServiceConf.h"
 
 namespace dmm::logtool {
@@ -46,8 +47,9 @@ const char* const kHelp =
     "                       with its prefix, the sub-display text. UTF-8, LF.\n"
     "  --separator C        the CSV's field separator: one character, or \"tab\"\n"
     "                       (default ,).\n"
-    "  --decimal-comma      values with a decimal comma, for spreadsheets in\n"
-    "                       comma locales (use with --separator \";\").\n"
+    "  --decimal-comma      values (and the display texts' point) with a decimal\n"
+    "                       comma, for spreadsheets in comma locales (use with\n"
+    "                       --separator \";\").\n"
     "  --utc                the CSV's times in UTC, ending in Z (default: local\n"
     "                       time without a zone).\n"
     "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
@@ -61,7 +63,10 @@ const char* const kHelp =
     "                       service's ~/.config/dmm-log/NAME.conf holds them.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
-    "                       is cut off first.\n"
+    "                       is cut off first. A CSV is added to only with the\n"
+    "                       separator, decimal mark and time form it was written\n"
+    "                       with. Outputs are regular files: never a device, a\n"
+    "                       FIFO or the port.\n"
     "  --quiet              do not print each reading on standard output.\n"
     "  --mqtt URL           also publish every reading to an MQTT broker:\n"
     "                       mqtt://[USER@]HOST[:PORT]/PREFIX, mqtts:// for TLS.\n"
@@ -142,8 +147,14 @@ int comPortNumber(const QString& port)
     return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
+QString portDevice(const QString& port)
+{
+    const int number = comPortNumber(port);
+    return number > 0 ? portDevicePath(number, QDir::currentPath()) : port;
+}
+
 QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
-                          const TableFormat& table)
+                          const TableFormat& table, const QString& port)
 {
     // The logger reads a name containing ".g51" as older 68-byte records, which
     // would garble every reading of this file.
@@ -152,16 +163,19 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
                                      "records; choose a name without \".g51\"");
     if (isFolder(path))
         return path + QStringLiteral(": is a directory");
-    // A null device or a terminal takes the output as it comes.
-    if (isCharacterDevice(path))
-        return {};
+    // The program never writes to a port, least of all the meter's.
+    if (!port.isEmpty() && isSameFile(path, portDevice(port)))
+        return path + QStringLiteral(": is the meter's port (--port); the readings go to a "
+                                     "regular file");
+    // Outputs are regular files only, as the atomic writer's are: a device,
+    // a terminal or a FIFO is refused.
     if (const auto reason = notRegularFileReason(path))
         return path + QStringLiteral(": ") + *reason;
     if (!append && nameIsTaken(path))
         return path + QStringLiteral(": exists; give --append to add to it");
     if (append)
         return appendProblem(path, isRecordFile ? LogFile::Kind::Records : LogFile::Kind::Lines,
-                             csvHeader(table));
+                             table);
     return {};
 }
 

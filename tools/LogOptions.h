@@ -27,8 +27,8 @@ struct LogOptions
     std::optional<long long> count;
     bool quiet = false;
     bool append = false;
-    TableFormat table; // --separator, --decimal-comma
-    QString folder;    // where relative --out and --csv paths lie; empty: here
+    TableFormat table;                // --separator, --decimal-comma
+    QString folder;                   // where relative --out and --csv paths lie; empty: here
     std::optional<MqttSettings> mqtt; // --mqtt and its options
 };
 
@@ -37,7 +37,7 @@ struct ParsedArguments
     std::optional<LogOptions> options; // none for --help or an error
     bool helpRequested = false;
     bool versionRequested = false; // --version
-    QString error; // what was wrong, for a usage message
+    QString error;                 // what was wrong, for a usage message
     // False when the error lies in the conf file: the file, line and key say
     // what to mend, and --help would not.
     bool usageError = true;
@@ -59,12 +59,17 @@ std::optional<std::chrono::milliseconds> parseDuration(QStringView text);
 // such port" answer); 0 for anything else, which is a device path.
 int comPortNumber(const QString& port);
 
-// Why an output path cannot be used before anything is opened: an existing
+// The device --port names: COMn as the program's naming finds it (the file
+// COMn here, else /dev/ttyS<n-1>), anything else as it is.
+QString portDevice(const QString& port);
+
+// Why an output path cannot be used before anything is opened: anything but
+// a regular file (a device, the meter's port `port`, a FIFO), an existing
 // file without --append, a file --append must not add to (another kind of
-// file, one another program holds), or a name the program would read as
-// older 68-byte records. Empty when the path will do.
-// A CSV appended to must start with the header `table` writes.
+// file, one another program holds, a CSV of another header or row form than
+// `table` writes), or a name the program would read as older 68-byte
+// records. Empty when the path will do.
 QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
-                          const TableFormat& table = {});
+                          const TableFormat& table = {}, const QString& port = {});
 
 } // namespace dmm::logtool

@@ -97,10 +97,9 @@ bool LogSession::openOutputs()
                       .arg(kind == LogFile::Kind::Records ? QStringLiteral("record")
                                                           : QStringLiteral("line")));
         };
-        // The header these options write: a CSV with another separator is not
+        // A CSV of another separator, decimal mark or time form is not
         // appended to.
-        const std::string header = csvHeader(m_options.table);
-        if (!file.open(path, kind, m_options.append, header, &error, announceCut)) {
+        if (!file.open(path, kind, m_options.append, m_options.table, &error, announceCut)) {
             printError(error);
             return false;
         }

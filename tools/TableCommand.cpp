@@ -51,8 +51,11 @@ int writeTable(const TableRequest& request)
             return record;
         };
         XlsxTableResult written;
+        const StopOnSignals stop(job);
         const auto error =
             writeXlsxTable(request.output, request.format.utc, firstDate, records, &job, &written);
+        if (const auto stopped = error ? stop.reportStop(request.output) : std::nullopt)
+            return *stopped;
         if (job.cancel)
             return failure(path + QStringLiteral(": ") + truncationReason(reader));
         if (error)

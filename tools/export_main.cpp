@@ -32,6 +32,7 @@
 #include "RecordFile.h"
 #include "RecordSlices.h"
 #include "RecordSummary.h"
+#include "SignalPipe.h"
 #include "TableCommand.h"
 
 namespace {
@@ -87,16 +88,20 @@ const char* const kDescription =
     "the last reading (--date gives the first reading's date instead), and a day\n"
     "passes wherever the time of day goes backwards. A closing line on standard\n"
     "error says when dates were inferred. --separator sets the field separator\n"
-    "(one character, or \"tab\"), --decimal-comma writes values with a comma,\n"
-    "--utc writes the times in UTC ending in Z (without it: local time, no zone).\n"
+    "(one character, or \"tab\"), --decimal-comma writes values and the display\n"
+    "texts' point with a comma (\"-2,400\"), --utc writes the times in UTC ending\n"
+    "in Z (without it: local time, no zone).\n"
     "An overload has an empty value; its display text shows the meter's O.L.\n"
     "\n"
     "With -o NAME.xlsx the table is an Excel workbook instead: typed cells (a\n"
     "date-time, a number, texts), sheets of at most 1,048,575 readings, and a\n"
-    "sheet \"Summary\" with one row per unit.\n"
+    "sheet \"Summary\" with one row per function (\"DC V\", \"\u03A9\"): the count of\n"
+    "values and of overloads, minimum, maximum, mean, standard deviation, first\n"
+    "and last time. With --utc the times are UTC and their headers say so.\n"
     "\n"
     "Output goes to standard output, or with -o to a file that is replaced only\n"
-    "once all of it is written.\n"
+    "once all of it is written; SIGINT or SIGTERM while it is written leaves an\n"
+    "existing file as it was (status 1).\n"
     "\n"
     "Exit status: 0 done; 1 the file could not be read or the output not\n"
     "written (a message on standard error, nothing on standard output, no output\n"
@@ -317,6 +322,9 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dmm-export"));
+    // A write past the file-size limit fails with EFBIG and is reported,
+    // instead of killing the program with its temporary file left behind.
+    ignoreFileSizeLimitSignal();
     QCoreApplication::setApplicationVersion(QStringLiteral(DMM_VERSION));
 
     QCommandLineParser parser;

@@ -60,7 +60,7 @@ int main(int argc, char* argv[])
         if (path.isEmpty())
             continue;
         if (const QString problem =
-                outputPathProblem(path, isRecordFile, options.append, options.table);
+                outputPathProblem(path, isRecordFile, options.append, options.table, options.port);
             !problem.isEmpty()) {
             std::fprintf(stderr, "dmm-log: %s\n", fileNameBytes(problem).constData());
             return kExitFailure;

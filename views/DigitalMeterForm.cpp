@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "DigitalMeterForm.h"
 
-#include "MeterFunction.h"
-
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -12,6 +10,7 @@
 
 #include "Artwork.h"
 #include "DisplayLabels.h"
+#include "FunctionTexts.h"
 #include "PanelFaces.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -226,15 +225,8 @@ void TDigitalMeterForm::showReading(const QString* valueText, const QString& pre
     unitFont.setPointSize(std::max(1, FuncPanel->width() / 2));
     FuncPanel->setFont(unitFont);
 
-    QString acdc;
-    const MeterFunction function = asFunction(iFunction);
-    if (function == MeterFunction::AcDcVolts || function == MeterFunction::AcDcAmperes)
-        acdc = QStringLiteral("DC+AC");
-    else if (function == MeterFunction::DcVolts || function == MeterFunction::DcAmperes)
-        acdc = QStringLiteral("DC");
-    else if (function == MeterFunction::AcVolts || function == MeterFunction::AcAmperes)
-        acdc = QStringLiteral("AC");
-    pnlAcDc->setText(acdc);
+    const std::string_view acdc = acDcText(iFunction);
+    pnlAcDc->setText(QString::fromLatin1(acdc.data(), qsizetype(acdc.size())));
 
     showInFace(FuncPanel, unit, unitPanelStyle(iFunction));
     FuncPanel->setAccessibleDescription(unit == QLatin1String("W") ? tr("Ohm") : FuncPanel->text());
