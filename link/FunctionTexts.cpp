@@ -108,4 +108,21 @@ int GetUnitText(std::uint32_t functionWord, FixedText<8>& destination)
     return static_cast<int>(text.size());
 }
 
+std::string_view acDcText(std::uint32_t functionWord)
+{
+    switch (functionWord & 0x7FFFFFFFu) {
+    case 7:
+    case 515:
+        return "DC+AC";
+    case 6:
+    case 514:
+        return "DC";
+    case 5:
+    case 513:
+        return "AC";
+    default:
+        return {};
+    }
+}
+
 } // namespace dmm

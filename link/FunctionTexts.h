@@ -15,5 +15,8 @@ int GetPrefixExp(int function, std::string_view exponentText);
 int GetPrefixText(int function, int prefixExp, FixedText<8>& destination);
 // "V", "A", "F", "C", "W" (ohm), "Hz", "VA" or empty; bit 31 is ignored. Returns the length.
 int GetUnitText(std::uint32_t functionWord, FixedText<8>& destination);
+// What the digital meter shows beside the unit: "DC+AC" for the AC+DC volts
+// and amperes (7, 515), "DC" (6, 514), "AC" (5, 513), or empty; bit 31 is ignored.
+std::string_view acDcText(std::uint32_t functionWord);
 
 } // namespace dmm

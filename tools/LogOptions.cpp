@@ -13,6 +13,7 @@
 #include "LogLines.h"
 #include "RecordFile.h"
 #include "ServiceConf.h"
+#include "ShownText.h"
 
 namespace dmm::logtool {
 
@@ -76,7 +77,7 @@ const char* const kHelp =
     "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
     "                       a day at Full Speed); beyond it the oldest are dropped.\n"
     "  -h, --help           show this text.\n"
-    "  --version            show the program's version.\n"
+    "  -v, --version        show the program's version.\n"
     "\n"
     "A silent meter and a low battery are reported on standard error when they\n"
     "begin, then at most once a minute while they last; logging goes on. SIGINT\n"
@@ -185,7 +186,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption utc(QStringLiteral("utc"), {});
     const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption conf(QStringLiteral("conf"), {}, QStringLiteral("FILE"));
-    const QCommandLineOption version(QStringLiteral("version"), {});
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, {});
     const QCommandLineOption mqtt(QStringLiteral("mqtt"), {}, QStringLiteral("URL"));
     const QCommandLineOption name(QStringLiteral("name"), {}, QStringLiteral("NAME"));
     const QCommandLineOption mqttPasswordFile(QStringLiteral("mqtt-password-file"), {},
@@ -264,6 +265,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     options.folder = parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
     if (parser.isSet(folder) && options.folder.isEmpty())
         return fail(QStringLiteral("--folder needs a folder"));
+    options.folderSource = parser.isSet(folder)
+                               ? QStringLiteral("--folder ") + shownText(options.folder)
+                               : fromConf.folderLine;
     if (!options.folder.isEmpty()) {
         for (QString* path : {&options.outPath, &options.csvPath})
             if (!path->isEmpty())
@@ -294,16 +298,35 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
             if (parser.isSet(*option))
                 return fail(QStringLiteral("--%1 needs --mqtt").arg(option->names().first()));
     } else {
+        // Said of the option or the conf line that gave it.
+        const QString urlSource = parser.isSet(mqtt)
+                                      ? QStringLiteral("--mqtt ") + shownAddress(mqttUrl)
+                                      : parser.value(conf) + QStringLiteral(": MQTT_URL=") +
+                                            shownAddress(mqttUrl);
         const MqttUrlResult url = parseMqttUrl(mqttUrl);
         if (!url.url)
-            return fail(url.error);
+            return fail(urlSource + QStringLiteral(": ") + url.error);
         MqttSettings settings;
         settings.url = *url.url;
         settings.name = parser.isSet(name) ? parser.value(name)
                                            : fromConf.mqttName.value_or(
                                                  QFileInfo(options.port).fileName());
-        if (!isTopicLevel(settings.name))
-            return fail(QStringLiteral("--name needs a name without /, + or #: ") + settings.name);
+        // Said of the option that gave the name, or of the port it came from.
+        const QString nameSource =
+            parser.isSet(name) ? QStringLiteral("--name ") + shownText(settings.name)
+            : fromConf.mqttName
+                ? parser.value(conf) + QStringLiteral(": MQTT_NAME=") + shownText(settings.name)
+                : QStringLiteral("the port's name %1 as the topics' NAME (give --name)")
+                      .arg(shownText(settings.name));
+        if (const QString problem = topicLevelProblem(settings.name); !problem.isEmpty())
+            return fail(nameSource + QStringLiteral(": ") + problem);
+        if (const QString problem = topicLengthProblem(settings.url.prefix, settings.name);
+            !problem.isEmpty()) {
+            // The longer of the two is what to shorten.
+            return fail((settings.url.prefix.size() > settings.name.size() ? urlSource
+                                                                           : nameSource) +
+                        QStringLiteral(": ") + problem);
+        }
         const QString passwordFile = parser.isSet(mqttPasswordFile)
                                          ? parser.value(mqttPasswordFile)
                                          : fromConf.mqttPasswordFile.value_or(QString());
@@ -321,6 +344,13 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         settings.caFile = parser.value(mqttCa);
         if (parser.isSet(mqttCa) && !settings.url.tls)
             return fail(QStringLiteral("--mqtt-ca needs an mqtts:// address"));
+        if (parser.isSet(mqttCa)) {
+            if (const QString problem = caFileProblem(settings.caFile); !problem.isEmpty()) {
+                result.usageError = false;
+                return fail(QStringLiteral("--mqtt-ca ") + shownText(settings.caFile) +
+                            QStringLiteral(": ") + problem);
+            }
+        }
         if (parser.isSet(mqttQueue)) {
             bool ok = false;
             settings.queueLimit = parser.value(mqttQueue).trimmed().toLongLong(&ok);

@@ -10,6 +10,7 @@
 
 #include "Artwork.h"
 #include "DisplayLabels.h"
+#include "FunctionTexts.h"
 #include "PanelFaces.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
@@ -224,14 +225,8 @@ void TDigitalMeterForm::showReading(const QString* valueText, const QString& pre
     unitFont.setPointSize(std::max(1, FuncPanel->width() / 2));
     FuncPanel->setFont(unitFont);
 
-    QString acdc;
-    if (iFunction == 7 || iFunction == 515)
-        acdc = QStringLiteral("DC+AC");
-    else if (iFunction == 6 || iFunction == 514)
-        acdc = QStringLiteral("DC");
-    else if (iFunction == 5 || iFunction == 513)
-        acdc = QStringLiteral("AC");
-    pnlAcDc->setText(acdc);
+    const std::string_view acdc = acDcText(static_cast<std::uint32_t>(iFunction));
+    pnlAcDc->setText(QString::fromLatin1(acdc.data(), static_cast<qsizetype>(acdc.size())));
 
     showInFace(FuncPanel, unit, unitPanelStyle(iFunction));
     FuncPanel->setAccessibleDescription(unit == QLatin1String("W") ? tr("Ohm") : FuncPanel->text());
