@@ -28,10 +28,7 @@ public:
     // `number` must already be a JSON number.
     JsonLine& addNumber(std::string_view key, std::string_view number);
     // `json` must already be a JSON value (an array, say).
-    JsonLine& addJson(std::string_view key, std::string_view json)
-    {
-        return addNumber(key, json);
-    }
+    JsonLine& addJson(std::string_view key, std::string_view json) { return addNumber(key, json); }
     JsonLine& addNull(std::string_view key);
 
     std::string str() const { return "{" + m_body + "}"; }

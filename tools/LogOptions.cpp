@@ -193,9 +193,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                                               QStringLiteral("FILE"));
     const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), {}, QStringLiteral("FILE"));
     const QCommandLineOption mqttQueue(QStringLiteral("mqtt-queue"), {}, QStringLiteral("N"));
-    parser.addOptions({help, version, port, interval, out, csv, duration, count, quiet, append,
-                       separator, decimalComma, utc, folder, conf, mqtt, name, mqttPasswordFile,
-                       mqttCa, mqttQueue});
+    parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
+                       count, quiet,   append, separator,        decimalComma, utc,      folder,
+                       conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -262,7 +262,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     if ((parser.isSet(out) && options.outPath.isEmpty()) ||
         (parser.isSet(csv) && options.csvPath.isEmpty()))
         return fail(QStringLiteral("--out and --csv need a file name"));
-    options.folder = parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
+    options.folder =
+        parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
     if (parser.isSet(folder) && options.folder.isEmpty())
         return fail(QStringLiteral("--folder needs a folder"));
     options.folderSource = parser.isSet(folder)
@@ -292,25 +293,26 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         QFileInfo(options.outPath).absoluteFilePath() ==
             QFileInfo(options.csvPath).absoluteFilePath())
         return fail(QStringLiteral("--out and --csv name the same file"));
-    const QString mqttUrl = parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
+    const QString mqttUrl =
+        parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
     if (mqttUrl.isEmpty()) {
         for (const auto* option : {&name, &mqttPasswordFile, &mqttCa, &mqttQueue})
             if (parser.isSet(*option))
                 return fail(QStringLiteral("--%1 needs --mqtt").arg(option->names().first()));
     } else {
         // Said of the option or the conf line that gave it.
-        const QString urlSource = parser.isSet(mqtt)
-                                      ? QStringLiteral("--mqtt ") + shownAddress(mqttUrl)
-                                      : parser.value(conf) + QStringLiteral(": MQTT_URL=") +
-                                            shownAddress(mqttUrl);
+        const QString urlSource =
+            parser.isSet(mqtt)
+                ? QStringLiteral("--mqtt ") + shownAddress(mqttUrl)
+                : parser.value(conf) + QStringLiteral(": MQTT_URL=") + shownAddress(mqttUrl);
         const MqttUrlResult url = parseMqttUrl(mqttUrl);
         if (!url.url)
             return fail(urlSource + QStringLiteral(": ") + url.error);
         MqttSettings settings;
         settings.url = *url.url;
-        settings.name = parser.isSet(name) ? parser.value(name)
-                                           : fromConf.mqttName.value_or(
-                                                 QFileInfo(options.port).fileName());
+        settings.name = parser.isSet(name)
+                            ? parser.value(name)
+                            : fromConf.mqttName.value_or(QFileInfo(options.port).fileName());
         // Said of the option that gave the name, or of the port it came from.
         const QString nameSource =
             parser.isSet(name) ? QStringLiteral("--name ") + shownText(settings.name)
@@ -323,9 +325,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         if (const QString problem = topicLengthProblem(settings.url.prefix, settings.name);
             !problem.isEmpty()) {
             // The longer of the two is what to shorten.
-            return fail((settings.url.prefix.size() > settings.name.size() ? urlSource
-                                                                           : nameSource) +
-                        QStringLiteral(": ") + problem);
+            return fail(
+                (settings.url.prefix.size() > settings.name.size() ? urlSource : nameSource) +
+                QStringLiteral(": ") + problem);
         }
         const QString passwordFile = parser.isSet(mqttPasswordFile)
                                          ? parser.value(mqttPasswordFile)

@@ -40,7 +40,7 @@ struct ParsedArguments
     std::optional<LogOptions> options; // none for --help or an error
     bool helpRequested = false;
     bool versionRequested = false; // -v, --version
-    QString error; // what was wrong, for a usage message
+    QString error;                 // what was wrong, for a usage message
     // False when the error lies in the conf file: the file, line and key say
     // what to mend, and --help would not.
     bool usageError = true;

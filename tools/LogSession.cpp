@@ -180,8 +180,8 @@ void LogSession::onReadingDecoded()
     if (m_mqtt)
         m_mqtt->meterState({lowBattery, false});
     if (m_service.readingDecoded(m_logged))
-        print(m_err, "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) +
-                         " readings flow again\n");
+        print(m_err,
+              "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) + " readings flow again\n");
     // What the recorder does with the 1026 the loop posts while a tick is pending.
     if (!m_running || !logTickPending)
         return;

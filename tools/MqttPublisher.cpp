@@ -66,10 +66,8 @@ std::unique_ptr<MqttPublisher> startLogPublisher(const LogOptions& options, std:
 }
 
 MqttPublisher::MqttPublisher(MqttSettings settings, std::FILE* err)
-    : m_settings(std::move(settings)),
-      m_run(newRunId()),
-      m_topics(mqttTopics(m_settings.url.prefix, m_settings.name)),
-      m_err(err)
+    : m_settings(std::move(settings)), m_run(newRunId()),
+      m_topics(mqttTopics(m_settings.url.prefix, m_settings.name)), m_err(err)
 {
 }
 
@@ -96,7 +94,8 @@ bool MqttPublisher::start(const std::string& meta, QString* error)
     const auto failed = [&](int rc, const QString& what) {
         if (rc == MOSQ_ERR_SUCCESS)
             return false;
-        *error = QStringLiteral("MQTT: %1: %2").arg(what, QString::fromUtf8(mosquitto_strerror(rc)));
+        *error =
+            QStringLiteral("MQTT: %1: %2").arg(what, QString::fromUtf8(mosquitto_strerror(rc)));
         return true;
     };
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
@@ -115,10 +114,9 @@ bool MqttPublisher::start(const std::string& meta, QString* error)
         return false;
     const MqttUrl& url = m_settings.url;
     if (!url.user.isEmpty() &&
-        failed(mosquitto_username_pw_set(m_client, url.user.toUtf8().constData(),
-                                         m_settings.password.isEmpty()
-                                             ? nullptr
-                                             : m_settings.password.constData()),
+        failed(mosquitto_username_pw_set(
+                   m_client, url.user.toUtf8().constData(),
+                   m_settings.password.isEmpty() ? nullptr : m_settings.password.constData()),
                QStringLiteral("the login")))
         return false;
     if (url.tls) {
@@ -126,9 +124,9 @@ bool MqttPublisher::start(const std::string& meta, QString* error)
             if (failed(mosquitto_int_option(m_client, MOSQ_OPT_TLS_USE_OS_CERTS, 1),
                        QStringLiteral("the system's certificate authorities")))
                 return false;
-        } else if (const int rc = mosquitto_tls_set(
-                       m_client, m_settings.caFile.toLocal8Bit().constData(), nullptr, nullptr,
-                       nullptr, nullptr);
+        } else if (const int rc =
+                       mosquitto_tls_set(m_client, m_settings.caFile.toLocal8Bit().constData(),
+                                         nullptr, nullptr, nullptr, nullptr);
                    failed(rc, m_settings.caFile)) {
             return false;
         }

@@ -84,13 +84,13 @@ private:
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     void run();
-    void sendMore(); // m_mutex held
+    void sendMore();                                                            // m_mutex held
     void publishRetained(const std::string& topic, const std::string& payload); // m_mutex held
-    void outage(const QString& reason); // m_mutex held
-    void endOutageWhenDrained();        // m_mutex held
+    void outage(const QString& reason);                                         // m_mutex held
+    void endOutageWhenDrained();                                                // m_mutex held
     void say(const QString& text) const;
     QString failureReason(int rc, int savedErrno, bool timedOut) const; // m_mutex held
-    std::string status() const; // online, m_mutex held
+    std::string status() const;                                         // online, m_mutex held
 
     MqttSettings m_settings;
     std::string m_run;
@@ -117,7 +117,7 @@ private:
     bool m_inOutage = false;
     long long m_drainUntil = -1; // the last seq queued when the broker came back
     long long m_drainCount = 0;
-    QString m_refusal;   // the broker's CONNACK reason
+    QString m_refusal; // the broker's CONNACK reason
     mutable std::mutex m_logMutex;
     QString m_lastError; // libmosquitto's last error log line (TLS reasons)
     bool m_stopRequested = false;

@@ -24,7 +24,8 @@ const QString kForm = QStringLiteral("mqtt://[user@]host[:port]/PREFIX or mqtts:
 bool hasWildcardOrControl(const QString& text)
 {
     return text.contains(u'+') || text.contains(u'#') ||
-           std::any_of(text.begin(), text.end(), [](QChar c) { return c.category() == QChar::Other_Control; });
+           std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace
@@ -92,7 +93,8 @@ MqttUrlResult parseMqttUrl(const QString& text)
         prefix.chop(1);
     if (prefix.isEmpty())
         return fail(QStringLiteral("names no topic prefix after the host, such as "
-                                   "mqtt://broker/lab (") + kForm + u')');
+                                   "mqtt://broker/lab (") +
+                    kForm + u')');
     if (hasWildcardOrControl(prefix) || prefix.contains(QStringLiteral("//")))
         return fail(QStringLiteral("the topic prefix may not hold +, #, an empty level or "
                                    "control characters"));
@@ -108,9 +110,10 @@ QByteArray readMqttPasswordFile(const QString& path, QString* error)
         return {};
     }
     if ((info.st_mode & 077) != 0) {
-        *error = path + QStringLiteral(": other users may read this password file (mode %1); "
-                                       "make it the owner's only: chmod 600 ")
-                            .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0')) +
+        *error = path +
+                 QStringLiteral(": other users may read this password file (mode %1); "
+                                "make it the owner's only: chmod 600 ")
+                     .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0')) +
                  path;
         return {};
     }

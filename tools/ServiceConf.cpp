@@ -106,8 +106,10 @@ ServiceConfResult parseServiceConf(const QString& path, const QByteArray& text,
         const QString key = equals > 0 ? line.left(equals).trimmed() : QString();
         const QString value = unquoted(line.mid(equals + 1).trimmed());
         // The line as a message may show it: never the broker's password.
-        const QString shown = key == u"MQTT_URL" ? key + u'=' + shownAddress(value) : shownText(line);
-        const QString where = path + u':' + QString::number(lineNumber) + QStringLiteral(": ") + shown;
+        const QString shown =
+            key == u"MQTT_URL" ? key + u'=' + shownAddress(value) : shownText(line);
+        const QString where =
+            path + u':' + QString::number(lineNumber) + QStringLiteral(": ") + shown;
         const auto fail = [&](const QString& what) {
             result.error = where + QStringLiteral(": ") + what;
             return result;

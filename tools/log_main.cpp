@@ -68,7 +68,8 @@ int main(int argc, char* argv[])
         return kExitOk;
     }
     if (!parsed.options) {
-        std::fprintf(stderr, parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
+        std::fprintf(stderr,
+                     parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
                      fileNameBytes(parsed.error).constData());
         return kExitFailure;
     }
