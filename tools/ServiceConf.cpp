@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
+
 #include "LogOptions.h"
 #include "MqttUrl.h"
 #include "ShownText.h"
@@ -121,6 +123,10 @@ ServiceConfResult parseServiceConf(const QString& path, const QByteArray& text,
                 return fail(QStringLiteral("%1 is set on line %2 already").arg(key).arg(at));
         }
         seen.append({key, lineNumber});
+        // A NUL would cut a number or a path short without a word.
+        if (std::any_of(line.begin(), line.end(),
+                        [](QChar c) { return c != u'\t' && c.category() == QChar::Other_Control; }))
+            return fail(QStringLiteral("a line may hold no control characters (shown as \\xHH)"));
         if (const QString problem = takeValue(conf, key, value, homeFolder); !problem.isEmpty())
             return fail(problem);
         if (key == u"FOLDER")
