@@ -67,8 +67,9 @@ const char* const kHelp =
     "  --mqtt URL           also publish every reading to an MQTT broker:\n"
     "                       mqtt://[USER@]HOST[:PORT]/PREFIX, mqtts:// for TLS.\n"
     "                       Topics PREFIX/NAME/reading (JSON, QoS 1), .../status\n"
-    "                       (online, offline) and .../meta. Readings the broker\n"
-    "                       cannot take are queued and sent in order when it is back.\n"
+    "                       (online or offline, the meter's warnings), .../meta and\n"
+    "                       .../dropped. Readings the broker cannot take are queued\n"
+    "                       and sent in order when it is back.\n"
     "  --name NAME          the topics' NAME (default: the port's name).\n"
     "  --mqtt-password-file FILE  the login's password, from a file only its owner\n"
     "                       may read (chmod 600).\n"
@@ -83,8 +84,8 @@ const char* const kHelp =
     "begin, then at most once a minute while they last; logging goes on. SIGINT\n"
     "or SIGTERM ends the run: the files are closed holding whole records only\n"
     "and a summary goes to standard error.\n"
-    "Exit status: 0 after a normal end, 1 for a bad option or an output file\n"
-    "that cannot be written, 2 when the port cannot be opened.\n";
+    "Exit status: 0 after a normal end, 1 for a bad option, a wrong conf file or\n"
+    "an output file that cannot be written, 2 when the port cannot be opened.\n";
 
 std::optional<int> wholeNumber(const QString& text, long long minimum, long long maximum)
 {
