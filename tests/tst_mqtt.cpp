@@ -470,7 +470,7 @@ private slots:
         QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--count", "1", "--mqtt", broker.url()}));
         QVERIFY(sub.heard("\"seq\":1}"));
         const QString line = sub.collect().section("lab/COM1/reading ", 1).section('\n', 0, 0);
-        QCOMPARE(line.section("+", 1).section("\",", 1), payload);
+        QCOMPARE(line.mid(line.indexOf("\"value\"")), payload);
     }
 
     // The meter's warnings reach the retained status as they come and go.
@@ -492,7 +492,10 @@ private slots:
         for (const QString& line : sub.collect().split('\n'))
             if (line.startsWith("lab/COM1/status "))
                 states << line.section("\"run\":", 1).section(',', 1);
-        QCOMPARE(states.mid(0, 4), QStringList({calm, "\"lowBattery\":true,\"silent\":false}",
+        // The first reading may come before the broker's answer to the login.
+        if (states.value(0) == calm)
+            states.removeFirst();
+        QCOMPARE(states.mid(0, 3), QStringList({"\"lowBattery\":true,\"silent\":false}",
                                                 "\"lowBattery\":false,\"silent\":true}", calm}));
     }
 
