@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "FileChecks.h"
 #include "LogLines.h"
@@ -206,8 +205,7 @@ QString MqttPublisher::failureReason(int rc, int savedErrno, bool timedOut) cons
         return QStringLiteral("the broker refused the login: ") +
                (m_refusal.isEmpty() ? QStringLiteral("no reason given") : m_refusal);
     case MOSQ_ERR_KEEPALIVE:
-        return QStringLiteral("the broker stopped answering (nothing for %1 s)")
-            .arg(kKeepAliveSeconds * 3 / 2);
+        return QStringLiteral("the broker stopped answering (no reply to the keep-alive ping)");
     case MOSQ_ERR_CONN_LOST:
         if (!m_answered && !tls)
             return QStringLiteral("the connection was closed before the broker answered the "
