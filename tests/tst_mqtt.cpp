@@ -139,6 +139,16 @@ bool haveBroker()
     return !brokerProgram().isEmpty() && !QStandardPaths::findExecutable("mosquitto_sub").isEmpty();
 }
 
+// What the broker keeps on `topic`, as mosquitto_sub prints it.
+QByteArray retainedOn(int port, const QString& topic)
+{
+    QProcess sub;
+    sub.start("mosquitto_sub",
+              {"-h", "127.0.0.1", "-p", QString::number(port), "-t", topic, "-C", "1", "-W", "5"});
+    sub.waitForFinished(10000);
+    return sub.readAllStandardOutput();
+}
+
 // A port that takes connections and never says a word: a listening socket
 // that accepts nothing (the system completes the connection all the same).
 class SilentServer
@@ -239,8 +249,7 @@ private slots:
         QTest::newRow("mqtts:// to a port without TLS")
             << QStringList{"--mqtt", "mqtts://127.0.0.1:<plain>/lab", "--mqtt-ca", "<cert>"}
             << "broker 127.0.0.1:<plain>: TLS failed: the broker does not answer in TLS on this "
-               "port "
-               "(a port without TLS needs mqtt://)" +
+               "port (a port without TLS needs mqtt://)" +
                    kept;
     }
     void texts()
@@ -250,25 +259,24 @@ private slots:
         SilentServer silent;
         QVERIFY(silent.port() > 0);
         Broker broker;
+        QMap<QString, QString> stands{{"<silent>", QString::number(silent.port())}};
         if (arguments.join(' ').contains(QRegularExpression("<tls>|<plain>"))) {
             if (QStandardPaths::findExecutable("openssl").isEmpty())
                 QSKIP("openssl is not installed: no certificate for a TLS listener");
-            QVERIFY(makeCertificate(broker.dir()));
             const int tlsPort = freePort();
-            QVERIFY(broker.start(QStringLiteral("allow_anonymous true\nlistener %1 127.0.0.1\n"
+            QVERIFY(makeCertificate(broker.dir()) &&
+                    broker.start(QStringLiteral("allow_anonymous true\nlistener %1 127.0.0.1\n"
                                                 "certfile %2/cert.pem\nkeyfile %2/key.pem")
                                      .arg(tlsPort)
                                      .arg(broker.dir())));
-            const auto ports = {std::pair{QStringLiteral("<tls>"), tlsPort},
-                                std::pair{QStringLiteral("<plain>"), broker.port()}};
-            for (const auto& [placeholder, port] : ports) {
-                arguments.replaceInStrings(placeholder, QString::number(port));
-                message.replace(placeholder, QString::number(port));
-            }
-            arguments.replaceInStrings("<cert>", broker.dir() + "/cert.pem");
+            stands.insert("<tls>", QString::number(tlsPort));
+            stands.insert("<plain>", QString::number(broker.port()));
+            stands.insert("<cert>", broker.dir() + "/cert.pem");
         }
-        arguments.replaceInStrings("<silent>", QString::number(silent.port()));
-        message.replace("<silent>", QString::number(silent.port()));
+        for (auto it = stands.cbegin(); it != stands.cend(); ++it) {
+            arguments.replaceInStrings(it.key(), it.value());
+            message.replace(it.key(), it.value());
+        }
 
         const auto parsed =
             dmm::logtool::parseLogArguments(QStringList{"dmm-log", "--port", "COM1"} + arguments);
@@ -281,21 +289,19 @@ private slots:
         settings.loginTimeout = 500ms;
         QTemporaryDir dir;
         const QString said = dir.filePath("err");
-        std::FILE* err = std::fopen(QFile::encodeName(said).constData(), "w");
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(
+            std::fopen(QFile::encodeName(said).constData(), "w"), &std::fclose);
         QVERIFY(err);
+        dmm::logtool::MqttPublisher publisher(settings, err.get());
+        QString error;
+        QVERIFY2(publisher.start("{}", &error), qPrintable(error));
         QString firstLine;
-        {
-            dmm::logtool::MqttPublisher publisher(settings, err);
-            QString error;
-            QVERIFY2(publisher.start("{}", &error), qPrintable(error));
-            QVERIFY(waitFor([&] {
-                QFile file(said);
-                file.open(QIODevice::ReadOnly);
-                firstLine = QString::fromUtf8(file.readLine());
-                return firstLine.endsWith('\n');
-            }));
-        }
-        std::fclose(err);
+        QVERIFY(waitFor([&] {
+            QFile file(said);
+            file.open(QIODevice::ReadOnly);
+            firstLine = QString::fromUtf8(file.readLine());
+            return firstLine.endsWith('\n');
+        }));
         // "dmm-log: TIME MQTT what is said"
         QCOMPARE(firstLine.section(" MQTT ", 1).chopped(1), message);
     }
@@ -430,11 +436,7 @@ private slots:
                  0);
         QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--count", "1", "--mqtt", broker.url()}));
         QVERIFY(m_log.waitForFinished(10000));
-        QProcess retained;
-        retained.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()),
-                                         "-t", "lab/COM1/dropped", "-C", "1", "-W", "5"});
-        QVERIFY(retained.waitForFinished(10000));
-        QCOMPARE(retained.readAllStandardOutput(), QByteArray("0\n"));
+        QCOMPARE(retainedOn(broker.port(), "lab/COM1/dropped"), QByteArray("0\n"));
     }
 
     // Each reading's payload as the broker gets it, for frames of known readings.
@@ -532,13 +534,8 @@ private slots:
         QVERIFY(m_log.waitForFinished(10000));
         const QString otherRun = otherErr.section("this run is ", 1).left(16);
         QVERIFY(waitFor([&] {
-            QProcess retained;
-            retained.start("mosquitto_sub",
-                           {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-t",
-                            "lab/bench/status", "-C", "1", "-W", "5"});
-            retained.waitForFinished(10000);
-            return retained.readAllStandardOutput().startsWith("{\"state\":\"online\",\"run\":\"" +
-                                                               otherRun.toUtf8());
+            return retainedOn(broker.port(), "lab/bench/status")
+                .startsWith("{\"state\":\"online\",\"run\":\"" + otherRun.toUtf8());
         }));
         other.terminate();
         QVERIFY(other.waitForFinished(10000));
