@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "SiUnits.h"
 
+#include "FunctionTexts.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -36,6 +38,16 @@ SiUnit siUnit(int functionCode)
     default: // 0, 0x40000000 and codes the meter does not send
         return {0, {}};
     }
+}
+
+std::string functionName(int functionCode)
+{
+    const std::string_view acDc = acDcText(functionCode & 0x7FFFFFFF);
+    const std::string_view unit = siUnit(functionCode).symbol;
+    std::string name(acDc);
+    if (!acDc.empty() && !unit.empty())
+        name += ' ';
+    return name.append(unit);
 }
 
 namespace {
