@@ -7,7 +7,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
-scripts/build.sh >/dev/null
+# Only what runs here: the tests are built by ./test.sh. Ninja shows its
+# progress ([done/all] on one line in a terminal).
+echo "Building the logger and the meter simulator into ./build (the first time takes a few minutes)..."
+scripts/build.sh dmmlogger dmm-sim
 
 mkdir -p scratch
 port=2

@@ -50,8 +50,10 @@ bool isHeldByAnotherProgram(const QString& path)
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd); // also drops the shared lock if it was taken
+    // An exclusive try: a shared lock (a backup or a reader that locks what
+    // it reads) keeps this program's writers out as well as an exclusive one.
+    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd); // also drops the lock if it was taken
     return held;
 }
 

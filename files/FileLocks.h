@@ -15,10 +15,10 @@ namespace dmm {
 // another open file description holds a lock on the same file.
 bool lockExclusive(int fd);
 
-// Whether another process holds a lock on the file at `path`: the file is
-// opened without blocking (a FIFO never waits for a writer) and a shared lock
-// is tried and released at once. False for a missing file or one that cannot
-// be opened.
+// Whether another process holds a lock on the file at `path`, exclusive or
+// shared: the file is opened without blocking (a FIFO never waits for a
+// writer) and an exclusive lock is tried and released at once. False for a
+// missing file or one that cannot be opened.
 bool isHeldByAnotherProgram(const QString& path);
 
 // The program holding a lock on `path`, as "name (pid N)", from /proc/locks and

@@ -15,7 +15,6 @@ int GetPrefixExp(int function, std::string_view exponentText);
 int GetPrefixText(int function, int prefixExp, FixedText<8>& destination);
 // "V", "A", "F", "C", "W" (ohm), "Hz", "VA" or empty; bit 31 is ignored. Returns the length.
 int GetUnitText(std::uint32_t functionWord, FixedText<8>& destination);
-
 // The digital meter's AC/DC word: "DC+AC" (7, 515), "DC" (6, 514), "AC" (5,
 // 513), empty for every other function code (plain volts 4 included).
 std::string_view acDcText(int function);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "SiUnits.h"
 
+#include "FunctionTexts.h"
 #include "MeterFunction.h"
 
 #include <algorithm>
@@ -38,6 +39,17 @@ SiUnit siUnit(int functionCode)
     default: // 0, 0x40000000 and codes the meter does not send
         return {0, {}};
     }
+}
+
+std::string functionName(int code)
+{
+    const MeterFunction function = functionOfWord(static_cast<std::uint32_t>(code));
+    const std::string_view acDc = acDcText(functionCode(function));
+    const std::string_view unit = siUnit(code).symbol;
+    std::string name(acDc);
+    if (!acDc.empty() && !unit.empty())
+        name += ' ';
+    return name.append(unit);
 }
 
 namespace {

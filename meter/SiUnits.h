@@ -22,6 +22,10 @@ struct SiUnit
 // Bit 31 (low battery) is ignored; codes the meter does not send have no unit.
 SiUnit siUnit(int functionCode);
 
+// A function's name for people: the digital meter's AC/DC word and the SI
+// unit ("DC V", "DC+AC A", "Ω", "°C"); empty where it shows neither.
+std::string functionName(int functionCode);
+
 // The stored float in the unit's base, as the shortest decimal text that
 // reads back as the same float once shifted back ("0.02399" µF gives
 // "2.399e-08"). The shift moves the decimal exponent of that text, so no

@@ -109,16 +109,10 @@ QByteArray folderOf(const QByteArray& name)
 
 // The function's name in the Summary: the digital meter's AC/DC word and the
 // SI unit ("DC V", "AC A", "Ω"); "no unit" where it shows neither.
-std::string functionName(int function)
+std::string summaryLabel(int function)
 {
-    const std::string_view acDc = acDcText(function);
-    const std::string_view unit = siUnit(function).symbol;
-    if (acDc.empty() && unit.empty())
-        return "no unit";
-    std::string name(acDc);
-    if (!acDc.empty() && !unit.empty())
-        name += ' ';
-    return name.append(unit);
+    const std::string name = functionName(function);
+    return name.empty() ? "no unit" : name;
 }
 
 // Days since Excel's day 0 (1899-12-30), the time of day as its fraction.
@@ -291,7 +285,7 @@ private:
         // Runs of one function: the last one found is asked first.
         if (m_lastFigures && function == m_lastFunction)
             return *m_lastFigures;
-        const std::string name = functionName(function);
+        const std::string name = summaryLabel(function);
         auto figures = std::find_if(m_functions.begin(), m_functions.end(),
                                     [&](const FunctionFigures& f) { return f.name == name; });
         if (figures == m_functions.end()) {

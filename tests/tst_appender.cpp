@@ -60,6 +60,7 @@ private slots:
     void init() { g_syncFails = false; }
     void initTestCase() { DelayedSync::setSyncFunctionForTests(failingSync); }
     void cleanupTestCase() { DelayedSync::setSyncFunctionForTests(nullptr); }
+    void lockHeldByAnotherIsRefused_data();
     void lockHeldByAnotherIsRefused();
     void csvOfOtherOptions_data();
     void csvOfOtherOptions();
@@ -68,15 +69,24 @@ private slots:
     void failedDelayedSyncReachesTheStoresView();
 };
 
+void TestAppender::lockHeldByAnotherIsRefused_data()
+{
+    QTest::addColumn<int>("lock");
+    QTest::newRow("exclusive") << LOCK_EX;
+    // A reader that locks what it reads (a backup) keeps writers out too.
+    QTest::newRow("shared") << LOCK_SH;
+}
+
 void TestAppender::lockHeldByAnotherIsRefused()
 {
+    QFETCH(int, lock);
     QTemporaryDir dir;
     const QString path = dir.filePath("held.g52");
     const QByteArray before = recordBytes("  9:05:03.4  ") + "partial";
     QVERIFY(writeFile(path, before));
     QFile holder(path);
     QVERIFY(holder.open(QIODevice::ReadOnly));
-    QCOMPARE(::flock(holder.handle(), LOCK_EX | LOCK_NB), 0);
+    QCOMPARE(::flock(holder.handle(), lock | LOCK_NB), 0);
     DelayedSync sync;
     RecordAppender file(RecordAppender::Kind::Records, RecordAppender::OnFailure::CutBack, sync);
     QString reason;

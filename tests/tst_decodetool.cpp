@@ -107,6 +107,8 @@ private slots:
     void jsonStrings();
     void longLinesAreCutAfterTheSixteenthByte_data();
     void longLinesAreCutAfterTheSixteenthByte();
+    void commandLineAsTheOtherTools_data();
+    void commandLineAsTheOtherTools();
 };
 
 void TestDecodeTool::decodes_data()
@@ -302,6 +304,50 @@ void TestDecodeTool::longLinesAreCutAfterTheSixteenthByte()
         QVERIFY(bytes);
         QCOMPARE(bytes->size(), std::size_t(16));
     }
+}
+
+// -v and --version, --help, and what a bad argument ends with: the tools
+// alike, but for dmm-log, whose status 2 is a port that does not open.
+void TestDecodeTool::commandLineAsTheOtherTools_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output"); // a pattern for standard output and error together
+    QTest::newRow("dmm-decode -v")
+        << DMM_DECODE_PATH << QStringList{"-v"} << 0 << "^dmm-decode \\d+\\.\\d+\\.\\d+\n$";
+    QTest::newRow("dmm-log -v") << DMM_LOG_PATH << QStringList{"-v"} << 0
+                                << "^dmm-log \\d+\\.\\d+\\.\\d+\n$";
+    QTest::newRow("dmm-decode --help: the value field in words")
+        << DMM_DECODE_PATH << QStringList{"--help"} << 0
+        << "\n  value     the value text as the recorder and the data list keep it\n";
+    QTest::newRow("dmm-decode unknown option")
+        << DMM_DECODE_PATH << QStringList{"--fast"} << 2
+        << "^dmm-decode: Unknown option 'fast'.\nTry dmm-decode --help.\n$";
+    QTest::newRow("dmm-decode given a file")
+        << DMM_DECODE_PATH << QStringList{"frames.txt"} << 2
+        << "^dmm-decode: reads standard input, not frames.txt \\(dmm-decode < FILE\\)\n";
+    QTest::newRow("dmm-sim unknown option")
+        << DMM_SIM_PATH << QStringList{"--fast"} << 2
+        << "^dmm-sim: Unknown option 'fast'.\nTry dmm-sim --help.\n$";
+    QTest::newRow("dmm-log unknown option")
+        << DMM_LOG_PATH << QStringList{"--fast"} << 1 << "^dmm-log: Unknown option 'fast'.\n";
+}
+
+void TestDecodeTool::commandLineAsTheOtherTools()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.closeWriteChannel(); // dmm-decode reading its input ends at once
+    QVERIFY(process.waitForFinished(10000));
+    const QString said = QString::fromUtf8(process.readAll());
+    QCOMPARE(process.exitCode(), status);
+    QVERIFY2(said.contains(QRegularExpression(output)), qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(TestDecodeTool)

@@ -13,7 +13,10 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 
+#include "LogOptions.h"
+#include "MqttPublisher.h"
 #include "MqttUrl.h"
 #include "SimProcess.h"
 
@@ -78,8 +81,8 @@ public:
     QString dir() const { return m_dir.path(); }
     QString url(const QString& user = {}) const
     {
-        return "mqtt://" + (user.isEmpty() ? "" : user + '@') + "127.0.0.1:" +
-               QString::number(m_port) + "/lab";
+        return "mqtt://" + (user.isEmpty() ? "" : user + '@') +
+               "127.0.0.1:" + QString::number(m_port) + "/lab";
     }
     int port() const { return m_port; }
 
@@ -96,8 +99,9 @@ public:
     bool start(int port)
     {
         // stdbuf: each line as it comes, not when the pipe's buffer fills.
-        m_process.start("stdbuf", {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(port), "-d",
-                                          "-v", "-q", "1", "-c", "-i", "tst", "-t", "lab/#"});
+        m_process.start("stdbuf",
+                        {"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(port),
+                         "-d", "-v", "-q", "1", "-c", "-i", "tst", "-t", "lab/#"});
         return heard("SUBACK");
     }
     ~Subscriber()
@@ -132,8 +136,51 @@ private:
 
 bool haveBroker()
 {
-    return !brokerProgram().isEmpty() &&
-           !QStandardPaths::findExecutable("mosquitto_sub").isEmpty();
+    return !brokerProgram().isEmpty() && !QStandardPaths::findExecutable("mosquitto_sub").isEmpty();
+}
+
+// What the broker keeps on `topic`, as mosquitto_sub prints it.
+QByteArray retainedOn(int port, const QString& topic)
+{
+    QProcess sub;
+    sub.start("mosquitto_sub",
+              {"-h", "127.0.0.1", "-p", QString::number(port), "-t", topic, "-C", "1", "-W", "5"});
+    sub.waitForFinished(10000);
+    return sub.readAllStandardOutput();
+}
+
+// A port that takes connections and never says a word: a listening socket
+// that accepts nothing (the system completes the connection all the same).
+class SilentServer
+{
+public:
+    SilentServer() : m_port(freePort())
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(m_port));
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_fd, 8) != 0)
+            m_port = 0;
+    }
+    ~SilentServer() { ::close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port;
+};
+
+// A self-signed certificate for 127.0.0.1 and its key, in `dir`.
+bool makeCertificate(const QString& dir)
+{
+    return QProcess::execute("openssl",
+                             {"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                              "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2", "-subj",
+                              "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                              dir + "/key.pem", "-out", dir + "/cert.pem"}) == 0;
 }
 
 } // namespace
@@ -157,21 +204,106 @@ private slots:
         m_log.waitForFinished(3000);
     }
 
-    void addressErrors_data()
+    // What is said of each bad setting: by the option parser, or by the
+    // publisher (in this process, with a short login time) on its first try.
+    // <silent>, <tls> and <plain> stand for the ports of a server that never
+    // answers and of a broker's listeners with and without TLS.
+    void texts_data()
     {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<QString>("error");
-        QTest::newRow("password") << "mqtt://u:pw@h/p" << "a password does not belong";
-        QTest::newRow("scheme") << "http://h/p" << "needs mqtt:// or mqtts://";
-        QTest::newRow("no prefix") << "mqtt://h" << "names no topic prefix";
-        QTest::newRow("wildcard") << "mqtt://h/a/+" << "may not hold +, #";
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QString longPrefix(70000, 'p');
+        const QString longName(70000, 'n');
+        const QString kept = "; readings are kept (up to 172800) and sent when it is back";
+        QTest::newRow("password in the address")
+            << QStringList{"--mqtt", "mqtt://bench:s3cret@h/lab"}
+            << "--mqtt mqtt://bench:***@h/lab: a password does not belong in the address, where "
+               "every user of the machine can read it: put it in a file of mode 0600 and give "
+               "--mqtt-password-file";
+        QTest::newRow("no such CA file")
+            << QStringList{"--mqtt", "mqtts://h/lab", "--mqtt-ca", "/nonexistent/ca.pem"}
+            << "--mqtt-ca /nonexistent/ca.pem: No such file or directory";
+        QTest::newRow("prefix of 70000 characters")
+            << QStringList{"--mqtt", "mqtt://h/" + longPrefix}
+            << "--mqtt mqtt://h/" + longPrefix.left(51) +
+                   "... (70009 characters): makes the topic PREFIX/NAME/reading 70013 bytes "
+                   "long; MQTT carries at most 65535";
+        QTest::newRow("name of 70000 characters")
+            << QStringList{"--mqtt", "mqtt://h/lab", "--name", longName}
+            << "--name " + longName.left(60) +
+                   "... (70000 characters): makes the topic PREFIX/NAME/reading 70012 bytes "
+                   "long; MQTT carries at most 65535";
+        QTest::newRow("name with an escape")
+            << QStringList{"--mqtt", "mqtt://h/lab", "--name", "a\x1b[2Jb"}
+            << "--name a\\x1B[2Jb: needs a name without /, + or # and without control characters";
+        QTest::newRow("no answer to the login")
+            << QStringList{"--mqtt", "mqtt://127.0.0.1:<silent>/lab"}
+            << "broker 127.0.0.1:<silent>: no answer to the login within 0.5 s: not an MQTT port, "
+               "or one for TLS (mqtts://)" +
+                   kept;
+        QTest::newRow("mqtt:// to a TLS port")
+            << QStringList{"--mqtt", "mqtt://127.0.0.1:<tls>/lab"}
+            << "broker 127.0.0.1:<tls>: the connection was closed before the broker answered the "
+               "login: a TLS port needs mqtts://" +
+                   kept;
+        QTest::newRow("mqtts:// to a port without TLS")
+            << QStringList{"--mqtt", "mqtts://127.0.0.1:<plain>/lab", "--mqtt-ca", "<cert>"}
+            << "broker 127.0.0.1:<plain>: TLS failed: the broker does not answer in TLS on this "
+               "port (a port without TLS needs mqtt://)" +
+                   kept;
     }
-    void addressErrors()
+    void texts()
     {
-        QFETCH(QString, url);
-        QFETCH(QString, error);
-        QVERIFY2(dmm::logtool::parseMqttUrl(url).error.contains(error),
-                 qPrintable(dmm::logtool::parseMqttUrl(url).error));
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        SilentServer silent;
+        QVERIFY(silent.port() > 0);
+        Broker broker;
+        QMap<QString, QString> stands{{"<silent>", QString::number(silent.port())}};
+        if (arguments.join(' ').contains(QRegularExpression("<tls>|<plain>"))) {
+            if (QStandardPaths::findExecutable("openssl").isEmpty())
+                QSKIP("openssl is not installed: no certificate for a TLS listener");
+            const int tlsPort = freePort();
+            QVERIFY(makeCertificate(broker.dir()) &&
+                    broker.start(QStringLiteral("allow_anonymous true\nlistener %1 127.0.0.1\n"
+                                                "certfile %2/cert.pem\nkeyfile %2/key.pem")
+                                     .arg(tlsPort)
+                                     .arg(broker.dir())));
+            stands.insert("<tls>", QString::number(tlsPort));
+            stands.insert("<plain>", QString::number(broker.port()));
+            stands.insert("<cert>", broker.dir() + "/cert.pem");
+        }
+        for (auto it = stands.cbegin(); it != stands.cend(); ++it) {
+            arguments.replaceInStrings(it.key(), it.value());
+            message.replace(it.key(), it.value());
+        }
+
+        const auto parsed =
+            dmm::logtool::parseLogArguments(QStringList{"dmm-log", "--port", "COM1"} + arguments);
+        if (!parsed.options) {
+            QCOMPARE(parsed.error, message);
+            return;
+        }
+        QVERIFY(parsed.options->mqtt);
+        auto settings = *parsed.options->mqtt;
+        settings.loginTimeout = 500ms;
+        QTemporaryDir dir;
+        const QString said = dir.filePath("err");
+        const std::unique_ptr<std::FILE, int (*)(std::FILE*)> err(
+            std::fopen(QFile::encodeName(said).constData(), "w"), &std::fclose);
+        QVERIFY(err);
+        dmm::logtool::MqttPublisher publisher(settings, err.get());
+        QString error;
+        QVERIFY2(publisher.start("{}", &error), qPrintable(error));
+        QString firstLine;
+        QVERIFY(waitFor([&] {
+            QFile file(said);
+            file.open(QIODevice::ReadOnly);
+            firstLine = QString::fromUtf8(file.readLine());
+            return firstLine.endsWith('\n');
+        }));
+        // "dmm-log: TIME MQTT what is said"
+        QCOMPARE(firstLine.section(" MQTT ", 1).chopped(1), message);
     }
 
     void everyReadingArrivesOnceInOrderAsInTheCsv()
@@ -181,7 +313,7 @@ private slots:
         QVERIFY(broker.start() && sub.start(broker.port()));
         QVERIFY(runLog({"--csv", "a.csv", "--quiet", "--count", "5", "--mqtt", broker.url()}));
         QVERIFY(m_log.waitForFinished(10000));
-        QVERIFY(sub.heard("lab/COM1/status offline"));
+        QVERIFY(sub.heard("lab/COM1/status {\"state\":\"offline\""));
         QFile csv(m_sim->directory() + "/a.csv");
         QVERIFY(csv.open(QIODevice::ReadOnly));
         const QStringList rows = QString::fromUtf8(csv.readAll()).split('\n').mid(1, 5);
@@ -195,7 +327,8 @@ private slots:
             QCOMPARE(readings[i]["value"].toDouble(), cells[1].toDouble());
             QCOMPARE(readings[i]["unit"].toString(), cells[2]);
         }
-        QVERIFY(sub.collect().contains("lab/COM1/status online\n"));
+        QVERIFY(sub.collect().contains(QRegularExpression(
+            "lab/COM1/status \\{\"state\":\"online\",\"run\":\"[0-9a-f]{16}\",")));
         QVERIFY(sub.collect().contains("lab/COM1/meta {\"program\":\"dmm-log\""));
     }
 
@@ -240,7 +373,7 @@ private slots:
         QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--mqtt", broker.url()}));
         QVERIFY(waitFor([&] { return sub.readings().size() >= 1; }));
         ::kill(static_cast<pid_t>(m_log.processId()), SIGKILL);
-        QVERIFY(sub.heard("lab/COM1/status offline"));
+        QVERIFY(sub.heard("lab/COM1/status {\"state\":\"offline\""));
     }
 
     void brokerFailureIsSaidAndLoggingGoesOn_data()
@@ -249,7 +382,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("wrong password") << "password"
                                         << "the broker refused the login: not authorised";
-        QTest::newRow("unknown host") << "host" << "unknown host no-such-broker.invalid";
+        QTest::newRow("unknown host") << "host"
+                                      << "unknown host no-such-broker.invalid";
     }
     void brokerFailureIsSaidAndLoggingGoesOn()
     {
@@ -257,13 +391,15 @@ private slots:
         QFETCH(QString, message);
         Broker broker;
         const QString passwords = broker.dir() + "/passwd";
-        QCOMPARE(QProcess::execute("mosquitto_passwd", {"-c", "-b", passwords, "bench", "right"}), 0);
+        QCOMPARE(QProcess::execute("mosquitto_passwd", {"-c", "-b", passwords, "bench", "right"}),
+                 0);
         QFile wrong(broker.dir() + "/wrong");
         QVERIFY(wrong.open(QIODevice::WriteOnly) && wrong.write("not-the-password\n") > 0);
         wrong.close();
         wrong.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         QVERIFY(broker.start("allow_anonymous false\npassword_file " + passwords));
-        const QString url = how == "host" ? "mqtt://no-such-broker.invalid/lab" : broker.url("bench");
+        const QString url =
+            how == "host" ? "mqtt://no-such-broker.invalid/lab" : broker.url("bench");
         QStringList args{"--csv", "a.csv", "--quiet", "--count", "3", "--mqtt", url};
         if (how == "password")
             args << "--mqtt-password-file" << wrong.fileName();
@@ -289,7 +425,129 @@ private slots:
         QCOMPARE(err.count("the MQTT queue is full (2 readings): the oldest are dropped"), 1);
     }
 
+    void droppedCountOfAnEarlierRunIsCleared()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        // What a run that dropped readings left on the broker.
+        QCOMPARE(QProcess::execute("mosquitto_pub",
+                                   {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-r",
+                                    "-q", "1", "-t", "lab/COM1/dropped", "-m", "17"}),
+                 0);
+        QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--count", "1", "--mqtt", broker.url()}));
+        QVERIFY(m_log.waitForFinished(10000));
+        QCOMPARE(retainedOn(broker.port(), "lab/COM1/dropped"), QByteArray("0\n"));
+    }
+
+    // Each reading's payload as the broker gets it, for frames of known readings.
+    void readingPayloads_data()
+    {
+        QTest::addColumn<QString>("show");    // a simulator script's show line
+        QTest::addColumn<QString>("payload"); // the payload after "time"
+        QTest::newRow("whole volts: still a float")
+            << "show 6 375.0"
+            << "\"value\":375.0,\"unit\":\"V\",\"display\":\"375.0\",\"function\":6,"
+               "\"functionName\":\"DC V\",\"overload\":false,\"seq\":1}";
+        QTest::newRow("kilo-ohms")
+            << "show 128 1.234 k"
+            << "\"value\":1234.0,\"unit\":\"Ω\",\"display\":\"1.234K\",\"function\":128,"
+               "\"functionName\":\"Ω\",\"overload\":false,\"seq\":1}";
+        QTest::newRow("AC+DC volts")
+            << "show 7 1.234"
+            << "\"value\":1.234,\"unit\":\"V\",\"display\":\"1.234\",\"function\":7,"
+               "\"functionName\":\"DC+AC V\",\"overload\":false,\"seq\":1}";
+        QTest::newRow("degrees")
+            << "show 32 25.3"
+            << "\"value\":25.3,\"unit\":\"°C\",\"display\":\"25.3\",\"function\":32,"
+               "\"functionName\":\"°C\",\"overload\":false,\"seq\":1}";
+    }
+    void readingPayloads()
+    {
+        QFETCH(QString, show);
+        QFETCH(QString, payload);
+        Broker broker;
+        Subscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        QVERIFY(restartSim("period 100\nrepeat 100\n" + show + "\nend\n"));
+        QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--count", "1", "--mqtt", broker.url()}));
+        QVERIFY(sub.heard("\"seq\":1}"));
+        const QString line = sub.collect().section("lab/COM1/reading ", 1).section('\n', 0, 0);
+        QCOMPARE(line.mid(line.indexOf("\"value\"")), payload);
+    }
+
+    // The meter's warnings reach the retained status as they come and go.
+    void statusFollowsLowBatteryAndSilence()
+    {
+        Broker broker;
+        Subscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        // Frames without their first byte read as nothing received.
+        QVERIFY(restartSim("period 100\nrepeat 10\nshow 6 1.234 lowbat\nend\nrepeat 25\n"
+                           "partial 14 20 31 4A 5B 6D 78 8F 94 AE B0 C0 D0 E4 F0\nend\n"
+                           "repeat 1000\nshow 6 1.234\nend\n"));
+        QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--mqtt", broker.url()}));
+        const QString calm = "\"lowBattery\":false,\"silent\":false}";
+        QVERIFY(sub.heard("\"lowBattery\":true,\"silent\":false}"));
+        QVERIFY(sub.heard("\"lowBattery\":false,\"silent\":true}"));
+        QVERIFY(waitFor([&] { return sub.collect().count(calm) >= 2; }, 15s));
+        QStringList states;
+        for (const QString& line : sub.collect().split('\n'))
+            if (line.startsWith("lab/COM1/status "))
+                states << line.section("\"run\":", 1).section(',', 1);
+        // The first reading may come before the broker's answer to the login.
+        if (states.value(0) == calm)
+            states.removeFirst();
+        QCOMPARE(states.mid(0, 3), QStringList({"\"lowBattery\":true,\"silent\":false}",
+                                                "\"lowBattery\":false,\"silent\":true}", calm}));
+    }
+
+    // Two loggers with one NAME: each says so, and the one that goes on
+    // keeps the status "online" after the other has ended.
+    void secondLoggerOfTheSameNameIsReported()
+    {
+        Broker broker;
+        QVERIFY(broker.start());
+        SimProcess otherSim;
+        QVERIFY(otherSim.start({"--scenario", "steady", "--period", "100"}));
+        const QStringList arguments{"--quiet", "--csv",  "a.csv",     "--name",
+                                    "bench",   "--mqtt", broker.url()};
+        QVERIFY(runLog(arguments));
+        QProcess other;
+        other.setWorkingDirectory(otherSim.directory());
+        other.start(DMM_LOG_PATH, QStringList{"--port", "COM1"} + arguments);
+        QVERIFY(other.waitForStarted(5000));
+        const QRegularExpression said("MQTT another logger publishes as lab/bench \\(run "
+                                      "[0-9a-f]{16}, this run is [0-9a-f]{16}\\): "
+                                      "the readings of both mix on lab/bench/reading; give each "
+                                      "logger its own NAME \\(--name or MQTT_NAME=\\)\\n");
+        QString firstErr;
+        QString otherErr;
+        QVERIFY(waitFor([&] {
+            firstErr += QString::fromUtf8(m_log.readAllStandardError());
+            otherErr += QString::fromUtf8(other.readAllStandardError());
+            return firstErr.contains(said) && otherErr.contains(said);
+        }));
+        QCOMPARE(firstErr.count(said), 1);
+        QCOMPARE(otherErr.count(said), 1);
+        // The first ends; the status stays the other's "online".
+        m_log.terminate();
+        QVERIFY(m_log.waitForFinished(10000));
+        const QString otherRun = otherErr.section("this run is ", 1).left(16);
+        QVERIFY(waitFor([&] {
+            return retainedOn(broker.port(), "lab/bench/status")
+                .startsWith("{\"state\":\"online\",\"run\":\"" + otherRun.toUtf8());
+        }));
+        other.terminate();
+        QVERIFY(other.waitForFinished(10000));
+    }
+
 private:
+    bool restartSim(const QString& script)
+    {
+        QFile file(m_sim->directory() + "/script.txt");
+        return file.open(QIODevice::WriteOnly) && file.write(script.toUtf8()) > 0 && file.flush() &&
+               m_sim->restart({"--script", file.fileName()});
+    }
     bool runLog(const QStringList& arguments)
     {
         m_log.start(DMM_LOG_PATH, QStringList{"--port", "COM1"} + arguments);

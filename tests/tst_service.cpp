@@ -87,6 +87,8 @@ class TestService : public QObject
 private slots:
     void confFileSetsOptionsOrNamesLineAndKey_data();
     void confFileSetsOptionsOrNamesLineAndKey();
+    void confErrorsEndTheRunWithTheirReason_data();
+    void confErrorsEndTheRunWithTheirReason();
     void notifiesReadyStatusAndWatchdogOnlyWhileTheLoopRuns();
     void replugIsAnnouncedAndShownInTheStatus();
 };
@@ -110,24 +112,24 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
                           "(0: Full Speed)");
     QTest::newRow("unknown key")
         << QByteArray("# x\nPORT=COM1\nFOLDR=/tmp\n")
-        << QStringLiteral("/c/bench.conf:3: FOLDR=/tmp: unknown key (the keys are PORT, "
-                          "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-                          "MQTT_NAME)");
+        << QStringLiteral(
+               "/c/bench.conf:3: FOLDR=/tmp: unknown key (the keys are PORT, "
+               "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
+               "MQTT_NAME)");
     QTest::newRow("no equals sign")
         << QByteArray("PORT COM1\n")
-        << QStringLiteral("/c/bench.conf:1: PORT COM1: not KEY=VALUE (the keys are PORT, "
-                          "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-                          "MQTT_NAME)");
+        << QStringLiteral(
+               "/c/bench.conf:1: PORT COM1: not KEY=VALUE (the keys are PORT, "
+               "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
+               "MQTT_NAME)");
     QTest::newRow("MQTT_URL with a password")
         << QByteArray("MQTT_URL=mqtt://u:pw@h/lab\n")
-        << QStringLiteral("/c/bench.conf:1: MQTT_URL=mqtt://u:pw@h/lab: needs "
-                          "mqtt://[user@]host[:port]/PREFIX or mqtts://...: mqtt://u:pw@h/lab: a "
-                          "password does not belong in the address, where every user of the "
-                          "machine can read it: put it in a file of mode 0600 and give "
-                          "--mqtt-password-file");
-    QTest::newRow("key twice")
-        << QByteArray("PORT=COM1\nPORT=COM2\n")
-        << QStringLiteral("/c/bench.conf:2: PORT=COM2: PORT is set on line 1 already");
+        << QStringLiteral("/c/bench.conf:1: MQTT_URL=mqtt://u:***@h/lab: a password does not "
+                          "belong in the address, where every user of the machine can read it: "
+                          "put it in a file of mode 0600 and give --mqtt-password-file");
+    QTest::newRow("key twice") << QByteArray("PORT=COM1\nPORT=COM2\n")
+                               << QStringLiteral(
+                                      "/c/bench.conf:2: PORT=COM2: PORT is set on line 1 already");
     QTest::newRow("bad decimal comma")
         << QByteArray("DECIMAL_COMMA=maybe")
         << QStringLiteral("/c/bench.conf:1: DECIMAL_COMMA=maybe: needs yes or no");
@@ -135,6 +137,22 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QByteArray("PORT=")
         << QStringLiteral("/c/bench.conf:1: PORT=: needs COMn or a device path such as "
                           "/dev/ttyUSB0");
+    // A line is shown with what does not print made visible, and cut when long.
+    QTest::newRow("NUL in a value")
+        << QByteArray("PORT=COM1\nINTERVAL=1\0x\n", 22)
+        << QStringLiteral("/c/bench.conf:2: INTERVAL=1\\x00x: a line may hold no control "
+                          "characters (shown as \\xHH)");
+    QTest::newRow("terminal escape and tab")
+        << QByteArray("SEPARATOR=\x1b[2J\t;")
+        << QStringLiteral("/c/bench.conf:1: SEPARATOR=\\x1B[2J\\x09;: a line may hold no control "
+                          "characters (shown as \\xHH)");
+    QTest::newRow("line of 8 MB")
+        << QByteArray("FOLDR=") + QByteArray(8 << 20, 'a')
+        << QStringLiteral(
+               "/c/bench.conf:1: FOLDR=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+               "... (8388614 characters): unknown key (the keys are PORT, INTERVAL, "
+               "SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
+               "MQTT_NAME)");
 }
 
 void TestService::confFileSetsOptionsOrNamesLineAndKey()
@@ -150,13 +168,46 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey()
     }
     const ServiceConf& conf = *result.conf;
     const QString dash = QStringLiteral("-");
-    const QStringList got{
-        conf.port.value_or(dash),
-        conf.intervalSeconds ? QString::number(*conf.intervalSeconds) : dash,
-        conf.separator ? QString(QLatin1Char(*conf.separator)) : dash,
-        conf.decimalComma ? QString::number(*conf.decimalComma) : dash,
-        conf.folder.value_or(dash)};
+    const QStringList got{conf.port.value_or(dash),
+                          conf.intervalSeconds ? QString::number(*conf.intervalSeconds) : dash,
+                          conf.separator ? QString(QLatin1Char(*conf.separator)) : dash,
+                          conf.decimalComma ? QString::number(*conf.decimalComma) : dash,
+                          conf.folder.value_or(dash)};
     QCOMPARE(got.join(u'|'), expected);
+}
+
+void TestService::confErrorsEndTheRunWithTheirReason_data()
+{
+    QTest::addColumn<QByteArray>("text"); // the conf file; DIR is the test's folder
+    QTest::addColumn<QString>("message"); // standard error; CONF is the conf file
+    QTest::newRow("NUL in a line")
+        << QByteArray("PORT=COM1\0\nINTERVAL=x\0y\n", 23)
+        << "dmm-log: CONF:1: PORT=COM1\\x00: a line may hold no control characters (shown as "
+           "\\xHH)\n";
+    QTest::newRow("folder under a file")
+        << QByteArray("PORT=COM1\nFOLDER=DIR/file/logs\n")
+        << "dmm-log: CONF:2: FOLDER=DIR/file/logs: cannot make the folder (DIR/file/logs: Not a "
+           "directory)\n";
+}
+
+void TestService::confErrorsEndTheRunWithTheirReason()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QFile conf(dir.filePath("bench.conf"));
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write(text.replace("DIR", QFile::encodeName(dir.path())));
+    conf.close();
+    QProcess log;
+    log.start(QStringLiteral(DMM_LOG_PATH), {"--conf", conf.fileName(), "--count", "1"});
+    QVERIFY(log.waitForFinished(10000));
+    QCOMPARE(log.exitCode(), 1);
+    QCOMPARE(QString::fromUtf8(log.readAllStandardError()),
+             message.replace("CONF", conf.fileName()).replace("DIR", dir.path()));
 }
 
 void TestService::notifiesReadyStatusAndWatchdogOnlyWhileTheLoopRuns()
@@ -189,7 +240,8 @@ void TestService::notifiesReadyStatusAndWatchdogOnlyWhileTheLoopRuns()
     QVERIFY2(seen.first().startsWith(QStringLiteral("READY=1\nSTATUS=logging, 0 readings")),
              qPrintable(seen.join(u'/')));
     QVERIFY2(countOf(seen, QStringLiteral("STATUS=logging, 1 readings")) +
-                     countOf(seen, QStringLiteral("STATUS=logging, 2 readings")) >= 1,
+                     countOf(seen, QStringLiteral("STATUS=logging, 2 readings")) >=
+                 1,
              qPrintable(seen.join(u'/')));
 
     // Stalled: the pipe is full. No ping for well over the interval.
@@ -249,7 +301,8 @@ void TestService::replugIsAnnouncedAndShownInTheStatus()
             errors.indexOf(QStringLiteral("readings flow again")));
     QCOMPARE(errors.count(QStringLiteral("readings flow again")), 1);
     QTRY_VERIFY_WITH_TIMEOUT(
-        (seen += socket.take(), !seen.isEmpty() && seen.last().contains(QStringLiteral("STATUS=logging, "))),
+        (seen += socket.take(),
+         !seen.isEmpty() && seen.last().contains(QStringLiteral("STATUS=logging, "))),
         5000);
     log.terminate();
     QVERIFY(log.waitForFinished(10000));

@@ -39,6 +39,24 @@ std::string jsonString(std::string_view text)
     return out + "\"";
 }
 
+std::string jsonUtf8String(std::string_view text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned char>(c));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + '"';
+}
+
 void JsonLine::key(std::string_view name)
 {
     if (!m_body.empty())
@@ -65,6 +83,13 @@ JsonLine& JsonLine::add(std::string_view name, std::int64_t value)
 {
     key(name);
     m_body += std::to_string(value);
+    return *this;
+}
+
+JsonLine& JsonLine::addUtf8(std::string_view name, std::string_view text)
+{
+    key(name);
+    m_body += jsonUtf8String(text);
     return *this;
 }
 

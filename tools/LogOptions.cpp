@@ -14,6 +14,7 @@
 #include "RecordFile.h"
 #include "SerialLink.h"
 #include "ServiceConf.h"
+#include "ShownText.h"
 
 namespace dmm::logtool {
 
@@ -71,8 +72,9 @@ const char* const kHelp =
     "  --mqtt URL           also publish every reading to an MQTT broker:\n"
     "                       mqtt://[USER@]HOST[:PORT]/PREFIX, mqtts:// for TLS.\n"
     "                       Topics PREFIX/NAME/reading (JSON, QoS 1), .../status\n"
-    "                       (online, offline) and .../meta. Readings the broker\n"
-    "                       cannot take are queued and sent in order when it is back.\n"
+    "                       (online or offline, the meter's warnings), .../meta and\n"
+    "                       .../dropped. Readings the broker cannot take are queued\n"
+    "                       and sent in order when it is back.\n"
     "  --name NAME          the topics' NAME (default: the port's name).\n"
     "  --mqtt-password-file FILE  the login's password, from a file only its owner\n"
     "                       may read (chmod 600).\n"
@@ -81,14 +83,14 @@ const char* const kHelp =
     "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
     "                       a day at Full Speed); beyond it the oldest are dropped.\n"
     "  -h, --help           show this text.\n"
-    "  --version            show the program's version.\n"
+    "  -v, --version        show the program's version.\n"
     "\n"
     "A silent meter and a low battery are reported on standard error when they\n"
     "begin, then at most once a minute while they last; logging goes on. SIGINT\n"
     "or SIGTERM ends the run: the files are closed holding whole records only\n"
     "and a summary goes to standard error.\n"
-    "Exit status: 0 after a normal end, 1 for a bad option or an output file\n"
-    "that cannot be written, 2 when the port cannot be opened.\n";
+    "Exit status: 0 after a normal end, 1 for a bad option, a wrong conf file or\n"
+    "an output file that cannot be written, 2 when the port cannot be opened.\n";
 
 std::optional<int> wholeNumber(const QString& text, long long minimum, long long maximum)
 {
@@ -199,16 +201,16 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption utc(QStringLiteral("utc"), {});
     const QCommandLineOption folder(QStringLiteral("folder"), {}, QStringLiteral("DIR"));
     const QCommandLineOption conf(QStringLiteral("conf"), {}, QStringLiteral("FILE"));
-    const QCommandLineOption version(QStringLiteral("version"), {});
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, {});
     const QCommandLineOption mqtt(QStringLiteral("mqtt"), {}, QStringLiteral("URL"));
     const QCommandLineOption name(QStringLiteral("name"), {}, QStringLiteral("NAME"));
     const QCommandLineOption mqttPasswordFile(QStringLiteral("mqtt-password-file"), {},
                                               QStringLiteral("FILE"));
     const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), {}, QStringLiteral("FILE"));
     const QCommandLineOption mqttQueue(QStringLiteral("mqtt-queue"), {}, QStringLiteral("N"));
-    parser.addOptions({help, version, port, interval, out, csv, duration, count, quiet, append,
-                       separator, decimalComma, utc, folder, conf, mqtt, name, mqttPasswordFile,
-                       mqttCa, mqttQueue});
+    parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
+                       count, quiet,   append, separator,        decimalComma, utc,      folder,
+                       conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -275,9 +277,13 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     if ((parser.isSet(out) && options.outPath.isEmpty()) ||
         (parser.isSet(csv) && options.csvPath.isEmpty()))
         return fail(QStringLiteral("--out and --csv need a file name"));
-    options.folder = parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
+    options.folder =
+        parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
     if (parser.isSet(folder) && options.folder.isEmpty())
         return fail(QStringLiteral("--folder needs a folder"));
+    options.folderSource = parser.isSet(folder)
+                               ? QStringLiteral("--folder ") + shownText(options.folder)
+                               : fromConf.folderLine;
     if (!options.folder.isEmpty()) {
         for (QString* path : {&options.outPath, &options.csvPath})
             if (!path->isEmpty())
@@ -302,22 +308,42 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         QFileInfo(options.outPath).absoluteFilePath() ==
             QFileInfo(options.csvPath).absoluteFilePath())
         return fail(QStringLiteral("--out and --csv name the same file"));
-    const QString mqttUrl = parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
+    const QString mqttUrl =
+        parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
     if (mqttUrl.isEmpty()) {
         for (const auto* option : {&name, &mqttPasswordFile, &mqttCa, &mqttQueue})
             if (parser.isSet(*option))
                 return fail(QStringLiteral("--%1 needs --mqtt").arg(option->names().first()));
     } else {
+        // Said of the option or the conf line that gave it.
+        const QString urlSource =
+            parser.isSet(mqtt)
+                ? QStringLiteral("--mqtt ") + shownAddress(mqttUrl)
+                : parser.value(conf) + QStringLiteral(": MQTT_URL=") + shownAddress(mqttUrl);
         const MqttUrlResult url = parseMqttUrl(mqttUrl);
         if (!url.url)
-            return fail(url.error);
+            return fail(urlSource + QStringLiteral(": ") + url.error);
         MqttSettings settings;
         settings.url = *url.url;
-        settings.name = parser.isSet(name) ? parser.value(name)
-                                           : fromConf.mqttName.value_or(
-                                                 QFileInfo(options.port).fileName());
-        if (!isTopicLevel(settings.name))
-            return fail(QStringLiteral("--name needs a name without /, + or #: ") + settings.name);
+        settings.name = parser.isSet(name)
+                            ? parser.value(name)
+                            : fromConf.mqttName.value_or(QFileInfo(options.port).fileName());
+        // Said of the option that gave the name, or of the port it came from.
+        const QString nameSource =
+            parser.isSet(name) ? QStringLiteral("--name ") + shownText(settings.name)
+            : fromConf.mqttName
+                ? parser.value(conf) + QStringLiteral(": MQTT_NAME=") + shownText(settings.name)
+                : QStringLiteral("the port's name %1 as the topics' NAME (give --name)")
+                      .arg(shownText(settings.name));
+        if (const QString problem = topicLevelProblem(settings.name); !problem.isEmpty())
+            return fail(nameSource + QStringLiteral(": ") + problem);
+        if (const QString problem = topicLengthProblem(settings.url.prefix, settings.name);
+            !problem.isEmpty()) {
+            // The longer of the two is what to shorten.
+            return fail(
+                (settings.url.prefix.size() > settings.name.size() ? urlSource : nameSource) +
+                QStringLiteral(": ") + problem);
+        }
         const QString passwordFile = parser.isSet(mqttPasswordFile)
                                          ? parser.value(mqttPasswordFile)
                                          : fromConf.mqttPasswordFile.value_or(QString());
@@ -335,6 +361,13 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         settings.caFile = parser.value(mqttCa);
         if (parser.isSet(mqttCa) && !settings.url.tls)
             return fail(QStringLiteral("--mqtt-ca needs an mqtts:// address"));
+        if (parser.isSet(mqttCa)) {
+            if (const QString problem = caFileProblem(settings.caFile); !problem.isEmpty()) {
+                result.usageError = false;
+                return fail(QStringLiteral("--mqtt-ca ") + shownText(settings.caFile) +
+                            QStringLiteral(": ") + problem);
+            }
+        }
         if (parser.isSet(mqttQueue)) {
             bool ok = false;
             settings.queueLimit = parser.value(mqttQueue).trimmed().toLongLong(&ok);

@@ -27,8 +27,11 @@ struct LogOptions
     std::optional<long long> count;
     bool quiet = false;
     bool append = false;
-    TableFormat table;                // --separator, --decimal-comma
-    QString folder;                   // where relative --out and --csv paths lie; empty: here
+    TableFormat table; // --separator, --decimal-comma
+    QString folder;    // where relative --out and --csv paths lie; empty: here
+    // Where the folder was given, for a message about it: "--folder DIR" or
+    // the conf file's "PATH:LINE: FOLDER=DIR".
+    QString folderSource;
     std::optional<MqttSettings> mqtt; // --mqtt and its options
 };
 
@@ -36,7 +39,7 @@ struct ParsedArguments
 {
     std::optional<LogOptions> options; // none for --help or an error
     bool helpRequested = false;
-    bool versionRequested = false; // --version
+    bool versionRequested = false; // -v, --version
     QString error;                 // what was wrong, for a usage message
     // False when the error lies in the conf file: the file, line and key say
     // what to mend, and --help would not.

@@ -176,9 +176,11 @@ void LogSession::onReadingDecoded()
 {
     const bool lowBattery = (m_loop.reading().dwRawFunction & kLowBatteryBit) != 0;
     m_throttle.readingDecoded(lowBattery);
+    if (m_mqtt)
+        m_mqtt->meterState({lowBattery, false});
     if (m_service.readingDecoded(m_logged))
-        print(m_err, "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) +
-                         " readings flow again\n");
+        print(m_err,
+              "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) + " readings flow again\n");
     // What the recorder does with the 1026 the loop posts while a tick is pending.
     if (!m_running || !logTickPending)
         return;
@@ -224,8 +226,11 @@ void LogSession::onWarning(AcquisitionLoop::Warning warning)
     const MeterWarning which = warning == AcquisitionLoop::Warning::NoData
                                    ? MeterWarning::NoData
                                    : MeterWarning::LowBattery;
-    if (which == MeterWarning::NoData)
+    if (which == MeterWarning::NoData) {
         m_service.meterSilent(m_logged);
+        if (m_mqtt)
+            m_mqtt->meterState({false, true});
+    }
     const int times = m_throttle.warn(which, std::chrono::milliseconds(m_clock.elapsed()));
     if (times > 0) {
         const int id = which == MeterWarning::NoData ? 8004 : 8000;

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "MqttMessages.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "FunctionTexts.h"
 #include "JsonLine.h"
 #include "LogLines.h"
 #include "SiUnits.h"
@@ -13,30 +17,6 @@
 namespace dmm::logtool {
 
 using sim::JsonLine;
-
-namespace {
-
-// A JSON string of UTF-8 text ("Ω", a folder's name), passed through as it is:
-// JsonLine's strings read bytes as Latin-1, for the meter's raw bytes.
-std::string utf8String(std::string_view text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned char>(c));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + '"';
-}
-
-} // namespace
 
 MqttTopics mqttTopics(const QString& prefix, const QString& name)
 {
@@ -60,35 +40,60 @@ std::string readingPayload(long long seq, const QDateTime& time, const TARecord&
     const bool overload = isOverload(record);
     JsonLine line;
     line.add("time", isoLocalTimeWithOffset(time));
-    if (overload || !std::isfinite(record.fValue))
+    if (overload || !std::isfinite(record.fValue)) {
         line.addNull("value");
-    else
-        line.addNumber("value", siValueText(record.fValue, unit.decimalShift));
-    // addNumber takes any JSON value as it is.
-    line.addNumber("unit", utf8String(unit.symbol))
+    } else {
+        // A float for every reader: 375 would be an integer to some.
+        std::string value = siValueText(record.fValue, unit.decimalShift);
+        if (value.find_first_of(".e") == std::string::npos)
+            value += ".0";
+        line.addNumber("value", value);
+    }
+    line.addUtf8("unit", unit.symbol)
         .add("display", record.value.str() + record.prefix.str())
         .add("function", std::int64_t{record.function})
+        .addUtf8("functionName", functionName(record.function))
         .add("overload", overload)
         .add("seq", std::int64_t{seq});
     return line.str();
 }
 
-std::string metaPayload(const QString& version, const QString& port, int intervalSeconds,
-                        const QStringList& files)
+std::string statusPayload(bool online, const std::string& run, const MeterState& meter)
+{
+    JsonLine line;
+    line.add("state", online ? "online" : "offline").add("run", run);
+    if (online)
+        line.add("lowBattery", meter.lowBattery).add("silent", meter.silent);
+    return line.str();
+}
+
+std::optional<StatusSeen> parseStatusPayload(const QByteArray& payload)
+{
+    const QJsonObject status = QJsonDocument::fromJson(payload).object();
+    const QString state = status.value(QStringLiteral("state")).toString();
+    const QString run = status.value(QStringLiteral("run")).toString();
+    if (run.isEmpty() || (state != u"online" && state != u"offline"))
+        return std::nullopt;
+    return StatusSeen{state == u"online", run.toStdString()};
+}
+
+std::string metaPayload(const QString& version, const std::string& run, const QString& port,
+                        int intervalSeconds, const QStringList& files)
 {
     std::string list = "[";
     for (const QString& file : files) {
         if (list.size() > 1)
             list += ',';
-        list += utf8String(file.toStdString());
+        list += sim::jsonUtf8String(file.toStdString());
     }
     list += ']';
     return JsonLine()
         .add("program", "dmm-log")
         .add("version", version.toStdString())
-        .addNumber("port", utf8String(port.toStdString()))
+        .add("run", run)
+        .addUtf8("port", port.toStdString())
         .add("interval", intervalSeconds)
-        .addNumber("files", list)
+        .addJson("files", list)
         .str();
 }
 

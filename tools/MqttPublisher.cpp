@@ -4,14 +4,16 @@
 #include <mosquitto.h>
 
 #include <QCoreApplication>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
+#include "FileChecks.h"
 #include "LogLines.h"
 #include "LogOptions.h"
+#include "ShownText.h"
 
 namespace dmm::logtool {
 
@@ -28,6 +30,21 @@ constexpr auto kLongestRetry = 60s;
 
 std::once_flag g_libraryStarted;
 
+// 16 hex digits, new for every run.
+std::string newRunId()
+{
+    char id[17];
+    std::snprintf(id, sizeof id, "%016llx",
+                  static_cast<unsigned long long>(QRandomGenerator::system()->generate64()));
+    return id;
+}
+
+// "10 s", "0.3 s".
+QString secondsText(std::chrono::milliseconds time)
+{
+    return QString::number(static_cast<double>(time.count()) / 1000) + QStringLiteral(" s");
+}
+
 } // namespace
 
 std::unique_ptr<MqttPublisher> startLogPublisher(const LogOptions& options, std::FILE* err,
@@ -40,7 +57,7 @@ std::unique_ptr<MqttPublisher> startLogPublisher(const LogOptions& options, std:
         if (!path.isEmpty())
             files << path;
     auto publisher = std::make_unique<MqttPublisher>(*options.mqtt, err);
-    if (!publisher->start(metaPayload(QStringLiteral(DMM_VERSION), options.port,
+    if (!publisher->start(metaPayload(QStringLiteral(DMM_VERSION), publisher->runId(), options.port,
                                       options.intervalSeconds, files),
                           error))
         return nullptr;
@@ -48,9 +65,8 @@ std::unique_ptr<MqttPublisher> startLogPublisher(const LogOptions& options, std:
 }
 
 MqttPublisher::MqttPublisher(MqttSettings settings, std::FILE* err)
-    : m_settings(std::move(settings)),
-      m_topics(mqttTopics(m_settings.url.prefix, m_settings.name)),
-      m_err(err)
+    : m_settings(std::move(settings)), m_run(newRunId()),
+      m_topics(mqttTopics(m_settings.url.prefix, m_settings.name)), m_err(err)
 {
 }
 
@@ -66,36 +82,40 @@ bool MqttPublisher::start(const std::string& meta, QString* error)
     std::call_once(g_libraryStarted, [] { mosquitto_lib_init(); });
     m_meta = meta;
     // A clean session: what is not yet acknowledged lives in the queue here.
-    const std::string id = "dmm-log-" + m_settings.name.toStdString() + "-" +
-                           std::to_string(::getpid());
+    // The run names the client, so that the broker's log and the topics agree
+    // (a NAME may be far longer than a client id can be).
+    const std::string id = "dmm-log-" + m_run;
     m_client = mosquitto_new(id.c_str(), true, this);
     if (!m_client) {
-        *error = QStringLiteral("MQTT: cannot make a client (out of memory)");
+        *error = QStringLiteral("MQTT: cannot make a client: ") + systemReason(errno);
         return false;
     }
     const auto failed = [&](int rc, const QString& what) {
         if (rc == MOSQ_ERR_SUCCESS)
             return false;
-        *error = QStringLiteral("MQTT: %1: %2").arg(what, QString::fromUtf8(mosquitto_strerror(rc)));
+        *error =
+            QStringLiteral("MQTT: %1: %2").arg(what, QString::fromUtf8(mosquitto_strerror(rc)));
         return true;
     };
     mosquitto_connect_callback_set(m_client, &MqttPublisher::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttPublisher::onDisconnect);
     mosquitto_publish_callback_set(m_client, &MqttPublisher::onPublish);
+    mosquitto_message_callback_set(m_client, &MqttPublisher::onMessage);
     mosquitto_log_callback_set(m_client, &MqttPublisher::onLog);
     // Another thread (ours) runs the network: publishing from the logging
     // thread only queues the packet.
     mosquitto_threaded_set(m_client, true);
     mosquitto_max_inflight_messages_set(m_client, kWindow);
-    if (failed(mosquitto_will_set(m_client, m_topics.status.c_str(), 7, "offline", 1, true),
+    const std::string will = statusPayload(false, m_run);
+    if (failed(mosquitto_will_set(m_client, m_topics.status.c_str(), static_cast<int>(will.size()),
+                                  will.data(), 1, true),
                QStringLiteral("the last will")))
         return false;
     const MqttUrl& url = m_settings.url;
     if (!url.user.isEmpty() &&
-        failed(mosquitto_username_pw_set(m_client, url.user.toUtf8().constData(),
-                                         m_settings.password.isEmpty()
-                                             ? nullptr
-                                             : m_settings.password.constData()),
+        failed(mosquitto_username_pw_set(
+                   m_client, url.user.toUtf8().constData(),
+                   m_settings.password.isEmpty() ? nullptr : m_settings.password.constData()),
                QStringLiteral("the login")))
         return false;
     if (url.tls) {
@@ -103,9 +123,9 @@ bool MqttPublisher::start(const std::string& meta, QString* error)
             if (failed(mosquitto_int_option(m_client, MOSQ_OPT_TLS_USE_OS_CERTS, 1),
                        QStringLiteral("the system's certificate authorities")))
                 return false;
-        } else if (const int rc = mosquitto_tls_set(
-                       m_client, m_settings.caFile.toLocal8Bit().constData(), nullptr, nullptr,
-                       nullptr, nullptr);
+        } else if (const int rc =
+                       mosquitto_tls_set(m_client, m_settings.caFile.toLocal8Bit().constData(),
+                                         nullptr, nullptr, nullptr, nullptr);
                    failed(rc, m_settings.caFile)) {
             return false;
         }
@@ -125,6 +145,7 @@ void MqttPublisher::run()
             if (m_stopRequested)
                 break;
             m_refusal.clear();
+            m_answered = false;
         }
         {
             std::lock_guard lock(m_logMutex);
@@ -137,6 +158,11 @@ void MqttPublisher::run()
         int savedErrno = errno;
         first = false;
         bool stopping = false;
+        bool timedOut = false;
+        // A broker that takes the connection and never answers the login (a
+        // TLS port, something else on the port) would hold the try forever:
+        // the next try closes this connection.
+        const auto loginDeadline = std::chrono::steady_clock::now() + m_settings.loginTimeout;
         while (rc == MOSQ_ERR_SUCCESS) {
             rc = mosquitto_loop(m_client, 200, 1);
             savedErrno = errno;
@@ -147,20 +173,29 @@ void MqttPublisher::run()
                 stopping = true;
                 break;
             }
+            if (!m_answered && std::chrono::steady_clock::now() > loginDeadline) {
+                timedOut = true;
+                break;
+            }
         }
         std::unique_lock lock(m_mutex);
         if (stopping || m_stopRequested)
             break;
         m_connected = false;
-        outage(failureReason(rc, savedErrno));
+        outage(failureReason(rc, savedErrno, timedOut));
         // Back-off: 1 s doubling to 60 s, cut short by stop().
         m_changed.wait_for(lock, retry, [this] { return m_stopRequested; });
         retry = std::min<std::chrono::milliseconds>(retry * 2, kLongestRetry);
     }
 }
 
-QString MqttPublisher::failureReason(int rc, int savedErrno) const
+QString MqttPublisher::failureReason(int rc, int savedErrno, bool timedOut) const
 {
+    const bool tls = m_settings.url.tls;
+    if (timedOut)
+        return QStringLiteral("no answer to the login within %1: not an MQTT port%2")
+            .arg(secondsText(m_settings.loginTimeout),
+                 tls ? QString() : QStringLiteral(", or one for TLS (mqtts://)"));
     switch (rc) {
     case MOSQ_ERR_EAI:
         return QStringLiteral("unknown host %1").arg(m_settings.url.host);
@@ -169,6 +204,13 @@ QString MqttPublisher::failureReason(int rc, int savedErrno) const
     case MOSQ_ERR_CONN_REFUSED:
         return QStringLiteral("the broker refused the login: ") +
                (m_refusal.isEmpty() ? QStringLiteral("no reason given") : m_refusal);
+    case MOSQ_ERR_KEEPALIVE:
+        return QStringLiteral("the broker stopped answering (no reply to the keep-alive ping)");
+    case MOSQ_ERR_CONN_LOST:
+        if (!m_answered && !tls)
+            return QStringLiteral("the connection was closed before the broker answered the "
+                                  "login: a TLS port needs mqtts://");
+        break;
     default:
         break;
     }
@@ -179,6 +221,15 @@ QString MqttPublisher::failureReason(int rc, int savedErrno) const
         std::lock_guard lock(m_logMutex);
         logged = m_lastError;
     }
+    if (rc == MOSQ_ERR_TLS && (logged.contains(QStringLiteral("wrong version number")) ||
+                               logged.contains(QStringLiteral("unexpected eof"))))
+        return QStringLiteral("TLS failed: the broker does not answer in TLS on this port (a "
+                              "port without TLS needs mqtt://)");
+    if (rc == MOSQ_ERR_TLS && logged.contains(QStringLiteral("certificate verify failed")))
+        return QStringLiteral("TLS failed: the broker's certificate is not accepted: signed by "
+                              "none of the authorities (--mqtt-ca or the system's), or made for "
+                              "another name than %1")
+            .arg(m_settings.url.host);
     QString what = rc == MOSQ_ERR_TLS ? QStringLiteral("TLS failed")
                                       : QString::fromUtf8(mosquitto_strerror(rc)).toLower();
     if (what.endsWith(u'.'))
@@ -205,6 +256,7 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
 {
     auto* p = static_cast<MqttPublisher*>(self);
     std::lock_guard lock(p->m_mutex);
+    p->m_answered = true;
     if (rc != 0) {
         // "Connection Refused: not authorised."
         p->m_refusal = QString::fromUtf8(mosquitto_connack_string(rc)).section(u':', 1).trimmed();
@@ -213,10 +265,12 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
         return;
     }
     p->m_connected = true;
-    p->publishRetained(p->m_topics.status, "online");
+    // Subscribed before ours goes out: what the broker keeps is another run's.
+    mosquitto_subscribe(p->m_client, nullptr, p->m_topics.status.c_str(), 1);
+    p->publishRetained(p->m_topics.status, p->status());
     p->publishRetained(p->m_topics.meta, p->m_meta);
-    if (p->m_dropped > 0)
-        p->publishRetained(p->m_topics.dropped, std::to_string(p->m_dropped));
+    // Also 0: the count an earlier run left is not this run's.
+    p->publishRetained(p->m_topics.dropped, std::to_string(p->m_dropped));
     if (p->m_inOutage) {
         p->m_drainCount = static_cast<long long>(p->m_queue.size());
         p->m_drainUntil = p->m_queue.empty() ? 0 : p->m_queue.back().seq;
@@ -266,6 +320,50 @@ void MqttPublisher::onPublish(mosquitto*, void* self, int mid)
     p->endOutageWhenDrained();
     p->sendMore();
     p->m_changed.notify_all();
+}
+
+void MqttPublisher::onMessage(mosquitto*, void* self, const mosquitto_message* message)
+{
+    auto* p = static_cast<MqttPublisher*>(self);
+    const auto seen = parseStatusPayload(
+        QByteArray(static_cast<const char*>(message->payload), message->payloadlen));
+    std::lock_guard lock(p->m_mutex);
+    if (!seen || seen->run == p->m_run || !p->m_connected)
+        return;
+    if (!seen->online) {
+        // Another run ended (or its last will came) over our "online".
+        if (!message->retain)
+            p->publishRetained(p->m_topics.status, p->status());
+        return;
+    }
+    // What the broker kept from before may be a logger that is gone and whose
+    // last will is still to come; a status sent now is a logger that runs.
+    if (message->retain || std::find(p->m_othersSaid.begin(), p->m_othersSaid.end(), seen->run) !=
+                               p->m_othersSaid.end())
+        return;
+    p->m_othersSaid.push_back(seen->run);
+    const QString base = shownText(p->m_settings.url.prefix + u'/' + p->m_settings.name);
+    p->say(QStringLiteral("another logger publishes as %1 (run %2, this run is %3): the readings "
+                          "of both mix on %1/reading; give each logger its own NAME (--name or "
+                          "MQTT_NAME=)")
+               .arg(base, QString::fromStdString(seen->run), QString::fromStdString(p->m_run)));
+    // Ours again, so that the other one hears of this run and says the same.
+    p->publishRetained(p->m_topics.status, p->status());
+}
+
+std::string MqttPublisher::status() const
+{
+    return statusPayload(true, m_run, m_meter);
+}
+
+void MqttPublisher::meterState(const MeterState& state)
+{
+    std::lock_guard lock(m_mutex);
+    if (state == m_meter)
+        return;
+    m_meter = state;
+    if (m_connected)
+        publishRetained(m_topics.status, status());
 }
 
 void MqttPublisher::endOutageWhenDrained()
@@ -362,7 +460,7 @@ void MqttPublisher::stop(std::chrono::milliseconds grace)
     // Readings still queued get a moment to be acknowledged.
     m_changed.wait_for(lock, grace, [this] { return !m_connected || m_queue.empty(); });
     if (m_connected) {
-        publishRetained(m_topics.status, "offline");
+        publishRetained(m_topics.status, statusPayload(false, m_run));
         mosquitto_disconnect(m_client);
     }
     m_stopRequested = true;

@@ -20,12 +20,14 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "MqttMessages.h"
 #include "MqttUrl.h"
 #include "Record.h"
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace dmm::logtool {
 
@@ -35,6 +37,10 @@ class MqttPublisher;
 
 // dmm-log's publisher for `options`, connecting; none when options.mqtt is
 // empty. On a setup error, none with `error` set.
+// The status topic carries statusPayload() with this run's own id, and the
+// publisher listens to it: another logger that publishes under the same
+// PREFIX/NAME is reported once, and a status another run left "offline" is
+// made this run's again.
 std::unique_ptr<MqttPublisher> startLogPublisher(const LogOptions& options, std::FILE* err,
                                                  QString* error);
 
@@ -47,10 +53,14 @@ public:
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
     // Sets the client up and starts connecting; false with the reason when
-    // libmosquitto refuses the settings (an unreadable CA file, say).
+    // libmosquitto refuses the settings.
     bool start(const std::string& meta, QString* error);
     // Queues the reading; never waits for the network.
     void readingLogged(const QDateTime& time, const TARecord& record);
+    // The meter's warnings, for the retained status; published when they change.
+    void meterState(const MeterState& state);
+    // This run's id, in the status and the meta topics: 16 hex digits.
+    const std::string& runId() const { return m_run; }
     // Gives queued readings up to `grace` to be acknowledged, says "offline",
     // disconnects and ends the thread. Once only; the destructor calls it.
     void stop(std::chrono::milliseconds grace = std::chrono::seconds(2));
@@ -70,17 +80,20 @@ private:
     static void onConnect(mosquitto*, void* self, int rc);
     static void onDisconnect(mosquitto*, void* self, int rc);
     static void onPublish(mosquitto*, void* self, int mid);
+    static void onMessage(mosquitto*, void* self, const mosquitto_message* message);
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     void run();
-    void sendMore(); // m_mutex held
+    void sendMore();                                                            // m_mutex held
     void publishRetained(const std::string& topic, const std::string& payload); // m_mutex held
-    void outage(const QString& reason); // m_mutex held
-    void endOutageWhenDrained();        // m_mutex held
+    void outage(const QString& reason);                                         // m_mutex held
+    void endOutageWhenDrained();                                                // m_mutex held
     void say(const QString& text) const;
-    QString failureReason(int rc, int savedErrno) const; // m_mutex held
+    QString failureReason(int rc, int savedErrno, bool timedOut) const; // m_mutex held
+    std::string status() const;                                         // online, m_mutex held
 
     MqttSettings m_settings;
+    std::string m_run;
     MqttTopics m_topics;
     std::FILE* m_err;
     mosquitto* m_client = nullptr;
@@ -98,10 +111,13 @@ private:
     long long m_droppedInOutage = 0;
     bool m_overflowSaid = false;
     bool m_connected = false;
+    bool m_answered = false; // the broker answered this try's login
+    MeterState m_meter;
+    std::vector<std::string> m_othersSaid; // runs of other loggers, said once each
     bool m_inOutage = false;
     long long m_drainUntil = -1; // the last seq queued when the broker came back
     long long m_drainCount = 0;
-    QString m_refusal;   // the broker's CONNACK reason
+    QString m_refusal; // the broker's CONNACK reason
     mutable std::mutex m_logMutex;
     QString m_lastError; // libmosquitto's last error log line (TLS reasons)
     bool m_stopRequested = false;

@@ -5,7 +5,13 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <algorithm>
+
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include "FileChecks.h"
+#include "MqttMessages.h"
 
 namespace dmm::logtool {
 
@@ -13,24 +19,49 @@ namespace {
 
 const QString kForm = QStringLiteral("mqtt://[user@]host[:port]/PREFIX or mqtts://...");
 
-// MQTT wildcards and the NUL byte are not allowed in a topic that is published to.
-bool hasWildcard(const QString& text)
+// MQTT wildcards are not allowed in a topic that is published to, and the
+// broker refuses control characters (the NUL byte among them).
+bool hasWildcardOrControl(const QString& text)
 {
-    return text.contains(u'+') || text.contains(u'#') || text.contains(QChar(0));
+    return text.contains(u'+') || text.contains(u'#') ||
+           std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace
 
-bool isTopicLevel(const QString& name)
+QString topicLevelProblem(const QString& name)
 {
-    return !name.isEmpty() && !name.contains(u'/') && !hasWildcard(name);
+    if (name.isEmpty() || name.contains(u'/') || hasWildcardOrControl(name))
+        return QStringLiteral("needs a name without /, + or # and without control characters");
+    return {};
+}
+
+QString topicLengthProblem(const QString& prefix, const QString& name)
+{
+    // The longest of the topics: PREFIX/NAME/reading or .../dropped.
+    const std::string longest = mqttTopics(prefix, name).reading;
+    if (static_cast<qsizetype>(longest.size()) <= kMaxTopicBytes)
+        return {};
+    return QStringLiteral("makes the topic PREFIX/NAME/reading %1 bytes long; MQTT carries at "
+                          "most %2")
+        .arg(longest.size())
+        .arg(kMaxTopicBytes);
+}
+
+QString caFileProblem(const QString& path)
+{
+    QString error;
+    const int fd = openRegularFileForReading(path, &error);
+    if (fd < 0)
+        return error;
+    ::close(fd);
+    return {};
 }
 
 MqttUrlResult parseMqttUrl(const QString& text)
 {
-    const auto fail = [&](const QString& what) {
-        return MqttUrlResult{std::nullopt, text + QStringLiteral(": ") + what};
-    };
+    const auto fail = [&](const QString& what) { return MqttUrlResult{std::nullopt, what}; };
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid())
         return fail(QStringLiteral("not an address of the form ") + kForm);
@@ -62,9 +93,11 @@ MqttUrlResult parseMqttUrl(const QString& text)
         prefix.chop(1);
     if (prefix.isEmpty())
         return fail(QStringLiteral("names no topic prefix after the host, such as "
-                                   "mqtt://broker/lab (") + kForm + u')');
-    if (hasWildcard(prefix) || prefix.contains(QStringLiteral("//")))
-        return fail(QStringLiteral("the topic prefix may not hold +, # or an empty level"));
+                                   "mqtt://broker/lab (") +
+                    kForm + u')');
+    if (hasWildcardOrControl(prefix) || prefix.contains(QStringLiteral("//")))
+        return fail(QStringLiteral("the topic prefix may not hold +, #, an empty level or "
+                                   "control characters"));
     result.prefix = prefix;
     return {result, {}};
 }
@@ -77,9 +110,10 @@ QByteArray readMqttPasswordFile(const QString& path, QString* error)
         return {};
     }
     if ((info.st_mode & 077) != 0) {
-        *error = path + QStringLiteral(": other users may read this password file (mode %1); "
-                                       "make it the owner's only: chmod 600 ")
-                            .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0')) +
+        *error = path +
+                 QStringLiteral(": other users may read this password file (mode %1); "
+                                "make it the owner's only: chmod 600 ")
+                     .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0')) +
                  path;
         return {};
     }

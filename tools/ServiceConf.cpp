@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QList>
 
+#include <algorithm>
+
 #include "LogOptions.h"
 #include "MqttUrl.h"
+#include "ShownText.h"
 #include "TableExport.h"
 
 namespace dmm::logtool {
@@ -71,16 +74,15 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
     } else if (key == u"MQTT_URL") {
         const MqttUrlResult url = parseMqttUrl(value);
         if (!url.url)
-            return QStringLiteral("needs mqtt://[user@]host[:port]/PREFIX or mqtts://...: ") +
-                   url.error;
+            return url.error;
         conf.mqttUrl = value;
     } else if (key == u"MQTT_PASSWORD_FILE") {
         if (value.isEmpty())
             return QStringLiteral("needs a file holding the password, of mode 0600");
         conf.mqttPasswordFile = fromHome(value, homeFolder);
     } else if (key == u"MQTT_NAME") {
-        if (!isTopicLevel(value))
-            return QStringLiteral("needs a name without /, + or #");
+        if (const QString problem = topicLevelProblem(value); !problem.isEmpty())
+            return problem;
         conf.mqttName = value;
     } else {
         return QStringLiteral("unknown key (the keys are %1)").arg(kKeys);
@@ -102,23 +104,33 @@ ServiceConfResult parseServiceConf(const QString& path, const QByteArray& text,
         const QString line = QString::fromUtf8(lines[i]).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
+        const qsizetype equals = line.indexOf(u'=');
+        const QString key = equals > 0 ? line.left(equals).trimmed() : QString();
+        const QString value = unquoted(line.mid(equals + 1).trimmed());
+        // The line as a message may show it: never the broker's password.
+        const QString shown =
+            key == u"MQTT_URL" ? key + u'=' + shownAddress(value) : shownText(line);
+        const QString where =
+            path + u':' + QString::number(lineNumber) + QStringLiteral(": ") + shown;
         const auto fail = [&](const QString& what) {
-            result.error = QStringLiteral("%1:%2: %3: %4").arg(path).arg(lineNumber).arg(line, what);
+            result.error = where + QStringLiteral(": ") + what;
             return result;
         };
-        const qsizetype equals = line.indexOf(u'=');
         if (equals <= 0)
             return fail(QStringLiteral("not KEY=VALUE (the keys are %1)").arg(kKeys));
-        const QString key = line.left(equals).trimmed();
         for (const auto& [earlier, at] : seen) {
             if (earlier == key)
                 return fail(QStringLiteral("%1 is set on line %2 already").arg(key).arg(at));
         }
         seen.append({key, lineNumber});
-        if (const QString problem =
-                takeValue(conf, key, unquoted(line.mid(equals + 1).trimmed()), homeFolder);
-            !problem.isEmpty())
+        // A NUL would cut a number or a path short without a word.
+        if (std::any_of(line.begin(), line.end(),
+                        [](QChar c) { return c != u'\t' && c.category() == QChar::Other_Control; }))
+            return fail(QStringLiteral("a line may hold no control characters (shown as \\xHH)"));
+        if (const QString problem = takeValue(conf, key, value, homeFolder); !problem.isEmpty())
             return fail(problem);
+        if (key == u"FOLDER")
+            conf.folderLine = where;
     }
     result.conf = conf;
     return result;

@@ -15,20 +15,24 @@ namespace dmm::logtool {
 // What a conf file sets; a key it leaves out stays empty.
 struct ServiceConf
 {
-    std::optional<QString> port;         // PORT=COMn|DEVICE
-    std::optional<int> intervalSeconds;  // INTERVAL=SECONDS
-    std::optional<char> separator;       // SEPARATOR=C|tab
-    std::optional<bool> decimalComma;    // DECIMAL_COMMA=yes|no
-    std::optional<QString> folder;       // FOLDER=DIR, absolute or from the home folder
-    std::optional<QString> mqttUrl;      // MQTT_URL=mqtt://...
+    std::optional<QString> port;             // PORT=COMn|DEVICE
+    std::optional<int> intervalSeconds;      // INTERVAL=SECONDS
+    std::optional<char> separator;           // SEPARATOR=C|tab
+    std::optional<bool> decimalComma;        // DECIMAL_COMMA=yes|no
+    std::optional<QString> folder;           // FOLDER=DIR, absolute or from the home folder
+    std::optional<QString> mqttUrl;          // MQTT_URL=mqtt://...
     std::optional<QString> mqttPasswordFile; // MQTT_PASSWORD_FILE=FILE, as FOLDER
-    std::optional<QString> mqttName;     // MQTT_NAME=NAME
+    std::optional<QString> mqttName;         // MQTT_NAME=NAME
+    // Where FOLDER= was set, "PATH:LINE: FOLDER=VALUE", for a folder that
+    // cannot be made later.
+    QString folderLine;
 };
 
 struct ServiceConfResult
 {
     std::optional<ServiceConf> conf; // none on an error
-    // "PATH:LINE: KEY=VALUE: what is wrong", or "PATH: why it cannot be read".
+    // "PATH:LINE: KEY=VALUE: what is wrong", or "PATH: why it cannot be read";
+    // the line as shownText() shows it (an address without its password).
     QString error;
 };
 

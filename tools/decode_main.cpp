@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "CommandLine.h"
 #include "DecodeSession.h"
 #include "HexBytes.h"
 #include "NumberText.h"
@@ -24,7 +25,7 @@ const char* kDescription =
     "  display   the decoder's display text (a temperature still has its unit letter)\n"
     "  exponent  the decimal exponent text\n"
     "  function  the function code word in decimal, low-battery bit included\n"
-    "  value     the formatted value text (szValue)\n"
+    "  value     the value text as the recorder and the data list keep it\n"
     "  meter     the digital meter's value text (kept from the line before when the\n"
     "            reading does not change it)\n"
     "  decimals  the scale the value was formatted with\n"
@@ -43,7 +44,14 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.process(app);
+    dmm::sim::processArguments(parser);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr,
+                     "dmm-decode: reads standard input, not %s (dmm-decode < FILE)\n"
+                     "Try dmm-decode --help.\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return dmm::sim::kExitBadArguments;
+    }
 
     // The logger converts with "." from its first decoded frame on.
     dmm::setDecimalSeparator('.');

@@ -4,9 +4,12 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+
+#include <sys/stat.h>
 
 #include "FileChecks.h"
 #include "LogSession.h"
@@ -16,6 +19,27 @@
 using namespace dmm::logtool;
 using dmm::fileNameBytes;
 using dmm::fileNameText;
+
+namespace {
+
+// Makes the folder and the folders above it that are missing; the system's
+// reason when one cannot be made ("Permission denied", "Not a directory").
+QString folderProblem(const QString& folder)
+{
+    const QString path = QDir::cleanPath(QDir().absoluteFilePath(folder));
+    for (qsizetype end = path.indexOf(u'/', 1);; end = path.indexOf(u'/', end + 1)) {
+        const QString part = end == -1 ? path : path.left(end);
+        if (::mkdir(fileNameBytes(part).constData(), 0777) != 0 && errno != EEXIST)
+            return part + QStringLiteral(": ") + dmm::systemReason(errno);
+        if (end == -1)
+            break;
+    }
+    if (!dmm::isFolder(path))
+        return path + QStringLiteral(": not a folder");
+    return {};
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -44,15 +68,19 @@ int main(int argc, char* argv[])
         return kExitOk;
     }
     if (!parsed.options) {
-        std::fprintf(stderr, parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
+        std::fprintf(stderr,
+                     parsed.usageError ? "dmm-log: %s\nTry dmm-log --help.\n" : "dmm-log: %s\n",
                      fileNameBytes(parsed.error).constData());
         return kExitFailure;
     }
     const LogOptions& options = *parsed.options;
-    if (!options.folder.isEmpty() && !QDir().mkpath(options.folder)) {
-        std::fprintf(stderr, "dmm-log: %s: cannot make the folder\n",
-                     fileNameBytes(options.folder).constData());
-        return kExitFailure;
+    if (!options.folder.isEmpty()) {
+        if (const QString problem = folderProblem(options.folder); !problem.isEmpty()) {
+            std::fprintf(stderr, "dmm-log: %s: cannot make the folder (%s)\n",
+                         fileNameBytes(options.folderSource).constData(),
+                         fileNameBytes(problem).constData());
+            return kExitFailure;
+        }
     }
     // Refused before the port is touched; the files are made only once it is open.
     for (const auto& [path, isRecordFile] :

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "CommandLine.h"
 #include "DeviceLink.h"
 #include "PseudoTerminal.h"
 #include "Scenarios.h"
@@ -113,7 +114,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("wait-reader"),
          QStringLiteral("Start playing only when a reader has opened the port.")},
     });
-    parser.process(app);
+    dmm::sim::processArguments(parser);
 
     QString error;
     const auto steps = loadSteps(parser, error);
