@@ -7,7 +7,7 @@
 #include "MessageBox.h"
 #include "StringTable.h"
 #include "TableExport.h"
-#include "XlsxTable.h"
+#include "TableFile.h"
 
 namespace dmm {
 
@@ -34,25 +34,14 @@ void TGraphicalForm::miExportTableClick()
     // reading's, unless stamped readings tell better.
     const QDate lastDate = m_loadedFileDate.isValid() ? m_loadedFileDate : QDate::currentDate();
     std::optional<QString> error;
-    qint64 rows = 0;
-    bool datesInferred = false;
+    TableFileResult written;
     runFileJob(tableString(kExportingEntry), qint64(records.size() * kTypicalTableRow),
                [&](JobControl& job) {
-                   const QDate firstDate = firstRecordDate(snapshotRecords(records), lastDate);
-                   if (isXlsxName(target->path)) {
-                       XlsxTableResult written;
-                       error = writeXlsxTable(target->path, target->format.utc, firstDate,
-                                              snapshotRecords(records), &job, &written);
-                       rows = written.rows;
-                       datesInferred = written.datesInferred;
-                       return;
-                   }
-                   TableProducer table(target->format, firstDate, snapshotRecords(records));
-                   error = writeFileAtomically(
-                       target->path, [&table](QByteArray& block) { return table.nextBlock(block); },
-                       &job);
-                   rows = table.rows();
-                   datesInferred = table.datesInferred();
+                   RecordRuns counted(records);
+                   const QDate firstDate = firstRecordDate(counted, lastDate);
+                   RecordRuns rows(records);
+                   error = writeTableFile(target->path, target->format, firstDate, rows, &job,
+                                          &written);
                });
     if (error) {
         ShowMsgBox(this, kStrErrorCaption, 9015, QMessageBox::Ok, QMessageBox::NoIcon,
@@ -62,9 +51,9 @@ void TGraphicalForm::miExportTableClick()
     // A box, not a status bar message: QStatusBar::showMessage hides the
     // status panels ("Data Logging ...", the count) while it shows.
     MessageBoxRequest done;
-    done.messageId = datesInferred ? kDatesInferredEntry : kTableWrittenEntry;
+    done.messageId = written.datesInferred ? kDatesInferredEntry : kTableWrittenEntry;
     done.caption = tableString(kExportTableCaption);
-    done.text = fillNumbers(tableString(done.messageId), {rows});
+    done.text = fillNumbers(tableString(done.messageId), {written.rows});
     done.icon = QMessageBox::Information;
     showMessageBox(this, done);
 }

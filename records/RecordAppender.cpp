@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "RecordAppender.h"
 
-
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -65,6 +65,14 @@ public:
     {
         return m_chunks[index / kChunkRecords][index % kChunkRecords];
     }
+    // The entries from `index` (below size()) that lie one after another in
+    // memory: up to the end of its chunk or of the buffer.
+    std::span<const TARecord> run(std::size_t index) const
+    {
+        const std::size_t inChunk = index % kChunkRecords;
+        const std::size_t count = std::min(kChunkRecords - inChunk, m_size - index);
+        return {m_chunks[index / kChunkRecords].get() + inChunk, count};
+    }
 
     void append(const TARecord& record);
     // Uninitialised room for the next entries, in one chunk (a new one when

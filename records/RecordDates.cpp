@@ -68,9 +68,9 @@ char* writeIsoText(char* out, QDate date, int msOfDay, bool milliseconds)
     date.getDate(&year, &month, &day); // zeros for an invalid date, as year() gives
     if (year < 0 || year > 9999 || !timeOfDayFits(msOfDay)) { // beyond the fixed widths
         if (milliseconds)
-            return out + std::snprintf(out, kMaxIsoText, "%04d-%02d-%02dT%02d:%02d:%02d.%03d",
-                                       year, month, day, seconds / 3600, seconds / 60 % 60,
-                                       seconds % 60, ms);
+            return out + std::snprintf(out, kMaxIsoText, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", year,
+                                       month, day, seconds / 3600, seconds / 60 % 60, seconds % 60,
+                                       ms);
         return out + std::snprintf(out, kMaxIsoText, "%04d-%02d-%02dT%02d:%02d:%02d.%d", year,
                                    month, day, seconds / 3600, seconds / 60 % 60, seconds % 60,
                                    ms / 100);
@@ -248,7 +248,7 @@ int RecordTimesOfDay::of(const TARecord& record)
     return ms;
 }
 
-QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* fromStamp)
+QDate firstRecordDate(RecordRuns& records, QDate lastRecordDate, bool* fromStamp)
 {
     if (fromStamp)
         *fromStamp = false;
@@ -256,7 +256,7 @@ QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* f
     int previous = kNoTime;
     RecordStamps stamps;
     RecordTimesOfDay times;
-    while (const TARecord* record = records()) {
+    while (const TARecord* record = records.nextRecord()) {
         const auto stamp = stamps.of(*record);
         const int now = stamp ? stampedDay(*stamp).second : times.of(*record);
         if (dayPassed(previous, now))

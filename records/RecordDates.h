@@ -19,11 +19,9 @@
 #include <string_view>
 
 #include "Record.h"
+#include "RecordRuns.h"
 
 namespace dmm {
-
-// Records one after another, oldest first; null at the end.
-using RecordSource = std::function<const TARecord*()>;
 
 // The local date a file was last modified: the date of its last reading.
 QDate fileModificationDate(const QString& path);
@@ -62,7 +60,7 @@ private:
 // records before the first stamped one from its date, or over all records
 // from `lastRecordDate` when none is stamped (`fromStamp` tells which).
 // Reads records only up to the first stamped one.
-QDate firstRecordDate(const RecordSource& records, QDate lastRecordDate, bool* fromStamp = nullptr);
+QDate firstRecordDate(RecordRuns& records, QDate lastRecordDate, bool* fromStamp = nullptr);
 
 struct RecordTime
 {

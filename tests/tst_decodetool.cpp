@@ -262,7 +262,7 @@ void TestDecodeTool::jsonStrings()
 {
     QFETCH(QByteArray, text);
     const std::string line =
-        dmm::sim::JsonLine().add("text", std::string_view(text.constData(), text.size())).str();
+        dmm::JsonLine().add("text", std::string_view(text.constData(), text.size())).str();
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line));
     QVERIFY2(document.isObject(), line.c_str());
     QCOMPARE(document.object().value("text").toString(), QString::fromLatin1(text));

@@ -46,9 +46,11 @@ std::vector<TARecord> recordsOf(const QString& words)
 std::pair<RecordTime, RecordTime> twoPassTimes(const std::vector<TARecord>& records,
                                                QDate lastRecordDate)
 {
-    std::size_t next = 0;
-    const QDate first = firstRecordDate(
-        [&]() { return next < records.size() ? &records[next++] : nullptr; }, lastRecordDate);
+    RecordBuffer buffer;
+    for (const TARecord& record : records)
+        buffer.append(record);
+    RecordRuns runs(buffer);
+    const QDate first = firstRecordDate(runs, lastRecordDate);
     RecordDates dates(first);
     std::pair<RecordTime, RecordTime> times;
     for (std::size_t i = 0; i < records.size(); ++i) {

@@ -69,7 +69,8 @@ void logRun(RecorderStore& store, QDateTime start, int count, int stepMs, bool s
 QStringList tableLines(const RecordBuffer& buffer, QDate firstDate, TableFormat format = {},
                        bool* inferred = nullptr)
 {
-    TableProducer table(format, firstDate, bufferRecords(buffer));
+    RecordRuns records(buffer);
+    TableProducer table(format, firstDate, records);
     QByteArray block;
     while (table.nextBlock(block))
         ;
@@ -312,8 +313,10 @@ void TestTableExport::runAcrossMidnightInOrder()
     const QDateTime start = at(2026, 12, 7, 23, 59, 58, 500);
     logRun(store, start, unstamped, 700, false);
     logRun(store, start.addMSecs(700 * unstamped), 5 - unstamped, 700);
-    if (!firstDate.isValid())
-        firstDate = firstRecordDate(bufferRecords(store.buffer()), lastDate);
+    if (!firstDate.isValid()) {
+        RecordRuns records(store.buffer());
+        firstDate = firstRecordDate(records, lastDate);
+    }
     bool inferred = false;
     const QStringList lines = tableLines(store.buffer(), firstDate, {}, &inferred);
     QCOMPARE(lines.value(0), QStringLiteral("time,value,unit,display,subdisplay"));
@@ -496,7 +499,8 @@ void TestTableExport::pythonReadsTheTable()
     const QStringList symbols = {"V", "\u03A9", "\u00B0C", "F", "A", "Hz"};
 
     for (const TableFormat format : {TableFormat{',', false}, TableFormat{';', true}}) {
-        TableProducer table(format, QDate(2026, 12, 7), bufferRecords(buffer));
+        RecordRuns records(buffer);
+        TableProducer table(format, QDate(2026, 12, 7), records);
         const QString path = dir.filePath("table.csv");
         QVERIFY(
             !writeFileAtomically(path, [&](QByteArray& block) { return table.nextBlock(block); }));

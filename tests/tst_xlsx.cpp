@@ -105,8 +105,8 @@ void TestXlsx::workbookReadsBackTyped()
     QTemporaryDir dir;
     const QString path = dir.filePath("run.xlsx");
     XlsxTableResult result;
-    QVERIFY(!writeXlsxTable(path, false, QDate(2026, 12, 7), bufferRecords(buffer), nullptr,
-                            &result, 3));
+    RecordRuns records(buffer);
+    QVERIFY(!writeXlsxTable(path, false, QDate(2026, 12, 7), records, nullptr, &result, 3));
     QCOMPARE(result.rows, 7);
     const QString head = "|s:time;s:value;s:unit;s:display;s:subdisplay";
     QCOMPARE(readBack(m_python, path),
@@ -158,8 +158,8 @@ void TestXlsx::utcTimesFromTwoZones()
     RecordBuffer buffer;
     buffer.append(reading(6, "1.234", "", 1.234f, " 23:59:59.0  "));
     const QString path = m_dir.filePath(QString::fromLatin1(zone).replace('/', '-') + ".xlsx");
-    QVERIFY(
-        !writeXlsxTable(path, true, QDate(2026, 12, 7), bufferRecords(buffer), nullptr, nullptr));
+    RecordRuns records(buffer);
+    QVERIFY(!writeXlsxTable(path, true, QDate(2026, 12, 7), records, nullptr, nullptr));
     const QStringList rows = readBack(m_python, path);
     QCOMPARE(rows.value(0), "Table|s:time (UTC);s:value;s:unit;s:display;s:subdisplay");
     QCOMPARE(rows.value(1), "Table|d:" + time + ";n:1.234;s:V;s:1.234;");
@@ -178,7 +178,8 @@ void TestXlsx::failedWriteLeavesTheOldFile()
     buffer.append(reading(6, "1.234", "", 1.234f, " 23:59:59.0  "));
     JobControl job;
     job.cancel = true;
-    QVERIFY(writeXlsxTable(path, false, QDate(2026, 12, 7), bufferRecords(buffer), &job, nullptr));
+    RecordRuns records(buffer);
+    QVERIFY(writeXlsxTable(path, false, QDate(2026, 12, 7), records, &job, nullptr));
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("old"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"run.xlsx"});

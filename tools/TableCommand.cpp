@@ -5,18 +5,9 @@
 
 #include "ExportOutput.h"
 #include "RecordFile.h"
-#include "XlsxTable.h"
+#include "TableFile.h"
 
 namespace dmm::exporttool {
-
-namespace {
-
-std::string jsonTime(const RecordTime& time)
-{
-    return time.text.empty() ? "null" : '"' + time.text + '"';
-}
-
-} // namespace
 
 int writeTable(const TableRequest& request)
 {
@@ -36,48 +27,33 @@ int writeTable(const TableRequest& request)
         RecordFileReader counter;
         if (!counter.open(path, &reason))
             return failure(path + QStringLiteral(": ") + reason);
-        firstDate = firstRecordDate(fileRecords(counter), fileModificationDate(path), &fromStamp);
+        RecordRuns counted(counter);
+        firstDate = firstRecordDate(counted, fileModificationDate(path), &fromStamp);
     }
 
-    qint64 rows = 0;
-    bool datesInferred = false;
-    if (isXlsxName(request.output)) {
-        JobControl job;
-        const RecordSource source = fileRecords(reader);
-        const RecordSource records = [&]() -> const TARecord* {
-            const TARecord* record = source();
-            if (!record)
-                job.cancel = reader.truncated(); // the workbook then replaces nothing
-            return record;
-        };
-        XlsxTableResult written;
+    JobControl job;
+    RecordRuns records(reader, &job); // a file ended early: no output replaced
+    TableFileResult written;
+    if (!request.output.isEmpty()) {
         const StopOnSignals stop(job);
         const auto error =
-            writeXlsxTable(request.output, request.format.utc, firstDate, records, &job, &written);
+            writeTableFile(request.output, request.format, firstDate, records, &job, &written);
         if (const auto stopped = error ? stop.reportStop(request.output) : std::nullopt)
             return *stopped;
         if (job.cancel)
             return failure(path + QStringLiteral(": ") + truncationReason(reader));
         if (error)
             return failure(request.output + QStringLiteral(": ") + *error);
-        rows = written.rows;
-        datesInferred = written.datesInferred;
     } else {
-        TableProducer table(request.format, firstDate, fileRecords(reader));
-        JobControl job;
-        const BlockProducer next = [&](QByteArray& block) {
-            if (table.nextBlock(block))
-                return true;
-            job.cancel = reader.truncated(); // the writer then leaves no output file
-            return false;
-        };
-        if (const int status = writeOutput(request.output, next, job, [&] {
-                return path + QStringLiteral(": ") + truncationReason(reader);
-            }))
+        TableProducer table(request.format, firstDate, records);
+        if (const int status = writeOutput(
+                {}, [&](QByteArray& block) { return table.nextBlock(block); }, job,
+                [&] { return path + QStringLiteral(": ") + truncationReason(reader); }))
             return status;
-        rows = table.rows();
-        datesInferred = table.datesInferred();
+        written = {table.rows(), table.datesInferred()};
     }
+    const qint64 rows = written.rows;
+    const bool datesInferred = written.datesInferred;
 
     QString closing = QStringLiteral("dmm-export: %1 readings").arg(rows);
     if (!datesInferred)
@@ -95,13 +71,6 @@ int writeTable(const TableRequest& request)
                        .arg(fileModificationDate(path).toString(Qt::ISODate));
     std::fprintf(stderr, "%s\n", qPrintable(closing));
     return 0;
-}
-
-std::string recordTimesJson(const RecordTime& first, const RecordTime& last)
-{
-    const auto flag = [](bool b) { return b ? std::string("true") : std::string("false"); };
-    return ",\"firstTime\":" + jsonTime(first) + ",\"firstTimeStamped\":" + flag(first.stamped) +
-           ",\"lastTime\":" + jsonTime(last) + ",\"lastTimeStamped\":" + flag(last.stamped);
 }
 
 } // namespace dmm::exporttool

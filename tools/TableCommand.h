@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // dmm-export --table: a recording as the table of TableExport.h, streamed
-// record by record from the file; and the times --info reports.
+// record by record from the file.
 #pragma once
 
 #include <QDate>
@@ -28,9 +28,5 @@ struct TableRequest
 // readings were written and whether dates were inferred. Returns 0, or 1
 // after a message on standard error.
 int writeTable(const TableRequest& request);
-
-// ,"firstTime":"...","firstTimeStamped":true,"lastTime":"...","lastTimeStamped":false
-// for --info (null times for an empty recording or a time text that is none).
-std::string recordTimesJson(const RecordTime& first, const RecordTime& last);
 
 } // namespace dmm::exporttool

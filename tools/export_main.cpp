@@ -28,9 +28,10 @@
 #include "ExportPages.h"
 #include "ExportText.h"
 #include "FileChecks.h"
+#include "JsonLine.h"
 #include "RecordDates.h"
 #include "RecordFile.h"
-#include "RecordSlices.h"
+#include "RecordRuns.h"
 #include "RecordSummary.h"
 #include "SignalPipe.h"
 #include "TableCommand.h"
@@ -170,8 +171,8 @@ struct RecordingInfo
 bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInfo& info)
 {
     FirstAndLastTimes times(lastRecordDate);
-    RecordSlices slices(reader);
-    for (auto slice = slices.next(); !slice.empty(); slice = slices.next()) {
+    RecordRuns runs(reader);
+    for (auto slice = runs.next(); !slice.empty(); slice = runs.next()) {
         for (const TARecord& record : slice) {
             info.tally.add(record.fValue);
             times.add(record);
@@ -182,18 +183,30 @@ bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInf
     return !reader.truncated();
 }
 
+// A time as its text, or null for an empty recording or a text that is none.
+void addTime(JsonLine& line, std::string_view key, const RecordTime& time)
+{
+    if (time.text.empty())
+        line.addNull(key);
+    else
+        line.add(key, time.text);
+}
+
 QByteArray infoJson(const RecordingInfo& info)
 {
     const RecordTally& tally = info.tally;
-    std::string json = "{\"records\":" + std::to_string(tally.count);
-    json += ",\"lastPage\":" + std::to_string(tally.lastPage());
-    json += ",\"maxIndex\":" + std::to_string(tally.extremes.maxIndex);
-    json += ",\"minIndex\":" + std::to_string(tally.extremes.minIndex);
-    json += ",\"scaleMaxY\":" + jsonFloat(tally.scaleMaxY);
-    json += ",\"scaleMinY\":" + jsonFloat(tally.scaleMinY);
-    json += exporttool::recordTimesJson(info.firstTime, info.lastTime);
-    json += "}\n";
-    return QByteArray::fromStdString(json);
+    JsonLine line;
+    line.add("records", std::int64_t(tally.count))
+        .add("lastPage", std::int64_t(tally.lastPage()))
+        .add("maxIndex", std::int64_t(tally.extremes.maxIndex))
+        .add("minIndex", std::int64_t(tally.extremes.minIndex))
+        .addNumber("scaleMaxY", jsonFloat(tally.scaleMaxY))
+        .addNumber("scaleMinY", jsonFloat(tally.scaleMinY));
+    addTime(line, "firstTime", info.firstTime);
+    line.add("firstTimeStamped", info.firstTime.stamped);
+    addTime(line, "lastTime", info.lastTime);
+    line.add("lastTimeStamped", info.lastTime.stamped);
+    return QByteArray::fromStdString(line.str() + '\n');
 }
 
 // Appends the text of consecutive records to the block, the first of them at
@@ -221,29 +234,25 @@ void writeListRecords(QByteArray& block, std::size_t firstIndex, std::span<const
 }
 
 // The text of the entries in `range`, read from the file as it is written,
-// a block at a time: memory for one slice of records and one block of text.
+// a block at a time: memory for one run of records and one block of text.
 // When the file ends early the job is cancelled.
-class RecordTextStream
+class EntryTextBlocks
 {
 public:
-    RecordTextStream(RecordFileReader& reader, EntryRange range, RecordWriter write,
-                     JobControl& job)
-        : m_reader(reader), m_slices(reader), m_range(range), m_write(write), m_job(job)
+    EntryTextBlocks(RecordFileReader& reader, EntryRange range, RecordWriter write, JobControl& job)
+        : m_runs(reader, &job), m_range(range), m_write(write)
     {
     }
 
     bool next(QByteArray& block)
     {
-        block.reserve(kBlockBytes + qsizetype(RecordSlices::kSliceRecords *
+        block.reserve(kBlockBytes + qsizetype(RecordRuns::kFileRunRecords *
                                               std::max(kMaxExportLine, kMaxDataListLine + 1)));
         while (m_pos < m_range.end) {
             if (m_slice.empty()) {
-                m_slice = m_slices.next();
-                if (m_slice.empty()) {
-                    // A file that ended early cancels the write.
-                    m_job.cancel = m_reader.truncated();
+                m_slice = m_runs.next();
+                if (m_slice.empty())
                     return false;
-                }
             }
             // Records before the range are read past, none after it is read.
             const std::size_t before =
@@ -262,12 +271,10 @@ public:
 
 private:
     static constexpr qsizetype kBlockBytes = 256 << 10;
-    RecordFileReader& m_reader;
-    RecordSlices m_slices;
+    RecordRuns m_runs; // a file that ended early cancels the job
     EntryRange m_range;
     RecordWriter m_write;
-    JobControl& m_job;
-    std::span<const TARecord> m_slice; // the records of the slice not yet looked at
+    std::span<const TARecord> m_slice; // the records of the run not yet looked at
     std::size_t m_pos = 0;             // the index in the file of its first
 };
 
@@ -395,8 +402,8 @@ int main(int argc, char* argv[])
                                              "--info or --pages"));
         return runTable(parser, tableOptions, path, toFile ? outputName : QString());
     }
-    for (const QCommandLineOption* option :
-         {&tableOptions.date, &tableOptions.separator, &tableOptions.decimalComma, &tableOptions.utc})
+    for (const QCommandLineOption* option : {&tableOptions.date, &tableOptions.separator,
+                                             &tableOptions.decimalComma, &tableOptions.utc})
         if (parser.isSet(*option))
             return usageError(
                 QStringLiteral("--%1 goes with --table").arg(option->names().first()));
@@ -420,7 +427,7 @@ int main(int argc, char* argv[])
         const EntryRange entries =
             pageRangeEntries(std::size_t(reader.recordCount()), lastPage, pages);
         JobControl job;
-        RecordTextStream text(reader, entries, list ? writeListRecords : writeExportRecords, job);
+        EntryTextBlocks text(reader, entries, list ? writeListRecords : writeExportRecords, job);
         return writeOutput(
             toFile ? outputName : QString(), [&](QByteArray& block) { return text.next(block); },
             job, [&] { return path + QStringLiteral(": ") + truncationReason(reader); });

@@ -36,8 +36,7 @@ struct XlsxTableResult
 // or job->cancel is set (then `path` is left as it was). `rowsPerSheet` is
 // kXlsxSheetRows except in tests.
 std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate firstRecordDate,
-                                      const RecordSource& records, JobControl* job,
-                                      XlsxTableResult* result,
+                                      RecordRuns& records, JobControl* job, XlsxTableResult* result,
                                       std::size_t rowsPerSheet = kXlsxSheetRows);
 
 } // namespace dmm

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-namespace dmm::sim {
+namespace dmm {
 
 std::string jsonString(std::string_view text)
 {
@@ -107,4 +107,4 @@ JsonLine& JsonLine::addNull(std::string_view name)
     return *this;
 }
 
-} // namespace dmm::sim
+} // namespace dmm

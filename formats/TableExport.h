@@ -98,7 +98,7 @@ char* writeTableRow(char* out, std::string_view time, const TARecord& record,
 class TableProducer
 {
 public:
-    TableProducer(TableFormat format, QDate firstRecordDate, RecordSource records);
+    TableProducer(TableFormat format, QDate firstRecordDate, RecordRuns& records);
 
     // Fills `block` with the next rows; false when every row was produced.
     bool nextBlock(QByteArray& block);
@@ -112,18 +112,10 @@ private:
     RecordDates m_dates;
     IsoTextWriter m_isoText;
     UtcMoments m_utc;
-    RecordSource m_records;
+    RecordRuns& m_records;
     bool m_headerWritten = false;
     qint64 m_rows = 0;
     std::string m_text; // the block's rows, kept for its memory
 };
-
-// The buffer's entries in index order.
-RecordSource bufferRecords(const RecordBuffer& buffer);
-// The records of a snapshot, which the source keeps: safe on another thread
-// while the buffer goes on growing or is cleared.
-RecordSource snapshotRecords(RecordBuffer::Snapshot records);
-// The records of an open reader, read a slice at a time.
-RecordSource fileRecords(RecordFileReader& reader);
 
 } // namespace dmm

@@ -11,7 +11,6 @@
 #include <span>
 #include <string_view>
 
-#include "RecordSlices.h"
 #include "SiUnits.h"
 
 namespace dmm {
@@ -215,8 +214,8 @@ std::string tableRow(std::string_view time, const TARecord& record, const TableF
     return std::string(row, writeTableRow(row, time, record, format));
 }
 
-TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordSource records)
-    : m_format(format), m_dates(firstRecordDate), m_records(std::move(records))
+TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordRuns& records)
+    : m_format(format), m_dates(firstRecordDate), m_records(records)
 {
 }
 
@@ -232,7 +231,7 @@ bool TableProducer::nextBlock(QByteArray& block)
         m_headerWritten = true;
     }
     while (p - begin < kBlockBytes) {
-        const TARecord* record = m_records();
+        const TARecord* record = m_records.nextRecord();
         if (!record)
             break;
         // The time written straight at its place.
@@ -297,36 +296,6 @@ TableRowForm tableRowForm(std::string_view tail, bool fromLineStart, char separa
             form.decimalComma = value.find(',') != value.npos;
     }
     return form;
-}
-
-RecordSource bufferRecords(const RecordBuffer& buffer)
-{
-    return [&buffer, index = std::size_t(0)]() mutable -> const TARecord* {
-        return index < buffer.size() ? &buffer.at(index++) : nullptr;
-    };
-}
-
-RecordSource snapshotRecords(RecordBuffer::Snapshot records)
-{
-    return [records = std::move(records), index = std::size_t(0)]() mutable -> const TARecord* {
-        return index < records.size() ? &records.at(index++) : nullptr;
-    };
-}
-
-RecordSource fileRecords(RecordFileReader& reader)
-{
-    // A small buffer refilled slice by slice: the file is never held whole.
-    auto slices = std::make_shared<RecordSlices>(reader);
-    return [slices, slice = std::span<const TARecord>()]() mutable -> const TARecord* {
-        if (slice.empty()) {
-            slice = slices->next();
-            if (slice.empty())
-                return nullptr;
-        }
-        const TARecord* record = slice.data();
-        slice = slice.subspan(1);
-        return record;
-    };
 }
 
 } // namespace dmm

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace dmm::sim {
+namespace dmm {
 
 class JsonLine
 {
@@ -47,4 +47,4 @@ std::string jsonString(std::string_view text);
 // characters escaped, every other byte kept.
 std::string jsonUtf8String(std::string_view text);
 
-} // namespace dmm::sim
+} // namespace dmm

@@ -425,8 +425,8 @@ bool isXlsxName(const QString& path)
 }
 
 std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate firstRecordDate,
-                                      const RecordSource& records, JobControl* job,
-                                      XlsxTableResult* result, std::size_t rowsPerSheet)
+                                      RecordRuns& records, JobControl* job, XlsxTableResult* result,
+                                      std::size_t rowsPerSheet)
 {
     return replaceFileAtomically(path, [&](const QString& temporary) -> std::optional<QString> {
         const QByteArray name = fileNameBytes(temporary);
@@ -436,7 +436,7 @@ std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate first
         RecordDates dates(firstRecordDate);
         UtcMoments moments;
         qint64 rows = 0;
-        while (const TARecord* record = records()) {
+        while (const TARecord* record = records.nextRecord()) {
             book.addRow(*record, cellTime(dates.nextMoment(*record), utc ? &moments : nullptr));
             ++rows;
             if (job && (rows & 1023) == 0)

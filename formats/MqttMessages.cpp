@@ -16,7 +16,7 @@
 
 namespace dmm::logtool {
 
-using sim::JsonLine;
+
 
 MqttTopics mqttTopics(const QString& prefix, const QString& name)
 {
@@ -84,7 +84,7 @@ std::string metaPayload(const QString& version, const std::string& run, const QS
     for (const QString& file : files) {
         if (list.size() > 1)
             list += ',';
-        list += sim::jsonUtf8String(file.toStdString());
+        list += jsonUtf8String(file.toStdString());
     }
     list += ']';
     return JsonLine()
