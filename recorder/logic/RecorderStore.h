@@ -36,9 +36,10 @@ public:
     virtual void progressStepped() = 0;
     virtual void statusChanged() = 0;
     virtual void controlsChanged() = 0;
-    // The run's temporary file missed a reading (a full disk): once per
-    // failure episode, which ends when a write succeeds again. The reading is
-    // in the buffer all the same. Must not wait for the user here.
+    // A temporary file missed a reading (a full disk): once per outage,
+    // however many runs' files it touches; the outage ends when every file
+    // has taken its readings. The reading is in the buffer all the same. Must
+    // not wait for the user here.
     virtual void tempFileWriteFailed(const QString& path, const QString& reason)
     {
         static_cast<void>(path);
@@ -129,8 +130,9 @@ private:
     RecordBuffer m_buffer;
     unsigned long long m_filling = 0; // counts emptyings and loads
     TempFiles m_tempFiles;
-    // The file of the failure episode under way; empty while writes succeed.
-    QString m_failingFile;
+    // A write or sync failed and some file still misses readings: the outage
+    // has been told.
+    bool m_tempFileFailing = false;
     QTimer m_tempFileRetry;
 };
 
