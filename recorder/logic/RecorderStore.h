@@ -114,6 +114,9 @@ public:
     // ends; one line per file whose readings are still in no file ("28
     // readings of this run are in no file: ... they were not saved").
     QStringList readingsInNoFileAtExit();
+    // Fires each second while a run is written or a file misses readings:
+    // what the files missed goes in then (tests wait for it).
+    const QTimer& tempFileRetryTimer() const { return m_tempFileRetry; }
 
 private:
     void writeToTempFile(const TARecord& record);
