@@ -159,7 +159,7 @@ int main(int argc, char* argv[])
         return f;
     };
     // CPU time alone, without the event loop and its probe: readings back to
-    // back, the delayed sync's thread included (it syncs once a second here).
+    // back, the delayed sync's thread included (it syncs each record as it comes).
     const auto backToBack = [&](const std::function<void(int)>& logOne) {
         Figures f;
         const double before = cpuSeconds();

@@ -26,10 +26,7 @@ int syncDescriptor(int fd)
 
 } // namespace
 
-DelayedSync::DelayedSync(std::chrono::milliseconds interval)
-    : m_interval(interval), m_thread([this] { run(); })
-{
-}
+DelayedSync::DelayedSync() : m_thread([this] { run(); }) {}
 
 DelayedSync::~DelayedSync()
 {
@@ -100,14 +97,6 @@ void DelayedSync::run()
         m_changed.wait(lock, [&] { return m_stopping || !m_dirty.empty(); });
         if (m_stopping)
             return;
-        // At most one round per interval: the first write after a quiet spell
-        // is synced at once, a steady stream once per interval.
-        const auto due = m_lastSync + m_interval;
-        if (std::chrono::steady_clock::now() < due) {
-            m_changed.wait_until(lock, due, [&] { return m_stopping; });
-            if (m_stopping)
-                return;
-        }
         const std::vector<int> fds(m_dirty.begin(), m_dirty.end());
         m_dirty.clear();
         m_inFlight.insert(fds.begin(), fds.end());
@@ -122,7 +111,6 @@ void DelayedSync::run()
         for (const int fd : fds)
             m_inFlight.erase(fd);
         m_syncs += static_cast<long long>(fds.size());
-        m_lastSync = std::chrono::steady_clock::now();
         m_changed.notify_all();
     }
 }

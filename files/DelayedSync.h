@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// Files written record by record reach the disk itself (fdatasync) at most
-// about a second after each write, on a thread of their own: the caller never
-// waits for the disk, and a power cut loses at most the last second.
+// Files written record by record reach the disk itself (fdatasync) right
+// after each write, on a thread of their own: the caller never waits for the
+// disk, and a record is on the disk long before the next poll brings another
+// (a power cut loses at most the record being written). Writes that come
+// while a sync runs are taken by the next one.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -16,12 +17,13 @@ namespace dmm {
 class DelayedSync
 {
 public:
-    explicit DelayedSync(std::chrono::milliseconds interval = std::chrono::seconds(1));
+    DelayedSync();
     ~DelayedSync();
     DelayedSync(const DelayedSync&) = delete;
     DelayedSync& operator=(const DelayedSync&) = delete;
 
-    // Bytes were written to `fd`: it is synced within the interval.
+    // Bytes were written to `fd`: the thread syncs it now, or right after the
+    // sync under way.
     void written(int fd);
     // Syncs `fd` now, waiting for the disk; 0 or the errno of a failed sync
     // (this one or a delayed one since the last look).
@@ -41,13 +43,11 @@ public:
 private:
     void run();
 
-    const std::chrono::milliseconds m_interval;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::set<int> m_dirty;
     std::set<int> m_inFlight;
     std::map<int, int> m_errors;
-    std::chrono::steady_clock::time_point m_lastSync{};
     long long m_syncs = 0;
     bool m_stopping = false;
     std::thread m_thread;

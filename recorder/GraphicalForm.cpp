@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "AfterReturn.h"
 #include "Artwork.h"
 #include "DisplayLabels.h"
 #include "GlobalFlags.h"
@@ -83,53 +84,57 @@ TGraphicalForm::~TGraphicalForm()
 
 void TGraphicalForm::buildMenus()
 {
+    // Entries that may open a dialog or a box run after the trigger has
+    // returned, so that a screen reader's Press returns at once.
+    const auto command = [this](QMenu* menu, int text, auto work) {
+        return addCommandAfterReturn(menu, tableString(text), this, work);
+    };
     QMenu* file = menuBar()->addMenu(tableString(501));
-    miOpen = file->addAction(tableString(502), this, &TGraphicalForm::sbtnOpenFileClick);
-    miSaveAs = file->addAction(tableString(503), this, [this] { sbtnSaveFileClick(); });
-    miClear = file->addAction(tableString(504), this, [this] { sbtnClearClick(); });
+    miOpen = command(file, 502, [this] { sbtnOpenFileClick(); });
+    miSaveAs = command(file, 503, [this] { sbtnSaveFileClick(); });
+    miClear = command(file, 504, [this] { sbtnClearClick(); });
     file->addSeparator();
     miImport = file->addAction(tableString(505), this, &TGraphicalForm::sbtnImportClick);
     miImport->setVisible(false);
-    miExport = file->addAction(tableString(506), this, &TGraphicalForm::sbtnExportClick);
-    miExportTable = file->addAction(tableString(1600), this, &TGraphicalForm::miExportTableClick);
-    miPrintPage = file->addAction(tableString(507), this, &TGraphicalForm::sbtnPrintGraphicClick);
-    miPrinterSetup = file->addAction(tableString(508), this, &TGraphicalForm::miPrinterSetupClick);
+    miExport = command(file, 506, [this] { sbtnExportClick(); });
+    miExportTable = command(file, 1600, [this] { miExportTableClick(); });
+    miPrintPage = command(file, 507, [this] { sbtnPrintGraphicClick(); });
+    miPrinterSetup = command(file, 508, [this] { miPrinterSetupClick(); });
     file->addSeparator();
     miExit = file->addAction(tableString(509), this, &QWidget::close);
 
     QMenu* acquisition = menuBar()->addMenu(tableString(510));
-    miStart = acquisition->addAction(tableString(511), this, [this] {
+    miStart = command(acquisition, 511, [this] {
         sbtnRecordStart->setChecked(true);
         sbtnRecordStartClick();
     });
     miStart->setShortcut(Qt::Key_F9);
-    miStop = acquisition->addAction(tableString(512), this, [this] {
+    miStop = command(acquisition, 512, [this] {
         sbtnRecordStop->setChecked(true);
         sbtnRecordStopClick();
     });
     miStop->setShortcut(Qt::Key_F3);
-    miManual =
-        acquisition->addAction(tableString(513), this, &TGraphicalForm::sbtnManualLoggingClick);
+    miManual = command(acquisition, 513, [this] { sbtnManualLoggingClick(); });
     miManual->setShortcut(Qt::Key_F7);
     acquisition->addSeparator();
-    miInterval = acquisition->addAction(tableString(514), this, &TGraphicalForm::sbtnOptionClick);
+    miInterval = command(acquisition, 514, [this] { sbtnOptionClick(); });
 
     QMenu* view = menuBar()->addMenu(tableString(520));
     miFirstPage = view->addAction(tableString(521), this, &TGraphicalForm::sbtnFirstPageClick);
     miFirstPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp));
-    miPageUp = view->addAction(tableString(522), this, &TGraphicalForm::sbtnPageUpClick);
-    miPageDown = view->addAction(tableString(523), this, &TGraphicalForm::sbtnPageDownClick);
+    // At the first or last page these two warn in a box.
+    miPageUp = command(view, 522, [this] { sbtnPageUpClick(); });
+    miPageDown = command(view, 523, [this] { sbtnPageDownClick(); });
     miLastPage = view->addAction(tableString(524), this, &TGraphicalForm::sbtnLastPageClick);
     miLastPage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown));
     view->addSeparator();
-    miFitAll = view->addAction(tableString(525), this, &TGraphicalForm::sbtnFitViewClick);
+    miFitAll = command(view, 525, [this] { sbtnFitViewClick(); });
     miFitAll->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     miUndoZoom = view->addAction(tableString(526), this, &TGraphicalForm::sbtnUndoZoomClick);
     miUndoZoom->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     miUndoZoom->setEnabled(false);
     view->addSeparator();
-    miGraphLineColor =
-        view->addAction(tableString(527), this, &TGraphicalForm::miGraphLineColorClick);
+    miGraphLineColor = command(view, 527, [this] { miGraphLineColorClick(); });
 }
 
 QToolButton* TGraphicalForm::makeToolButton(const QString& art, int hint)

@@ -27,6 +27,21 @@ void TGraphicalForm::sbtnRecordStartClick()
         sbtnRecordStop->setChecked(true);
         return;
     }
+    // The file first: a run without one never starts, so no reading is
+    // logged for it. The run is known by the filling of the buffer it logs
+    // into, so that a save of that whole filling deletes it once it has ended.
+    QString reason;
+    if (!m_store.tempFiles().createNext(&reason, m_store.saveSource().filling)) {
+        // The number that failed: those taken by other files were skipped.
+        const QString tried = m_store.tempFiles().fileName(m_store.tempFiles().tempFileCount() + 1);
+        // Every step of Stop before the box, which waits for the user while
+        // readings go on arriving.
+        sbtnRecordStop->setChecked(true);
+        sbtnRecordStopClick();
+        ShowMsgBox(this, kStrErrorCaption, 9003, QMessageBox::Ok, QMessageBox::NoIcon,
+                   tried + QStringLiteral(": ") + reason);
+        return;
+    }
     TimerLogger.setInterval(m_store.state().logIntervalMs);
     if (sbtnRecordStart->isChecked())
         TimerLogger.start();
@@ -35,18 +50,6 @@ void TGraphicalForm::sbtnRecordStartClick()
         m_store.startRun();
     else
         m_store.stopRun();
-
-    QString reason;
-    // The run is known by the filling of the buffer it logs into, so that a
-    // save of that whole filling deletes it once it has ended.
-    if (!m_store.tempFiles().createNext(&reason, m_store.saveSource().filling)) {
-        ShowMsgBox(this, kStrErrorCaption, 9003, QMessageBox::Ok, QMessageBox::NoIcon,
-                   m_store.tempFiles().fileName(m_store.tempFiles().tempFileCount() + 1) +
-                       QStringLiteral(": ") + reason);
-        sbtnRecordStop->setChecked(true);
-        sbtnRecordStopClick();
-        return;
-    }
     // The first reading after the start is logged without waiting an interval.
     m_store.setTickPending(true);
     UpdateControls();

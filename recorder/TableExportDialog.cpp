@@ -4,12 +4,15 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 
 #include "StringTable.h"
+#include "XlsxTable.h"
 
 namespace dmm {
 
@@ -60,6 +63,23 @@ std::optional<TableTarget> chooseTableTarget(QWidget* parent, const QString& pro
         choices->insertWidget(0, label);
         layout->addItem(choices);
     }
+
+    // A workbook has cells, not separators or decimal commas: the two are
+    // off while the name would end in .xlsx (typed so, or without an
+    // extension while the workbook type is chosen).
+    auto* nameEdit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    const auto followName = [&dialog, nameEdit, separator, decimalComma, label] {
+        const QString name = nameEdit ? nameEdit->text() : QString();
+        const bool workbook = isXlsxName(name) || (QFileInfo(name).suffix().isEmpty() &&
+                                                   dialog.defaultSuffix() == QLatin1String("xlsx"));
+        for (QWidget* choice : {static_cast<QWidget*>(separator),
+                                static_cast<QWidget*>(decimalComma), static_cast<QWidget*>(label)})
+            choice->setEnabled(!workbook);
+    };
+    if (nameEdit)
+        QObject::connect(nameEdit, &QLineEdit::textChanged, &dialog, followName);
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followName);
+    followName();
 
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -4,7 +4,7 @@
 // unbuffered write the moment it is logged, so a crash leaves whole units
 // behind, and a write the disk takes only part of is cut back at once. The
 // file is locked (flock) for as long as it is open, and reaches the disk
-// itself within about a second of each write (DelayedSync).
+// itself right after each write (DelayedSync).
 //
 // When the disk refuses a write the appender either keeps the records the
 // file missed in a queue, in order, for the next write or retry() (the

@@ -14,7 +14,7 @@
 // crashed run's; older finished runs written whole let their descriptor go, so
 // the program holds a bounded number. A finished run whose readings were all
 // saved is deleted: a saved file holds them. Writes reach the disk itself
-// within about a second, on a thread of their own.
+// right after each write, on a thread of their own.
 #pragma once
 
 #include <QString>

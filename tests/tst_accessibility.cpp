@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 // What a screen reader does through Qt's accessibility interface: its Press on
-// a button does what a mouse click does, once, and a press that opens a modal
-// dialog returns before the dialog opens, so the reader is never kept waiting;
+// a button does what a mouse click does, once, and a press (on a button or a
+// menu entry) that opens a modal dialog or a box returns before it opens, so
+// the reader is never kept waiting;
 // its Toggle on a check box or radio button does what a click does.
 #include <QtTest>
 
 #include <QAccessible>
 #include <QAccessibleActionInterface>
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -37,6 +40,21 @@ void pressAsAReader(QAbstractButton* button)
     QVERIFY(actions);
     QVERIFY(!actions->actionNames().isEmpty());
     actions->doAction(actions->actionNames().first());
+}
+
+// A screen reader's Press on a menu entry, through the entry's place in its menu.
+void pressMenuEntryAsAReader(QAction* entry)
+{
+    QMenu* menu = nullptr;
+    for (QObject* object : entry->associatedObjects())
+        if ((menu = qobject_cast<QMenu*>(object)))
+            break;
+    QVERIFY(menu);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(menu);
+    QVERIFY(list);
+    QAccessibleInterface* item = list->child(int(menu->actions().indexOf(entry)));
+    QVERIFY(item && item->actionInterface());
+    item->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
 }
 
 // Closes every modal dialog as soon as it shows and counts whether it showed
@@ -122,6 +140,8 @@ private slots:
     void pressOffersPressNotToggle();
     void modalDialogOpensAfterThePressReturns_data();
     void modalDialogOpensAfterThePressReturns();
+    void menuEntryOpensItsDialogAfterThePressReturns_data();
+    void menuEntryOpensItsDialogAfterThePressReturns();
     void readersToggleActsAsAClick_data();
     void readersToggleActsAsAClick();
 
@@ -230,6 +250,41 @@ void TestAccessibility::modalDialogOpensAfterThePressReturns()
     closer.pressReturned();
     QCOMPARE(closer.duringPress(), 0);
     QTRY_VERIFY(closer.afterPress() > 0);
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+}
+
+void TestAccessibility::menuEntryOpensItsDialogAfterThePressReturns_data()
+{
+    QTest::addColumn<int>("entry"); // in the list below
+    int entry = 0;
+    for (const char* name :
+         {"Open", "Save As", "Clear (asks first)", "Export", "Export table", "Print this page",
+          "Printer Setup", "Interval", "Fit all data", "Graph Line Color"})
+        QTest::newRow(name) << entry++;
+}
+
+void TestAccessibility::menuEntryOpensItsDialogAfterThePressReturns()
+{
+    QFETCH(int, entry);
+    TGraphicalForm& r = *m_shell->windows().GraphicalForm;
+    const CurrentReading reading = dcVoltsReading(" 1.234");
+    for (int i = 0; i < 201; ++i) // two pages, unsaved: every entry here is enabled
+        r.store().appendReading(reading, timeStampNow());
+    r.UpdateControls();
+    QAction* pressed =
+        QList<QAction*>{r.miOpen,        r.miSaveAs,        r.miClear,        r.miExport,
+                        r.miExportTable, r.miPrintPage,     r.miPrinterSetup, r.miInterval,
+                        r.miFitAll,      r.miGraphLineColor}
+            .at(entry);
+    QVERIFY(pressed->isEnabled());
+    // Boxes are answered by the test: they count as shown when asked for.
+    const qsizetype boxesBefore = m_shell->boxCaptions().size();
+    ModalCloser closer;
+    pressMenuEntryAsAReader(pressed);
+    closer.pressReturned();
+    QCOMPARE(closer.duringPress(), 0);
+    QCOMPARE(m_shell->boxCaptions().size(), boxesBefore);
+    QTRY_VERIFY(closer.afterPress() > 0 || m_shell->boxCaptions().size() > boxesBefore);
     QTRY_VERIFY(!QApplication::activeModalWidget());
 }
 

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
@@ -66,6 +67,16 @@ void writeRun(const QDir& dir, int n, int count, int tail, int age)
 QStringList runsIn(const QDir& dir)
 {
     return dir.entryList({QStringLiteral("~KOPLX*.TMP")}, QDir::Files, QDir::Name);
+}
+
+// The runs another program would offer now, by name.
+QStringList offeredRuns(const QDir& dir)
+{
+    QStringList offered;
+    for (const LostRun& run : findLostRuns(dir.path()))
+        offered << QFileInfo(run.path).fileName();
+    offered.sort();
+    return offered;
 }
 
 bool isLostRunsQuestion(const MessageBoxRequest& box)
@@ -290,32 +301,39 @@ void TestLostRuns::anyRunWithReadingsCanBeOpened()
 void TestLostRuns::anOpenedRunIsHeldUntilSaved_data()
 {
     QTest::addColumn<bool>("saved");
-    QTest::addColumn<QStringList>("offeredElsewhere"); // to another program meanwhile
-    QTest::newRow("unsaved: held") << false << QStringList{runName(2)};
-    QTest::newRow("saved and kept: let go") << true << QStringList{runName(1), runName(2)};
+    // What another program finds meanwhile: while the question whether to
+    // delete the saved run's file is open, and afterwards.
+    QTest::addColumn<QStringList>("offeredWhileAsked");
+    QTest::addColumn<QStringList>("offeredElsewhere");
+    QTest::newRow("unsaved: held") << false << QStringList{} << QStringList{runName(2)};
+    QTest::newRow("saved: held while asked, let go once kept")
+        << true << QStringList{runName(2)} << QStringList{runName(1), runName(2)};
 }
 
 void TestLostRuns::anOpenedRunIsHeldUntilSaved()
 {
     QFETCH(bool, saved);
+    QFETCH(QStringList, offeredWhileAsked);
     QFETCH(QStringList, offeredElsewhere);
     QTemporaryDir scratch;
     const QDir dir(scratch.path());
     writeRun(dir, 1, 3, 0, 5);
     writeRun(dir, 2, 4, 0, 9);
     ShellFixture shell(scratch.path(), 0);
-    shell.answerBoxesInTurn({QMessageBox::Open, QMessageBox::No});
+    shell.answerBoxesInTurn({QMessageBox::Open});
     TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
     QTRY_COMPARE(int(recorder->recordBuffer().size()), 3);
+    QStringList offeredAtTheQuestion;
+    setMessageBoxHandler([&](const MessageBoxRequest&) {
+        offeredAtTheQuestion = offeredRuns(dir);
+        return int(QMessageBox::No);
+    });
     if (saved) {
         recorder->setFileChoosers({}, [&dir] { return dir.filePath(QStringLiteral("r.g52")); });
         QVERIFY(recorder->sbtnSaveFileClick());
     }
-    QStringList offered;
-    for (const LostRun& run : findLostRuns(dir.path()))
-        offered << QFileInfo(run.path).fileName();
-    offered.sort();
-    QCOMPARE(offered, offeredElsewhere);
+    QCOMPARE(offeredAtTheQuestion, offeredWhileAsked);
+    QCOMPARE(offeredRuns(dir), offeredElsewhere);
 }
 
 void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns_data()
@@ -336,6 +354,8 @@ void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns()
         writeRun(dir, n, 2, 0, runs - n);
     QRect shown;
     int lines = -1;
+    int longest = 0;
+    int textWidth = 0;
     QTimer answer;
     connect(&answer, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -345,6 +365,12 @@ void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns()
         shown = box->frameGeometry();
         const auto* list = box->findChild<QPlainTextEdit*>();
         lines = list ? list->blockCount() : 0;
+        // A short list is the box's text: each run on one line of its own.
+        if (const auto* text = box->findChild<QLabel*>("qt_msgbox_informativelabel")) {
+            for (const QString& line : text->text().split('\n'))
+                longest = std::max(longest, text->fontMetrics().horizontalAdvance(line));
+            textWidth = text->contentsRect().width();
+        }
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus ? focus : box, Qt::Key_Return);
     });
@@ -356,6 +382,8 @@ void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns()
         screen.contains(shown),
         qPrintable(QStringLiteral("%1 px high on %2").arg(shown.height()).arg(screen.height())));
     QCOMPARE(lines, scrollingLines);
+    QVERIFY2(textWidth >= longest,
+             qPrintable(QStringLiteral("%1 px for a line of %2").arg(textWidth).arg(longest)));
 }
 
 QTEST_MAIN(TestLostRuns)

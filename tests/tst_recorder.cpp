@@ -6,10 +6,14 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -19,6 +23,7 @@
 #include "GraphicalForm.h"
 #include "MessageBox.h"
 #include "PEGraph.h"
+#include "TableExportDialog.h"
 #include "ViewMessages.h"
 
 using namespace dmm;
@@ -37,7 +42,8 @@ struct Recorder
     std::unique_ptr<TGraphicalForm> form;
     std::unique_ptr<TDialogOption> option;
 
-    Recorder()
+    // The start-up folder is `folder` in the test's own, or that one itself.
+    explicit Recorder(const QString& folder = {})
     {
         strip.setGeometry(0, 0, 800, 60);
         setMessageBoxHandler([this](const MessageBoxRequest& request) {
@@ -47,7 +53,8 @@ struct Recorder
         bDataValid = 1;
         bBusy = false;
         setReading(" 1.234", "0", 5, "1.234", "", "V");
-        form = std::make_unique<TGraphicalForm>(&strip, &reading, dir.path());
+        form = std::make_unique<TGraphicalForm>(
+            &strip, &reading, folder.isEmpty() ? dir.path() : dir.filePath(folder));
         option = std::make_unique<TDialogOption>(form.get());
         form->setOptionDialog(option.get());
     }
@@ -88,7 +95,8 @@ private slots:
     void startWithoutAReadingRefuses();
     void startTwiceOpensTheNextFileAndLogsAtOnce();
     void stopAndUnlinkEndTheRun();
-    void tempFileFailureStopsTheRun();
+    void tempFileFailureStopsTheRunBeforeTheBox_data();
+    void tempFileFailureStopsTheRunBeforeTheBox();
     void intervalDialog_data();
     void intervalDialog();
     void manualModeAndStatusText();
@@ -100,6 +108,8 @@ private slots:
     void pageUpKeyWhileRecording();
     void closeHidesAndPausesTheTimer();
     void accessibleNames();
+    void exportTableChoicesFollowTheName_data();
+    void exportTableChoicesFollowTheName();
     void progressBarWrapsAfterAPage_data();
     void progressBarWrapsAfterAPage();
 };
@@ -210,26 +220,56 @@ void TestRecorder::stopAndUnlinkEndTheRun()
     QCOMPARE(f.state().readingCount, 0);
 }
 
-void TestRecorder::tempFileFailureStopsTheRun()
+void TestRecorder::tempFileFailureStopsTheRunBeforeTheBox_data()
 {
-    QTemporaryDir dir;
-    QWidget strip;
-    CurrentReading reading;
-    QStringList boxes;
+    QTest::addColumn<QString>("folder"); // the start-up folder, in the test's own
+    QTest::addColumn<bool>("refusing");  // made to refuse new files, even to root
+    QTest::addColumn<int>("logged");     // readings of a run that went well first
+    QTest::newRow("missing folder") << "gone" << false << 0;
+    QTest::newRow("folder refusing new files") << "" << true << 0;
+    QTest::newRow("Start again during a run") << "" << true << 1;
+}
+
+void TestRecorder::tempFileFailureStopsTheRunBeforeTheBox()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, refusing);
+    QFETCH(int, logged);
+    Recorder r(folder);
+    TGraphicalForm& f = *r.form;
+    if (logged > 0) {
+        f.sbtnRecordStart->click();
+        sendViewMessage(&f, WM_DMM_NEWDATA);
+    }
+    // chattr +i: a folder that refuses new files whatever the user's rights.
+    const auto immutable = [&](const char* flag) {
+        return QProcess::execute(QStringLiteral("chattr"), {flag, r.dir.path()}) == 0;
+    };
+    if (refusing && !immutable("+i"))
+        QSKIP("chattr +i is not possible here");
+    const auto mutableAgain = qScopeGuard([&] {
+        if (refusing)
+            immutable("-i");
+    });
+    // What a reading that arrives while the box is open would find.
+    QStringList atTheBox;
     setMessageBoxHandler([&](const MessageBoxRequest& request) {
-        boxes << request.caption;
+        atTheBox << QStringLiteral("%1 recording %2 timer %3 due %4 stop %5")
+                        .arg(request.caption)
+                        .arg(f.state().recording)
+                        .arg(f.TimerLogger.isActive())
+                        .arg(f.state().logTickPending)
+                        .arg(f.sbtnRecordStop->isChecked());
+        sendViewMessage(&f, WM_DMM_NEWDATA);
         return int(QMessageBox::Ok);
     });
-    bDataValid = 1;
-    TGraphicalForm form(&strip, &reading, dir.filePath(QStringLiteral("gone")));
-    form.sbtnRecordStart->click();
-    QCOMPARE(boxes, QStringList{"Error[E9003]"});
-    QVERIFY(!form.state().recording);
-    QVERIFY(!form.TimerLogger.isActive());
-    QVERIFY(form.sbtnRecordStop->isChecked());
-    QVERIFY(!form.state().logTickPending);
-    setMessageBoxHandler({});
-    bDataValid = 0;
+    f.sbtnRecordStart->click();
+    QCOMPARE(atTheBox, QStringList{"Error[E9003] recording 0 timer 0 due 0 stop 1"});
+    QCOMPARE(f.state().readingCount, logged);
+    QVERIFY(!f.store().tempFiles().isOpen());
+    QCOMPARE(r.status(0), QString()); // not "Data Logging ..."
+    if (logged > 0)
+        QCOMPARE(QFileInfo(r.dir.filePath("~KOPLX1.TMP")).size(), 76);
 }
 
 void TestRecorder::intervalDialog_data()
@@ -439,6 +479,52 @@ void TestRecorder::closeHidesAndPausesTheTimer()
     QVERIFY(!f.TimerLogger.isActive());
     QVERIFY(f.state().recording); // still recording, paused until Start
     QVERIFY(f.store().tempFiles().isOpen());
+}
+
+void TestRecorder::exportTableChoicesFollowTheName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("workbookType"); // the workbook's type chosen in the dialog
+    QTest::addColumn<QString>("enabled");
+    const QString all = QStringLiteral("separator 1 decimal comma 1 UTC 1");
+    const QString utcOnly = QStringLiteral("separator 0 decimal comma 0 UTC 1");
+    QTest::newRow("table.csv") << "table.csv" << false << all;
+    QTest::newRow("TABLE.XLSX") << "TABLE.XLSX" << false << utcOnly;
+    QTest::newRow("table.xlsx.csv") << "table.xlsx.csv" << false << all;
+    QTest::newRow("no extension, workbook type") << "table" << true << utcOnly;
+    QTest::newRow("table.csv, workbook type") << "table.csv" << true << all;
+}
+
+void TestRecorder::exportTableChoicesFollowTheName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, workbookType);
+    QFETCH(QString, enabled);
+    QString shown;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        answer.stop();
+        if (workbookType) {
+            // As the user picks it from the list of types.
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            QTest::keyClick(types, Qt::Key_End);
+        }
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
+        const auto on = [dialog](const char* control) {
+            return dialog->findChild<QWidget*>(QLatin1String(control))->isEnabled();
+        };
+        shown = QStringLiteral("separator %1 decimal comma %2 UTC %3")
+                    .arg(on("cbxSeparator"))
+                    .arg(on("cbDecimalComma"))
+                    .arg(on("cbUtc"));
+        dialog->reject();
+    });
+    answer.start(5);
+    QVERIFY(!chooseTableTarget(nullptr, QStringLiteral("Untitled")));
+    QCOMPARE(shown, enabled);
 }
 
 void TestRecorder::accessibleNames()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The recorder at the edges: a temporary file the disk refuses is told once
-// per failure episode and again at Stop, Open of a FIFO returns at once, Save
+// per outage (whatever runs it touches) and again at Stop, each reading is
+// synced before the next one comes, Open of a FIFO returns at once, Save
 // onto a file another program writes is refused, and a termination signal
 // ends the program as its close command does.
 #include <QtTest>
@@ -8,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <atomic>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -24,6 +27,7 @@
 
 #include "AppWindows.h"
 #include "BusyLog.h"
+#include "DelayedSync.h"
 #include "FillableDisk.h"
 #include "GlobalFlags.h"
 #include "GraphicalForm.h"
@@ -116,6 +120,14 @@ qint64 sizeOf(const QString& path)
     return QFileInfo(path).size();
 }
 
+std::atomic<int> g_syncs{0};
+
+int countedSync(int fd)
+{
+    ++g_syncs;
+    return ::fdatasync(fd);
+}
+
 } // namespace
 
 class TestRecorderEdges : public QObject
@@ -124,6 +136,8 @@ class TestRecorderEdges : public QObject
 private slots:
     void fullDiskIsToldOncePerEpisodeAndAgainAtStop();
     void missedReadingsGoInOnceThereIsRoomAlsoAfterStop();
+    void fullDiskIsToldOnceAcrossStopAndStart();
+    void eachReadingIsSyncedBeforeTheNextPoll();
     void readingsInNoFileAreNamedAtExit();
     void openOfAFifoReturnsAtOnce();
     void saveOntoAFileBeingLoggedIsRefused();
@@ -192,6 +206,53 @@ void TestRecorderEdges::missedReadingsGoInOnceThereIsRoomAlsoAfterStop()
         expected.append(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
     }
     QVERIFY(file.readAll() == expected);
+}
+
+void TestRecorderEdges::fullDiskIsToldOnceAcrossStopAndStart()
+{
+    Recorder r(true);
+    startRun(*r.form);
+    const QString first = r.form->store().tempFiles().currentFileName();
+    r.log(3);
+    r.disk->fill(first);
+    r.log(80);
+    QTRY_COMPARE(r.captions(), QStringList{"Error[E9094]"});
+    r.form->sbtnRecordStop->setChecked(true);
+    r.form->sbtnRecordStopClick(); // tells how many readings the file missed
+    QCOMPARE(r.captions().size(), 2);
+
+    // Start again while the disk is still full: both runs' files miss
+    // readings, the new one's writes and the retries of the first alternate.
+    startRun(*r.form);
+    const QString second = r.form->store().tempFiles().currentFileName();
+    QSignalSpy retries(&r.form->store().tempFileRetryTimer(), &QTimer::timeout);
+    for (int round = 0; round < 3; ++round) {
+        r.log(40);
+        QVERIFY(retries.wait(3000));
+    }
+    QCoreApplication::processEvents();
+    QCOMPARE(r.captions(), (QStringList{"Error[E9094]", "Error[E9094]"}));
+
+    // Every reading kept: each file takes all of its own once there is room.
+    r.disk->free();
+    QTRY_COMPARE(sizeOf(first), 83 * qint64(kARecordSize));
+    QTRY_COMPARE(sizeOf(second), 120 * qint64(kARecordSize));
+    QCOMPARE(r.captions().size(), 2);
+}
+
+void TestRecorderEdges::eachReadingIsSyncedBeforeTheNextPoll()
+{
+    DelayedSync::setSyncFunctionForTests(countedSync);
+    const auto realSync = qScopeGuard([] { DelayedSync::setSyncFunctionForTests(nullptr); });
+    Recorder r;
+    startRun(*r.form);
+    g_syncs = 0;
+    // Readings come at most every 500 ms (Full Speed): each is on the disk
+    // well before the next one arrives.
+    for (int reading = 1; reading <= 3; ++reading) {
+        r.log(1);
+        QTRY_COMPARE_WITH_TIMEOUT(g_syncs.load(), reading, 250);
+    }
 }
 
 void TestRecorderEdges::readingsInNoFileAreNamedAtExit()

@@ -71,7 +71,7 @@ struct Recorder
     QStringList exportTable(TableFormat format = {})
     {
         target = TableTarget{dir.filePath("table.csv"), format};
-        form->miExportTable->trigger();
+        form->miExportTableClick();
         QFile file(target->path);
         if (!file.open(QIODevice::ReadOnly))
             return {};
@@ -156,7 +156,7 @@ void TestRecorderTable::refusedExportWritesNoTable()
     QVERIFY(r.form->miExportTable->isEnabled());
     if (!path.isEmpty())
         r.target = TableTarget{r.dir.filePath(path), {}};
-    r.form->miExportTable->trigger();
+    r.form->miExportTableClick();
     QCOMPARE(r.boxes, boxes);
     QVERIFY(r.form->statusBar()->currentMessage().isEmpty());
 }

@@ -2,6 +2,8 @@
 #include "MessageBox.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -9,8 +11,10 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <memory>
 
 #include "StringTable.h"
+#include "WindowMetrics.h"
 
 namespace dmm {
 
@@ -59,6 +63,59 @@ bool addScrollingDetail(QMessageBox& box, const QString& detail)
     return true;
 }
 
+// A box whose short detail is a list: QMessageBox wraps its informative text
+// at about 500 pixels, which breaks each entry in the middle. Here the box is
+// widened, each time QMessageBox has sized it, until the longest line fits,
+// as far as the screen allows.
+class WholeLinesBox : public QMessageBox
+{
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    bool event(QEvent* event) override
+    {
+        const bool handled = QMessageBox::event(event);
+        if (event->type() == QEvent::Show || event->type() == QEvent::LayoutRequest)
+            fitLongestLine();
+        return handled;
+    }
+
+private:
+    void fitLongestLine()
+    {
+        auto* detail = findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+        if (!detail || !isVisible() || !layout())
+            return;
+        const QFontMetrics metrics(detail->font());
+        int longest = 0;
+        for (const QString& line : detail->text().split(QLatin1Char('\n')))
+            longest = std::max(longest, metrics.horizontalAdvance(line));
+        const QMargins margins = detail->contentsMargins();
+        int lineWidth = longest + margins.left() + margins.right() + 2 * detail->margin();
+        detail->setMinimumWidth(lineWidth);
+        layout()->activate();
+        int boxWidth = layout()->totalMinimumSize().width();
+        const QMargins frame = frameMargins(this);
+        const int widest = (screen() ? screen()->availableGeometry().width() : boxWidth) -
+                           frame.left() - frame.right();
+        if (boxWidth > widest) {
+            // Longer than the screen is wide: such a line wraps after all.
+            lineWidth -= boxWidth - widest;
+            detail->setMinimumWidth(std::max(0, lineWidth));
+            boxWidth = widest;
+        }
+        if (boxWidth > width()) {
+            layout()->activate();
+            setFixedSize(boxWidth, layout()->hasHeightForWidth()
+                                       ? layout()->totalHeightForWidth(boxWidth)
+                                       : layout()->totalMinimumSize().height());
+        }
+        // Sized: QMessageBox would size it afresh for the new minimum.
+        QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
+    }
+};
+
 } // namespace
 
 void setMessageBoxHandler(MessageBoxHandler h)
@@ -70,7 +127,13 @@ int showMessageBox(QWidget* owner, const MessageBoxRequest& request)
 {
     if (handler())
         return handler()(request);
-    QMessageBox box(request.icon, request.caption, request.text, request.buttons, owner);
+    std::unique_ptr<QMessageBox> shown =
+        request.wholeDetailLines
+            ? std::make_unique<WholeLinesBox>(request.icon, request.caption, request.text,
+                                              request.buttons, owner)
+            : std::make_unique<QMessageBox>(request.icon, request.caption, request.text,
+                                            request.buttons, owner);
+    QMessageBox& box = *shown;
     if (request.detail.count(QLatin1Char('\n')) + 1 > kShownDetailLines) {
         if (!addScrollingDetail(box, request.detail))
             box.setInformativeText(request.detail);

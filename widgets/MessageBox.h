@@ -21,6 +21,9 @@ struct MessageBoxRequest
     int messageId = 0;
     // Buttons whose text is the program's own ("Open the newest"), not the standard one.
     QList<QPair<QMessageBox::StandardButton, QString>> buttonTexts;
+    // The detail is a list, one entry a line: each line is shown whole, in a
+    // box as wide as the longest line, up to the screen's width.
+    bool wholeDetailLines = false;
 };
 
 // Shows a box for `owner` (may be null: the desktop). The caption is entry

@@ -5,6 +5,7 @@
 #include <QAccessibleWidget>
 #include <QToolButton>
 
+#include "AfterReturn.h"
 #include "Artwork.h"
 
 namespace dmm {
@@ -54,7 +55,7 @@ public:
         if (!target->isEnabled())
             return;
         // Queued on the button: dropped if the button is gone by then.
-        QMetaObject::invokeMethod(target, &QAbstractButton::click, Qt::QueuedConnection);
+        runAfterReturn(target, [target] { target->click(); });
     }
 
 private:

@@ -2,6 +2,7 @@
 #include "LostRunsOffer.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -117,8 +118,10 @@ void LostRunsOffer::onRecorderSaved(const QString& savedPath)
         return;
     const LostRun run = *std::exchange(m_opened, std::nullopt);
     // Saved, or no longer in the buffer: either way the program no longer
-    // keeps the only copy of the run's readings.
-    releaseOpenedRun();
+    // keeps the only copy of the run's readings. The file stays locked while
+    // the user is asked about it, so that no other program lists or deletes
+    // it meanwhile; it is let go once the question is answered.
+    const auto release = qScopeGuard([this] { releaseOpenedRun(); });
     // Saved onto the run's own file (by its name or through a link): that
     // file now holds the readings and is never offered for deletion.
     if (isSameFile(savedPath, run.path))
@@ -129,6 +132,7 @@ void LostRunsOffer::onRecorderSaved(const QString& savedPath)
     if (!beginsWithRun(run, static_cast<qint64>(buffer.size()), recordAt) ||
         !QFile::exists(run.path) || !askDeletingSavedRun(m_recorder, run))
         return;
+    // Deleted while still held, as the program's own temporary files are.
     QFile file(run.path);
     if (!file.remove())
         ShowMsgBox(m_recorder, kStrErrorCaption, kStrDeleteFailed, QMessageBox::Ok,

@@ -54,6 +54,7 @@ LostRunsAnswer askAboutLostRuns(QWidget* owner, const QString& directory,
     for (const LostRun& run : runs)
         lines << lostRunLine(run);
     request.detail = lines.join(QLatin1Char('\n'));
+    request.wholeDetailLines = true;
     request.icon = QMessageBox::Question;
     // Cancel is the box's escape and its default: closing it or pressing Enter
     // leaves the files alone, so no run is opened that the user did not look at.

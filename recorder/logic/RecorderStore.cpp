@@ -4,6 +4,7 @@
 #include <QTime>
 
 #include <algorithm>
+#include <utility>
 
 #include "LoggedRecord.h"
 #include "RecorderRules.h"
@@ -73,7 +74,9 @@ void RecorderStore::writeToTempFile(const TARecord& record)
         m_tempFileRetry.start();
     QString reason;
     if (m_tempFiles.write(record, &reason)) {
-        m_failingFile.clear();
+        // A stopped run's file may still miss readings: the outage goes on.
+        if (!m_tempFiles.hasMissedRecords())
+            m_tempFileFailing = false;
         return;
     }
     tempFileFailed(m_tempFiles.currentFileName(), reason);
@@ -81,9 +84,9 @@ void RecorderStore::writeToTempFile(const TARecord& record)
 
 void RecorderStore::tempFileFailed(const QString& path, const QString& reason)
 {
-    if (m_failingFile == path)
+    // One outage, one notice, whichever of the files it touches.
+    if (std::exchange(m_tempFileFailing, true))
         return;
-    m_failingFile = path;
     if (m_view)
         m_view->tempFileWriteFailed(path, reason);
 }
@@ -96,7 +99,7 @@ void RecorderStore::retryTempFiles()
         tempFileFailed(path, reason);
         return;
     }
-    m_failingFile.clear();
+    m_tempFileFailing = false;
     if (!m_tempFiles.isOpen())
         m_tempFileRetry.stop();
 }

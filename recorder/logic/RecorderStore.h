@@ -36,9 +36,10 @@ public:
     virtual void progressStepped() = 0;
     virtual void statusChanged() = 0;
     virtual void controlsChanged() = 0;
-    // The run's temporary file missed a reading (a full disk): once per
-    // failure episode, which ends when a write succeeds again. The reading is
-    // in the buffer all the same. Must not wait for the user here.
+    // A temporary file missed a reading (a full disk): once per outage,
+    // however many runs' files it touches; the outage ends when every file
+    // has taken its readings. The reading is in the buffer all the same. Must
+    // not wait for the user here.
     virtual void tempFileWriteFailed(const QString& path, const QString& reason)
     {
         static_cast<void>(path);
@@ -113,6 +114,9 @@ public:
     // ends; one line per file whose readings are still in no file ("28
     // readings of this run are in no file: ... they were not saved").
     QStringList readingsInNoFileAtExit();
+    // Fires each second while a run is written or a file misses readings:
+    // what the files missed goes in then (tests wait for it).
+    const QTimer& tempFileRetryTimer() const { return m_tempFileRetry; }
 
 private:
     void writeToTempFile(const TARecord& record);
@@ -129,8 +133,9 @@ private:
     RecordBuffer m_buffer;
     unsigned long long m_filling = 0; // counts emptyings and loads
     TempFiles m_tempFiles;
-    // The file of the failure episode under way; empty while writes succeed.
-    QString m_failingFile;
+    // A write or sync failed and some file still misses readings: the outage
+    // has been told.
+    bool m_tempFileFailing = false;
     QTimer m_tempFileRetry;
 };
 
