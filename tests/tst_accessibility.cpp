@@ -267,7 +267,7 @@ void TestAccessibility::menuEntryOpensItsDialogAfterThePressReturns()
 {
     QFETCH(int, entry);
     TGraphicalForm& r = *m_shell->windows().GraphicalForm;
-    const CurrentReading reading = dcVoltsReading(" 1.234");
+    const CurrentReading reading = acVoltsReading(" 1.234");
     for (int i = 0; i < 201; ++i) // two pages, unsaved: every entry here is enabled
         r.store().appendReading(reading, timeStampNow());
     r.UpdateControls();
