@@ -32,7 +32,7 @@ DelayedSync::~DelayedSync()
 {
     {
         std::lock_guard lock(m_mutex);
-        m_stopping = true;
+        m_job.cancel = true;
     }
     m_changed.notify_all();
     m_thread.join();
@@ -94,8 +94,8 @@ void DelayedSync::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return m_stopping || !m_dirty.empty(); });
-        if (m_stopping)
+        m_changed.wait(lock, [&] { return m_job.cancel || !m_dirty.empty(); });
+        if (m_job.cancel)
             return;
         const std::vector<int> fds(m_dirty.begin(), m_dirty.end());
         m_dirty.clear();

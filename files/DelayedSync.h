@@ -12,6 +12,8 @@
 #include <set>
 #include <thread>
 
+#include "JobControl.h"
+
 namespace dmm {
 
 class DelayedSync
@@ -49,7 +51,7 @@ private:
     std::set<int> m_inFlight;
     std::map<int, int> m_errors;
     long long m_syncs = 0;
-    bool m_stopping = false;
+    JobControl m_job; // cancelled under the mutex, so that the waits see it
     std::thread m_thread;
 };
 

@@ -142,7 +142,7 @@ void MqttPublisher::run()
     while (true) {
         {
             std::lock_guard lock(m_mutex);
-            if (m_stopRequested)
+            if (m_job.cancel)
                 break;
             m_refusal.clear();
             m_answered = false;
@@ -169,7 +169,7 @@ void MqttPublisher::run()
             std::lock_guard lock(m_mutex);
             if (m_connected)
                 retry = kFirstRetry;
-            if (m_stopRequested && !m_connected) {
+            if (m_job.cancel && !m_connected) {
                 stopping = true;
                 break;
             }
@@ -179,12 +179,12 @@ void MqttPublisher::run()
             }
         }
         std::unique_lock lock(m_mutex);
-        if (stopping || m_stopRequested)
+        if (stopping || m_job.cancel)
             break;
         m_connected = false;
         outage(failureReason(rc, savedErrno, timedOut));
         // Back-off: 1 s doubling to 60 s, cut short by stop().
-        m_changed.wait_for(lock, retry, [this] { return m_stopRequested; });
+        m_changed.wait_for(lock, retry, [this] { return m_job.cancel; });
         retry = std::min<std::chrono::milliseconds>(retry * 2, kLongestRetry);
     }
 }
@@ -463,7 +463,7 @@ void MqttPublisher::stop(std::chrono::milliseconds grace)
         publishRetained(m_topics.status, statusPayload(false, m_run));
         mosquitto_disconnect(m_client);
     }
-    m_stopRequested = true;
+    m_job.cancel = true;
     m_changed.notify_all();
     lock.unlock();
     m_thread.join();

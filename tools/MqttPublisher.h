@@ -22,6 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "JobControl.h"
 #include "MqttMessages.h"
 #include "MqttUrl.h"
 #include "Record.h"
@@ -120,7 +121,7 @@ private:
     QString m_refusal; // the broker's CONNACK reason
     mutable std::mutex m_logMutex;
     QString m_lastError; // libmosquitto's last error log line (TLS reasons)
-    bool m_stopRequested = false;
+    JobControl m_job;    // cancelled under the mutex, so that the waits see it
     bool m_stopped = false;
 };
 
