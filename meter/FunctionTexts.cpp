@@ -71,38 +71,30 @@ int GetPrefixText(int /*function*/, int prefixExp, FixedText<8>& destination)
 int GetUnitText(std::uint32_t functionWord, FixedText<8>& destination)
 {
     std::string_view text;
-    switch (functionOfWord(functionWord)) {
-    case MeterFunction::Volts:
-    case MeterFunction::AcVolts:
-    case MeterFunction::DcVolts:
-    case MeterFunction::AcDcVolts:
+    switch (quantityOf(functionOfWord(functionWord))) {
+    case Quantity::Volts:
         text = "V";
         break;
-    case MeterFunction::Capacitance:
+    case Quantity::Farads:
+    case Quantity::Fahrenheit:
         text = "F";
         break;
-    case MeterFunction::Celsius:
+    case Quantity::Celsius:
         text = "C";
         break;
-    case MeterFunction::Fahrenheit:
-        text = "F";
-        break;
-    case MeterFunction::Ohms:
-    case MeterFunction::OhmsFlag100:
+    case Quantity::Ohms: // the Symbol face draws W as the ohm sign
         text = "W";
         break;
-    case MeterFunction::AcAmperes:
-    case MeterFunction::DcAmperes:
-    case MeterFunction::AcDcAmperes:
+    case Quantity::Amperes:
         text = "A";
         break;
-    case MeterFunction::VoltAmperes:
+    case Quantity::VoltAmperes:
         text = "VA";
         break;
-    case MeterFunction::Frequency:
+    case Quantity::Hertz:
         text = "Hz";
         break;
-    default:
+    case Quantity::None:
         text = "";
         break;
     }

@@ -72,6 +72,50 @@ constexpr int functionCode(MeterFunction function)
     return static_cast<int>(function);
 }
 
+// What a function measures, whatever its AC/DC flavour.
+enum class Quantity
+{
+    None, // no unit: 0, 0x40000000 and codes the meter does not send
+    Volts,
+    Amperes,
+    Ohms,
+    Farads,
+    Celsius,
+    Fahrenheit,
+    VoltAmperes,
+    Hertz,
+};
+
+constexpr Quantity quantityOf(MeterFunction f)
+{
+    switch (f) {
+    case MeterFunction::Volts:
+    case MeterFunction::AcVolts:
+    case MeterFunction::DcVolts:
+    case MeterFunction::AcDcVolts:
+        return Quantity::Volts;
+    case MeterFunction::AcAmperes:
+    case MeterFunction::DcAmperes:
+    case MeterFunction::AcDcAmperes:
+        return Quantity::Amperes;
+    case MeterFunction::Ohms:
+    case MeterFunction::OhmsFlag100:
+        return Quantity::Ohms;
+    case MeterFunction::Capacitance:
+        return Quantity::Farads;
+    case MeterFunction::Celsius:
+        return Quantity::Celsius;
+    case MeterFunction::Fahrenheit:
+        return Quantity::Fahrenheit;
+    case MeterFunction::VoltAmperes:
+        return Quantity::VoltAmperes;
+    case MeterFunction::Frequency:
+        return Quantity::Hertz;
+    default:
+        return Quantity::None;
+    }
+}
+
 constexpr bool isTemperature(MeterFunction f)
 {
     return f == MeterFunction::Celsius || f == MeterFunction::Fahrenheit;

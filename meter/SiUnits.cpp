@@ -13,32 +13,27 @@ namespace dmm {
 
 SiUnit siUnit(int functionCode)
 {
-    switch (functionOfWord(static_cast<std::uint32_t>(functionCode))) {
-    case MeterFunction::Volts: // plain, AC, DC and AC+DC volts
-    case MeterFunction::AcVolts:
-    case MeterFunction::DcVolts:
-    case MeterFunction::AcDcVolts:
+    switch (quantityOf(functionOfWord(static_cast<std::uint32_t>(functionCode)))) {
+    case Quantity::Volts:
         return {0, "V"};
-    case MeterFunction::Capacitance: // kept in microfarads
+    case Quantity::Farads: // kept in microfarads
         return {-6, "F"};
-    case MeterFunction::Celsius:
+    case Quantity::Celsius:
         return {0, "\u00B0C"};
-    case MeterFunction::Fahrenheit:
+    case Quantity::Fahrenheit:
         return {0, "\u00B0F"};
-    case MeterFunction::Ohms: // ohms, also with flag 0x100
-    case MeterFunction::OhmsFlag100:
+    case Quantity::Ohms:
         return {0, "\u03A9"};
-    case MeterFunction::AcAmperes: // AC, DC and AC+DC amperes
-    case MeterFunction::DcAmperes:
-    case MeterFunction::AcDcAmperes:
+    case Quantity::Amperes:
         return {0, "A"};
-    case MeterFunction::VoltAmperes:
+    case Quantity::VoltAmperes:
         return {0, "VA"};
-    case MeterFunction::Frequency:
+    case Quantity::Hertz:
         return {0, "Hz"};
-    default: // 0, 0x40000000 and codes the meter does not send
-        return {0, {}};
+    case Quantity::None:
+        break;
     }
+    return {0, {}};
 }
 
 std::string functionName(int code)

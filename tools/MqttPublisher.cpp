@@ -184,7 +184,7 @@ void MqttPublisher::run()
         m_connected = false;
         outage(failureReason(rc, savedErrno, timedOut));
         // Back-off: 1 s doubling to 60 s, cut short by stop().
-        m_changed.wait_for(lock, retry, [this] { return m_job.cancel; });
+        m_changed.wait_for(lock, retry, [this] { return m_job.cancel.load(); });
         retry = std::min<std::chrono::milliseconds>(retry * 2, kLongestRetry);
     }
 }
