@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "AfterReturn.h"
 #include "AnalogMeterForm.h"
 #include "AnalogMeterLogic.h"
 #include "AppWindows.h"
@@ -114,12 +115,15 @@ void TFormMain::buildMenus()
 {
     QMenuBar* bar = menuBar();
     miFile = bar->addMenu(tableString(501));
-    miExit = miFile->addAction(tableString(509), this, &QWidget::close);
+    // Entries that can open a dialog or a box run after the trigger returns.
+    miExit = addCommandAfterReturn(miFile, tableString(509), this, [this] { close(); });
 
     miLink = bar->addAction(tableString(600));
     connect(miLink, &QAction::triggered, this, [this] {
-        sbtnLink->setChecked(!sbtnLink->isChecked());
-        sbtnLinkClick();
+        runAfterReturn(this, [this] {
+            sbtnLink->setChecked(!sbtnLink->isChecked());
+            sbtnLinkClick();
+        });
     });
 
     miWindow = bar->addMenu(tableString(631));
@@ -132,11 +136,12 @@ void TFormMain::buildMenus()
     miDataList = miWindow->addAction(tableString(637), this, &TFormMain::sbtnDataListClick);
 
     miPort = bar->addAction(tableString(701));
-    connect(miPort, &QAction::triggered, this, &TFormMain::sbtnPortClick);
+    connect(miPort, &QAction::triggered, this,
+            [this] { runAfterReturn(this, [this] { sbtnPortClick(); }); });
 
     miHelp = bar->addMenu(tableString(996));
     // Contents and Index have no help file behind them, so only About is offered.
-    miAbout = miHelp->addAction(tableString(999), this, &TFormMain::sbtnAboutClick);
+    miAbout = addCommandAfterReturn(miHelp, tableString(999), this, [this] { sbtnAboutClick(); });
 }
 
 QToolButton* TFormMain::makeToolButton(int left, const QString& art, int hint,
@@ -195,9 +200,9 @@ bool TFormMain::OpenPort(int port)
         return true;
     if (error.kind == PortError::TimeoutsFailed)
         ShowCommSettingError();
-    ShowMsgBox(nullptr, kStrErrorCaption, 9001, QMessageBox::Ok, QMessageBox::Critical,
-               portOpenAdvice(port, startupDirectory, error,
-                              findSerialAdapters(adapterSearchRoots())));
+    ShowMsgBox(
+        nullptr, kStrErrorCaption, 9001, QMessageBox::Ok, QMessageBox::Critical,
+        portOpenAdvice(port, startupDirectory, error, findSerialAdapters(adapterSearchRoots())));
     return false;
 }
 
