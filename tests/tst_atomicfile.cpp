@@ -38,6 +38,8 @@ private slots:
     void leftoverOfAKilledWriteIsRemoved();
     void fileThisProgramHoldsIsNamed();
     void danglingLinkIsWrittenThrough();
+    void heldFileIsKnownUnderAnyName_data();
+    void heldFileIsKnownUnderAnyName();
 };
 
 // The producer's input failed in the call that sets the flag, whatever it returns.
@@ -148,6 +150,28 @@ void TestAtomicFile::danglingLinkIsWrittenThrough()
     QVERIFY(QFileInfo(dir.filePath("link.g52")).isSymLink());
     QCOMPARE(readAll(dir.filePath("runs/missing.g52")), "new\n");
     QCOMPARE(QDir(dir.filePath("runs")).entryList(QDir::Files), QStringList{"missing.g52"});
+}
+
+void TestAtomicFile::heldFileIsKnownUnderAnyName_data()
+{
+    QTest::addColumn<QString>("name"); // of the held runs/~KOPLX1.TMP
+    QTest::newRow("./") << "runs/./~KOPLX1.TMP";
+    QTest::newRow("//") << "runs//~KOPLX1.TMP";
+    QTest::newRow("linked folder") << "linked/~KOPLX1.TMP";
+}
+
+void TestAtomicFile::heldFileIsKnownUnderAnyName()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("runs") && QFile::link("runs", dir.filePath("linked")));
+    const QString held = dir.filePath("runs/~KOPLX1.TMP");
+    QVERIFY(writeFile(held, "records\n"));
+    registerHeldFile(held, "the temporary file of the current run");
+    const auto reason = heldByThisProgramReason(dir.filePath(name));
+    forgetHeldFile(held);
+    QCOMPARE(reason.value_or("not held"),
+             "held by this program: the temporary file of the current run");
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

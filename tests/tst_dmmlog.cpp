@@ -27,6 +27,7 @@
 #include "LogFile.h"
 #include "LogLines.h"
 #include "LogOptions.h"
+#include "MqttMessages.h"
 #include "NumberText.h"
 #include "Record.h"
 #include "RecordFile.h"
@@ -209,6 +210,8 @@ private slots:
     void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
     void warningsAndLoggingGoesOn();
+    void mqttReadings_data();
+    void mqttReadings();
 };
 
 void TestDmmLog::initTestCase()
@@ -779,6 +782,42 @@ void TestDmmLog::warningsAndLoggingGoesOn()
     // Low-battery readings are logged, as the warning's Continue logs them.
     QCOMPARE(log.lines().size(), 3);
     QVERIFY(log.lines().first().contains("1.234 V"));
+}
+
+void TestDmmLog::mqttReadings_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<int>("function");
+    QTest::addColumn<float>("fValue");
+    QTest::addColumn<QString>("payload"); // after the time
+    QTest::newRow("milli volts")
+        << "12.34"
+        << "m" << 6 << 0.01234f
+        << "\"value\":0.01234,\"unit\":\"V\",\"display\":\"12.34m\",\"function\":6,"
+           "\"overload\":false,\"seq\":7}";
+    QTest::newRow("ohms overload: no value")
+        << "OL"
+        << "K" << 128 << 9900.0f
+        << "\"value\":null,\"unit\":\"\u03A9\",\"display\":\"OLK\",\"function\":128,"
+           "\"overload\":true,\"seq\":7}";
+}
+
+void TestDmmLog::mqttReadings()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, prefix);
+    QFETCH(int, function);
+    QFETCH(float, fValue);
+    TARecord record;
+    record.value = value.toStdString();
+    record.prefix = prefix.toStdString();
+    record.function = function;
+    record.fValue = fValue;
+    const QString payload = QString::fromStdString(
+        readingPayload(7, QDateTime(QDate(2024, 5, 1), QTime(9, 5, 3, 456)), record));
+    QVERIFY2(payload.startsWith("{\"time\":\"2024-05-01T09:05:03.456"), qPrintable(payload));
+    QTEST(payload.section(',', 1), "payload");
 }
 
 QTEST_GUILESS_MAIN(TestDmmLog)
