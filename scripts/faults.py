@@ -454,7 +454,7 @@ def run_faults(faults, traced, tests, jobs, factor, save):
         result = {"status": "not reached", "tests": len(runs)}
         start = time.monotonic()
         for secs, name, function in runs:
-            status, took, out = tests.run(name, function, factor * secs + 10,
+            status, took, out = tests.run(name, function, factor * secs + 20,
                                           DMM_FAULT=str(fault["id"]))
             if status != "passed":
                 result = {"status": "caught" if status == "failed" else "timed out",
@@ -541,10 +541,11 @@ def main():
     ap.add_argument("--base", help="only the lines changed since this commit")
     ap.add_argument("--jobs", type=int, default=2, help="builds and tests at a time (default 2)")
     ap.add_argument("--factor", type=float, default=3,
-                    help="time limit: this many times a test function's own time, + 10 s")
+                    help="time limit: this many times a test function's own time, + 20 s")
     ap.add_argument("--again", metavar="RUN_JSON", help="the faults of an earlier run, again")
     ap.add_argument("--which", default="survived",
-                    help="with --again: survived, not-reached, caught, all or ids (1,5,9)")
+                    help="with --again: statuses (survived,not-reached,caught,timed-out), "
+                    "ids (1,5,9) or all")
     ap.add_argument("--report", metavar="RUN_JSON", help="only write the report of a run")
     ap.add_argument("--equivalent", default="", help="ids judged equivalent (1,5,9)")
     ap.add_argument("--work", default=str(ROOT / ".faults"), help="scratch folder")
@@ -567,14 +568,11 @@ def main():
 
     if args.again:
         old = json.loads(Path(args.again).read_text())
-        which = args.which
-        ids = {int(x) for x in which.split(",")} if re.fullmatch(r"[\d,]+", which) else None
+        which = args.which.split(",")
         faults = []
         for f in old["faults"]:
             st = f.get("result", {}).get("status", "").replace(" ", "-")
-            if ids is not None and f["id"] not in ids:
-                continue
-            if ids is None and which != "all" and st != which:
+            if "all" not in which and st not in which and str(f["id"]) not in which:
                 continue
             moved = fault_sites.relocate(f, tree.text(f["file"]))
             if moved is None:
@@ -582,7 +580,7 @@ def main():
                 continue
             moved.pop("result", None)
             faults.append(moved)
-        what = f"again from {args.again}, {which}"
+        what = f"again from {args.again}, {args.which}"
         tree.write(faults)
         tree.configure()
         check(tree, faults, args.jobs)

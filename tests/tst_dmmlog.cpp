@@ -28,6 +28,7 @@
 #include "LogLines.h"
 #include "LogOptions.h"
 #include "MqttMessages.h"
+#include "MqttUrl.h"
 #include "NumberText.h"
 #include "Record.h"
 #include "RecordFile.h"
@@ -212,6 +213,8 @@ private slots:
     void warningsAndLoggingGoesOn();
     void mqttReadings_data();
     void mqttReadings();
+    void mqttPasswordFile_data();
+    void mqttPasswordFile();
 };
 
 void TestDmmLog::initTestCase()
@@ -818,6 +821,30 @@ void TestDmmLog::mqttReadings()
         readingPayload(7, QDateTime(QDate(2024, 5, 1), QTime(9, 5, 3, 456)), record));
     QVERIFY2(payload.startsWith("{\"time\":\"2024-05-01T09:05:03.456"), qPrintable(payload));
     QTEST(payload.section(',', 1), "payload");
+}
+
+void TestDmmLog::mqttPasswordFile_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("expected"); // the password, or the error after the path
+    QTest::newRow("line end") << QByteArray("right\n") << "right";
+    QTest::newRow("Windows line end") << QByteArray("right\r\n") << "right";
+    QTest::newRow("no line end") << QByteArray("right") << "right";
+    QTest::newRow("first line only") << QByteArray("right\nsecond\n") << "right";
+    QTest::newRow("empty first line")
+        << QByteArray("\nright\n") << ": holds no password on its first line";
+}
+
+void TestDmmLog::mqttPasswordFile()
+{
+    QFETCH(QByteArray, text);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("password");
+    QVERIFY(writeFile(path, text));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QString error;
+    const QByteArray password = readMqttPasswordFile(path, &error);
+    QTEST(error.isEmpty() ? QString::fromUtf8(password) : error.mid(path.size()), "expected");
 }
 
 QTEST_GUILESS_MAIN(TestDmmLog)

@@ -34,6 +34,7 @@ private slots:
     void anOpenedRunIsHeldUntilSaved();
     void questionFitsTheScreenAndEnterLeavesTheRuns_data();
     void questionFitsTheScreenAndEnterLeavesTheRuns();
+    void lineSaysWhenATimeIsUnknown();
 };
 
 namespace {
@@ -356,6 +357,26 @@ void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns()
         screen.contains(shown),
         qPrintable(QStringLiteral("%1 px high on %2").arg(shown.height()).arg(screen.height())));
     QCOMPARE(lines, scrollingLines);
+}
+
+void TestLostRuns::lineSaysWhenATimeIsUnknown()
+{
+    QTemporaryDir scratch;
+    const QString path = QDir(scratch.path()).filePath(runName(1));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (const std::string& time : {std::string("garbled"), formatTimeStamp(10, 1, 1, 0)}) {
+        TARecord record;
+        record.timeStamp = time;
+        record.display = "1.234";
+        const auto bytes = encodeARecord(record);
+        QCOMPARE(file.write(reinterpret_cast<const char*>(bytes.data()), kARecordSize),
+                 qint64(kARecordSize));
+    }
+    file.close();
+    const QString line = lostRunLine(describeLostRun(path));
+    QVERIFY2(line.startsWith("~KOPLX1.TMP: 2 readings, time unknown to 10:01:01.0, last written "),
+             qPrintable(line));
 }
 
 QTEST_MAIN(TestLostRuns)

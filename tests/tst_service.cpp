@@ -135,6 +135,9 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QByteArray("PORT=")
         << QStringLiteral("/c/bench.conf:1: PORT=: needs COMn or a device path such as "
                           "/dev/ttyUSB0");
+    QTest::newRow("MQTT_NAME with a slash")
+        << QByteArray("MQTT_NAME=bench/1")
+        << QStringLiteral("/c/bench.conf:1: MQTT_NAME=bench/1: needs a name without /, + or #");
 }
 
 void TestService::confFileSetsOptionsOrNamesLineAndKey()
