@@ -144,6 +144,7 @@ private slots:
     void menuEntryOpensItsDialogAfterThePressReturns();
     void readersToggleActsAsAClick_data();
     void readersToggleActsAsAClick();
+    void toggleButtonsSayWhetherTheyAreChecked();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -312,6 +313,28 @@ void TestAccessibility::readersToggleActsAsAClick()
     QVERIFY(target->isChecked());
     pressAsAReader(checkableControls(*toggled).at(control));
     QCOMPARE(dialogState(*toggled), dialogState(*clicked));
+}
+
+void TestAccessibility::toggleButtonsSayWhetherTheyAreChecked()
+{
+    const auto checked = [](QAbstractButton* button) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        return accessible && accessible->state().checkable && accessible->state().checked;
+    };
+    TGraphicalForm* recorder = m_shell->windows().GraphicalForm.get();
+    QAbstractButton* link = m_shell->main().sbtnLink;
+    // The states alone, not the commands behind them.
+    const QSignalBlocker quietStart(recorder->sbtnRecordStart);
+    const QSignalBlocker quietStop(recorder->sbtnRecordStop);
+    const QSignalBlocker quietLink(link);
+    recorder->sbtnRecordStart->setChecked(true);
+    link->setChecked(true);
+    QVERIFY(checked(recorder->sbtnRecordStart) && !checked(recorder->sbtnRecordStop));
+    QVERIFY(checked(link));
+    recorder->sbtnRecordStop->setChecked(true);
+    link->setChecked(false);
+    QVERIFY(!checked(recorder->sbtnRecordStart) && checked(recorder->sbtnRecordStop));
+    QVERIFY(!checked(link));
 }
 
 QTEST_MAIN(TestAccessibility)

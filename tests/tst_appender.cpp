@@ -67,6 +67,7 @@ private slots:
     void timeTextPastMidnightIsNoRecord();
     void failedLastSyncEndsDmmLogWithStatusOne();
     void failedDelayedSyncReachesTheStoresView();
+    void openingAnotherFileLetsTheFirstGo();
 };
 
 void TestAppender::lockHeldByAnotherIsRefused_data()
@@ -167,6 +168,21 @@ void TestAppender::failedDelayedSyncReachesTheStoresView()
     QVERIFY(store.appendReading(reading, "  9:05:03.4  "));
     QTRY_COMPARE(view.failures.size(), 1);
     QVERIFY2(view.failures[0].endsWith(": Input/output error"), qPrintable(view.failures[0]));
+}
+
+void TestAppender::openingAnotherFileLetsTheFirstGo()
+{
+    QTemporaryDir dir;
+    for (const char* name : {"a.g52", "b.g52"})
+        QVERIFY(writeFile(dir.filePath(name), recordBytes("  9:05:03.4  ")));
+    DelayedSync sync;
+    RecordAppender file(RecordAppender::Kind::Records, RecordAppender::OnFailure::CutBack, sync);
+    QString reason;
+    QVERIFY(file.openForAppend(dir.filePath("a.g52"), {}, &reason));
+    QVERIFY(file.openForAppend(dir.filePath("b.g52"), {}, &reason));
+    QFile first(dir.filePath("a.g52"));
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    QCOMPARE(::flock(first.handle(), LOCK_EX | LOCK_NB), 0);
 }
 
 QTEST_GUILESS_MAIN(TestAppender)

@@ -9,11 +9,19 @@
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
+#include <cstring>
 
 #include "AtomicFile.h"
 #include "FileBytes.h"
+#include "FileChecks.h"
 #include "FileLocks.h"
 
 using namespace dmm;
@@ -38,6 +46,11 @@ private slots:
     void leftoverOfAKilledWriteIsRemoved();
     void fileThisProgramHoldsIsNamed();
     void danglingLinkIsWrittenThrough();
+    void heldFileIsKnownUnderAnyName_data();
+    void heldFileIsKnownUnderAnyName();
+    void notRegularFileIsNamedByItsKind_data();
+    void notRegularFileIsNamedByItsKind();
+    void holderWithoutANameIsGivenByItsPid();
 };
 
 // The producer's input failed in the call that sets the flag, whatever it returns.
@@ -107,7 +120,7 @@ void TestAtomicFile::leftoverOfAKilledWriteIsRemoved()
 {
     QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath("run.g52"), "old\n"));
-    for (const char* name : {"run.g52.0a1b2c3d", "run.g52.00c0ffee", "run.g52.notes", "x.0a1b2c3d"})
+    for (const char* name : {"run.g52.09abcdef", "run.g52.00c0ffee", "run.g52.notes", "x.0a1b2c3d"})
         QVERIFY(writeFile(dir.filePath(name), "left\n"));
     // Another write of the same target, still under way.
     const int held = ::open(QFile::encodeName(dir.filePath("run.g52.00c0ffee")), O_RDONLY);
@@ -148,6 +161,87 @@ void TestAtomicFile::danglingLinkIsWrittenThrough()
     QVERIFY(QFileInfo(dir.filePath("link.g52")).isSymLink());
     QCOMPARE(readAll(dir.filePath("runs/missing.g52")), "new\n");
     QCOMPARE(QDir(dir.filePath("runs")).entryList(QDir::Files), QStringList{"missing.g52"});
+}
+
+void TestAtomicFile::heldFileIsKnownUnderAnyName_data()
+{
+    QTest::addColumn<QString>("name"); // of the held runs/~KOPLX1.TMP
+    QTest::newRow("./") << "runs/./~KOPLX1.TMP";
+    QTest::newRow("//") << "runs//~KOPLX1.TMP";
+    QTest::newRow("linked folder") << "linked/~KOPLX1.TMP";
+}
+
+void TestAtomicFile::heldFileIsKnownUnderAnyName()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("runs") && QFile::link("runs", dir.filePath("linked")));
+    const QString held = dir.filePath("runs/~KOPLX1.TMP");
+    QVERIFY(writeFile(held, "records\n"));
+    registerHeldFile(held, "the temporary file of the current run");
+    const auto reason = heldByThisProgramReason(dir.filePath(name));
+    forgetHeldFile(held);
+    QCOMPARE(reason.value_or("not held"),
+             "held by this program: the temporary file of the current run");
+}
+
+void TestAtomicFile::notRegularFileIsNamedByItsKind_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("regular file") << "file"
+                                  << "regular";
+    QTest::newRow("folder") << "folder"
+                            << "not a regular file but a folder";
+    QTest::newRow("link to a folder") << "link"
+                                      << "not a regular file but a folder";
+    QTest::newRow("FIFO") << "fifo"
+                          << "not a regular file but a FIFO";
+    QTest::newRow("socket") << "socket"
+                            << "not a regular file but a socket";
+}
+
+void TestAtomicFile::notRegularFileIsNamedByItsKind()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("file"), "x") && QDir(dir.path()).mkdir("folder"));
+    QVERIFY(QFile::link("folder", dir.filePath("link")));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600) == 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(dir.filePath("socket"));
+    QVERIFY(size_t(socketPath.size()) < sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    QVERIFY(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    const auto reason = notRegularFileReason(dir.filePath(name));
+    ::close(fd);
+    QTEST(reason.value_or("regular"), "reason");
+}
+
+void TestAtomicFile::holderWithoutANameIsGivenByItsPid()
+{
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath("run.g52"));
+    QVERIFY(writeFile(dir.filePath("run.g52"), "x"));
+    int ready[2];
+    QVERIFY(::pipe(ready) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) { // a holder whose name reads empty
+        ::prctl(PR_SET_NAME, "");
+        const int fd = ::open(path.constData(), O_RDONLY);
+        [[maybe_unused]] const ssize_t n = ::write(ready[1], "1", lockExclusive(fd) ? 1 : 0);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    const bool locked = ::read(ready[0], &byte, 1) == 1;
+    const auto holder = lockHolderName(dir.filePath("run.g52"));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    QVERIFY(locked);
+    QCOMPARE(holder.value_or("none"), QStringLiteral("pid %1").arg(child));
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

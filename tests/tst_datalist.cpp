@@ -75,6 +75,8 @@ private slots:
     void placedUnderTheMetersDownToTheTaskBar();
     void maximisedKeepsToTheLeftColumn();
 
+    void linesOutsideTheSheetOrTheBufferAreEmpty();
+
 private:
     QWidget m_main;
     QWidget m_digital;
@@ -376,6 +378,21 @@ void TestDataList::maximisedKeepsToTheLeftColumn()
     form.showMaximized();
     QTRY_COMPARE(form.frameGeometry().topLeft(), QPoint(10, 300));
     QCOMPARE(form.size(), QSize(250, 260));
+}
+
+void TestDataList::linesOutsideTheSheetOrTheBufferAreEmpty()
+{
+    RecordBuffer buffer;
+    fill(buffer, 3);
+    DataSheetModel sheet(&buffer);
+    sheet.appendLines(0, 2);
+    QVERIFY(!sheet.lineText(1).isEmpty());
+    QCOMPARE(sheet.lineText(2), QString()); // in the buffer, not in the sheet
+    sheet.appendLine(2);
+    buffer.clear(); // emptied and refilled before the sheet hears of it
+    fill(buffer, 2);
+    QVERIFY(!sheet.lineText(1).isEmpty());
+    QCOMPARE(sheet.lineText(2), QString()); // in the sheet, no longer in the buffer
 }
 
 QTEST_MAIN(TestDataList)

@@ -27,6 +27,8 @@
 #include "LogFile.h"
 #include "LogLines.h"
 #include "LogOptions.h"
+#include "MqttMessages.h"
+#include "MqttUrl.h"
 #include "NumberText.h"
 #include "Record.h"
 #include "RecordFile.h"
@@ -209,6 +211,10 @@ private slots:
     void portThatCannotBeOpened_data();
     void portThatCannotBeOpened();
     void warningsAndLoggingGoesOn();
+    void mqttReadings_data();
+    void mqttReadings();
+    void mqttPasswordFile_data();
+    void mqttPasswordFile();
 };
 
 void TestDmmLog::initTestCase()
@@ -780,6 +786,66 @@ void TestDmmLog::warningsAndLoggingGoesOn()
     // Low-battery readings are logged, as the warning's Continue logs them.
     QCOMPARE(log.lines().size(), 3);
     QVERIFY(log.lines().first().contains("1.234 V"));
+}
+
+void TestDmmLog::mqttReadings_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<int>("function");
+    QTest::addColumn<float>("fValue");
+    QTest::addColumn<QString>("payload"); // after the time
+    QTest::newRow("milli volts")
+        << "12.34"
+        << "m" << 6 << 0.01234f
+        << "\"value\":0.01234,\"unit\":\"V\",\"display\":\"12.34m\",\"function\":6,"
+           "\"overload\":false,\"seq\":7}";
+    QTest::newRow("ohms overload: no value")
+        << "OL"
+        << "K" << 128 << 9900.0f
+        << "\"value\":null,\"unit\":\"\u03A9\",\"display\":\"OLK\",\"function\":128,"
+           "\"overload\":true,\"seq\":7}";
+}
+
+void TestDmmLog::mqttReadings()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, prefix);
+    QFETCH(int, function);
+    QFETCH(float, fValue);
+    TARecord record;
+    record.value = value.toStdString();
+    record.prefix = prefix.toStdString();
+    record.function = function;
+    record.fValue = fValue;
+    const QString payload = QString::fromStdString(
+        readingPayload(7, QDateTime(QDate(2024, 5, 1), QTime(9, 5, 3, 456)), record));
+    QVERIFY2(payload.startsWith("{\"time\":\"2024-05-01T09:05:03.456"), qPrintable(payload));
+    QTEST(payload.section(',', 1), "payload");
+}
+
+void TestDmmLog::mqttPasswordFile_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("expected"); // the password, or the error after the path
+    QTest::newRow("line end") << QByteArray("right\n") << "right";
+    QTest::newRow("Windows line end") << QByteArray("right\r\n") << "right";
+    QTest::newRow("no line end") << QByteArray("right") << "right";
+    QTest::newRow("first line only") << QByteArray("right\nsecond\n") << "right";
+    QTest::newRow("empty first line")
+        << QByteArray("\nright\n") << ": holds no password on its first line";
+}
+
+void TestDmmLog::mqttPasswordFile()
+{
+    QFETCH(QByteArray, text);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("password");
+    QVERIFY(writeFile(path, text));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    QString error;
+    const QByteArray password = readMqttPasswordFile(path, &error);
+    QTEST(error.isEmpty() ? QString::fromUtf8(password) : error.mid(path.size()), "expected");
 }
 
 QTEST_GUILESS_MAIN(TestDmmLog)

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "DlgExportForm.h"
+#include "ExportChoice.h"
 #include "MessageBox.h"
 #include "NumberText.h"
 
@@ -79,6 +80,9 @@ private slots:
     void choiceReadsBack();
     void accessibleNames();
     void centredWithFixedSize();
+
+    void sizesTheActionTakes_data();
+    void sizesTheActionTakes();
 
 private:
     QList<MessageBoxRequest> m_boxes;
@@ -588,6 +592,23 @@ void TestExportDialog::centredWithFixedSize()
     const QSize before = d.size();
     d.rbtnMetaFile->setChecked(true);
     QCOMPARE(d.size(), before);
+}
+
+void TestExportDialog::sizesTheActionTakes_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("size");
+    QTest::newRow("cut toward zero") << 68.9 << 68;
+    QTest::newRow("zero") << 0.0 << 0;
+    QTest::newRow("negative") << -5.0 << 0;
+    QTest::newRow("not a number") << std::nan("") << 0;
+    QTest::newRow("past an int") << 1e12 << INT_MAX;
+}
+
+void TestExportDialog::sizesTheActionTakes()
+{
+    QFETCH(double, value);
+    QTEST(actionSize(value), "size");
 }
 
 QTEST_MAIN(TestExportDialog)

@@ -183,6 +183,8 @@ private slots:
     void nameThatIsNoUtf8IsFound();
     void noThreadToSpareWritesTheSame();
 
+    void infoOfARecordingCutWhileCountedSaysSo();
+
 private:
     QTemporaryDir m_dir;
 };
@@ -678,6 +680,33 @@ void TestExportTool::noThreadToSpareWritesTheSame()
     QVERIFY2(limited.exitStatus() == QProcess::NormalExit && limited.exitCode() == 0,
              limited.readAllStandardError().constData());
     QCOMPARE(limited.readAllStandardOutput(), free.out);
+}
+
+// A sparse recording of 20 million records, cut to 300,000 once the tool has
+// begun to read it: the zeros read as fast as memory goes, yet slower than
+// the tool is stopped.
+void TestExportTool::infoOfARecordingCutWhileCountedSaysSo()
+{
+    QTemporaryDir dir;
+    const QByteArray recording = QFile::encodeName(dir.filePath("run.g52"));
+    QVERIFY(writeFile(dir.filePath("run.g52"), counted(1000)));
+    QVERIFY(::truncate(recording.constData(), qint64(20000000) * 76) == 0);
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    QVERIFY(watch >= 0 && ::inotify_add_watch(watch, recording.constData(), IN_ACCESS) >= 0);
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(QStringLiteral(DMM_EXPORT_PATH), {"--info", "run.g52"});
+    pollfd read{watch, POLLIN, 0};
+    QVERIFY(::poll(&read, 1, 30000) == 1);
+    ::kill(pid_t(process.processId()), SIGSTOP);
+    QVERIFY(::truncate(recording.constData(), 300000 * 76) == 0);
+    ::kill(pid_t(process.processId()), SIGCONT);
+    ::close(watch);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitCode(), 1);
+    const QByteArray err = process.readAllStandardError();
+    QVERIFY2(err.contains("run.g52: the file ended before its size promised"), err.constData());
+    QVERIFY(process.readAllStandardOutput().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestExportTool)

@@ -90,13 +90,20 @@ void TestLimitDialog::classify_data()
     QTest::newRow("comma while the separator is a comma") << "1,5" << ',' << number;
     QTest::newRow("1, with a comma separator") << "1," << ',' << number;
     QTest::newRow("lone comma separator") << "," << ',' << incomplete;
+    QTest::newRow("spaces") << "  " << '.' << incomplete;
 }
 
 void TestLimitDialog::classify()
 {
     QFETCH(QString, text);
     QFETCH(char, separator);
-    QTEST(int(classifyLimitText(text.toStdString(), separator).kind), "kind");
+    // Also as the start of a longer text: only the text itself is read.
+    const std::string alone = text.toStdString();
+    for (const char* after : {"", "-", "5"}) {
+        const std::string longer = alone + after;
+        const std::string_view view = std::string_view(longer).substr(0, alone.size());
+        QTEST(int(classifyLimitText(view, separator).kind), "kind");
+    }
 }
 
 void TestLimitDialog::prepare(TDlgHiLowForm& dialog, double hi, double low, int function,

@@ -35,6 +35,7 @@ private slots:
     void anOpenedRunIsHeldUntilSaved();
     void questionFitsTheScreenAndEnterLeavesTheRuns_data();
     void questionFitsTheScreenAndEnterLeavesTheRuns();
+    void lineSaysWhenATimeIsUnknown();
 };
 
 namespace {
@@ -384,6 +385,26 @@ void TestLostRuns::questionFitsTheScreenAndEnterLeavesTheRuns()
     QCOMPARE(lines, scrollingLines);
     QVERIFY2(textWidth >= longest,
              qPrintable(QStringLiteral("%1 px for a line of %2").arg(textWidth).arg(longest)));
+}
+
+void TestLostRuns::lineSaysWhenATimeIsUnknown()
+{
+    QTemporaryDir scratch;
+    const QString path = QDir(scratch.path()).filePath(runName(1));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (const std::string& time : {std::string("garbled"), formatTimeStamp(10, 1, 1, 0)}) {
+        TARecord record;
+        record.timeStamp = time;
+        record.display = "1.234";
+        const auto bytes = encodeARecord(record);
+        QCOMPARE(file.write(reinterpret_cast<const char*>(bytes.data()), kARecordSize),
+                 qint64(kARecordSize));
+    }
+    file.close();
+    const QString line = lostRunLine(describeLostRun(path));
+    QVERIFY2(line.startsWith("~KOPLX1.TMP: 2 readings, time unknown to 10:01:01.0, last written "),
+             qPrintable(line));
 }
 
 QTEST_MAIN(TestLostRuns)

@@ -146,7 +146,8 @@ void TestMessageWindows::aboutBoxLines()
     QCOMPARE(lines[1], QStringLiteral("Data Logging System"));
     QCOMPARE(lines[2], QStringLiteral("Ver 5.0.0.3"));
     QCOMPARE(lines[3], QStringLiteral("Nov 27, 2023"));
-    QVERIFY(!lines[4].isEmpty());
+    QCOMPARE(lines[4], QStringLiteral("(C) 2026 the DMM Logger"));
+    QCOMPARE(lines[5], QStringLiteral("developers. MIT licence."));
     QVERIFY(lines[6].startsWith(QStringLiteral("System: ")));
     QVERIFY(about.Memo1->isReadOnly());
 }

@@ -19,6 +19,7 @@
 #include "MqttPublisher.h"
 #include "MqttUrl.h"
 #include "SimProcess.h"
+#include "TcpRelay.h"
 
 using namespace std::chrono_literals;
 
@@ -539,6 +540,38 @@ private slots:
         }));
         other.terminate();
         QVERIFY(other.waitForFinished(10000));
+    }
+
+    void readingsInFlightAreSentAgainAfterTheConnectionDies()
+    {
+        Broker broker;
+        Subscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        TcpRelay relay(broker.port());
+        QVERIFY(relay.start());
+        const QString url = "mqtt://127.0.0.1:" + QString::number(relay.port()) + "/lab";
+        QVERIFY(runLog({"--csv", "a.csv", "--quiet", "--count", "6", "--mqtt", url}));
+        QVERIFY(waitFor([&] { return sub.readings().size() >= 2; }));
+        // The broker stops answering: two readings are sent and wait for their
+        // PUBACK; then the connection dies.
+        relay.hold(true);
+        const int arrived = sub.readings().size();
+        const auto logged = [&] {
+            QFile csv(m_sim->directory() + "/a.csv");
+            return csv.open(QIODevice::ReadOnly) ? csv.readAll().count('\n') - 1 : 0;
+        };
+        QVERIFY(waitFor([&] { return logged() >= arrived + 2; }));
+        relay.cut();
+        relay.hold(false);
+        QVERIFY(sub.heard("\"seq\":6}"));
+        QSet<int> seqs;
+        for (const QJsonObject& reading : sub.readings())
+            seqs << reading["seq"].toInt();
+        QCOMPARE(seqs, (QSet<int>{1, 2, 3, 4, 5, 6}));
+        QVERIFY(waitFor([&] { return m_log.state() == QProcess::NotRunning; }));
+        const QString err = QString::fromUtf8(m_log.readAllStandardError());
+        QVERIFY2(err.contains("delivered again") && !err.contains("not delivered"),
+                 qPrintable(err));
     }
 
 private:

@@ -110,6 +110,7 @@ private slots:
     void twoRunsMakeTwoFilesBothDeleted();
     void unwritableDirectoryFailsToCreate();
     void bufferMemoryPerRecord();
+    void clearStartsAfresh();
 };
 
 void TestRecorderStore::loggedValue_data()
@@ -517,6 +518,27 @@ void TestRecorderStore::bufferMemoryPerRecord()
     QVERIFY2(buffer.memoryBytes() / buffer.size() < 100, "under 100 bytes per record");
     buffer.clear();
     QCOMPARE(buffer.memoryBytes(), std::size_t(0));
+}
+
+void TestRecorderStore::clearStartsAfresh()
+{
+    QTemporaryDir dir;
+    RecorderStore store(dir.path());
+    RecordTally tally;
+    for (int i = 0; i < 250; ++i)
+        tally.add(float(i % 7));
+    store.finishLoad(tally);
+    QCOMPARE(store.state().shownPage, 2);
+    store.clear();
+    const RecorderState& s = store.state();
+    QCOMPARE(s.lastPage, 1);
+    QCOMPARE(s.shownPage, 1);
+    QCOMPARE(s.readingCount, 0);
+    QCOMPARE(s.maxIndex, 0);
+    QCOMPARE(s.minIndex, 0);
+    QCOMPARE(s.scaleMaxY, 100.0f);
+    QCOMPARE(s.scaleMinY, -100.0f);
+    QVERIFY(s.bufferEmpty && !s.unsavedData);
 }
 
 QTEST_GUILESS_MAIN(TestRecorderStore)

@@ -90,6 +90,8 @@ private slots:
     void saveReplacesAnExistingFile();
     void emptyBufferSavesAnEmptyFile();
 
+    void bigBufferIsEmptied();
+
 private:
     QTemporaryDir m_dir;
 };
@@ -372,6 +374,19 @@ void TestRecordFile::emptyBufferSavesAnEmptyFile()
     QVERIFY(saveRecordFile(path, RecordBuffer()));
     QVERIFY(QFileInfo::exists(path));
     QCOMPARE(QFileInfo(path).size(), qint64(0));
+}
+
+// More than 16 chunks go back on a thread of their own, which must let the
+// program end (a test program that hangs at its end fails by its time limit).
+void TestRecordFile::bigBufferIsEmptied()
+{
+    RecordBuffer buffer;
+    for (std::size_t i = 0; i <= 17 * RecordBuffer::kChunkRecords; ++i)
+        buffer.append(TARecord{});
+    buffer.clear();
+    QVERIFY(buffer.empty());
+    buffer.append(TARecord{});
+    QCOMPARE(buffer.size(), std::size_t(1));
 }
 
 QTEST_GUILESS_MAIN(TestRecordFile)

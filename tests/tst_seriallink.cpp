@@ -87,6 +87,8 @@ private slots:
     void deviceGoneFailsReadAndClosesPort();
     void lostPortIsReopenedByItsNumber();
 
+    void errorWithoutAReasonHasNoDetail();
+
 private:
     StartupDir m_noLinks;
 };
@@ -596,6 +598,11 @@ void TestSerialLink::lostPortIsReopenedByItsNumber()
     link.closeHandle();
     QVERIFY(!link.portLost());
     QVERIFY(!link.reopenLostPort());
+}
+
+void TestSerialLink::errorWithoutAReasonHasNoDetail()
+{
+    QCOMPARE(portErrorDetail(1, PortError{}), QString());
 }
 
 QTEST_GUILESS_MAIN(TestSerialLink)

@@ -137,6 +137,10 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QByteArray("PORT=")
         << QStringLiteral("/c/bench.conf:1: PORT=: needs COMn or a device path such as "
                           "/dev/ttyUSB0");
+    QTest::newRow("MQTT_NAME with a slash")
+        << QByteArray("MQTT_NAME=bench/1")
+        << QStringLiteral("/c/bench.conf:1: MQTT_NAME=bench/1: needs a name without /, + or # "
+                          "and without control characters");
     // A line is shown with what does not print made visible, and cut when long.
     QTest::newRow("NUL in a value")
         << QByteArray("PORT=COM1\nINTERVAL=1\0x\n", 22)

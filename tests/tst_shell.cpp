@@ -9,6 +9,7 @@
 
 #include "DigitalMeterForm.h"
 #include "GlobalFlags.h"
+#include "LinkControls.h"
 #include "PtyPair.h"
 #include "SerialLink.h"
 #include "ShellFixture.h"
@@ -33,6 +34,8 @@ private slots:
     void settingsWriteFailureIsReportedAndCloseCompletes();
     void buttonsWithPicturesHaveAccessibleNames();
     void stripSitsAboveTheDigitalMeter();
+    void linkControlsForLinkAndBusy_data();
+    void linkControlsForLinkAndBusy();
 };
 
 namespace {
@@ -240,6 +243,33 @@ void TestShell::stripSitsAboveTheDigitalMeter()
     QCOMPARE(shell.main().frameGeometry().topLeft(), QPoint(0, 0));
     QCOMPARE(meter->frameGeometry().top(), shell.main().frameGeometry().height());
     QCOMPARE(meter->frameGeometry().left(), 0);
+}
+
+void TestShell::linkControlsForLinkAndBusy_data()
+{
+    QTest::addColumn<bool>("linked");
+    QTest::addColumn<bool>("busy");
+    QTest::addColumn<int>("caption"); // string entries: "&Link" 600, "Un&link" 601
+    QTest::addColumn<int>("hint");    // "Link to DMM" 1000, "Unlink DMM" 1001
+    QTest::addColumn<bool>("link");   // the Link menu entry and button
+    QTest::addColumn<bool>("others"); // Port and Help menus, Port and About buttons
+    QTest::newRow("unlinked") << false << false << 600 << 1000 << true << true;
+    QTest::newRow("unlinked, busy") << false << true << 600 << 1000 << false << false;
+    QTest::newRow("linked") << true << false << 601 << 1001 << true << false;
+    QTest::newRow("linked, busy") << true << true << 601 << 1001 << false << false;
+}
+
+void TestShell::linkControlsForLinkAndBusy()
+{
+    QFETCH(bool, linked);
+    QFETCH(bool, busy);
+    const LinkControlsState s = linkControlsState(linked, busy);
+    QTEST(s.linkMenuCaption, "caption");
+    QTEST(s.linkButtonHint, "hint");
+    QTEST(s.linkMenuEnabled, "link");
+    QTEST(s.linkButtonEnabled, "link");
+    QTEST(s.portAndHelpMenusEnabled, "others");
+    QTEST(s.portAndAboutButtonsEnabled, "others");
 }
 
 QTEST_MAIN(TestShell)

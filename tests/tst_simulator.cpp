@@ -91,6 +91,8 @@ private slots:
     void replacesAStaleLink();
     void refusesToReplaceAFile();
     void rejectsUnknownScenario();
+    void negativeScenarioShowsEachKindOfNegative();
+    void scriptUpToTheStepLimitIsAccepted();
 };
 
 void TestSimulator::everyScenarioHasSteps()
@@ -411,6 +413,28 @@ void TestSimulator::rejectsUnknownScenario()
     QVERIFY(sim.process().state() == QProcess::NotRunning || sim.process().waitForFinished(5000));
     QCOMPARE(sim.process().exitCode(), 2);
     QVERIFY(!QFileInfo::exists(sim.linkPath()));
+}
+
+void TestSimulator::negativeScenarioShowsEachKindOfNegative()
+{
+    std::set<std::uint32_t> functions;
+    for (const auto& frame : decodedFrames(*scenarioSteps("negative"))) {
+        QVERIFY(frame);
+        QVERIFY2(frame->display.front() == '-', frame->display.c_str());
+        functions.insert(frame->function);
+    }
+    // DC volts, DC amperes, degrees Celsius and Fahrenheit.
+    QCOMPARE(functions, (std::set<std::uint32_t>{6, 32, 64, 514}));
+}
+
+void TestSimulator::scriptUpToTheStepLimitIsAccepted()
+{
+    const std::string million = "repeat 1000\nrepeat 1000\nwait 1\nend\nend\n";
+    QCOMPARE(parseScript(million).value_or(SimSteps{}).size(), std::size_t(1000000));
+    std::string error;
+    QVERIFY(!parseScript(million + "wait 1\n", &error));
+    QVERIFY2(error.starts_with("line 6: the script expands to more than 1000000 steps"),
+             error.c_str());
 }
 
 QTEST_GUILESS_MAIN(TestSimulator)

@@ -78,6 +78,9 @@ void TestValueFormat::formats_data()
     QTest::newRow("123.4 uA") << "1.234"
                               << "-4" << 514 << "123.4"
                               << "123.4" << 2 << 1.234;
+    QTest::newRow("AC amperes, exponent 0") << "1.234"
+                                            << "0" << 513 << "1.234"
+                                            << "1.234" << 0 << 1.234;
     QTest::newRow("AC amperes, positive exponent") << "1.234"
                                                    << "1" << 513 << "12.34"
                                                    << "12.34" << 1 << 1.234;
