@@ -799,12 +799,12 @@ void TestDmmLog::mqttReadings_data()
         << "12.34"
         << "m" << 6 << 0.01234f
         << "\"value\":0.01234,\"unit\":\"V\",\"display\":\"12.34m\",\"function\":6,"
-           "\"overload\":false,\"seq\":7}";
+           "\"functionName\":\"DC V\",\"overload\":false,\"seq\":7}";
     QTest::newRow("ohms overload: no value")
         << "OL"
         << "K" << 128 << 9900.0f
         << "\"value\":null,\"unit\":\"\u03A9\",\"display\":\"OLK\",\"function\":128,"
-           "\"overload\":true,\"seq\":7}";
+           "\"functionName\":\"\u03A9\",\"overload\":true,\"seq\":7}";
 }
 
 void TestDmmLog::mqttReadings()
