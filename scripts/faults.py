@@ -41,7 +41,7 @@ import fault_sites  # noqa: E402
 
 ROOT = Path(__file__).resolve().parent.parent
 HEADER = ROOT / "scripts" / "faults.h"
-FOLDERS = ["files", "records", "link", "tools", "recorder/logic", "views/logic",
+FOLDERS = ["files", "meter", "link", "records", "formats", "tools", "recorder/logic", "views/logic",
            "viewer/logic", "app/logic"]
 NEVER = ("tests/", "bench/", "scripts/", "packaging/")
 ERROR = re.compile(r"^(/[^:\s]+):(\d+):(\d+): error: (.*)$", re.M)
