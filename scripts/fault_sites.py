@@ -501,3 +501,19 @@ def relocate(site, text):
     moved["line"] = bisect.bisect_right(src_starts, best)
     moved["last_line"] = bisect.bisect_right(src_starts, moved["end"] - 1)
     return moved
+
+
+def written_site(rel, text, kind, original, faulty):
+    """A fault written by hand: `original` (its first occurrence) becomes
+    `faulty`; kind "expr" for an expression, "stmt" for whole statements."""
+    start = text.find(original)
+    if start < 0:
+        return None
+    src = Source(rel, text)
+    if kind == "expr":
+        repl = f"(DMM_FAULT({MARK}) ? ({faulty}) : ({original}))"
+    else:
+        repl = f"if (DMM_FAULT({MARK})) {{ {faulty} }} else {{ {original} }}"
+    shown = f"`{_flat(original)}` → `{_flat(faulty)}`" if faulty else f"`{_flat(original)}` left out"
+    return _site(src, "by hand", start, start + len(original), repl, shown)
+

@@ -6,6 +6,7 @@
     scripts/faults.py --base main                 # on the lines changed since main
     scripts/faults.py --files records/TempFiles.cpp link
     scripts/faults.py --again .faults/run.json --which survived
+    scripts/faults.py --written scripts/faults-known.txt
     scripts/faults.py --report .faults/run.json --equivalent 12,40
 
 Faults (fault_sites.py): a boundary moved, a condition negated, a checked
@@ -546,6 +547,8 @@ def main():
     ap.add_argument("--which", default="survived",
                     help="with --again: statuses (survived,not-reached,caught,timed-out), "
                     "ids (1,5,9) or all")
+    ap.add_argument("--written", metavar="FILE",
+                    help="faults written by hand, one a line: expr|stmt FILE: ORIGINAL => FAULTY")
     ap.add_argument("--report", metavar="RUN_JSON", help="only write the report of a run")
     ap.add_argument("--equivalent", default="", help="ids judged equivalent (1,5,9)")
     ap.add_argument("--work", default=str(ROOT / ".faults"), help="scratch folder")
@@ -566,7 +569,27 @@ def main():
     all_files = [f for f in sources() if not f.startswith(".faults/")]
     tree = Tree(work, all_files)
 
-    if args.again:
+    if args.written:
+        faults = []
+        for number, line in enumerate(Path(args.written).read_text().splitlines(), 1):
+            m = re.fullmatch(r"(expr|stmt) ([^:\s]+): (.+?) =>(?: (.*))?", line.strip())
+            if not m:
+                if line.strip() and not line.startswith("#"):
+                    sys.exit(f"{args.written}:{number}: not KIND FILE: ORIGINAL => FAULTY")
+                continue
+            kind, rel, original, faulty = m.group(1), m.group(2), m.group(3), m.group(4) or ""
+            site = fault_sites.written_site(rel, tree.text(rel), kind, original, faulty)
+            if site is None:
+                sys.exit(f"{args.written}:{number}: {rel} does not hold {original}")
+            site["folder"] = folder_of(rel, FOLDERS)
+            site["id"] = len(faults) + 1
+            faults.append(site)
+        what = f"written by hand in {args.written}"
+        tree.write(faults)
+        tree.configure()
+        check(tree, faults, args.jobs)
+        faults = [f for f in faults if not f.get("dropped")]
+    elif args.again:
         old = json.loads(Path(args.again).read_text())
         which = args.which.split(",")
         faults = []

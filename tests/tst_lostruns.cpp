@@ -291,8 +291,8 @@ void TestLostRuns::anyRunWithReadingsCanBeOpened()
         std::find_if(shell.boxes().cbegin(), shell.boxes().cend(), isLostRunsQuestion);
     QCOMPARE(question->buttons.testFlag(QMessageBox::Apply), offered);
     const TGraphicalForm* recorder = shell.windows().GraphicalForm.get();
-    if (bufferSize > 0)
-        QTRY_COMPARE(int(recorder->recordBuffer().size()), bufferSize);
+    if (bufferSize > 0) // loaded, whichever run it was: a wrong one fails at once
+        QTRY_VERIFY(recorder->state().readingCount > 0);
     QCoreApplication::processEvents();
     QCOMPARE(int(recorder->recordBuffer().size()), bufferSize);
     QCOMPARE(pickLines.size(), pickLineCount);
