@@ -116,13 +116,6 @@ class Source:
     def line_of(self, pos):
         return bisect.bisect_right(self.starts, pos)
 
-    def prev_code(self, pos):
-        """Index of the last non-blank masked character before pos, or -1."""
-        k = pos - 1
-        while k >= 0 and self.masked[k].isspace():
-            k -= 1
-        return k
-
     def next_code(self, pos):
         k = pos
         while k < len(self.masked) and self.masked[k].isspace():

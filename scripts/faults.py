@@ -16,8 +16,9 @@ faults. All of them go into one copy of the sources (.faults/src), each behind
 DMM_FAULT(id) (faults.h); files whose faults do not compile lose those faults;
 one build (.faults/build, ccache) holds them all. One traced run of every test
 function tells which functions reach which faults; each fault then runs only
-those, quickest first, until one fails or the time limit (a few times the
-function's own time) passes. Report: .faults/report.md and .faults/run.json.
+those, quickest first, until one fails twice in a row or runs past the time
+limit (a few times the function's own time). Report: .faults/report.md and
+.faults/run.json.
 """
 import argparse
 import concurrent.futures
@@ -453,10 +454,16 @@ def run_faults(faults, traced, tests, jobs, factor, save):
     def one(fault):
         runs = sorted(reach.get(fault["id"], []))
         result = {"status": "not reached", "tests": len(runs)}
+        flaky = []
         start = time.monotonic()
         for secs, name, function in runs:
             status, took, out = tests.run(name, function, factor * secs + 20,
                                           DMM_FAULT=str(fault["id"]))
+            # A failure that does not happen again is the machine's, not the fault's.
+            if status != "passed" and tests.run(name, function, factor * secs + 20,
+                                                DMM_FAULT=str(fault["id"]))[0] == "passed":
+                flaky.append(f"{name}::{function}")
+                continue
             if status != "passed":
                 result = {"status": "caught" if status == "failed" else "timed out",
                           "by": f"{name}::{function}", "seconds": round(took, 1),
@@ -465,6 +472,8 @@ def run_faults(faults, traced, tests, jobs, factor, save):
         else:
             if runs:
                 result["status"] = "survived"
+        if flaky:
+            result["flaky"] = flaky
         result["total_seconds"] = round(time.monotonic() - start, 1)
         with lock:
             fault["result"] = result
@@ -506,7 +515,8 @@ def report(run, equivalent):
         rate = f"{100 * caught / judged:.0f} %" if judged else "-"
         lines.append(f"| {folder} | {total} | {r['caught']} | {r['timed out']} | {r['survived']} "
                      f"| {r['not reached']} | {r['equivalent']} | {rate} |")
-    lines += ["", "Timed out counts as caught. Caught % leaves out the faults judged equivalent.",
+    lines += ["", "Timed out counts as caught. Caught % leaves out the faults judged equivalent. "
+              "A failure counts only when a second run with the fault fails too.",
               "", "| # | folder | file:line | kind | fault | result |",
               "|---:|---|---|---|---|---|"]
     for f in faults:
@@ -521,6 +531,8 @@ def report(run, equivalent):
             what = f"**{st}**"
         if f["id"] in equivalent and st in ("survived", "not reached"):
             what += " (equivalent)"
+        if r.get("flaky"):
+            what += f"; failed once, then passed: {', '.join(r['flaky'])}"
         lines.append(f"| {f['id']} | {f['folder']} | {f['file']}:{f['line']} | {f['kind']} "
                      f"| {cell(f['shown'][:160])} | {cell(what)} |")
     bad = run.get("baseline_failures", [])

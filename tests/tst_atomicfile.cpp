@@ -231,12 +231,13 @@ void TestAtomicFile::holderWithoutANameIsGivenByItsPid()
     if (child == 0) { // a holder whose name reads empty
         ::prctl(PR_SET_NAME, "");
         const int fd = ::open(path.constData(), O_RDONLY);
-        [[maybe_unused]] const ssize_t n = ::write(ready[1], "1", lockExclusive(fd) ? 1 : 0);
+        const char locked = lockExclusive(fd) ? '1' : '0';
+        [[maybe_unused]] const ssize_t n = ::write(ready[1], &locked, 1);
         ::pause();
         ::_exit(0);
     }
     char byte = 0;
-    const bool locked = ::read(ready[0], &byte, 1) == 1;
+    const bool locked = ::read(ready[0], &byte, 1) == 1 && byte == '1';
     const auto holder = lockHolderName(dir.filePath("run.g52"));
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
