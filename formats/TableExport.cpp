@@ -166,8 +166,9 @@ char* writeDisplayMark(char* begin, char* end, const TableFormat& format)
                         needsQuotes({begin, std::size_t(end - begin)}, format.separator));
 }
 
-// The row after its time: value, unit, display, subdisplay and the line end.
-char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& format)
+} // namespace
+
+char* writeReadingCells(char* out, const TARecord& record, const TableFormat& format)
 {
     const char s = format.separator;
     const SiUnit unit = siUnit(record.function);
@@ -196,6 +197,20 @@ char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& fo
     const std::string_view subText = record.subDisplay.view();
     out = std::copy(subText.begin(), subText.end(), out);
     out = writeDisplayMark(subDisplay, out, format);
+    return out;
+}
+
+char* writeTableField(char* out, std::string_view text, char separator)
+{
+    return writeField(out, text, separator);
+}
+
+namespace {
+
+// The row after its time: value, unit, display, subdisplay and the line end.
+char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& format)
+{
+    out = writeReadingCells(out, record, format);
     *out++ = '\n';
     return out;
 }

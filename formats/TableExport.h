@@ -92,6 +92,11 @@ std::string tableRow(std::string_view time, const TARecord& record, const TableF
 inline constexpr int kMaxTableRow = 320;
 char* writeTableRow(char* out, std::string_view time, const TARecord& record,
                     const TableFormat& format);
+// The row's cells after the time, each after a separator: value, unit,
+// display, subdisplay; no line end. For tables with several meters' cells.
+char* writeReadingCells(char* out, const TARecord& record, const TableFormat& format);
+// One field, quoted where it holds the separator, a quote or a line end.
+char* writeTableField(char* out, std::string_view text, char separator);
 
 // The table of `records`, a block of rows at a time for writeFileAtomically:
 // the header, then one row per record.

@@ -211,6 +211,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
                        count, quiet,   append, separator,        decimalComma, utc,      folder,
                        conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
+    // Several meters: --port repeated, and the power of two of them.
+    const QCommandLineOption power(QStringLiteral("power"), {}, QStringLiteral("VNAME*ANAME"));
+    parser.addOption(power);
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -230,7 +233,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
     // An option given twice would silently take one of the values.
     for (const QString& name : parser.optionNames()) {
-        if (parser.optionNames().count(name) > 1)
+        if (parser.optionNames().count(name) > 1 && name != port.names().first())
             return fail(QStringLiteral("--%1 given more than once").arg(name));
     }
 
@@ -246,12 +249,26 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     }
 
     LogOptions options;
-    options.port = parser.isSet(port) ? parser.value(port) : fromConf.port.value_or(QString());
+    const QStringList portSpecs = parser.isSet(port) ? parser.values(port) : fromConf.ports;
+    options.port = portSpecs.value(0);
     if (options.port.isEmpty())
         return fail(parser.isSet(conf)
                         ? QStringLiteral("%1 has no PORT= line and --port is not given")
                               .arg(parser.value(conf))
                         : QStringLiteral("--port is required (COM1 to COM10 or a device path)"));
+    if (const MeterPortsResult read = meterPorts(portSpecs); !read.error.isEmpty())
+        return fail(read.error);
+    else
+        options.meters = read.meters;
+    options.port = options.meters.first().port;
+    if (const QString powerSpec = parser.isSet(power) ? parser.value(power)
+                                                      : fromConf.power.value_or(QString());
+        !powerSpec.isEmpty()) {
+        const PowerPairResult pair = powerPair(powerSpec, options.meters);
+        if (!pair.pair)
+            return fail(pair.error);
+        options.power = pair.pair;
+    }
     options.intervalSeconds = fromConf.intervalSeconds.value_or(0);
     if (parser.isSet(interval)) {
         const auto seconds = intervalSeconds(parser.value(interval));
@@ -308,6 +325,12 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         QFileInfo(options.outPath).absoluteFilePath() ==
             QFileInfo(options.csvPath).absoluteFilePath())
         return fail(QStringLiteral("--out and --csv name the same file"));
+    if (options.meters.size() > 1 && options.append && !options.csvPath.isEmpty())
+        return fail(QStringLiteral("--append adds to the record files of several meters, not to "
+                                   "their table: give a new --csv file"));
+    if (options.meters.size() > 1 && parser.isSet(name))
+        return fail(QStringLiteral("--name names the topics of one meter; with several meters "
+                                   "each publishes under its own name (NAME=PORT)"));
     const QString mqttUrl =
         parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
     if (mqttUrl.isEmpty()) {
@@ -327,7 +350,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         settings.url = *url.url;
         settings.name = parser.isSet(name)
                             ? parser.value(name)
-                            : fromConf.mqttName.value_or(QFileInfo(options.port).fileName());
+                            : fromConf.mqttName.value_or(options.meters.first().name);
         // Said of the option that gave the name, or of the port it came from.
         const QString nameSource =
             parser.isSet(name) ? QStringLiteral("--name ") + shownText(settings.name)

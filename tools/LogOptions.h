@@ -9,6 +9,7 @@
 #include <chrono>
 #include <optional>
 
+#include "MeterPorts.h"
 #include "MqttUrl.h"
 #include "TableExport.h"
 
@@ -33,6 +34,10 @@ struct LogOptions
     // the conf file's "PATH:LINE: FOLDER=DIR".
     QString folderSource;
     std::optional<MqttSettings> mqtt; // --mqtt and its options
+    // Every --port as NAME and port, in order; `port` is the first's. With
+    // more than one the run reads them all side by side (MultiLogSession.h).
+    QList<MeterPort> meters;
+    std::optional<PowerPair> power; // --power VNAME*ANAME, with several meters
 };
 
 struct ParsedArguments

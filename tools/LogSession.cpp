@@ -7,6 +7,7 @@
 
 #include "FileChecks.h"
 #include "LogLines.h"
+#include "MeterChannel.h"
 #include "PortAdvice.h"
 #include "StringTable.h"
 
@@ -57,29 +58,7 @@ LogSession::~LogSession()
 
 bool LogSession::openPort(QString* detail)
 {
-    PortError error;
-    if (const int port = comPortNumber(m_options.port); port > 0) {
-        if (m_link.OpenPort(port, QDir::currentPath(), &error))
-            return true;
-        // What the window's open-error box advises, for the journal.
-        *detail = portOpenAdvice(port, QDir::currentPath(), error,
-                                 findSerialAdapters(adapterSearchRoots()));
-        return false;
-    }
-    // The same open as for COMn, through a link named COM1 that only this run
-    // sees; a replugged adapter is found again through it as well.
-    m_portDirectory = std::make_unique<QTemporaryDir>();
-    const QString link = m_portDirectory->filePath(QStringLiteral("COM1"));
-    if (!m_portDirectory->isValid() ||
-        !QFile::link(QFileInfo(m_options.port).absoluteFilePath(), link)) {
-        *detail =
-            m_options.port + QStringLiteral(": cannot make a link to it in ") + QDir::tempPath();
-        return false;
-    }
-    if (m_link.OpenPort(1, m_portDirectory->path(), &error))
-        return true;
-    *detail = deviceOpenAdvice(m_options.port, error, findSerialAdapters(adapterSearchRoots()));
-    return false;
+    return openMeterPort(m_link, m_options.port, m_portDirectory, detail);
 }
 
 bool LogSession::openOutputs()
@@ -232,17 +211,8 @@ void LogSession::onWarning(AcquisitionLoop::Warning warning)
             m_mqtt->meterState({false, true});
     }
     const int times = m_throttle.warn(which, std::chrono::milliseconds(m_clock.elapsed()));
-    if (times > 0) {
-        const int id = which == MeterWarning::NoData ? 8004 : 8000;
-        QString text = QStringLiteral("dmm-log: %1 %2 %3")
-                           .arg(QString::fromStdString(isoLocalTime(QDateTime::currentDateTime())),
-                                messageCaption(kStrWarningCaption, id), tableString(id));
-        if (which == MeterWarning::NoData)
-            text += QLatin1Char(' ') + tableString(7007);
-        if (times > 1)
-            text += QStringLiteral(" (%1 times since the last report)").arg(times);
-        print(m_err, text.toStdString() + '\n');
-    }
+    if (times > 0)
+        print(m_err, meterWarningText(which, times).toStdString() + '\n');
     // The warning window's Continue, from the event loop as a click would come.
     QMetaObject::invokeMethod(
         this, [this] { m_loop.answerWarning(AcquisitionLoop::WarningAnswer::Continue); },

@@ -10,6 +10,7 @@
 #include "LogOptions.h"
 #include "MqttUrl.h"
 #include "ShownText.h"
+#include "MeterPorts.h"
 #include "TableExport.h"
 
 namespace dmm::logtool {
@@ -18,6 +19,13 @@ namespace {
 
 const QString kKeys = QStringLiteral(
     "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME");
+
+// A PORT= value that names its meter: NAME=COMn.
+bool namesMeter(const QString& value)
+{
+    const qsizetype equals = value.indexOf(u'=');
+    return equals > 0 && isMeterName(value.left(equals));
+}
 
 // "~/x" and relative paths from the home folder.
 QString fromHome(const QString& value, const QString& homeFolder)
@@ -53,7 +61,13 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
     if (key == u"PORT") {
         if (value.isEmpty())
             return QStringLiteral("needs COMn or a device path such as /dev/ttyUSB0");
-        conf.port = value;
+        if (!conf.port)
+            conf.port = value;
+        conf.ports << value; // one line per meter
+    } else if (key == u"POWER") {
+        if (value.isEmpty())
+            return QStringLiteral("needs the volt and the ampere meter's names as VNAME*ANAME");
+        conf.power = value;
     } else if (key == u"INTERVAL") {
         conf.intervalSeconds = intervalSeconds(value);
         if (!conf.intervalSeconds)
@@ -119,7 +133,8 @@ ServiceConfResult parseServiceConf(const QString& path, const QByteArray& text,
         if (equals <= 0)
             return fail(QStringLiteral("not KEY=VALUE (the keys are %1)").arg(kKeys));
         for (const auto& [earlier, at] : seen) {
-            if (earlier == key)
+            // Several meters: a PORT=NAME=COMn line each.
+            if (earlier == key && !(key == u"PORT" && namesMeter(value) && namesMeter(*conf.port)))
                 return fail(QStringLiteral("%1 is set on line %2 already").arg(key).arg(at));
         }
         seen.append({key, lineNumber});

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -15,7 +16,9 @@ namespace dmm::logtool {
 // What a conf file sets; a key it leaves out stays empty.
 struct ServiceConf
 {
-    std::optional<QString> port;             // PORT=COMn|DEVICE
+    std::optional<QString> port;             // PORT=COMn|DEVICE, the first PORT= line
+    QStringList ports;                       // every PORT=[NAME=]COMn|DEVICE line, in order
+    std::optional<QString> power;            // POWER=VNAME*ANAME
     std::optional<int> intervalSeconds;      // INTERVAL=SECONDS
     std::optional<char> separator;           // SEPARATOR=C|tab
     std::optional<bool> decimalComma;        // DECIMAL_COMMA=yes|no

@@ -13,6 +13,7 @@
 
 #include "FileChecks.h"
 #include "LogSession.h"
+#include "MultiLogSession.h"
 #include "NumberText.h"
 #include "SignalPipe.h"
 
@@ -83,16 +84,9 @@ int main(int argc, char* argv[])
         }
     }
     // Refused before the port is touched; the files are made only once it is open.
-    for (const auto& [path, isRecordFile] :
-         {std::pair{options.outPath, true}, std::pair{options.csvPath, false}}) {
-        if (path.isEmpty())
-            continue;
-        if (const QString problem =
-                outputPathProblem(path, isRecordFile, options.append, options.table, options.port);
-            !problem.isEmpty()) {
-            std::fprintf(stderr, "dmm-log: %s\n", fileNameBytes(problem).constData());
-            return kExitFailure;
-        }
+    if (const QString problem = outputsProblem(options); !problem.isEmpty()) {
+        std::fprintf(stderr, "dmm-log: %s\n", fileNameBytes(problem).constData());
+        return kExitFailure;
     }
 
     SignalPipe signalPipe;
@@ -100,12 +94,21 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "dmm-log: cannot install the signal handlers\n");
         return kExitFailure;
     }
+    // One meter exactly as ever; several side by side.
+    const auto run = [&](auto& session) {
+        using Session = std::remove_reference_t<decltype(session)>;
+        QObject::connect(&session, &Session::finished, &app, &QCoreApplication::exit,
+                         Qt::QueuedConnection);
+        QObject::connect(&signalPipe, &SignalPipe::terminationRequested, &session,
+                         [&session] { session.stop(kExitOk); });
+        if (const int status = session.start(); status != kExitOk)
+            return status;
+        return app.exec();
+    };
+    if (options.meters.size() > 1) {
+        MultiLogSession session(options);
+        return run(session);
+    }
     LogSession session(options);
-    QObject::connect(&session, &LogSession::finished, &app, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
-    QObject::connect(&signalPipe, &SignalPipe::terminationRequested, &session,
-                     [&session] { session.stop(kExitOk); });
-    if (const int status = session.start(); status != kExitOk)
-        return status;
-    return app.exec();
+    return run(session);
 }
