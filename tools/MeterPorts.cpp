@@ -36,8 +36,10 @@ MeterPortsResult meterPorts(const QStringList& specs)
         if (equals > 0 && isMeterName(spec.left(equals))) {
             meter.name = spec.left(equals);
             meter.port = spec.mid(equals + 1);
-        } else if (equals == 0) {
-            result.error = QStringLiteral("--port %1: the name before '=' is empty").arg(spec);
+        } else if (equals >= 0 && !spec.left(equals).contains(u'/')) {
+            result.error = QStringLiteral("--port %1: a meter's name before '=' is made of "
+                                          "letters, digits, - and _")
+                               .arg(spec);
             return result;
         } else {
             meter.port = spec;

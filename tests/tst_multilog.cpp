@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: MIT
+// Several meters side by side: the --port and --power names, the record
+// files' names, the power integral, the table of several meters' cells.
+#include <QtTest>
+
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "MeterPorts.h"
+#include "MeterTable.h"
+#include "PowerIntegral.h"
+
+using namespace dmm;
+using namespace dmm::logtool;
+
+namespace {
+
+TARecord reading(int function, const char* value, const char* prefix, const char* unit,
+                 float stored)
+{
+    TARecord record;
+    record.function = function;
+    record.value = value;
+    record.prefix = prefix;
+    record.unit = unit;
+    record.fValue = stored;
+    return record;
+}
+
+// "-" for none.
+std::optional<double> number(const QString& text)
+{
+    if (text == QStringLiteral("-"))
+        return std::nullopt;
+    return text.toDouble();
+}
+
+} // namespace
+
+class TestMultiLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void meterNames_data();
+    void meterNames();
+    void powerNames_data();
+    void powerNames();
+    void recordFileNames_data();
+    void recordFileNames();
+    void powerIntegral_data();
+    void powerIntegral();
+    void powerInputs();
+    void tableRows_data();
+    void tableRows();
+};
+
+void TestMultiLog::meterNames_data()
+{
+    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QString>("expected"); // NAME=PORT|..., or the error
+    QTest::newRow("one port") << QStringList{"COM1"} << "COM1=COM1";
+    QTest::newRow("named") << QStringList{"volts=COM1", "amps=/dev/ttyUSB0"}
+                           << "volts=COM1|amps=/dev/ttyUSB0";
+    QTest::newRow("device's name")
+        << QStringList{"/dev/ttyUSB0", "b_2=COM2"} << "ttyUSB0=/dev/ttyUSB0|b_2=COM2";
+    QTest::newRow("a path with =") << QStringList{"/tmp/a=b"} << "a=b: error";
+    QTest::newRow("name twice") << QStringList{"a=COM1", "a=COM2"}
+                                << "two meters are named a (--port COM1 and --port COM2); give "
+                                   "each its own name as NAME=PORT";
+    QTest::newRow("port twice") << QStringList{"COM1", "COM1"}
+                                << "two meters are named COM1 (--port COM1 and --port COM1); give "
+                                   "each its own name as NAME=PORT";
+    QTest::newRow("bad name") << QStringList{"volt s=COM1"}
+                              << "--port volt s=COM1: a meter's name before '=' is made of "
+                                 "letters, digits, - and _";
+    QTest::newRow("no port") << QStringList{"volts="} << "--port volts=: no port after the name";
+    QTest::newRow("nine meters") << QStringList{"COM1", "COM2", "COM3", "COM4", "COM5",
+                                                "COM6", "COM7", "COM8", "COM9"}
+                                 << "--port given 9 times; one run reads at most 8 meters";
+}
+
+void TestMultiLog::meterNames()
+{
+    QFETCH(QStringList, specs);
+    QFETCH(QString, expected);
+    const MeterPortsResult result = meterPorts(specs);
+    if (expected.endsWith(QStringLiteral(": error"))) {
+        // A path whose file name is no meter name asks for one.
+        QVERIFY(result.meters.isEmpty());
+        QVERIFY2(result.error.contains(QStringLiteral("give one as NAME=")),
+                 qPrintable(result.error));
+        return;
+    }
+    QStringList got;
+    for (const MeterPort& meter : result.meters)
+        got << meter.name + u'=' + meter.port;
+    QCOMPARE(result.meters.isEmpty() ? result.error : got.join(u'|'), expected);
+}
+
+void TestMultiLog::powerNames_data()
+{
+    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("expected"); // "volts,amperes" indices, or the error
+    QTest::newRow("in order") << "v*a"
+                              << "0,1";
+    QTest::newRow("the other way") << "a*v"
+                                   << "1,0";
+    QTest::newRow("unknown") << "v*w"
+                             << "--power v*w: no meter is named w (the meters: v, a, t)";
+    QTest::newRow("one name") << "v"
+                              << "--power needs the volt meter's and the ampere meter's "
+                                 "names as VNAME*ANAME";
+    QTest::newRow("same meter") << "v*v"
+                                << "--power v*v: the volt and the ampere meter are one "
+                                   "meter";
+}
+
+void TestMultiLog::powerNames()
+{
+    QFETCH(QString, spec);
+    QFETCH(QString, expected);
+    const QList<MeterPort> meters{{"v", "COM1"}, {"a", "COM2"}, {"t", "COM3"}};
+    const PowerPairResult result = powerPair(spec, meters);
+    QCOMPARE(result.pair ? QStringLiteral("%1,%2").arg(result.pair->volts).arg(result.pair->amperes)
+                         : result.error,
+             expected);
+}
+
+void TestMultiLog::recordFileNames_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("extension") << "run.g52"
+                               << "run-volts.g52";
+    QTest::newRow("two dots") << "logs/run.1.g52"
+                              << "logs/run.1-volts.g52";
+    QTest::newRow("none") << "/a.b/run"
+                          << "/a.b/run-volts";
+    QTest::newRow("hidden") << "/tmp/.run"
+                            << "/tmp/.run-volts";
+}
+
+void TestMultiLog::recordFileNames()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, expected);
+    QCOMPARE(meterFilePath(path, QStringLiteral("volts")), expected);
+}
+
+void TestMultiLog::powerIntegral_data()
+{
+    // Rows "ms:volts:amperes" and what each gives, "watts:Wh:Ah"; "-" for none.
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("expected");
+    // 6 W for 0.5 s is 3 Ws = 0.000833333 Wh; 0.5 A for 0.5 s is 0.25 As.
+    QTest::newRow("steady") << "0:12:0.5 500:12:0.5 1000:12:0.5"
+                            << "6:0:0 6:0.000833333:0.0000694444 6:0.00166667:0.000138889";
+    // (12 W + 20 W) / 2 over 1 s is 16 Ws; (1 A + 2 A) / 2 over 1 s is 1.5 As.
+    QTest::newRow("ramp") << "0:12:1 1000:10:2"
+                          << "12:0:0 20:0.00444444:0.000416667";
+    // No interval has a power at both ends; the current goes on.
+    QTest::newRow("volts missing") << "0:12:1 1000:-:1 2000:12:1"
+                                   << "12:0:0 -:0:0.000277778 12:0:0.000555556";
+    QTest::newRow("amperes missing") << "0:12:1 1000:12:- 2000:12:1"
+                                     << "12:0:0 -:0:0 12:0:0";
+    // 20 W for an hour is 20 Wh; 2 A for an hour 2 Ah.
+    QTest::newRow("first row empty") << "0:-:- 3600000:10:2 7200000:10:2"
+                                     << "-:0:0 20:0:0 20:20:2";
+    QTest::newRow("negative current") << "0:12:-1 1800000:12:-1"
+                                      << "-12:0:0 -12:-6:-0.5";
+}
+
+void TestMultiLog::powerIntegral()
+{
+    QFETCH(QString, rows);
+    QFETCH(QString, expected);
+    const QStringList inputs = rows.split(u' ');
+    const QStringList outputs = expected.split(u' ');
+    QCOMPARE(inputs.size(), outputs.size());
+    PowerIntegral integral;
+    for (qsizetype i = 0; i < inputs.size(); ++i) {
+        const QStringList in = inputs[i].split(u':');
+        const QStringList out = outputs[i].split(u':');
+        const PowerRow row = integral.add(in[0].toLongLong(), number(in[1]), number(in[2]));
+        const auto close = [](double a, double b) {
+            return std::abs(a - b) <= 1e-5 * std::max(1e-3, std::abs(b));
+        };
+        QVERIFY2(row.watts.has_value() == number(out[0]).has_value() &&
+                     (!row.watts || close(*row.watts, *number(out[0]))),
+                 qPrintable(QStringLiteral("row %1 watts").arg(i)));
+        QVERIFY2(close(row.wattHours, out[1].toDouble()),
+                 qPrintable(QStringLiteral("row %1 Wh %2").arg(i).arg(row.wattHours)));
+        QVERIFY2(close(row.ampereHours, out[2].toDouble()),
+                 qPrintable(QStringLiteral("row %1 Ah %2").arg(i).arg(row.ampereHours)));
+    }
+}
+
+void TestMultiLog::powerInputs()
+{
+    const TARecord volts = reading(6, "12.34", "", "V", 12.34f);
+    const TARecord overload = reading(6, "O.L", "", "V", 9900.0f);
+    const TARecord ohms = reading(128, "1.234", "k", "W", 1234.0f);
+    QCOMPARE(powerInput(&volts, MeterFunction::DcVolts).value, std::optional<double>(12.34));
+    QVERIFY(!powerInput(&volts, MeterFunction::DcVolts).otherFunction);
+    QVERIFY(!powerInput(&volts, MeterFunction::DcAmperes).value);
+    QVERIFY(powerInput(&volts, MeterFunction::DcAmperes).otherFunction);
+    QVERIFY(!powerInput(&overload, MeterFunction::DcVolts).value);
+    QVERIFY(!powerInput(&overload, MeterFunction::DcVolts).otherFunction);
+    QVERIFY(powerInput(&ohms, MeterFunction::DcVolts).otherFunction);
+    QVERIFY(!powerInput(nullptr, MeterFunction::DcVolts).value);
+    QVERIFY(!powerInput(nullptr, MeterFunction::DcVolts).otherFunction);
+}
+
+void TestMultiLog::tableRows_data()
+{
+    QTest::addColumn<bool>("decimalComma");
+    QTest::addColumn<bool>("withPower");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("point") << false << true
+                           << "time,v value,v unit,v display,v subdisplay,a value,a unit,"
+                              "a display,a subdisplay,power,energy,charge\n"
+                              "T1,12.34,V,12.34,,,,,,,1.5,0.25\n"
+                              "T2,,V,O.L,,0.5,A,0.500,,,1.5,0.25\n"
+                              "T3,12.34,V,12.34,,0.5,A,0.500,,6.17,1.234568,1.234568e-05\n";
+    QTest::newRow("comma") << true << true
+                           << "time;v value;v unit;v display;v subdisplay;a value;a unit;"
+                              "a display;a subdisplay;power;energy;charge\n"
+                              "T1;12,34;V;12,34;;;;;;;1,5;0,25\n"
+                              "T2;;V;O,L;;0,5;A;0,500;;;1,5;0,25\n"
+                              "T3;12,34;V;12,34;;0,5;A;0,500;;6,17;1,234568;1,234568e-05\n";
+    QTest::newRow("no power") << false << false
+                              << "time,v value,v unit,v display,v subdisplay,a value,a unit,"
+                                 "a display,a subdisplay\n"
+                                 "T1,12.34,V,12.34,,,,,\n"
+                                 "T2,,V,O.L,,0.5,A,0.500,\n"
+                                 "T3,12.34,V,12.34,,0.5,A,0.500,\n";
+}
+
+void TestMultiLog::tableRows()
+{
+    QFETCH(bool, decimalComma);
+    QFETCH(bool, withPower);
+    QFETCH(QString, expected);
+    const TableFormat format{decimalComma ? ';' : ',', decimalComma, false};
+    const TARecord volts = reading(6, "12.34", "", "V", 12.34f);
+    const TARecord overload = reading(6, "O.L", "", "V", 9900.0f);
+    const TARecord amperes = reading(514, "0.500", "", "A", 0.5f);
+    const std::vector<std::vector<const TARecord*>> rows{
+        {&volts, nullptr}, {&overload, &amperes}, {&volts, &amperes}};
+    const PowerRow powers[] = {
+        {std::nullopt, 1.5, 0.25}, {std::nullopt, 1.5, 0.25}, {6.17, 1.2345678, 0.0000123456789}};
+    std::string text = meterTableHeader({"v", "a"}, withPower, format);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        std::string row(std::size_t(maxMeterTableRow(2)), '\0');
+        const std::string time = "T" + std::to_string(i + 1);
+        row.resize(std::size_t(writeMeterTableRow(row.data(), time, rows[i],
+                                                  withPower ? &powers[i] : nullptr, format) -
+                               row.data()));
+        text += row;
+    }
+    QCOMPARE(QString::fromStdString(text), expected);
+}
+
+QTEST_GUILESS_MAIN(TestMultiLog)
+#include "tst_multilog.moc"
