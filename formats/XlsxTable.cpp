@@ -25,6 +25,7 @@
 #include "FunctionTexts.h"
 #include "SiUnits.h"
 #include "TableExport.h"
+#include "TableJoin.h"
 
 namespace dmm {
 
@@ -208,11 +209,49 @@ public:
         return std::nullopt;
     }
 
+    // With several meters: their names head the column groups, as in the
+    // text table (MeterTable.h); `power` adds power, energy and charge.
+    // Before the first row.
+    void setMeters(const QStringList& names, bool power)
+    {
+        for (const QString& name : names)
+            m_meters.push_back(name.toStdString());
+        m_power = power;
+    }
     void addRow(const TARecord& record, std::optional<double> time)
     {
         if (!m_sheet || m_row > m_rowsPerSheet)
             nextSheet();
         const lxw_row_t row = lxw_row_t(m_row++);
+        if (time)
+            check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
+        addCells(row, 1, record, time, -1);
+    }
+    // A row of several meters' cells, null where a meter has none.
+    void addJoinedRow(std::span<const TARecord* const> cells, std::optional<double> time,
+                      const PowerRow* power)
+    {
+        if (!m_sheet || m_row > m_rowsPerSheet)
+            nextSheet();
+        const lxw_row_t row = lxw_row_t(m_row++);
+        if (time)
+            check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
+        for (std::size_t i = 0; i < cells.size(); ++i)
+            if (cells[i])
+                addCells(row, lxw_col_t(1 + 4 * i), *cells[i], time, int(i));
+        if (!power)
+            return;
+        const lxw_col_t column = lxw_col_t(1 + 4 * cells.size());
+        if (power->watts)
+            check(worksheet_write_number(m_sheet, row, column, *power->watts, nullptr));
+        check(worksheet_write_number(m_sheet, row, column + 1, power->wattHours, nullptr));
+        check(worksheet_write_number(m_sheet, row, column + 2, power->ampereHours, nullptr));
+    }
+    // One reading's value, unit, display and sub-display from `column` on;
+    // counted in the Summary under its function (and meter, 0-based; -1: none).
+    void addCells(lxw_row_t row, lxw_col_t column, const TARecord& record,
+                  std::optional<double> time, int meter)
+    {
         const SiUnit unit = siUnit(record.function);
         const bool overload = isOverload(record);
         std::optional<double> value;
@@ -224,20 +263,18 @@ public:
             if (std::from_chars(text, end, number).ec == std::errc() && std::isfinite(number))
                 value = number;
         }
-        if (time)
-            check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
         if (value)
-            check(worksheet_write_number(m_sheet, row, 1, *value, nullptr));
-        writeText(row, 2, unit.symbol);
+            check(worksheet_write_number(m_sheet, row, column, *value, nullptr));
+        writeText(row, column + 1, unit.symbol);
         // The value text and its prefix.
         char display[32];
         const std::string_view valueText = record.value.view();
         const std::string_view prefix = record.prefix.view();
         std::memcpy(display, valueText.data(), valueText.size());
         std::memcpy(display + valueText.size(), prefix.data(), prefix.size());
-        writeText(row, 3, std::string_view(display, valueText.size() + prefix.size()));
-        writeText(row, 4, record.subDisplay.view());
-        figuresOf(record.function).add(value, overload, time);
+        writeText(row, column + 2, std::string_view(display, valueText.size() + prefix.size()));
+        writeText(row, column + 3, record.subDisplay.view());
+        figuresOf(record.function, meter).add(value, overload, time);
     }
 
     // Finishes the last table sheet, adds the summary and writes the file.
@@ -280,12 +317,16 @@ private:
                 check(LXW_ERROR_ZIP_FILE_OPERATION);
         }
     }
-    FunctionFigures& figuresOf(int function)
+    FunctionFigures& figuresOf(int function, int meter)
     {
         // Runs of one function: the last one found is asked first.
-        if (m_lastFigures && function == m_lastFunction)
+        if (m_lastFigures && function == m_lastFunction && meter == m_lastMeter)
             return *m_lastFigures;
-        const std::string name = summaryLabel(function);
+        m_lastMeter = meter;
+        // Per meter where there are several: "volts: DC V".
+        const std::string name =
+            (meter < 0 ? std::string() : m_meters[std::size_t(meter)] + ": ") +
+            summaryLabel(function);
         auto figures = std::find_if(m_functions.begin(), m_functions.end(),
                                     [&](const FunctionFigures& f) { return f.name == name; });
         if (figures == m_functions.end()) {
@@ -311,7 +352,8 @@ private:
     {
         if (!m_sheet)
             return;
-        check(worksheet_autofilter(m_sheet, 0, 0, lxw_row_t(m_row > 1 ? m_row - 1 : 1), 4));
+        check(worksheet_autofilter(m_sheet, 0, 0, lxw_row_t(m_row > 1 ? m_row - 1 : 1),
+                                   lastColumn()));
     }
     void nextSheet()
     {
@@ -322,16 +364,32 @@ private:
         if (!m_sheet)
             return;
         m_sheets.push_back(m_sheet);
-        for (lxw_col_t c = 0; c < 5; ++c) {
-            check(worksheet_set_column(m_sheet, c, c, kWidths[c], nullptr));
-            check(worksheet_write_string(m_sheet, 0, c, (m_utc ? kUtcColumns : kColumns)[c],
-                                         m_header));
+        for (lxw_col_t c = 0; c <= lastColumn(); ++c) {
+            check(worksheet_set_column(m_sheet, c, c, kWidths[c == 0 ? 0 : (c - 1) % 4 + 1],
+                                       nullptr));
+            check(worksheet_write_string(m_sheet, 0, c, columnName(c).c_str(), m_header));
         }
         worksheet_freeze_panes(m_sheet, 1, 0);
         m_row = 1;
     }
     // A new sheet; none, with the reason kept, where the library cannot make
     // one (in constant-memory mode it makes a temporary file for its rows).
+    lxw_col_t lastColumn() const
+    {
+        return m_meters.empty() ? 4 : lxw_col_t(4 * m_meters.size() + (m_power ? 3 : 0));
+    }
+    std::string columnName(lxw_col_t column) const
+    {
+        const char* const* names = m_utc ? kUtcColumns : kColumns;
+        if (m_meters.empty() || column == 0)
+            return names[column];
+        const std::size_t meter = (column - 1) / 4;
+        if (meter >= m_meters.size()) {
+            const char* const power[] = {"power", "energy", "charge"};
+            return power[column - 1 - 4 * m_meters.size()];
+        }
+        return m_meters[meter] + ' ' + names[(column - 1) % 4 + 1];
+    }
     lxw_worksheet* addSheet(const char* name)
     {
         errno = 0;
@@ -399,7 +457,10 @@ private:
     // In the order the functions first come; runs of one function are usual.
     std::vector<FunctionFigures> m_functions;
     int m_lastFunction = 0;
+    int m_lastMeter = -1;
     FunctionFigures* m_lastFigures = nullptr;
+    std::vector<std::string> m_meters; // several meters' names; empty for one
+    bool m_power = false;
 };
 
 // Whether the library wrote into the file named `name`: a workbook it
@@ -451,6 +512,39 @@ std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate first
         if (const auto reason = book.close())
             return reason;
         // A signal may have asked to stop while the library wrote the file.
+        if (job && job->cancel)
+            return QStringLiteral("cancelled");
+        return notWrittenReason(name);
+    });
+}
+
+} // namespace dmm
+
+namespace dmm {
+
+std::optional<QString> writeXlsxJoinedTable(const QString& path, bool utc, const QStringList& names,
+                                            JoinedRows& rows, JobControl* job,
+                                            std::size_t rowsPerSheet)
+{
+    return replaceFileAtomically(path, [&](const QString& temporary) -> std::optional<QString> {
+        const QByteArray name = fileNameBytes(temporary);
+        Workbook book(name, utc, rowsPerSheet);
+        if (const auto reason = book.failure())
+            return reason;
+        book.setMeters(names, rows.power() != nullptr);
+        UtcMoments moments;
+        while (rows.next()) {
+            book.addJoinedRow(rows.cells(), cellTime(rows.moment(), utc ? &moments : nullptr),
+                              rows.power());
+            if (job && (rows.rows() & 1023) == 0)
+                job->done = rows.rows();
+            if (job && job->cancel)
+                return QStringLiteral("cancelled");
+        }
+        if (job && job->cancel)
+            return QStringLiteral("cancelled");
+        if (const auto reason = book.close())
+            return reason;
         if (job && job->cancel)
             return QStringLiteral("cancelled");
         return notWrittenReason(name);

@@ -11,6 +11,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <optional>
@@ -38,5 +39,14 @@ struct XlsxTableResult
 std::optional<QString> writeXlsxTable(const QString& path, bool utc, QDate firstRecordDate,
                                       RecordRuns& records, JobControl* job, XlsxTableResult* result,
                                       std::size_t rowsPerSheet = kXlsxSheetRows);
+
+class JoinedRows;
+
+// The joined table of several recordings (TableJoin.h) as a workbook: the
+// columns of MeterTable.h as typed cells, and a Summary row per meter and
+// function ("volts: DC V").
+std::optional<QString> writeXlsxJoinedTable(const QString& path, bool utc, const QStringList& names,
+                                            JoinedRows& rows, JobControl* job,
+                                            std::size_t rowsPerSheet = kXlsxSheetRows);
 
 } // namespace dmm

@@ -34,6 +34,7 @@
 #include "RecordRuns.h"
 #include "RecordSummary.h"
 #include "SignalPipe.h"
+#include "JoinCommand.h"
 #include "TableCommand.h"
 
 namespace {
@@ -48,6 +49,7 @@ const char* const kUsage =
     "Usage: dmm-export [--pages P | --pages A-B] [--list | --info] [-o OUT] FILE\n"
     "       dmm-export --table [--date YYYY-MM-DD] [--separator C] [--decimal-comma]\n"
     "                  [-o OUT] FILE\n"
+    "       dmm-export --table [table options] [--power A*B] [-o OUT] FILE FILE...\n"
     "Run \"dmm-export --help\" for details.\n";
 
 const char* const kDescription =
@@ -93,6 +95,15 @@ const char* const kDescription =
     "texts' point with a comma (\"-2,400\"), --utc writes the times in UTC ending\n"
     "in Z (without it: local time, no zone).\n"
     "An overload has an empty value; its display text shows the meter's O.L.\n"
+    "\n"
+    "--table with several recordings joins them into one table by time: a row\n"
+    "per moment, readings within 250 ms of the row's first sharing it, every\n"
+    "reading in exactly one row. The columns are time, then NAME value, NAME\n"
+    "unit, NAME display and NAME subdisplay per recording, NAME its file's name\n"
+    "without folder and extension; cells stay empty where a recording has no\n"
+    "reading in the row. --power V*A adds power (W), energy (Wh) and charge (Ah)\n"
+    "of the DC volt recording V and the DC ampere recording A, energy and charge\n"
+    "integrated by trapezoids from the first row.\n"
     "\n"
     "With -o NAME.xlsx the table is an Excel workbook instead: typed cells (a\n"
     "date-time, a number, texts), sheets of at most 1,048,575 readings, and a\n"
@@ -291,6 +302,9 @@ struct TableOptions
     QCommandLineOption decimalComma{QStringLiteral("decimal-comma"),
                                     QStringLiteral("Values with a decimal comma.")};
     QCommandLineOption utc{QStringLiteral("utc"), QStringLiteral("Times in UTC, ending in Z.")};
+    QCommandLineOption power{QStringLiteral("power"),
+                             QStringLiteral("Power, energy and charge of two joined recordings."),
+                             QStringLiteral("VOLTS*AMPERES")};
 };
 
 TableOptions addTableOptions(QCommandLineParser& parser)
@@ -298,6 +312,7 @@ TableOptions addTableOptions(QCommandLineParser& parser)
     TableOptions options;
     parser.addOptions(
         {options.table, options.date, options.separator, options.decimalComma, options.utc});
+    parser.addOption(options.power);
     return options;
 }
 
@@ -321,6 +336,45 @@ int runTable(const QCommandLineParser& parser, const TableOptions& options, cons
         request.firstDate = date;
     }
     return exporttool::writeTable(request);
+}
+
+// --table of several recordings: the same table options, and --power.
+int runJoinedTable(const QCommandLineParser& parser, const TableOptions& options,
+                   const QStringList& files)
+{
+    const QString output = parser.value(QStringLiteral("output"));
+    if (parser.isSet(QStringLiteral("output")) && output.isEmpty())
+        return usageError(QStringLiteral("-o wants a file name"));
+    for (const QString& option : {QStringLiteral("list"), QStringLiteral("info"),
+                                  QStringLiteral("pages")})
+        if (parser.isSet(option))
+            return usageError(QStringLiteral("--table writes every reading, without --list, "
+                                             "--info or --pages"));
+    for (const QString& path : files)
+        if (!output.isEmpty() && isSameFile(output, path))
+            return failure(output + QStringLiteral(": is a recording being read; the output "
+                                                   "goes to another file"));
+    exporttool::JoinRequest request{files, output, {}, std::nullopt, parser.value(options.power)};
+    if (parser.isSet(options.separator)) {
+        const auto separator = tableSeparator(parser.value(options.separator));
+        if (!separator)
+            return usageError(QStringLiteral("--separator wants one character such as ; or "
+                                             "\"tab\""));
+        request.format.separator = *separator;
+    }
+    request.format.decimalComma = parser.isSet(options.decimalComma);
+    request.format.utc = parser.isSet(options.utc);
+    if (parser.isSet(options.date)) {
+        const QDate date = QDate::fromString(parser.value(options.date), Qt::ISODate);
+        if (!date.isValid())
+            return usageError(QStringLiteral("--date wants a date such as 2026-12-07"));
+        request.firstDate = date;
+    }
+    try {
+        return exporttool::writeJoinedTable(request);
+    } catch (const std::bad_alloc&) {
+        return failure(QStringLiteral("not enough memory"));
+    }
 }
 
 } // namespace
@@ -368,6 +422,11 @@ int main(int argc, char* argv[])
     if (parser.isSet(QStringLiteral("help-all")))
         parser.process(app); // prints the help with Qt's own options and exits
     const QStringList files = parser.positionalArguments();
+    // Several recordings joined into one table by time.
+    if (files.size() > 1 && parser.isSet(tableOptions.table))
+        return runJoinedTable(parser, tableOptions, files);
+    if (parser.isSet(tableOptions.power))
+        return usageError(QStringLiteral("--power goes with --table of several recordings"));
     if (files.size() != 1)
         return usageError(files.isEmpty() ? QStringLiteral("no recording given")
                                           : QStringLiteral("one recording at a time"));
