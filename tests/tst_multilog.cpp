@@ -10,6 +10,10 @@
 #include "MeterPorts.h"
 #include "MeterTable.h"
 #include "PowerIntegral.h"
+#include "RecordBuffer.h"
+#include "RecordRuns.h"
+#include "RecordStamp.h"
+#include "TableJoin.h"
 
 using namespace dmm;
 using namespace dmm::logtool;
@@ -26,6 +30,29 @@ TARecord reading(int function, const char* value, const char* prefix, const char
     record.unit = unit;
     record.fValue = stored;
     return record;
+}
+
+// A recording of stamped records, "MS=KIND ..." from 2023-11-14T22:13:20Z:
+// V12.00 (DC volts), A0.500 (DC amperes), OL (a DC volt overload), R1.234
+// (kilohms).
+constexpr std::int64_t kStart = 1'700'000'000'000;
+RecordBuffer recording(const QString& text)
+{
+    RecordBuffer buffer;
+    for (const QString& item : text.split(u' ', Qt::SkipEmptyParts)) {
+        const QString ms = item.section(u'=', 0, 0);
+        const QString kind = item.section(u'=', 1);
+        const QByteArray number = kind.mid(1).toLatin1();
+        TARecord record = kind == QStringLiteral("OL") ? reading(6, "O.L", "", "V", 9900.0f)
+                          : kind.startsWith(u'V') ? reading(6, number, "", "V", number.toFloat())
+                          : kind.startsWith(u'A')
+                              ? reading(514, number, "", "A", number.toFloat())
+                              : reading(128, number, "k", "W", number.toFloat() * 1000);
+        record.timeStamp = " 22:13:20.0  ";
+        setRecordStamp(record, kStart + ms.toLongLong());
+        buffer.append(record);
+    }
+    return buffer;
 }
 
 // "-" for none.
@@ -53,6 +80,8 @@ private slots:
     void powerInputs();
     void tableRows_data();
     void tableRows();
+    void joins_data();
+    void joins();
 };
 
 void TestMultiLog::meterNames_data()
@@ -260,6 +289,63 @@ void TestMultiLog::tableRows()
         text += row;
     }
     QCOMPARE(QString::fromStdString(text), expected);
+}
+
+void TestMultiLog::joins_data()
+{
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<QString>("b");
+    QTest::addColumn<bool>("power");
+    QTest::addColumn<QString>("expected"); // the rows after the header
+    // 6 W for 0.5 s: 3 Ws, 0.000833 Wh; 0.5 A for 0.5 s: 0.25 As, 6.944e-05 Ah.
+    QTest::newRow("equal times") << "0=V12.00 500=V12.00" << "0=A0.500 500=A0.500" << true
+                                 << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,,6,0,0\n"
+                                    "2023-11-14T22:13:20.500Z,12,V,12.00,,0.5,A,0.500,,6,"
+                                    "0.0008333333,6.944444e-05\n";
+    // 100 ms apart share a row, 300 ms apart do not; a has a gap at 500.
+    QTest::newRow("a gap") << "0=V12.00 1000=V12.00" << "100=A0.500 700=A0.500 1300=A0.500"
+                           << false
+                           << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,\n"
+                              "2023-11-14T22:13:20.700Z,,,,,0.5,A,0.500,\n"
+                              "2023-11-14T22:13:21.000Z,12,V,12.00,,,,,\n"
+                              "2023-11-14T22:13:21.300Z,,,,,0.5,A,0.500,\n";
+    QTest::newRow("b ends early") << "0=V12.00 500=V12.00 1000=V12.00" << "0=A0.500" << false
+                                  << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,\n"
+                                     "2023-11-14T22:13:20.500Z,12,V,12.00,,,,,\n"
+                                     "2023-11-14T22:13:21.000Z,12,V,12.00,,,,,\n";
+    // The first row holds no power: no energy from the interval after it,
+    // while the current holds in both rows.
+    QTest::newRow("overload") << "0=OL 500=V12.00" << "0=A0.500 500=A0.500" << true
+                              << "2023-11-14T22:13:20.000Z,,V,O.L,,0.5,A,0.500,,,0,0\n"
+                                 "2023-11-14T22:13:20.500Z,12,V,12.00,,0.5,A,0.500,,6,0,"
+                                 "6.944444e-05\n";
+    QTest::newRow("switched to ohms")
+        << "0=V12.00 500=R1.234 1000=V12.00" << "0=A0.500 500=A0.500 1000=A0.500" << true
+        << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,,6,0,0\n"
+           "2023-11-14T22:13:20.500Z,1234,Ω,1.234k,,0.5,A,0.500,,,0,6.944444e-05\n"
+           "2023-11-14T22:13:21.000Z,12,V,12.00,,0.5,A,0.500,,6,0,0.0001388889\n";
+}
+
+void TestMultiLog::joins()
+{
+    QFETCH(QString, a);
+    QFETCH(QString, b);
+    QFETCH(bool, power);
+    QFETCH(QString, expected);
+    const RecordBuffer first = recording(a);
+    const RecordBuffer second = recording(b);
+    RecordRuns firstRuns(first);
+    RecordRuns secondRuns(second);
+    JoinedRows rows({{&firstRuns, QDate(2023, 11, 14)}, {&secondRuns, QDate(2023, 11, 14)}},
+                    power ? std::optional(std::pair{0, 1}) : std::nullopt);
+    JoinedTableProducer table({',', false, true}, {"a", "b"}, rows);
+    QByteArray text;
+    while (table.nextBlock(text)) {
+    }
+    const QString got = QString::fromUtf8(text);
+    QCOMPARE(got.section(u'\n', 1), expected);
+    // Every record exactly once.
+    QCOMPARE(rows.rows(), qint64(expected.count(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(TestMultiLog)
