@@ -48,6 +48,7 @@ public:
     // The record file, the name already the meter's own.
     bool openRecords(const QString& path, bool append, QString* error);
     void setPublisher(std::unique_ptr<MqttPublisher> publisher) { m_mqtt = std::move(publisher); }
+    MqttPublisher* publisher() const { return m_mqtt.get(); }
 
     // Polling on: the first poll starts at once.
     void start();

@@ -399,7 +399,8 @@ void MqttPublisher::sendMore()
         Entry& entry = m_queue[m_nextToSend];
         if (!entry.acknowledged) {
             int mid = 0;
-            const int rc = mosquitto_publish(m_client, &mid, m_topics.reading.c_str(),
+            const std::string& topic = entry.topic.empty() ? m_topics.reading : entry.topic;
+            const int rc = mosquitto_publish(m_client, &mid, topic.c_str(),
                                              static_cast<int>(entry.payload.size()),
                                              entry.payload.data(), 1, false);
             if (rc != MOSQ_ERR_SUCCESS)
@@ -421,8 +422,18 @@ void MqttPublisher::publishRetained(const std::string& topic, const std::string&
 void MqttPublisher::readingLogged(const QDateTime& time, const TARecord& record)
 {
     std::lock_guard lock(m_mutex);
+    queueLocked({}, readingPayload(m_nextReading++, time, record));
+}
+
+void MqttPublisher::queueMessage(const std::string& topic, std::string payload)
+{
+    std::lock_guard lock(m_mutex);
+    queueLocked(topic, std::move(payload));
+}
+
+void MqttPublisher::queueLocked(const std::string& topic, std::string payload)
+{
     const long long seq = m_nextSeq++;
-    std::string payload = readingPayload(seq, time, record);
     if (static_cast<long long>(m_queue.size()) >= m_settings.queueLimit && !m_queue.empty()) {
         // Full: the oldest reading goes; the files still hold it.
         const Entry& oldest = m_queue.front();
@@ -445,7 +456,7 @@ void MqttPublisher::readingLogged(const QDateTime& time, const TARecord& record)
         if (m_connected)
             publishRetained(m_topics.dropped, std::to_string(m_dropped));
     }
-    m_queue.push_back({seq, std::move(payload)});
+    m_queue.push_back({seq, std::move(payload), 0, false, topic});
     sendMore();
 }
 

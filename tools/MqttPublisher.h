@@ -58,6 +58,9 @@ public:
     bool start(const std::string& meta, QString* error);
     // Queues the reading; never waits for the network.
     void readingLogged(const QDateTime& time, const TARecord& record);
+    // Queues a message of another topic in the readings' order and queue
+    // (the power of several meters).
+    void queueMessage(const std::string& topic, std::string payload);
     // The meter's warnings, for the retained status; published when they change.
     void meterState(const MeterState& state);
     // This run's id, in the status and the meta topics: 16 hex digits.
@@ -76,6 +79,7 @@ private:
         std::string payload;
         int mid = 0; // libmosquitto's message id while sent and not acknowledged
         bool acknowledged = false;
+        std::string topic; // empty: the reading topic
     };
 
     static void onConnect(mosquitto*, void* self, int rc);
@@ -85,6 +89,7 @@ private:
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     void run();
+    void queueLocked(const std::string& topic, std::string payload);           // m_mutex held
     void sendMore();                                                            // m_mutex held
     void publishRetained(const std::string& topic, const std::string& payload); // m_mutex held
     void outage(const QString& reason);                                         // m_mutex held
@@ -107,7 +112,8 @@ private:
     std::size_t m_nextToSend = 0; // index in m_queue
     int m_inFlight = 0;
     std::unordered_map<int, long long> m_seqOfMid;
-    long long m_nextSeq = 1;
+    long long m_nextSeq = 1;     // of the queue's entries
+    long long m_nextReading = 1; // the readings' seq
     long long m_dropped = 0;
     long long m_droppedInOutage = 0;
     bool m_overflowSaid = false;

@@ -7,6 +7,7 @@
 #include "LogLines.h"
 #include "LogSession.h"
 #include "MeterTable.h"
+#include "PowerMessage.h"
 #include "SiUnits.h"
 #include "StringTable.h"
 
@@ -328,6 +329,11 @@ bool MultiLogSession::writeRow()
                              powerNumberText(power->wattHours, {}) + " Wh  " +
                              powerNumberText(power->ampereHours, {}) + " Ah\n");
     }
+    // PREFIX/power in the volt meter's queue, after its reading.
+    if (power && m_options.mqtt)
+        if (MqttPublisher* publisher = m_channels[std::size_t(m_options.power->volts)]->publisher())
+            publisher->queueMessage(powerTopic(m_options.mqtt->url.prefix),
+                                    powerPayload(m_rows + 1, time, *power));
     ++m_rows;
     if (m_options.count && m_rows >= *m_options.count)
         stopSoon(kExitOk);
