@@ -7,12 +7,14 @@
 #include <optional>
 #include <vector>
 
+#include "LogOptions.h"
 #include "MeterPorts.h"
 #include "MeterTable.h"
 #include "PowerIntegral.h"
 #include "RecordBuffer.h"
 #include "RecordRuns.h"
 #include "RecordStamp.h"
+#include "ServiceConf.h"
 #include "TableJoin.h"
 
 using namespace dmm;
@@ -71,6 +73,10 @@ class TestMultiLog : public QObject
 private slots:
     void meterNames_data();
     void meterNames();
+    void arguments_data();
+    void arguments();
+    void confFile_data();
+    void confFile();
     void powerNames_data();
     void powerNames();
     void recordFileNames_data();
@@ -125,6 +131,65 @@ void TestMultiLog::meterNames()
     for (const MeterPort& meter : result.meters)
         got << meter.name + u'=' + meter.port;
     QCOMPARE(result.meters.isEmpty() ? result.error : got.join(u'|'), expected);
+}
+
+void TestMultiLog::arguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected"); // meters and power pair, or the error
+    QTest::newRow("two meters") << QStringList{"--port", "v=COM1",  "--port", "a=COM2", "--power",
+                                               "v*a",    "--quiet", "--csv",  "x.csv"}
+                                << "v=COM1 a=COM2 power 0*1";
+    QTest::newRow("one named meter") << QStringList{"--port", "bench=COM3"} << "bench=COM3";
+    QTest::newRow("power of an unknown meter")
+        << QStringList{"--port", "v=COM1", "--port", "a=COM2", "--power", "v*x"}
+        << "--power v*x: no meter is named x (the meters: v, a)";
+    QTest::newRow("append to a table of several")
+        << QStringList{"--port", "COM1", "--port", "COM2", "--csv", "x.csv", "--append"}
+        << "--append adds to the record files of several meters, not to their table: give a new "
+           "--csv file";
+}
+
+void TestMultiLog::arguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    const ParsedArguments parsed = parseLogArguments(QStringList{"dmm-log"} + arguments);
+    if (!parsed.options) {
+        QCOMPARE(parsed.error, expected);
+        return;
+    }
+    QStringList got;
+    for (const MeterPort& meter : parsed.options->meters)
+        got << meter.name + u'=' + meter.port;
+    if (parsed.options->power)
+        got << QStringLiteral("power %1*%2")
+                   .arg(parsed.options->power->volts)
+                   .arg(parsed.options->power->amperes);
+    QCOMPARE(got.join(u' '), expected);
+    QCOMPARE(parsed.options->port, parsed.options->meters.first().port);
+}
+
+void TestMultiLog::confFile_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("expected"); // the ports and power, or the error
+    QTest::newRow("two named meters") << QByteArray("PORT=v=/dev/ttyUSB0\nPORT=a=COM2\n"
+                                                    "POWER=v*a\n")
+                                      << "v=/dev/ttyUSB0|a=COM2|v*a";
+    QTest::newRow("one unnamed of two") << QByteArray("PORT=v=COM1\nPORT=COM2\n")
+                                        << "/c/b.conf:2: PORT=COM2: PORT is set on line 1 already";
+}
+
+void TestMultiLog::confFile()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, expected);
+    const ServiceConfResult read =
+        parseServiceConf(QStringLiteral("/c/b.conf"), text, QStringLiteral("/home/u"));
+    QCOMPARE(read.conf ? (read.conf->ports + QStringList{read.conf->power.value_or("-")}).join(u'|')
+                       : read.error,
+             expected);
 }
 
 void TestMultiLog::powerNames_data()
@@ -298,29 +363,33 @@ void TestMultiLog::joins_data()
     QTest::addColumn<bool>("power");
     QTest::addColumn<QString>("expected"); // the rows after the header
     // 6 W for 0.5 s: 3 Ws, 0.000833 Wh; 0.5 A for 0.5 s: 0.25 As, 6.944e-05 Ah.
-    QTest::newRow("equal times") << "0=V12.00 500=V12.00" << "0=A0.500 500=A0.500" << true
+    QTest::newRow("equal times") << "0=V12.00 500=V12.00"
+                                 << "0=A0.500 500=A0.500" << true
                                  << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,,6,0,0\n"
                                     "2023-11-14T22:13:20.500Z,12,V,12.00,,0.5,A,0.500,,6,"
                                     "0.0008333333,6.944444e-05\n";
     // 100 ms apart share a row, 300 ms apart do not; a has a gap at 500.
-    QTest::newRow("a gap") << "0=V12.00 1000=V12.00" << "100=A0.500 700=A0.500 1300=A0.500"
-                           << false
+    QTest::newRow("a gap") << "0=V12.00 1000=V12.00"
+                           << "100=A0.500 700=A0.500 1300=A0.500" << false
                            << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,\n"
                               "2023-11-14T22:13:20.700Z,,,,,0.5,A,0.500,\n"
                               "2023-11-14T22:13:21.000Z,12,V,12.00,,,,,\n"
                               "2023-11-14T22:13:21.300Z,,,,,0.5,A,0.500,\n";
-    QTest::newRow("b ends early") << "0=V12.00 500=V12.00 1000=V12.00" << "0=A0.500" << false
+    QTest::newRow("b ends early") << "0=V12.00 500=V12.00 1000=V12.00"
+                                  << "0=A0.500" << false
                                   << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,\n"
                                      "2023-11-14T22:13:20.500Z,12,V,12.00,,,,,\n"
                                      "2023-11-14T22:13:21.000Z,12,V,12.00,,,,,\n";
     // The first row holds no power: no energy from the interval after it,
     // while the current holds in both rows.
-    QTest::newRow("overload") << "0=OL 500=V12.00" << "0=A0.500 500=A0.500" << true
+    QTest::newRow("overload") << "0=OL 500=V12.00"
+                              << "0=A0.500 500=A0.500" << true
                               << "2023-11-14T22:13:20.000Z,,V,O.L,,0.5,A,0.500,,,0,0\n"
                                  "2023-11-14T22:13:20.500Z,12,V,12.00,,0.5,A,0.500,,6,0,"
                                  "6.944444e-05\n";
     QTest::newRow("switched to ohms")
-        << "0=V12.00 500=R1.234 1000=V12.00" << "0=A0.500 500=A0.500 1000=A0.500" << true
+        << "0=V12.00 500=R1.234 1000=V12.00"
+        << "0=A0.500 500=A0.500 1000=A0.500" << true
         << "2023-11-14T22:13:20.000Z,12,V,12.00,,0.5,A,0.500,,6,0,0\n"
            "2023-11-14T22:13:20.500Z,1234,Ω,1.234k,,0.5,A,0.500,,,0,6.944444e-05\n"
            "2023-11-14T22:13:21.000Z,12,V,12.00,,0.5,A,0.500,,6,0,0.0001388889\n";
