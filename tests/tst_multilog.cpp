@@ -3,18 +3,24 @@
 // files' names, the power integral, the table of several meters' cells.
 #include <QtTest>
 
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <cmath>
 #include <optional>
 #include <vector>
 
+#include "FileBytes.h"
 #include "LogOptions.h"
 #include "MeterPorts.h"
 #include "MeterTable.h"
 #include "PowerIntegral.h"
 #include "RecordBuffer.h"
+#include "RecordFile.h"
 #include "RecordRuns.h"
 #include "RecordStamp.h"
 #include "ServiceConf.h"
+#include "SimProcess.h"
 #include "TableJoin.h"
 
 using namespace dmm;
@@ -88,6 +94,7 @@ private slots:
     void tableRows();
     void joins_data();
     void joins();
+    void twoSimulatedMeters();
 };
 
 void TestMultiLog::meterNames_data()
@@ -415,6 +422,69 @@ void TestMultiLog::joins()
     QCOMPARE(got.section(u'\n', 1), expected);
     // Every record exactly once.
     QCOMPARE(rows.rows(), qint64(expected.count(u'\n')));
+}
+
+// dmm-log reading two simulators, a battery at 12.00 V giving 0.500 A: the
+// two recordings, the table with 6 W in every row, energy and charge of a
+// steady 6 W and 0.5 A over the table's span; dmm-export joins the two
+// recordings into the same rows.
+void TestMultiLog::twoSimulatedMeters()
+{
+    SimProcess volts;
+    SimProcess amperes;
+    QVERIFY(writeFile(volts.directory() + "/v.txt", "period 100\nshow 6 12.00\n"));
+    QVERIFY(writeFile(amperes.directory() + "/a.txt", "period 100\nshow 514 0.500\n"));
+    QVERIFY(volts.start({"--script", volts.directory() + "/v.txt"}));
+    QVERIFY(amperes.start({"--script", amperes.directory() + "/a.txt"}));
+    QTemporaryDir work;
+    QProcess log;
+    log.setWorkingDirectory(work.path());
+    log.start(DMM_LOG_PATH, {"--port", "volts=" + volts.linkPath(), "--port",
+                             "amps=" + amperes.linkPath(), "--power", "volts*amps", "--out",
+                             "run.g52", "--csv", "run.csv", "--count", "6", "--quiet"});
+    QVERIFY(log.waitForFinished(20000));
+    QVERIFY2(log.exitCode() == 0, log.readAllStandardError().constData());
+
+    // Each meter's recording holds its readings, one per row it has a cell in.
+    const QList<QByteArray> rows = readAll(work.filePath("run.csv")).split('\n');
+    QCOMPARE(rows.size(), 1 + 6 + 1);
+    QCOMPARE(rows.first(), QByteArray("time,volts value,volts unit,volts display,volts subdisplay,"
+                                      "amps value,amps unit,amps display,amps subdisplay,power,"
+                                      "energy,charge"));
+    for (const auto& [file, column, display] :
+         {std::tuple{"run-volts.g52", 3, "12.00"}, std::tuple{"run-amps.g52", 7, "0.500"}}) {
+        RecordBuffer records;
+        QString error;
+        QVERIFY2(readRecordFile(work.filePath(file), records, &error), qPrintable(error));
+        qsizetype cells = 0;
+        for (int i = 1; i <= 6; ++i)
+            cells += rows[i].split(',')[column].isEmpty() ? 0 : 1;
+        QCOMPARE(qsizetype(records.size()), cells);
+        QVERIFY(cells >= 5);
+        QCOMPARE(records.at(0).value.str(), std::string(display));
+    }
+    // Every row of this steady pair: 12 V, 0.5 A, 6 W. Over the span from the
+    // first row to the last, 6 W make 6 / 3600 Wh per second, 0.5 A 0.5 / 3600
+    // Ah per second.
+    const auto fields = [&](int row) { return rows[row].split(','); };
+    const QDateTime first = QDateTime::fromString(fields(1)[0], Qt::ISODateWithMs);
+    const QDateTime last = QDateTime::fromString(fields(6)[0], Qt::ISODateWithMs);
+    const double seconds = first.msecsTo(last) / 1000.0;
+    QVERIFY(seconds > 2 && seconds < 4);
+    for (int i = 1; i <= 6; ++i)
+        QCOMPARE(fields(i)[9], QByteArray("6"));
+    QVERIFY(std::abs(fields(6)[10].toDouble() - seconds * 6 / 3600) < 1e-8);
+    QVERIFY(std::abs(fields(6)[11].toDouble() - seconds * 0.5 / 3600) < 1e-9);
+
+    QProcess join;
+    join.setWorkingDirectory(work.path());
+    join.start(DMM_EXPORT_PATH,
+               {"--table", "run-volts.g52", "run-amps.g52", "--power", "run-volts*run-amps"});
+    QVERIFY(join.waitForFinished(20000));
+    QCOMPARE(join.exitCode(), 0);
+    const QByteArray joined = join.readAllStandardOutput();
+    QCOMPARE(joined.mid(joined.indexOf('\n')),
+             readAll(work.filePath("run.csv")).mid(rows.first().size()));
 }
 
 QTEST_GUILESS_MAIN(TestMultiLog)

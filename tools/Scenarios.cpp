@@ -250,13 +250,33 @@ SimSteps steady()
     return s;
 }
 
+// A battery discharged at a steady load, read by two meters: the volt meter
+// sees 12.60 V fall to 11.80 V, the ampere meter 1.000 A fall to 0.920 A,
+// one step of the last digit per frame; both scenarios take 81 frames.
+SimSteps batteryVolts()
+{
+    SimSteps s;
+    for (int count = 1260; count >= 1180; --count)
+        add(s, countDisplay(kDcVolts, count, DP::BeforeThird, M::None));
+    return s;
+}
+
+SimSteps batteryAmperes()
+{
+    SimSteps s;
+    for (int count = 1000; count >= 920; --count)
+        add(s, countDisplay(kDcAmperes, count, DP::BeforeSecond, M::None));
+    return s;
+}
+
 } // namespace
 
 const std::vector<std::string>& scenarioNames()
 {
     static const std::vector<std::string> names{"sweep",  "overload", "blank",   "negative",
                                                 "lowbat", "silence",  "partial", "garbage",
-                                                "steady", "all"};
+                                                "steady", "battery-volts", "battery-amps",
+                                                "all"};
     return names;
 }
 
@@ -280,6 +300,10 @@ std::optional<SimSteps> scenarioSteps(std::string_view name)
         return garbage();
     if (name == "steady")
         return steady();
+    if (name == "battery-volts")
+        return batteryVolts();
+    if (name == "battery-amps")
+        return batteryAmperes();
     if (name == "all") {
         SimSteps s;
         for (const auto& part : scenarioNames()) {

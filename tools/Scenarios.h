@@ -11,7 +11,8 @@
 
 namespace dmm::sim {
 
-// sweep, overload, blank, negative, lowbat, silence, partial, garbage, steady, all.
+// sweep, overload, blank, negative, lowbat, silence, partial, garbage, steady,
+// battery-volts, battery-amps, all.
 const std::vector<std::string>& scenarioNames();
 
 // One pass of the scenario; the simulator repeats it unless told to stop.
