@@ -2,8 +2,10 @@
 #include "MeterTable.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 
 namespace dmm {
 
@@ -27,17 +29,111 @@ std::string meterTableHeader(const QStringList& names, bool power, const TableFo
     return header + '\n';
 }
 
-std::string powerNumberText(double value, const TableFormat& format)
+namespace {
+
+constexpr int kDigits = 7;
+
+// 10^k for 0 <= k <= 22, each exact in a double.
+double exactPowerOfTen(int k)
+{
+    static const auto powers = [] {
+        std::array<double, 23> p{};
+        p[0] = 1;
+        for (std::size_t i = 1; i < p.size(); ++i)
+            p[i] = p[i - 1] * 10;
+        return p;
+    }();
+    return powers[std::size_t(k)];
+}
+
+// |value| in kDigits digits times 10^(exponent - kDigits + 1), with one
+// rounding; none where the shift is past the exact powers.
+std::optional<long long> digitsAt(double magnitude, int exponent)
+{
+    const int shift = kDigits - 1 - exponent;
+    if (shift > 22 || shift < -22)
+        return std::nullopt;
+    const double scaled =
+        shift >= 0 ? magnitude * exactPowerOfTen(shift) : magnitude / exactPowerOfTen(-shift);
+    // Within a few of its last bits of a half, the one rounding may have
+    // decided the tie: the exact way decides it.
+    if (std::abs(scaled - std::floor(scaled) - 0.5) < 1e-7)
+        return std::nullopt;
+    return static_cast<long long>(scaled + 0.5); // positive: rounds half up
+}
+
+// What printf's %.7g writes, without its costly exact arithmetic: the table
+// has three such numbers in every row. Values past 10^±15 take the slow way.
+char* writeGeneral7(char* out, double value)
 {
     if (value == 0) // no "-0"
-        value = 0;
-    char text[64];
-    const auto result =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 7);
-    std::string number(text, result.ptr);
+        return *out = '0', out + 1;
+    const double magnitude = std::abs(value);
+    if (!std::isfinite(value) || magnitude < 1e-15 || magnitude >= 1e15)
+        return std::to_chars(out, out + 32, value, std::chars_format::general, kDigits).ptr;
+    // The power of ten from the power of two, off by at most one: log10(2)
+    // is a little over 0.30103, and the check below mends it.
+    int binary = 0;
+    std::frexp(magnitude, &binary);
+    int exponent = int(std::floor((binary - 1) * 0.30102999566398120));
+    auto digits = digitsAt(magnitude, exponent);
+    // The estimate one too low, or rounded up to the next power of ten.
+    if (digits && *digits >= 10'000'000)
+        digits = digitsAt(magnitude, ++exponent);
+    else if (digits && *digits < 1'000'000)
+        digits = digitsAt(magnitude, --exponent);
+    if (!digits || *digits >= 10'000'000 || *digits < 1'000'000)
+        return std::to_chars(out, out + 32, value, std::chars_format::general, kDigits).ptr;
+    char text[kDigits];
+    long long n = *digits;
+    for (int i = kDigits - 1; i >= 0; --i, n /= 10)
+        text[i] = char('0' + n % 10);
+    int last = kDigits - 1; // the last digit that is not a trailing zero
+    while (last > 0 && text[last] == '0')
+        --last;
+    if (value < 0)
+        *out++ = '-';
+    if (exponent < -4 || exponent >= kDigits) {
+        *out++ = text[0];
+        if (last > 0) {
+            *out++ = '.';
+            out = std::copy(text + 1, text + last + 1, out);
+        }
+        *out++ = 'e';
+        *out++ = exponent < 0 ? '-' : '+';
+        const int e = std::abs(exponent);
+        *out++ = char('0' + e / 10);
+        *out++ = char('0' + e % 10);
+        return out;
+    }
+    if (exponent < 0) {
+        *out++ = '0';
+        *out++ = '.';
+        out = std::fill_n(out, -exponent - 1, '0');
+        return std::copy(text, text + last + 1, out);
+    }
+    out = std::copy(text, text + exponent + 1, out);
+    if (last > exponent) {
+        *out++ = '.';
+        out = std::copy(text + exponent + 1, text + last + 1, out);
+    }
+    return out;
+}
+
+} // namespace
+
+char* writePowerNumber(char* out, double value, const TableFormat& format)
+{
+    char* const end = writeGeneral7(out, value);
     if (format.decimalComma)
-        std::replace(number.begin(), number.end(), '.', ',');
-    return number;
+        std::replace(out, end, '.', ',');
+    return end;
+}
+
+std::string powerNumberText(double value, const TableFormat& format)
+{
+    char text[32];
+    return std::string(text, writePowerNumber(text, value, format));
 }
 
 char* writeMeterTableRow(char* out, std::string_view time, std::span<const TARecord* const> cells,
@@ -53,12 +149,18 @@ char* writeMeterTableRow(char* out, std::string_view time, std::span<const TARec
         }
     }
     if (power) {
+        // A number holds the separator only as its decimal comma.
+        const auto number = [&](double value) {
+            char text[32];
+            out = writeTableField(out,
+                                  std::string_view(text, writePowerNumber(text, value, format)), s);
+        };
         *out++ = s;
         if (power->watts)
-            out = writeTableField(out, powerNumberText(*power->watts, format), s);
+            number(*power->watts);
         for (const double total : {power->wattHours, power->ampereHours}) {
             *out++ = s;
-            out = writeTableField(out, powerNumberText(total, format), s);
+            number(total);
         }
     }
     *out++ = '\n';

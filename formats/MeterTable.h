@@ -39,5 +39,7 @@ char* writeMeterTableRow(char* out, std::string_view time, std::span<const TARec
 
 // A power column's number: up to 7 significant digits, the table's decimal mark.
 std::string powerNumberText(double value, const TableFormat& format);
+// The same at `out`, which has room for 32 characters; returns its end.
+char* writePowerNumber(char* out, double value, const TableFormat& format);
 
 } // namespace dmm

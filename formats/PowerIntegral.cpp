@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "PowerIntegral.h"
 
-#include <cstdlib>
+#include <charconv>
+#include <cmath>
+#include <cstring>
 
 #include "SiUnits.h"
 #include "TableExport.h"
@@ -18,10 +20,29 @@ PowerInput powerInput(const TARecord* record, MeterFunction wanted)
         return {};
     // The shortest decimal text of the stored float, as the table shows it,
     // so that 12.34 is 12.34 and not 12.340000152587890625.
-    char text[kMaxSiValueText + 1];
-    char* end = writeSiValueText(text, record->fValue, siUnit(record->function).decimalShift);
-    *end = '\0';
-    return {std::strtod(text, nullptr), false};
+    char text[kMaxSiValueText];
+    const char* end = writeSiValueText(text, record->fValue, siUnit(record->function).decimalShift);
+    double value = 0;
+    if (std::from_chars(text, end, value).ec != std::errc() || !std::isfinite(value))
+        return {};
+    return {value, false};
+}
+
+PowerInput PowerInputs::of(const TARecord* record)
+{
+    if (!record)
+        return {};
+    const bool overload = isOverload(*record);
+    // The same bits, not merely an equal float: -0 and NaN stay apart.
+    if (m_known && record->function == m_function && overload == m_overload &&
+        std::memcmp(&record->fValue, &m_stored, sizeof m_stored) == 0)
+        return m_input;
+    m_known = true;
+    m_function = record->function;
+    m_stored = record->fValue;
+    m_overload = overload;
+    m_input = powerInput(record, m_wanted);
+    return m_input;
 }
 
 PowerRow PowerIntegral::add(std::int64_t ms, std::optional<double> volts,

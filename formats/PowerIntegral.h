@@ -28,6 +28,24 @@ struct PowerInput
 // `wanted` (DcVolts or DcAmperes) that is no overload; none for no record.
 PowerInput powerInput(const TARecord* record, MeterFunction wanted);
 
+// powerInput() of one meter's records in order, not worked out again for a
+// record that stores the same value of the same function as the one before:
+// a meter's display changes far more slowly than it is read.
+class PowerInputs
+{
+public:
+    explicit PowerInputs(MeterFunction wanted) : m_wanted(wanted) {}
+    PowerInput of(const TARecord* record);
+
+private:
+    MeterFunction m_wanted;
+    bool m_known = false;
+    std::int32_t m_function = 0;
+    float m_stored = 0;
+    bool m_overload = false;
+    PowerInput m_input;
+};
+
 struct PowerRow
 {
     std::optional<double> watts; // none unless the row holds both values

@@ -61,9 +61,8 @@ bool JoinedRows::next()
     }
     if (m_power) {
         const auto [v, a] = *m_powerPair;
-        m_powerRow = m_power->add(
-            m_epochMs, powerInput(m_cellPointers[std::size_t(v)], MeterFunction::DcVolts).value,
-            powerInput(m_cellPointers[std::size_t(a)], MeterFunction::DcAmperes).value);
+        m_powerRow = m_power->add(m_epochMs, m_volts.of(m_cellPointers[std::size_t(v)]).value,
+                                  m_amperes.of(m_cellPointers[std::size_t(a)]).value);
     }
     ++m_rows;
     return true;

@@ -75,6 +75,8 @@ private:
     std::int64_t m_epochMs = 0;
     std::optional<std::pair<int, int>> m_powerPair;
     std::optional<PowerIntegral> m_power;
+    PowerInputs m_volts{MeterFunction::DcVolts};
+    PowerInputs m_amperes{MeterFunction::DcAmperes};
     PowerRow m_powerRow;
     qint64 m_rows = 0;
 };

@@ -324,9 +324,8 @@ private:
             return *m_lastFigures;
         m_lastMeter = meter;
         // Per meter where there are several: "volts: DC V".
-        const std::string name =
-            (meter < 0 ? std::string() : m_meters[std::size_t(meter)] + ": ") +
-            summaryLabel(function);
+        const std::string name = (meter < 0 ? std::string() : m_meters[std::size_t(meter)] + ": ") +
+                                 summaryLabel(function);
         auto figures = std::find_if(m_functions.begin(), m_functions.end(),
                                     [&](const FunctionFigures& f) { return f.name == name; });
         if (figures == m_functions.end()) {

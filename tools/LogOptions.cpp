@@ -274,8 +274,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     else
         options.meters = read.meters;
     options.port = options.meters.first().port;
-    if (const QString powerSpec = parser.isSet(power) ? parser.value(power)
-                                                      : fromConf.power.value_or(QString());
+    if (const QString powerSpec =
+            parser.isSet(power) ? parser.value(power) : fromConf.power.value_or(QString());
         !powerSpec.isEmpty()) {
         const PowerPairResult pair = powerPair(powerSpec, options.meters);
         if (!pair.pair)

@@ -89,7 +89,7 @@ private:
     static void onLog(mosquitto*, void* self, int level, const char* text);
 
     void run();
-    void queueLocked(const std::string& topic, std::string payload);           // m_mutex held
+    void queueLocked(const std::string& topic, std::string payload);            // m_mutex held
     void sendMore();                                                            // m_mutex held
     void publishRetained(const std::string& topic, const std::string& payload); // m_mutex held
     void outage(const QString& reason);                                         // m_mutex held

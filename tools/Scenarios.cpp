@@ -273,10 +273,9 @@ SimSteps batteryAmperes()
 
 const std::vector<std::string>& scenarioNames()
 {
-    static const std::vector<std::string> names{"sweep",  "overload", "blank",   "negative",
-                                                "lowbat", "silence",  "partial", "garbage",
-                                                "steady", "battery-volts", "battery-amps",
-                                                "all"};
+    static const std::vector<std::string> names{
+        "sweep",   "overload", "blank",  "negative",      "lowbat",       "silence",
+        "partial", "garbage",  "steady", "battery-volts", "battery-amps", "all"};
     return names;
 }
 

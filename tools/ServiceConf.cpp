@@ -8,9 +8,9 @@
 #include <algorithm>
 
 #include "LogOptions.h"
+#include "MeterPorts.h"
 #include "MqttUrl.h"
 #include "ShownText.h"
-#include "MeterPorts.h"
 #include "TableExport.h"
 
 namespace dmm::logtool {

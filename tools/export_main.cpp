@@ -28,13 +28,13 @@
 #include "ExportPages.h"
 #include "ExportText.h"
 #include "FileChecks.h"
+#include "JoinCommand.h"
 #include "JsonLine.h"
 #include "RecordDates.h"
 #include "RecordFile.h"
 #include "RecordRuns.h"
 #include "RecordSummary.h"
 #include "SignalPipe.h"
-#include "JoinCommand.h"
 #include "TableCommand.h"
 
 namespace {
@@ -345,8 +345,8 @@ int runJoinedTable(const QCommandLineParser& parser, const TableOptions& options
     const QString output = parser.value(QStringLiteral("output"));
     if (parser.isSet(QStringLiteral("output")) && output.isEmpty())
         return usageError(QStringLiteral("-o wants a file name"));
-    for (const QString& option : {QStringLiteral("list"), QStringLiteral("info"),
-                                  QStringLiteral("pages")})
+    for (const QString& option :
+         {QStringLiteral("list"), QStringLiteral("info"), QStringLiteral("pages")})
         if (parser.isSet(option))
             return usageError(QStringLiteral("--table writes every reading, without --list, "
                                              "--info or --pages"));
