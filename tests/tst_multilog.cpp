@@ -90,6 +90,8 @@ private slots:
     void powerIntegral_data();
     void powerIntegral();
     void powerInputs();
+    void powerNumbers_data();
+    void powerNumbers();
     void tableRows_data();
     void tableRows();
     void joins_data();
@@ -311,6 +313,30 @@ void TestMultiLog::powerInputs()
     QVERIFY(powerInput(&ohms, MeterFunction::DcVolts).otherFunction);
     QVERIFY(!powerInput(nullptr, MeterFunction::DcVolts).value);
     QVERIFY(!powerInput(nullptr, MeterFunction::DcVolts).otherFunction);
+}
+
+void TestMultiLog::powerNumbers_data()
+{
+    // Seven significant digits as printf's %.7g writes them.
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("whole") << 6.0 << "6";
+    QTest::newRow("negative") << -0.5 << "-0.5";
+    QTest::newRow("seven digits") << 1234567.4 << "1234567";
+    QTest::newRow("rounds up to a power of ten") << 9999999.5 << "1e+07";
+    QTest::newRow("eight digits") << 12345678.0 << "1.234568e+07";
+    QTest::newRow("smallest fixed") << 0.0001 << "0.0001";
+    QTest::newRow("largest exponent form") << 0.00009999999 << "9.999999e-05";
+    QTest::newRow("just under a half") << 44401.254999999997 << "44401.25";
+    QTest::newRow("half of a last digit") << 0.125 << "0.125";
+    QTest::newRow("tiny") << 1.5e-20 << "1.5e-20";
+}
+
+void TestMultiLog::powerNumbers()
+{
+    QFETCH(double, value);
+    QFETCH(QString, expected);
+    QCOMPARE(QString::fromStdString(powerNumberText(value, {})), expected);
 }
 
 void TestMultiLog::tableRows_data()
