@@ -75,6 +75,9 @@ echo "--table volts.g52              $1 s, peak $2 MB"
 set -- $(measure "$tool" --table "$amps")
 a=$1
 echo "--table amps.g52               $1 s, peak $2 MB"
-set -- $(measure "$tool" --table "$volts" "$amps" --power volts*amps)
-awk -v j="$1" -v m="$2" -v s="$(echo "$v + $a" | bc)" \
-    'BEGIN {printf "--table volts amps --power    %s s, peak %s MB (%.2f x the two single tables)\n", j, m, j / s}'
+for power in "" "--power volts*amps"; do
+    # shellcheck disable=SC2086 # power is empty or two words without spaces
+    set -- $(measure "$tool" --table "$volts" "$amps" $power)
+    awk -v j="$1" -v m="$2" -v s="$(echo "$v + $a" | bc)" -v p="$power" \
+        'BEGIN {printf "--table volts amps %-18s %s s, peak %s MB (%.2f x the two single tables)\n", p, j, m, j / s}'
+done

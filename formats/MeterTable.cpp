@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace dmm {
@@ -57,7 +59,8 @@ std::optional<long long> digitsAt(double magnitude, int exponent)
         shift >= 0 ? magnitude * exactPowerOfTen(shift) : magnitude / exactPowerOfTen(-shift);
     // Within a few of its last bits of a half, the one rounding may have
     // decided the tie: the exact way decides it.
-    if (std::abs(scaled - std::floor(scaled) - 0.5) < 1e-7)
+    const double whole = double(static_cast<long long>(scaled)); // positive: its floor
+    if (std::abs(scaled - whole - 0.5) < 1e-7)
         return std::nullopt;
     return static_cast<long long>(scaled + 0.5); // positive: rounds half up
 }
@@ -73,9 +76,9 @@ char* writeGeneral7(char* out, double value)
         return std::to_chars(out, out + 32, value, std::chars_format::general, kDigits).ptr;
     // The power of ten from the power of two, off by at most one: log10(2)
     // is a little over 0.30103, and the check below mends it.
-    int binary = 0;
-    std::frexp(magnitude, &binary);
-    int exponent = int(std::floor((binary - 1) * 0.30102999566398120));
+    // (A normal double: its biased exponent less 1023 is floor(log2).)
+    const int binary = int((std::bit_cast<std::uint64_t>(magnitude) >> 52) & 0x7FF) - 1023;
+    int exponent = (binary * 78913) >> 18; // 78913 / 2^18 is just under log10(2)
     auto digits = digitsAt(magnitude, exponent);
     // The estimate one too low, or rounded up to the next power of ten.
     if (digits && *digits >= 10'000'000)
