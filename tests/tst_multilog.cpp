@@ -22,6 +22,7 @@
 #include "ServiceConf.h"
 #include "SimProcess.h"
 #include "TableJoin.h"
+#include "XlsxTable.h"
 
 using namespace dmm;
 using namespace dmm::logtool;
@@ -96,6 +97,7 @@ private slots:
     void tableRows();
     void joins_data();
     void joins();
+    void joinedWorkbook();
     void twoSimulatedMeters();
 };
 
@@ -448,6 +450,39 @@ void TestMultiLog::joins()
     QCOMPARE(got.section(u'\n', 1), expected);
     // Every record exactly once.
     QCOMPARE(rows.rows(), qint64(expected.count(u'\n')));
+}
+
+// The workbook of a join: the columns named as in the text table, the
+// power columns, a Summary row per recording and function. Read as its XML
+// text, which python's zipfile takes out of the workbook.
+void TestMultiLog::joinedWorkbook()
+{
+    const RecordBuffer first = recording("0=V12.00 500=OL");
+    const RecordBuffer second = recording("0=A0.500");
+    RecordRuns firstRuns(first);
+    RecordRuns secondRuns(second);
+    JoinedRows rows({{&firstRuns, QDate(2023, 11, 14)}, {&secondRuns, QDate(2023, 11, 14)}},
+                    std::pair{0, 1});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("joined.xlsx");
+    QVERIFY(!writeXlsxJoinedTable(path, true, {"a", "b"}, rows, nullptr));
+    QProcess python;
+    python.start("python3", {"-c",
+                             "import re, sys, zipfile\n"
+                             "z = zipfile.ZipFile(sys.argv[1])\n"
+                             "for n in ('xl/worksheets/sheet1.xml', 'xl/worksheets/sheet2.xml'):\n"
+                             "    x = z.read(n).decode()\n"
+                             "    print(re.search('<dimension ref=\"([^\"]*)\"', x).group(1),\n"
+                             "          '|'.join(re.findall('<t>([^<]*)</t>', x)))\n",
+                             path});
+    QVERIFY(python.waitForFinished(20000));
+    QCOMPARE(
+        QString::fromUtf8(python.readAllStandardOutput()),
+        QStringLiteral("A1:L3 time (UTC)|a value|a unit|a display|a subdisplay|b value|"
+                       "b unit|b display|b subdisplay|power|energy|charge|V|12.00|A|0.500|V|"
+                       "O.L\n"
+                       "A1:I3 function|values|overloads|minimum|maximum|mean|"
+                       "standard deviation|first time (UTC)|last time (UTC)|a: DC V|b: DC A\n"));
 }
 
 // dmm-log reading two simulators, a battery at 12.00 V giving 0.500 A: the
