@@ -4,7 +4,8 @@
 # single tables, on recordings of 10,000,000 readings each (760 MB each) or
 # any other count: a volt meter and an ampere meter read every half second
 # over the same days. Prints the wall time of each and the join's peak memory;
-# it is not a test. The recordings go to $TMPDIR (default /tmp) and are
+# it is not a test. On a shared machine the CPU time (user and system) is the
+# steadier figure; the ratios are of it. The recordings go to $TMPDIR (default /tmp) and are
 # deleted afterwards; python3 makes their first day.
 #
 #   bench/bench_join.sh [path/to/dmm-export] [records]
@@ -63,21 +64,22 @@ day_of_readings "$amps" amps
 fill_to_count "$amps"
 cat "$volts" "$amps" >/dev/null # into the page cache
 
-# "seconds peak-MB" of one run, its output thrown away.
+# "wall-seconds cpu-seconds peak-MB" of one run, its output thrown away.
 measure() {
-    /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -n 1 | awk '{printf "%s %.1f", $1, $2 / 1024}'
+    /usr/bin/time -f '%e %U %S %M' "$@" 2>&1 >/dev/null | tail -n 1 |
+        awk '{printf "%s %.2f %.1f", $1, $2 + $3, $4 / 1024}'
 }
 
 echo "recordings: 2 x $records readings, 2 x $((records * 76)) bytes"
 set -- $(measure "$tool" --table "$volts")
-v=$1
-echo "--table volts.g52              $1 s, peak $2 MB"
+v=$2
+echo "--table volts.g52                     $1 s, CPU $2 s, peak $3 MB"
 set -- $(measure "$tool" --table "$amps")
-a=$1
-echo "--table amps.g52               $1 s, peak $2 MB"
+a=$2
+echo "--table amps.g52                      $1 s, CPU $2 s, peak $3 MB"
 for power in "" "--power volts*amps"; do
     # shellcheck disable=SC2086 # power is empty or two words without spaces
     set -- $(measure "$tool" --table "$volts" "$amps" $power)
-    awk -v j="$1" -v m="$2" -v s="$(echo "$v + $a" | bc)" -v p="$power" \
-        'BEGIN {printf "--table volts amps %-18s %s s, peak %s MB (%.2f x the two single tables)\n", p, j, m, j / s}'
+    awk -v w="$1" -v j="$2" -v m="$3" -v s="$(echo "$v + $a" | bc)" -v p="$power" \
+        'BEGIN {printf "--table volts amps %-18s %s s, CPU %s s, peak %s MB (CPU %.2f x the two single tables)\n", p, w, j, m, j / s}'
 done
