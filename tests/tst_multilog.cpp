@@ -110,7 +110,10 @@ void TestMultiLog::meterNames_data()
                            << "volts=COM1|amps=/dev/ttyUSB0";
     QTest::newRow("device's name")
         << QStringList{"/dev/ttyUSB0", "b_2=COM2"} << "ttyUSB0=/dev/ttyUSB0|b_2=COM2";
-    QTest::newRow("a path with =") << QStringList{"/tmp/a=b"} << "a=b: error";
+    QTest::newRow("a path with =") << QStringList{"/tmp/a=b", "COM2"} << "a=b: error";
+    QTest::newRow("one meter's path")
+        << QStringList{"/dev/serial/by-path/pci-0:14.0-port0"}
+        << "pci-0:14.0-port0=/dev/serial/by-path/pci-0:14.0-port0";
     QTest::newRow("name twice") << QStringList{"a=COM1", "a=COM2"}
                                 << "two meters are named a (--port COM1 and --port COM2); give "
                                    "each its own name as NAME=PORT";

@@ -44,7 +44,9 @@ MeterPortsResult meterPorts(const QStringList& specs)
         } else {
             meter.port = spec;
             meter.name = QFileInfo(spec).fileName();
-            if (!isMeterName(meter.name)) {
+            // One meter's name heads no column: its port may be named anyhow
+            // (a by-path link holds ':' and '.').
+            if (specs.size() > 1 && !isMeterName(meter.name)) {
                 result.error = QStringLiteral("--port %1: the port's name %2 is no meter name; "
                                               "give one as NAME=%1 (letters, digits, - and _)")
                                    .arg(spec, meter.name);

@@ -28,7 +28,8 @@ struct MeterPortsResult
 
 // The meters of the --port values in their order: "volts=COM1" or "COM1"
 // (named after the port, "COM1"; "/dev/ttyUSB0" gives "ttyUSB0"). Refused:
-// more than kMaxMeters, a name of other characters, a name given twice.
+// more than kMaxMeters, a name of other characters (a port's own name only
+// where there are several meters), a name given twice.
 MeterPortsResult meterPorts(const QStringList& specs);
 
 // Whether `name` is made of letters, digits, '-' and '_' only (and is not empty).
