@@ -275,7 +275,7 @@ void MultiLogSession::warnPower(int meter, bool otherFunction)
     const bool volts = meter == m_options.power->volts;
     const TARecord& record = m_round[meter]->record;
     print(m_err, QStringLiteral("dmm-log: %1 shows %2, not %3: the power stays empty while it "
-                                "does\n")
+                                "does (told once)\n")
                      .arg(m_options.meters[meter].name,
                           QString::fromStdString(functionName(record.function)).isEmpty()
                               ? QStringLiteral("no unit")
@@ -300,10 +300,6 @@ bool MultiLogSession::writeRow()
         const PowerInput amperes = powerInput(cells[a], MeterFunction::DcAmperes);
         warnPower(v, volts.otherFunction);
         warnPower(a, amperes.otherFunction);
-        // Back on its function: a later switch is told again.
-        for (const auto& [meter, input] : {std::pair{v, volts}, std::pair{a, amperes}})
-            if (cells[meter] && !input.otherFunction)
-                m_powerWarned[meter] = false;
         power = m_power->add(time.toMSecsSinceEpoch(), volts.value, amperes.value);
     }
     QString error;

@@ -78,7 +78,7 @@ private:
     std::vector<std::optional<Cell>> m_round;
     std::vector<bool> m_pending; // polled in this round, not yet answered
     std::optional<PowerIntegral> m_power;
-    std::vector<bool> m_powerWarned; // per meter: switched away from its DC function
+    std::vector<bool> m_powerWarned; // per meter: told it shows another function
     std::optional<qint64> m_firstRowMs;
     QTimer m_durationTimer;
     QDeadlineTimer m_deadline;
