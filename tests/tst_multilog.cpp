@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <cmath>
 #include <optional>
@@ -15,6 +16,7 @@
 #include "MeterPorts.h"
 #include "MeterTable.h"
 #include "PowerIntegral.h"
+#include "PowerMessage.h"
 #include "RecordBuffer.h"
 #include "RecordFile.h"
 #include "RecordRuns.h"
@@ -93,6 +95,7 @@ private slots:
     void powerInputs();
     void powerNumbers_data();
     void powerNumbers();
+    void powerMessages();
     void tableRows_data();
     void tableRows();
     void joins_data();
@@ -111,9 +114,8 @@ void TestMultiLog::meterNames_data()
     QTest::newRow("device's name")
         << QStringList{"/dev/ttyUSB0", "b_2=COM2"} << "ttyUSB0=/dev/ttyUSB0|b_2=COM2";
     QTest::newRow("a path with =") << QStringList{"/tmp/a=b", "COM2"} << "a=b: error";
-    QTest::newRow("one meter's path")
-        << QStringList{"/dev/serial/by-path/pci-0:14.0-port0"}
-        << "pci-0:14.0-port0=/dev/serial/by-path/pci-0:14.0-port0";
+    QTest::newRow("one meter's path") << QStringList{"/dev/serial/by-path/pci-0:14.0-port0"}
+                                      << "pci-0:14.0-port0=/dev/serial/by-path/pci-0:14.0-port0";
     QTest::newRow("name twice") << QStringList{"a=COM1", "a=COM2"}
                                 << "two meters are named a (--port COM1 and --port COM2); give "
                                    "each its own name as NAME=PORT";
@@ -342,6 +344,20 @@ void TestMultiLog::powerNumbers()
     QFETCH(double, value);
     QFETCH(QString, expected);
     QCOMPARE(QString::fromStdString(powerNumberText(value, {})), expected);
+}
+
+void TestMultiLog::powerMessages()
+{
+    QCOMPARE(powerTopic("lab/bench"), std::string("lab/bench/power"));
+    const QDateTime time(QDate(2026, 12, 7), QTime(14, 33, 16, 77), QTimeZone::utc());
+    const auto payload = [&](const PowerRow& row) {
+        const std::string text = powerPayload(12, time, row);
+        return text.substr(text.find(",\"power\""));
+    };
+    QCOMPARE(payload({6.0, 0.0125, 0.00208}),
+             std::string(",\"power\":6.0,\"energy\":0.0125,\"charge\":0.00208,\"seq\":12}"));
+    QCOMPARE(payload({std::nullopt, 2.0, 1.0}),
+             std::string(",\"power\":null,\"energy\":2.0,\"charge\":1.0,\"seq\":12}"));
 }
 
 void TestMultiLog::tableRows_data()
