@@ -60,8 +60,9 @@ const char* const kHelp =
     "  --conf FILE          take the options the command line leaves out from FILE:\n"
     "                       lines PORT=, INTERVAL=, SEPARATOR=, DECIMAL_COMMA=yes|no,\n"
     "                       FOLDER= (\"~/\" is the home folder), MQTT_URL=,\n"
-    "                       MQTT_PASSWORD_FILE= and MQTT_NAME=, as a logging\n"
-    "                       service's ~/.config/dmm-log/NAME.conf holds them.\n"
+    "                       MQTT_PASSWORD_FILE=, MQTT_NAME=, MQTT_DISCOVERY= and\n"
+    "                       METRICS=, as a logging service's\n"
+    "                       ~/.config/dmm-log/NAME.conf holds them.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
     "                       is cut off first. A CSV is added to only with the\n"
@@ -82,6 +83,11 @@ const char* const kHelp =
     "                       system's).\n"
     "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
     "                       a day at Full Speed); beyond it the oldest are dropped.\n"
+    "  --metrics [HOST:]PORT  serve the readings to a Prometheus server at\n"
+    "                       http://HOST:PORT/metrics (HOST 127.0.0.1 unless given;\n"
+    "                       0.0.0.0 opens it to the network): per meter the last\n"
+    "                       reading, counts of readings and overloads, whether\n"
+    "                       readings arrive, the alarm's state and the MQTT queue.\n"
     "  -h, --help           show this text.\n"
     "  -v, --version        show the program's version.\n"
     "\n"
@@ -211,6 +217,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
                        count, quiet,   append, separator,        decimalComma, utc,      folder,
                        conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
+    const QCommandLineOption metrics(QStringLiteral("metrics"), {}, QStringLiteral("[HOST:]PORT"));
+    parser.addOption(metrics);
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -375,6 +383,18 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                 return fail(QStringLiteral("--mqtt-queue needs a number of readings, 1 or more"));
         }
         options.mqtt = settings;
+    }
+    // The readings for a Prometheus server.
+    if (const QString text =
+            parser.isSet(metrics) ? parser.value(metrics) : fromConf.metrics.value_or(QString());
+        !text.isEmpty() || parser.isSet(metrics)) {
+        const MetricsAddressResult address = parseMetricsAddress(text);
+        if (!address.address)
+            return fail((parser.isSet(metrics)
+                             ? QStringLiteral("--metrics ")
+                             : parser.value(conf) + QStringLiteral(": METRICS=")) +
+                        shownText(text) + QStringLiteral(": ") + address.error);
+        options.metrics = *address.address;
     }
     result.options = options;
     return result;

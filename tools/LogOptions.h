@@ -9,6 +9,7 @@
 #include <chrono>
 #include <optional>
 
+#include "MetricsAddress.h"
 #include "MqttUrl.h"
 #include "TableExport.h"
 
@@ -32,7 +33,8 @@ struct LogOptions
     // Where the folder was given, for a message about it: "--folder DIR" or
     // the conf file's "PATH:LINE: FOLDER=DIR".
     QString folderSource;
-    std::optional<MqttSettings> mqtt; // --mqtt and its options
+    std::optional<MqttSettings> mqtt;      // --mqtt and its options
+    std::optional<MetricsAddress> metrics; // --metrics [HOST:]PORT
 };
 
 struct ParsedArguments

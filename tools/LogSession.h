@@ -18,6 +18,7 @@
 #include "AcquisitionLoop.h"
 #include "LogFile.h"
 #include "LogOptions.h"
+#include "MetricsServer.h"
 #include "MqttPublisher.h"
 #include "SerialLink.h"
 #include "ServiceNotify.h"
@@ -49,12 +50,19 @@ public:
 
     long long readingsLogged() const { return m_logged; }
 
+    // The meter's NAME: the topics' NAME, else the port's file name.
+    QString meterName() const;
+    // With --metrics, once start() succeeded: where the alarms' states go
+    // (MetricsServer::setAlarmState). Null otherwise.
+    MetricsServer* metrics() const { return m_metrics.get(); }
+
 signals:
     void finished(int status);
 
 private:
     bool openPort(QString* detail);
     bool openOutputs();
+    bool startMetrics(QString* error); // with --metrics; true without
     void onReadingDecoded();
     void onWarning(AcquisitionLoop::Warning warning);
     void logReading();
@@ -79,6 +87,7 @@ private:
     WarningThrottle m_throttle;
     ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
     std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
+    std::unique_ptr<MetricsServer> m_metrics; // with --metrics
     long long m_logged = 0;    // in every output
     long long m_inRecords = 0; // in the record file
     QDateTime m_first;

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "LogOptions.h"
+#include "MetricsAddress.h"
 #include "MqttUrl.h"
 #include "ShownText.h"
 #include "TableExport.h"
@@ -17,7 +18,8 @@ namespace dmm::logtool {
 namespace {
 
 const QString kKeys = QStringLiteral(
-    "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME");
+    "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME, "
+    "METRICS");
 
 // "~/x" and relative paths from the home folder.
 QString fromHome(const QString& value, const QString& homeFolder)
@@ -84,6 +86,10 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
         if (const QString problem = topicLevelProblem(value); !problem.isEmpty())
             return problem;
         conf.mqttName = value;
+    } else if (key == u"METRICS") {
+        if (const MetricsAddressResult address = parseMetricsAddress(value); !address.address)
+            return address.error;
+        conf.metrics = value;
     } else {
         return QStringLiteral("unknown key (the keys are %1)").arg(kKeys);
     }
