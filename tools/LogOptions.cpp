@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "DiscoveryPublisher.h"
 #include "FileChecks.h"
 #include "LogFile.h"
 #include "LogLines.h"
@@ -83,6 +84,11 @@ const char* const kHelp =
     "                       system's).\n"
     "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
     "                       a day at Full Speed); beyond it the oldest are dropped.\n"
+    "  --mqtt-discovery PREFIX  also publish Home Assistant's discovery configs\n"
+    "                       under PREFIX (Home Assistant's own is homeassistant):\n"
+    "                       a device with, per meter, a sensor of its readings in\n"
+    "                       the unit of its function and a binary sensor of its\n"
+    "                       alarm.\n"
     "  --metrics [HOST:]PORT  serve the readings to a Prometheus server at\n"
     "                       http://HOST:PORT/metrics (HOST 127.0.0.1 unless given;\n"
     "                       0.0.0.0 opens it to the network): per meter the last\n"
@@ -219,6 +225,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                        conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
     const QCommandLineOption metrics(QStringLiteral("metrics"), {}, QStringLiteral("[HOST:]PORT"));
     parser.addOption(metrics);
+    const QCommandLineOption mqttDiscovery(QStringLiteral("mqtt-discovery"), {},
+                                           QStringLiteral("PREFIX"));
+    parser.addOption(mqttDiscovery);
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -395,6 +404,20 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                              : parser.value(conf) + QStringLiteral(": METRICS=")) +
                         shownText(text) + QStringLiteral(": ") + address.error);
         options.metrics = *address.address;
+    }
+    // Home Assistant's discovery configs, on the broker of --mqtt.
+    if (const QString prefix = parser.isSet(mqttDiscovery)
+                                   ? parser.value(mqttDiscovery)
+                                   : fromConf.mqttDiscovery.value_or(QString());
+        !prefix.isEmpty() || parser.isSet(mqttDiscovery)) {
+        const QString source = parser.isSet(mqttDiscovery)
+                                   ? QStringLiteral("--mqtt-discovery ")
+                                   : parser.value(conf) + QStringLiteral(": MQTT_DISCOVERY=");
+        if (!options.mqtt)
+            return fail(source + shownText(prefix) + QStringLiteral(": needs --mqtt"));
+        if (const QString problem = discoveryPrefixProblem(prefix); !problem.isEmpty())
+            return fail(source + shownText(prefix) + QStringLiteral(": ") + problem);
+        options.mqttDiscovery = prefix;
     }
     result.options = options;
     return result;

@@ -35,6 +35,7 @@ struct LogOptions
     QString folderSource;
     std::optional<MqttSettings> mqtt;      // --mqtt and its options
     std::optional<MetricsAddress> metrics; // --metrics [HOST:]PORT
+    QString mqttDiscovery;                 // --mqtt-discovery PREFIX (needs mqtt); empty: none
 };
 
 struct ParsedArguments

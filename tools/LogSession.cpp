@@ -153,6 +153,13 @@ int LogSession::start()
 
     if (m_metrics && m_mqtt)
         m_metrics->watchMqtt(meterName(), m_mqtt.get());
+    if (m_mqtt && !m_options.mqttDiscovery.isEmpty()) {
+        const QString prefix = m_options.mqtt->url.prefix;
+        m_discovery = std::make_unique<DiscoveryPublisher>(
+            *m_mqtt, m_options.mqttDiscovery, prefix,
+            discoveryDevice(prefix, meterName(), QStringLiteral(DMM_VERSION)));
+        m_discovery->addMeter(meterName());
+    }
     m_clock.start();
     if (m_options.duration) {
         m_deadline = QDeadlineTimer(*m_options.duration, Qt::PreciseTimer);
@@ -239,6 +246,8 @@ void LogSession::logReading()
     }
     if (!m_options.quiet)
         print(m_out, consoleLine(now, *record));
+    if (m_discovery)
+        m_discovery->readingLogged(meterName(), record->function);
     if (m_mqtt)
         m_mqtt->readingLogged(now, *record);
     if (m_logged++ == 0)

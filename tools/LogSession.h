@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "AcquisitionLoop.h"
+#include "DiscoveryPublisher.h"
 #include "LogFile.h"
 #include "LogOptions.h"
 #include "MetricsServer.h"
@@ -55,6 +56,9 @@ public:
     // With --metrics, once start() succeeded: where the alarms' states go
     // (MetricsServer::setAlarmState). Null otherwise.
     MetricsServer* metrics() const { return m_metrics.get(); }
+    // With --mqtt-discovery, once start() succeeded: where --power adds its
+    // sensors (DiscoveryPublisher::addPower). Null otherwise.
+    DiscoveryPublisher* discovery() const { return m_discovery.get(); }
 
 signals:
     void finished(int status);
@@ -87,6 +91,7 @@ private:
     WarningThrottle m_throttle;
     ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
     std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
+    std::unique_ptr<DiscoveryPublisher> m_discovery; // with --mqtt-discovery
     std::unique_ptr<MetricsServer> m_metrics; // with --metrics
     long long m_logged = 0;    // in every output
     long long m_inRecords = 0; // in the record file

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "DiscoveryPublisher.h"
 #include "LogOptions.h"
 #include "MetricsAddress.h"
 #include "MqttUrl.h"
@@ -19,7 +20,7 @@ namespace {
 
 const QString kKeys = QStringLiteral(
     "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME, "
-    "METRICS");
+    "MQTT_DISCOVERY, METRICS");
 
 // "~/x" and relative paths from the home folder.
 QString fromHome(const QString& value, const QString& homeFolder)
@@ -86,6 +87,10 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
         if (const QString problem = topicLevelProblem(value); !problem.isEmpty())
             return problem;
         conf.mqttName = value;
+    } else if (key == u"MQTT_DISCOVERY") {
+        if (const QString problem = discoveryPrefixProblem(value); !problem.isEmpty())
+            return problem;
+        conf.mqttDiscovery = value;
     } else if (key == u"METRICS") {
         if (const MetricsAddressResult address = parseMetricsAddress(value); !address.address)
             return address.error;
