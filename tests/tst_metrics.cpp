@@ -17,6 +17,8 @@
 #include "FileBytes.h"
 #include "FreePort.h"
 #include "MetricsAddress.h"
+#include "MetricsServer.h"
+#include "MqttPublisher.h"
 #include "PrometheusText.h"
 #include "SimProcess.h"
 
@@ -186,6 +188,30 @@ private slots:
                  "# TYPE dmm_link_up gauge\n"
                  "dmm_link_up{meter=\"amps\"} 0\n"
                  "dmm_link_up{meter=\"volts\"} 1\n");
+    }
+
+    // What the session and the alarms tell the server shows on its page:
+    // the alarm's state as the slot gets it, the MQTT queue as the publisher
+    // holds it when the page is asked for.
+    void serverShowsWhatItIsTold()
+    {
+        MetricsServer server;
+        server.addMeter("bench");
+        QMetaObject::invokeMethod(&server, "setAlarmState", Q_ARG(QString, "bench"),
+                                  Q_ARG(QString, "low"));
+        MqttSettings settings;
+        settings.name = "bench";
+        MqttPublisher publisher(settings, stderr); // never started: nothing queued
+        server.watchMqtt("bench", &publisher);
+        QCOMPARE(QString::fromStdString(server.page()).split('\n').filter("{meter=").join('\n'),
+                 "dmm_readings_total{meter=\"bench\"} 0\n"
+                 "dmm_overloads_total{meter=\"bench\"} 0\n"
+                 "dmm_link_up{meter=\"bench\"} 0\n"
+                 "dmm_alarm_state{meter=\"bench\",state=\"low\"} 1\n"
+                 "dmm_alarm_state{meter=\"bench\",state=\"normal\"} 0\n"
+                 "dmm_alarm_state{meter=\"bench\",state=\"high\"} 0\n"
+                 "dmm_mqtt_queued_readings{meter=\"bench\"} 0\n"
+                 "dmm_mqtt_dropped_readings_total{meter=\"bench\"} 0");
     }
 
     void address_data()
