@@ -67,25 +67,11 @@ private slots:
                    "'V' else value_json.value }}\",\"unit_of_measurement\":\"V\","
                    "\"device_class\":\"voltage\",\"state_class\":\"measurement\"," +
                    kBenchTail;
-        QTest::newRow("AC amperes")
-            << 0x201
-            << head +
-                   "\"value_template\":\"{{ 'None' if value_json.overload or value_json.unit != "
-                   "'A' else value_json.value }}\",\"unit_of_measurement\":\"A\","
-                   "\"device_class\":\"current\",\"state_class\":\"measurement\"," +
-                   kBenchTail;
         QTest::newRow("ohms: no device class")
             << 128
             << head +
                    "\"value_template\":\"{{ 'None' if value_json.overload or value_json.unit != "
                    "'Ω' else value_json.value }}\",\"unit_of_measurement\":\"Ω\","
-                   "\"state_class\":\"measurement\"," +
-                   kBenchTail;
-        QTest::newRow("capacitance: farads, no device class")
-            << 8
-            << head +
-                   "\"value_template\":\"{{ 'None' if value_json.overload or value_json.unit != "
-                   "'F' else value_json.value }}\",\"unit_of_measurement\":\"F\","
                    "\"state_class\":\"measurement\"," +
                    kBenchTail;
         QTest::newRow("degrees Fahrenheit")
@@ -94,13 +80,6 @@ private slots:
                    "\"value_template\":\"{{ 'None' if value_json.overload or value_json.unit != "
                    "'°F' else value_json.value }}\",\"unit_of_measurement\":\"°F\","
                    "\"device_class\":\"temperature\",\"state_class\":\"measurement\"," +
-                   kBenchTail;
-        QTest::newRow("frequency")
-            << 1024
-            << head +
-                   "\"value_template\":\"{{ 'None' if value_json.overload or value_json.unit != "
-                   "'Hz' else value_json.value }}\",\"unit_of_measurement\":\"Hz\","
-                   "\"device_class\":\"frequency\",\"state_class\":\"measurement\"," +
                    kBenchTail;
         QTest::newRow("volt-amperes")
             << 0x204
