@@ -9,6 +9,9 @@ packages=(
     qt6-base-dev qt6-serialport-dev qt6-svg-dev libqcustomplot-dev
     libasound2-dev libsystemd-dev libmosquitto-dev libxlsxwriter-dev
     mosquitto mosquitto-clients python3-openpyxl
+    # Debian's Qt HTTP server finds its CMake package only with the WebSockets
+    # development files, which it does not depend on.
+    qt6-httpserver-dev qt6-websockets-dev prometheus
     fonts-liberation fonts-dejavu-core
     xvfb xauth
     dpkg-dev file

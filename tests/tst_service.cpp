@@ -115,13 +115,13 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QStringLiteral(
                "/c/bench.conf:3: FOLDR=/tmp: unknown key (the keys are PORT, "
                "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME)");
+               "MQTT_NAME, MQTT_DISCOVERY, METRICS)");
     QTest::newRow("no equals sign")
         << QByteArray("PORT COM1\n")
         << QStringLiteral(
                "/c/bench.conf:1: PORT COM1: not KEY=VALUE (the keys are PORT, "
                "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME)");
+               "MQTT_NAME, MQTT_DISCOVERY, METRICS)");
     QTest::newRow("MQTT_URL with a password")
         << QByteArray("MQTT_URL=mqtt://u:pw@h/lab\n")
         << QStringLiteral("/c/bench.conf:1: MQTT_URL=mqtt://u:***@h/lab: a password does not "
@@ -141,6 +141,14 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QByteArray("MQTT_NAME=bench/1")
         << QStringLiteral("/c/bench.conf:1: MQTT_NAME=bench/1: needs a name without /, + or # "
                           "and without control characters");
+    QTest::newRow("MQTT_DISCOVERY with a wildcard")
+        << QByteArray("MQTT_DISCOVERY=home+assistant")
+        << QStringLiteral("/c/bench.conf:1: MQTT_DISCOVERY=home+assistant: needs topic levels "
+                          "without + or # and without control characters, such as homeassistant");
+    QTest::newRow("METRICS with port 0")
+        << QByteArray("METRICS=0")
+        << QStringLiteral("/c/bench.conf:1: METRICS=0: needs [HOST:]PORT with a PORT from 1 to "
+                          "65535");
     // A line is shown with what does not print made visible, and cut when long.
     QTest::newRow("NUL in a value")
         << QByteArray("PORT=COM1\nINTERVAL=1\0x\n", 22)
@@ -156,7 +164,7 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
                "/c/bench.conf:1: FOLDR=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
                "... (8388614 characters): unknown key (the keys are PORT, INTERVAL, "
                "SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME)");
+               "MQTT_NAME, MQTT_DISCOVERY, METRICS)");
 }
 
 void TestService::confFileSetsOptionsOrNamesLineAndKey()

@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "DiscoveryPublisher.h"
 #include "FileChecks.h"
 #include "LogFile.h"
 #include "LogLines.h"
@@ -73,8 +74,9 @@ const char* const kHelp =
     "                       lines PORT= (one PORT=NAME=PORT line per meter), POWER=,\n"
     "                       INTERVAL=, SEPARATOR=, DECIMAL_COMMA=yes|no,\n"
     "                       FOLDER= (\"~/\" is the home folder), MQTT_URL=,\n"
-    "                       MQTT_PASSWORD_FILE= and MQTT_NAME=, as a logging\n"
-    "                       service's ~/.config/dmm-log/NAME.conf holds them.\n"
+    "                       MQTT_PASSWORD_FILE=, MQTT_NAME=, MQTT_DISCOVERY= and\n"
+    "                       METRICS=, as a logging service's\n"
+    "                       ~/.config/dmm-log/NAME.conf holds them.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
     "                       is cut off first. A CSV is added to only with the\n"
@@ -95,6 +97,16 @@ const char* const kHelp =
     "                       system's).\n"
     "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
     "                       a day at Full Speed); beyond it the oldest are dropped.\n"
+    "  --mqtt-discovery PREFIX  also publish Home Assistant's discovery configs\n"
+    "                       under PREFIX (Home Assistant's own is homeassistant):\n"
+    "                       a device with, per meter, a sensor of its readings in\n"
+    "                       the unit of its function and a binary sensor of its\n"
+    "                       alarm.\n"
+    "  --metrics [HOST:]PORT  serve the readings to a Prometheus server at\n"
+    "                       http://HOST:PORT/metrics (HOST 127.0.0.1 unless given;\n"
+    "                       0.0.0.0 opens it to the network): per meter the last\n"
+    "                       reading, counts of readings and overloads, whether\n"
+    "                       readings arrive, the alarm's state and the MQTT queue.\n"
     "  -h, --help           show this text.\n"
     "  -v, --version        show the program's version.\n"
     "\n"
@@ -227,6 +239,11 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     // Several meters: --port repeated, and the power of two of them.
     const QCommandLineOption power(QStringLiteral("power"), {}, QStringLiteral("VNAME*ANAME"));
     parser.addOption(power);
+    const QCommandLineOption metrics(QStringLiteral("metrics"), {}, QStringLiteral("[HOST:]PORT"));
+    parser.addOption(metrics);
+    const QCommandLineOption mqttDiscovery(QStringLiteral("mqtt-discovery"), {},
+                                           QStringLiteral("PREFIX"));
+    parser.addOption(mqttDiscovery);
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -411,6 +428,32 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                 return fail(QStringLiteral("--mqtt-queue needs a number of readings, 1 or more"));
         }
         options.mqtt = settings;
+    }
+    // The readings for a Prometheus server.
+    if (const QString text =
+            parser.isSet(metrics) ? parser.value(metrics) : fromConf.metrics.value_or(QString());
+        !text.isEmpty() || parser.isSet(metrics)) {
+        const MetricsAddressResult address = parseMetricsAddress(text);
+        if (!address.address)
+            return fail((parser.isSet(metrics)
+                             ? QStringLiteral("--metrics ")
+                             : parser.value(conf) + QStringLiteral(": METRICS=")) +
+                        shownText(text) + QStringLiteral(": ") + address.error);
+        options.metrics = *address.address;
+    }
+    // Home Assistant's discovery configs, on the broker of --mqtt.
+    if (const QString prefix = parser.isSet(mqttDiscovery)
+                                   ? parser.value(mqttDiscovery)
+                                   : fromConf.mqttDiscovery.value_or(QString());
+        !prefix.isEmpty() || parser.isSet(mqttDiscovery)) {
+        const QString source = parser.isSet(mqttDiscovery)
+                                   ? QStringLiteral("--mqtt-discovery ")
+                                   : parser.value(conf) + QStringLiteral(": MQTT_DISCOVERY=");
+        if (!options.mqtt)
+            return fail(source + shownText(prefix) + QStringLiteral(": needs --mqtt"));
+        if (const QString problem = discoveryPrefixProblem(prefix); !problem.isEmpty())
+            return fail(source + shownText(prefix) + QStringLiteral(": ") + problem);
+        options.mqttDiscovery = prefix;
     }
     result.options = options;
     return result;

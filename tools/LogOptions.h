@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "MeterPorts.h"
+#include "MetricsAddress.h"
 #include "MqttUrl.h"
 #include "TableExport.h"
 
@@ -33,11 +34,13 @@ struct LogOptions
     // Where the folder was given, for a message about it: "--folder DIR" or
     // the conf file's "PATH:LINE: FOLDER=DIR".
     QString folderSource;
-    std::optional<MqttSettings> mqtt; // --mqtt and its options
     // Every --port as NAME and port, in order; `port` is the first's. With
     // more than one the run reads them all side by side (MultiLogSession.h).
     QList<MeterPort> meters;
     std::optional<PowerPair> power; // --power VNAME*ANAME, with several meters
+    std::optional<MqttSettings> mqtt;      // --mqtt and its options
+    std::optional<MetricsAddress> metrics; // --metrics [HOST:]PORT
+    QString mqttDiscovery;                 // --mqtt-discovery PREFIX (needs mqtt); empty: none
 };
 
 struct ParsedArguments

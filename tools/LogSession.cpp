@@ -103,7 +103,8 @@ int LogSession::start()
         return kExitPort;
     }
     QString mqttError;
-    if (!openOutputs() ||
+    // The metrics' port is taken first: a port in use leaves no file behind.
+    if (!startMetrics(&mqttError) || !openOutputs() ||
         (m_options.mqtt && !(m_mqtt = startLogPublisher(m_options, m_err, &mqttError)))) {
         if (!mqttError.isEmpty())
             printError(mqttError);
@@ -120,6 +121,8 @@ int LogSession::start()
             targets << path;
     if (!m_options.quiet)
         targets << QStringLiteral("standard output");
+    if (m_options.metrics)
+        targets << QStringLiteral("http://%1/metrics").arg(metricsAddressText(*m_options.metrics));
     print(m_err, QStringLiteral("dmm-log: reading %1 (%2) %3, logging to %4\n")
                      .arg(m_options.port, m_link.devicePath(),
                           m_options.intervalSeconds > 0
@@ -127,6 +130,15 @@ int LogSession::start()
                               : QStringLiteral("at Full Speed"),
                           targets.join(QStringLiteral(", "))));
 
+    if (m_metrics && m_mqtt)
+        m_metrics->watchMqtt(meterName(), m_mqtt.get());
+    if (m_mqtt && !m_options.mqttDiscovery.isEmpty()) {
+        const QString prefix = m_options.mqtt->url.prefix;
+        m_discovery = std::make_unique<DiscoveryPublisher>(
+            *m_mqtt, m_options.mqttDiscovery, prefix,
+            discoveryDevice(prefix, meterName(), QStringLiteral(DMM_VERSION)));
+        m_discovery->addMeter(meterName());
+    }
     m_clock.start();
     if (m_options.duration) {
         m_deadline = QDeadlineTimer(*m_options.duration, Qt::PreciseTimer);
@@ -139,6 +151,24 @@ int LogSession::start()
     TimerLogger.start();
     logTickPending = true;
     return kExitOk;
+}
+
+QString LogSession::meterName() const
+{
+    return m_options.mqtt ? m_options.mqtt->name : QFileInfo(m_options.port).fileName();
+}
+
+bool LogSession::startMetrics(QString* error)
+{
+    if (!m_options.metrics)
+        return true;
+    m_metrics = std::make_unique<MetricsServer>();
+    m_metrics->addMeter(meterName());
+    if (m_metrics->listen(*m_options.metrics, error))
+        return true;
+    *error = QStringLiteral("--metrics ") + *error;
+    m_metrics.reset();
+    return false;
 }
 
 void LogSession::armDurationTimer()
@@ -157,6 +187,10 @@ void LogSession::onReadingDecoded()
     m_throttle.readingDecoded(lowBattery);
     if (m_mqtt)
         m_mqtt->meterState({lowBattery, false});
+    if (m_metrics) {
+        if (const auto record = makeLogRecord(m_loop.reading(), QDateTime::currentDateTime()))
+            m_metrics->readingReceived(meterName(), *record);
+    }
     if (m_service.readingDecoded(m_logged))
         print(m_err,
               "dmm-log: " + isoLocalTime(QDateTime::currentDateTime()) + " readings flow again\n");
@@ -191,6 +225,8 @@ void LogSession::logReading()
     }
     if (!m_options.quiet)
         print(m_out, consoleLine(now, *record));
+    if (m_discovery)
+        m_discovery->readingLogged(meterName(), record->function);
     if (m_mqtt)
         m_mqtt->readingLogged(now, *record);
     if (m_logged++ == 0)
@@ -209,6 +245,8 @@ void LogSession::onWarning(AcquisitionLoop::Warning warning)
         m_service.meterSilent(m_logged);
         if (m_mqtt)
             m_mqtt->meterState({false, true});
+        if (m_metrics)
+            m_metrics->setLinkUp(meterName(), false);
     }
     const int times = m_throttle.warn(which, std::chrono::milliseconds(m_clock.elapsed()));
     if (times > 0)

@@ -16,8 +16,10 @@
 #include <memory>
 
 #include "AcquisitionLoop.h"
+#include "DiscoveryPublisher.h"
 #include "LogFile.h"
 #include "LogOptions.h"
+#include "MetricsServer.h"
 #include "MqttPublisher.h"
 #include "SerialLink.h"
 #include "ServiceNotify.h"
@@ -49,12 +51,22 @@ public:
 
     long long readingsLogged() const { return m_logged; }
 
+    // The meter's NAME: the topics' NAME, else the port's file name.
+    QString meterName() const;
+    // With --metrics, once start() succeeded: where the alarms' states go
+    // (MetricsServer::setAlarmState). Null otherwise.
+    MetricsServer* metrics() const { return m_metrics.get(); }
+    // With --mqtt-discovery, once start() succeeded: where --power adds its
+    // sensors (DiscoveryPublisher::addPower). Null otherwise.
+    DiscoveryPublisher* discovery() const { return m_discovery.get(); }
+
 signals:
     void finished(int status);
 
 private:
     bool openPort(QString* detail);
     bool openOutputs();
+    bool startMetrics(QString* error); // with --metrics; true without
     void onReadingDecoded();
     void onWarning(AcquisitionLoop::Warning warning);
     void logReading();
@@ -79,6 +91,8 @@ private:
     WarningThrottle m_throttle;
     ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
     std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
+    std::unique_ptr<DiscoveryPublisher> m_discovery; // with --mqtt-discovery
+    std::unique_ptr<MetricsServer> m_metrics; // with --metrics
     long long m_logged = 0;    // in every output
     long long m_inRecords = 0; // in the record file
     QDateTime m_first;

@@ -271,6 +271,8 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
     p->publishRetained(p->m_topics.meta, p->m_meta);
     // Also 0: the count an earlier run left is not this run's.
     p->publishRetained(p->m_topics.dropped, std::to_string(p->m_dropped));
+    for (const auto& [topic, payload] : p->m_kept)
+        p->publishRetained(topic, payload);
     if (p->m_inOutage) {
         p->m_drainCount = static_cast<long long>(p->m_queue.size());
         p->m_drainUntil = p->m_queue.empty() ? 0 : p->m_queue.back().seq;
@@ -364,6 +366,14 @@ void MqttPublisher::meterState(const MeterState& state)
     m_meter = state;
     if (m_connected)
         publishRetained(m_topics.status, status());
+}
+
+void MqttPublisher::keepRetained(const std::string& topic, const std::string& payload)
+{
+    std::lock_guard lock(m_mutex);
+    m_kept[topic] = payload;
+    if (m_connected)
+        publishRetained(topic, payload);
 }
 
 void MqttPublisher::endOutageWhenDrained()

@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -63,6 +64,9 @@ public:
     void queueMessage(const std::string& topic, std::string payload);
     // The meter's warnings, for the retained status; published when they change.
     void meterState(const MeterState& state);
+    // A retained message the broker gets now and after every reconnect (a
+    // discovery config); a later one on the same topic replaces it.
+    void keepRetained(const std::string& topic, const std::string& payload);
     // This run's id, in the status and the meta topics: 16 hex digits.
     const std::string& runId() const { return m_run; }
     // Gives queued readings up to `grace` to be acknowledged, says "offline",
@@ -120,7 +124,8 @@ private:
     bool m_connected = false;
     bool m_answered = false; // the broker answered this try's login
     MeterState m_meter;
-    std::vector<std::string> m_othersSaid; // runs of other loggers, said once each
+    std::map<std::string, std::string> m_kept; // keepRetained(): topic, payload
+    std::vector<std::string> m_othersSaid;     // runs of other loggers, said once each
     bool m_inOutage = false;
     long long m_drainUntil = -1; // the last seq queued when the broker came back
     long long m_drainCount = 0;

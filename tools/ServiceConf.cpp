@@ -7,8 +7,10 @@
 
 #include <algorithm>
 
+#include "DiscoveryPublisher.h"
 #include "LogOptions.h"
 #include "MeterPorts.h"
+#include "MetricsAddress.h"
 #include "MqttUrl.h"
 #include "ShownText.h"
 #include "TableExport.h"
@@ -18,7 +20,8 @@ namespace dmm::logtool {
 namespace {
 
 const QString kKeys = QStringLiteral(
-    "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME");
+    "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME, "
+    "MQTT_DISCOVERY, METRICS");
 
 // A PORT= value that names its meter: NAME=COMn.
 bool namesMeter(const QString& value)
@@ -98,6 +101,14 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
         if (const QString problem = topicLevelProblem(value); !problem.isEmpty())
             return problem;
         conf.mqttName = value;
+    } else if (key == u"MQTT_DISCOVERY") {
+        if (const QString problem = discoveryPrefixProblem(value); !problem.isEmpty())
+            return problem;
+        conf.mqttDiscovery = value;
+    } else if (key == u"METRICS") {
+        if (const MetricsAddressResult address = parseMetricsAddress(value); !address.address)
+            return address.error;
+        conf.metrics = value;
     } else {
         return QStringLiteral("unknown key (the keys are %1)").arg(kKeys);
     }

@@ -26,6 +26,8 @@ struct ServiceConf
     std::optional<QString> mqttUrl;          // MQTT_URL=mqtt://...
     std::optional<QString> mqttPasswordFile; // MQTT_PASSWORD_FILE=FILE, as FOLDER
     std::optional<QString> mqttName;         // MQTT_NAME=NAME
+    std::optional<QString> metrics;          // METRICS=[HOST:]PORT
+    std::optional<QString> mqttDiscovery;    // MQTT_DISCOVERY=PREFIX
     // Where FOLDER= was set, "PATH:LINE: FOLDER=VALUE", for a folder that
     // cannot be made later.
     QString folderLine;
