@@ -115,13 +115,13 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QStringLiteral(
                "/c/bench.conf:3: FOLDR=/tmp: unknown key (the keys are PORT, "
                "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME)");
+               "MQTT_NAME, ALARM, ALARM_HYSTERESIS, ON_ALARM)");
     QTest::newRow("no equals sign")
         << QByteArray("PORT COM1\n")
         << QStringLiteral(
                "/c/bench.conf:1: PORT COM1: not KEY=VALUE (the keys are PORT, "
                "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME)");
+               "MQTT_NAME, ALARM, ALARM_HYSTERESIS, ON_ALARM)");
     QTest::newRow("MQTT_URL with a password")
         << QByteArray("MQTT_URL=mqtt://u:pw@h/lab\n")
         << QStringLiteral("/c/bench.conf:1: MQTT_URL=mqtt://u:***@h/lab: a password does not "
@@ -141,6 +141,17 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QByteArray("MQTT_NAME=bench/1")
         << QStringLiteral("/c/bench.conf:1: MQTT_NAME=bench/1: needs a name without /, + or # "
                           "and without control characters");
+    QTest::newRow("ALARM upside down")
+        << QByteArray("ALARM=5:3")
+        << QStringLiteral("/c/bench.conf:1: ALARM=5:3: LOW must be below HIGH");
+    QTest::newRow("ALARM, one of two wrong")
+        << QByteArray("ALARM=a=1:2 b=1:x")
+        << QStringLiteral("/c/bench.conf:1: ALARM=a=1:2 b=1:x: b=1:x: \"x\" is no number "
+                          "(write 4.2, -0.5 or 1e-3)");
+    QTest::newRow("ALARM_HYSTERESIS negative")
+        << QByteArray("ALARM_HYSTERESIS=-1%")
+        << QStringLiteral("/c/bench.conf:1: ALARM_HYSTERESIS=-1%: needs an amount (0.05) or a "
+                          "percentage (2%), 0 or more");
     // A line is shown with what does not print made visible, and cut when long.
     QTest::newRow("NUL in a value")
         << QByteArray("PORT=COM1\nINTERVAL=1\0x\n", 22)
@@ -156,7 +167,7 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
                "/c/bench.conf:1: FOLDR=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
                "... (8388614 characters): unknown key (the keys are PORT, INTERVAL, "
                "SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME)");
+               "MQTT_NAME, ALARM, ALARM_HYSTERESIS, ON_ALARM)");
 }
 
 void TestService::confFileSetsOptionsOrNamesLineAndKey()

@@ -60,8 +60,10 @@ const char* const kHelp =
     "  --conf FILE          take the options the command line leaves out from FILE:\n"
     "                       lines PORT=, INTERVAL=, SEPARATOR=, DECIMAL_COMMA=yes|no,\n"
     "                       FOLDER= (\"~/\" is the home folder), MQTT_URL=,\n"
-    "                       MQTT_PASSWORD_FILE= and MQTT_NAME=, as a logging\n"
-    "                       service's ~/.config/dmm-log/NAME.conf holds them.\n"
+    "                       MQTT_PASSWORD_FILE=, MQTT_NAME=, ALARM= (one or more\n"
+    "                       [NAME=]LOW:HIGH), ALARM_HYSTERESIS= and ON_ALARM=,\n"
+    "                       as a logging service's ~/.config/dmm-log/NAME.conf\n"
+    "                       holds them.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
     "                       is cut off first. A CSV is added to only with the\n"
@@ -82,6 +84,28 @@ const char* const kHelp =
     "                       system's).\n"
     "  --mqtt-queue N       readings kept while the broker is away (default 172800,\n"
     "                       a day at Full Speed); beyond it the oldest are dropped.\n"
+    "  --alarm [NAME=]LOW:HIGH  watch the readings' range, in their SI unit (V,\n"
+    "                       not mV), the unit of the first reading: 3.0:4.2, or\n"
+    "                       one side open, :4.2 or 3.0:. NAME is the meter's (the\n"
+    "                       topics' NAME). Its state is low, normal or high; an\n"
+    "                       overload is beyond the range on its side, a reading\n"
+    "                       in another unit leaves the state as it is. Each\n"
+    "                       change is a line on standard error, a retained\n"
+    "                       PREFIX/NAME/alarm with --mqtt, and runs --on-alarm.\n"
+    "  --alarm-hysteresis AMOUNT  how far back inside a reading must come to end\n"
+    "                       a low or high state: an amount in the unit (0.05) or\n"
+    "                       a percentage (2%) of HIGH-LOW, or of the one limit's\n"
+    "                       size; default 1%. A lone limit of 0 has none by\n"
+    "                       default (1% of 0).\n"
+    "  --on-alarm COMMAND   run COMMAND on each change, without a shell: words\n"
+    "                       split at spaces, \"...\" keeps spaces in one, a quote\n"
+    "                       in it is \"\"\". Its environment adds DMM_ALARM (low,\n"
+    "                       normal, high), DMM_VALUE (inf, -inf for an overload),\n"
+    "                       DMM_UNIT, DMM_TIME, DMM_NAME. One at a time, changes\n"
+    "                       wait their turn; its exit status and standard error\n"
+    "                       go to standard error.\n"
+    "  --on-alarm-timeout TIME  end a command that runs longer (SIGTERM, then\n"
+    "                       SIGKILL); default 30s.\n"
     "  -h, --help           show this text.\n"
     "  -v, --version        show the program's version.\n"
     "\n"
@@ -181,6 +205,11 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
     return {};
 }
 
+QString logMeterName(const LogOptions& options)
+{
+    return options.mqtt ? options.mqtt->name : QFileInfo(options.port).fileName();
+}
+
 ParsedArguments parseLogArguments(const QStringList& arguments)
 {
     ParsedArguments result;
@@ -211,6 +240,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
                        count, quiet,   append, separator,        decimalComma, utc,      folder,
                        conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
+    parser.addOptions(alarmCommandLineOptions());
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -230,7 +260,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
     // An option given twice would silently take one of the values.
     for (const QString& name : parser.optionNames()) {
-        if (parser.optionNames().count(name) > 1)
+        if (name != u"alarm" && parser.optionNames().count(name) > 1) // --alarm: per meter
             return fail(QStringLiteral("--%1 given more than once").arg(name));
     }
 
@@ -376,6 +406,12 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         }
         options.mqtt = settings;
     }
+    // The alarms, of the only meter: named as its topics are.
+    if (const QString problem =
+            takeAlarmOptions(parser, fromConf, parser.value(conf), logMeterName(options),
+                             QFileInfo(options.port).fileName(), &options.alarms);
+        !problem.isEmpty())
+        return fail(problem);
     result.options = options;
     return result;
 }

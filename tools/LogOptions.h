@@ -9,6 +9,7 @@
 #include <chrono>
 #include <optional>
 
+#include "AlarmOptions.h"
 #include "MqttUrl.h"
 #include "TableExport.h"
 
@@ -33,6 +34,7 @@ struct LogOptions
     // the conf file's "PATH:LINE: FOLDER=DIR".
     QString folderSource;
     std::optional<MqttSettings> mqtt; // --mqtt and its options
+    AlarmOptions alarms;              // --alarm, --on-alarm and their conf lines
 };
 
 struct ParsedArguments
@@ -45,6 +47,10 @@ struct ParsedArguments
     // what to mend, and --help would not.
     bool usageError = true;
 };
+
+// The meter's name, as its topics and alarm carry it: --name, MQTT_NAME= or
+// the port's file name.
+QString logMeterName(const LogOptions& options);
 
 // `arguments` as main() gets them, the program's name first.
 ParsedArguments parseLogArguments(const QStringList& arguments);

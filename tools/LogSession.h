@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "AcquisitionLoop.h"
+#include "LogAlarms.h"
 #include "LogFile.h"
 #include "LogOptions.h"
 #include "MqttPublisher.h"
@@ -79,6 +80,7 @@ private:
     WarningThrottle m_throttle;
     ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
     std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
+    std::unique_ptr<LogAlarms> m_alarms;   // with --alarm
     long long m_logged = 0;    // in every output
     long long m_inRecords = 0; // in the record file
     QDateTime m_first;

@@ -271,6 +271,8 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
     p->publishRetained(p->m_topics.meta, p->m_meta);
     // Also 0: the count an earlier run left is not this run's.
     p->publishRetained(p->m_topics.dropped, std::to_string(p->m_dropped));
+    if (!p->m_alarm.empty())
+        p->publishRetained(p->m_topics.alarm, p->m_alarm);
     if (p->m_inOutage) {
         p->m_drainCount = static_cast<long long>(p->m_queue.size());
         p->m_drainUntil = p->m_queue.empty() ? 0 : p->m_queue.back().seq;
@@ -364,6 +366,14 @@ void MqttPublisher::meterState(const MeterState& state)
     m_meter = state;
     if (m_connected)
         publishRetained(m_topics.status, status());
+}
+
+void MqttPublisher::alarmState(const std::string& payload)
+{
+    std::lock_guard lock(m_mutex);
+    m_alarm = payload;
+    if (m_connected)
+        publishRetained(m_topics.alarm, m_alarm);
 }
 
 void MqttPublisher::endOutageWhenDrained()

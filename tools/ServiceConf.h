@@ -23,6 +23,9 @@ struct ServiceConf
     std::optional<QString> mqttUrl;          // MQTT_URL=mqtt://...
     std::optional<QString> mqttPasswordFile; // MQTT_PASSWORD_FILE=FILE, as FOLDER
     std::optional<QString> mqttName;         // MQTT_NAME=NAME
+    std::optional<QString> alarm;            // ALARM=[NAME=]LOW:HIGH ..., checked
+    std::optional<QString> alarmHysteresis;  // ALARM_HYSTERESIS=AMOUNT|PERCENT%, checked
+    std::optional<QString> onAlarm;          // ON_ALARM=COMMAND, split into words later
     // Where FOLDER= was set, "PATH:LINE: FOLDER=VALUE", for a folder that
     // cannot be made later.
     QString folderLine;
