@@ -49,6 +49,8 @@ public:
     void stop(int status = kExitOk);
 
     long long readingsLogged() const { return m_logged; }
+    // The alarms of --alarm (each meter's state and its changes); null without.
+    LogAlarms* alarms() const { return m_alarms.get(); }
 
 signals:
     void finished(int status);
