@@ -30,6 +30,7 @@ struct MqttTopics
     std::string status;  // retained: statusPayload(), also the last will
     std::string meta;    // retained: version, run, port, interval, files
     std::string dropped; // retained: readings this run dropped from a full queue
+    std::string alarm;   // retained: the alarm's state (AlarmTexts.h)
 };
 
 MqttTopics mqttTopics(const QString& prefix, const QString& name);

@@ -12,6 +12,7 @@
 #include "WindowMetrics.h"
 
 #include <QAccessible>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,6 +21,9 @@
 #include <vector>
 
 using namespace dmm;
+
+Q_DECLARE_METATYPE(dmm::AlarmTone)
+Q_DECLARE_METATYPE(dmm::ComparatorNotice)
 
 namespace {
 
@@ -59,6 +63,10 @@ private slots:
     void refusedOrCancelledDialogChangesNothing();
     void panelsFollowTheFunction();
     void limitButtonHasAnAccessibleName();
+    void notice_data();
+    void notice();
+    void desktopHearsWhenTheAlarmStartsAndEnds();
+    void notifyChoiceIsWrittenBackOnOkOnly();
 
 private:
     void deliver(TComparatorForm& form, const CurrentReading& r);
@@ -390,6 +398,85 @@ void TestComparator::limitButtonHasAnAccessibleName()
     deliver(form, reading(5, "2.000", "2.000", "m", "V"));
     QVERIFY2(form.accessibleDescription().contains(QStringLiteral("GO")),
              qPrintable(form.accessibleDescription()));
+}
+
+void TestComparator::notice_data()
+{
+    QTest::addColumn<AlarmTone>("before");
+    QTest::addColumn<AlarmTone>("now");
+    QTest::addColumn<ComparatorNotice>("notice");
+    QTest::newRow("stays inside") << AlarmTone::None << AlarmTone::None << ComparatorNotice::None;
+    QTest::newRow("leaves upwards")
+        << AlarmTone::None << AlarmTone::High << ComparatorNotice::Started;
+    QTest::newRow("leaves downwards")
+        << AlarmTone::None << AlarmTone::Low << ComparatorNotice::Started;
+    QTest::newRow("stays above") << AlarmTone::High << AlarmTone::High << ComparatorNotice::None;
+    QTest::newRow("crosses to below")
+        << AlarmTone::High << AlarmTone::Low << ComparatorNotice::Started;
+    QTest::newRow("comes back from above")
+        << AlarmTone::High << AlarmTone::None << ComparatorNotice::Ended;
+    QTest::newRow("comes back from below")
+        << AlarmTone::Low << AlarmTone::None << ComparatorNotice::Ended;
+}
+
+void TestComparator::notice()
+{
+    QFETCH(AlarmTone, before);
+    QFETCH(AlarmTone, now);
+    QTEST(comparatorNotice(before, now), "notice");
+}
+
+void TestComparator::desktopHearsWhenTheAlarmStartsAndEnds()
+{
+    double hi = 3.0;
+    double low = 1.0;
+    bool notify = true;
+    TComparatorForm form(nullptr, &hi, &low);
+    form.setNotifyTarget(&notify);
+    QStringList heard;
+    form.setNotifier(
+        [&heard](const QString& summary, const QString& body) { heard << summary + " | " + body; });
+    for (const char* value : {"2.000", "5.000", "4.000", "2.000", "0.500", "-OL", "2.500"})
+        deliver(form, reading(5, value, value, "m", "V"));
+    QCOMPARE(heard,
+             QStringList({"Comparator: above the upper limit | 5 mV (limits 1 to 3 mV)",
+                          "Comparator: back within the limits | 2 mV (limits 1 to 3 mV)",
+                          "Comparator: below the lower limit | 0.5 mV (limits 1 to 3 mV)",
+                          "Comparator: back within the limits | 2.5 mV (limits 1 to 3 mV)"}));
+
+    // Without the choice, the desktop hears nothing.
+    bool off = false;
+    TComparatorForm quiet(nullptr, &hi, &low);
+    quiet.setNotifyTarget(&off);
+    heard.clear();
+    quiet.setNotifier([&heard](const QString& summary, const QString&) { heard << summary; });
+    deliver(quiet, reading(5, "5.000", "5.000", "m", "V"));
+    QVERIFY(heard.isEmpty());
+}
+
+void TestComparator::notifyChoiceIsWrittenBackOnOkOnly()
+{
+    double hi = 3.0;
+    double low = 1.0;
+    bool notify = false;
+    TComparatorForm form(nullptr, &hi, &low);
+    form.setNotifyTarget(&notify);
+    TDlgHiLowForm* dialog = form.limitDialog();
+    QTimer::singleShot(0, dialog, [dialog] {
+        dialog->cbNotify->setChecked(true);
+        dialog->bbtnCancel->click();
+    });
+    form.bbtnHiLowLimitClick();
+    QVERIFY(!notify && !form.notifiesDesktop());
+    bool wasShownOff = true;
+    QTimer::singleShot(0, dialog, [dialog, &wasShownOff] {
+        wasShownOff = !dialog->cbNotify->isChecked();
+        dialog->cbNotify->setChecked(true);
+        dialog->bbtnOk->click();
+    });
+    form.bbtnHiLowLimitClick();
+    QVERIFY(wasShownOff);
+    QVERIFY(notify && form.notifiesDesktop());
 }
 
 QTEST_MAIN(TestComparator)

@@ -8,6 +8,9 @@
 #include "MessageBox.h"
 #include "NumberText.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,6 +42,7 @@ private slots:
     void typingIsNotNormalisedUnderTheUser();
     void staticTextsFollowTheFunction();
     void commaSeparatorBeforeTheFirstFrame();
+    void notifyBoxTogglesByItsActionAsByAClick();
 
 private:
     void prepare(TDlgHiLowForm& dialog, double hi, double low, int function = 5,
@@ -304,6 +308,26 @@ void TestLimitDialog::commaSeparatorBeforeTheFirstFrame()
     dialog.mkeLowLimit->setText(QStringLiteral("1,25"));
     QCOMPARE(dialog.pendingLow, 1.25);
     QVERIFY(m_boxes.empty());
+}
+
+void TestLimitDialog::notifyBoxTogglesByItsActionAsByAClick()
+{
+    TDlgHiLowForm dialog;
+    prepare(dialog, 3, 1);
+    QCOMPARE(dialog.cbNotify->text(), QStringLiteral("Notify the desktop"));
+    QVERIFY(!dialog.cbNotify->isChecked());
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(dialog.cbNotify);
+    QVERIFY(accessible && accessible->actionInterface());
+    QCOMPARE(accessible->text(QAccessible::Name), QStringLiteral("Notify the desktop"));
+    const QStringList actions = accessible->actionInterface()->actionNames();
+    QVERIFY(!actions.isEmpty());
+    accessible->actionInterface()->doAction(actions.first());
+    QVERIFY(dialog.cbNotify->isChecked());
+    QTest::mouseClick(dialog.cbNotify, Qt::LeftButton);
+    QVERIFY(!dialog.cbNotify->isChecked());
+    accessible->actionInterface()->doAction(actions.first());
+    QVERIFY(dialog.cbNotify->isChecked());
+    dialog.reject();
 }
 
 QTEST_MAIN(TestLimitDialog)

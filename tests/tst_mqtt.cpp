@@ -601,6 +601,80 @@ private slots:
                  qPrintable(err));
     }
 
+    // An alarm run: each change of state once on standard error, once as
+    // the retained PREFIX/NAME/alarm and once through the --on-alarm script,
+    // which writes its environment to a file.
+    void alarmChangesAreSaidPublishedAndRunOnce()
+    {
+        Broker broker;
+        Subscriber sub;
+        QVERIFY(broker.start() && sub.start(broker.port()));
+        // normal; high; 4.19 held high by the hysteresis; ohms leave the state;
+        // normal; low; a negative overload stays low; an overload is high; normal.
+        // The first block is long enough for the logger to start within it.
+        QString script = "period 100\nrepeat 20\nshow 6 3.500\nend\n";
+        for (const char* show : {"6 3.500", "6 4.500", "6 4.190", "128 1.234 k", "6 4.000",
+                                 "6 2.500", "6 -_0.L_", "6 _0.L_"})
+            script += QStringLiteral("repeat 12\nshow %1\nend\n").arg(show);
+        QVERIFY(restartSim(script + "repeat 1000\nshow 6 3.500\nend\n"));
+        const QString dir = m_sim->directory();
+        QFile notify(dir + "/notify.sh");
+        QVERIFY(notify.open(QIODevice::WriteOnly));
+        notify.write("#!/bin/sh\necho \"$DMM_ALARM|$DMM_VALUE|$DMM_UNIT|$DMM_NAME|$DMM_TIME\" "
+                     ">>\"$1\"\n");
+        notify.close();
+        QVERIFY(notify.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(runLog({"--quiet", "--csv", "a.csv", "--mqtt", broker.url(), "--alarm", "3:4.2",
+                        "--alarm-hysteresis", "0.05", "--on-alarm",
+                        "\"" + notify.fileName() + "\" \"" + dir + "/runs file\""}));
+        QVERIFY(waitFor([&] { return sub.collect().count("lab/COM1/alarm ") >= 6; }, 30s));
+        QFile runs(dir + "/runs file");
+        QVERIFY(waitFor([&] {
+            QFile file(runs.fileName());
+            return file.open(QIODevice::ReadOnly) && file.readAll().count('\n') >= 5;
+        }));
+        m_log.terminate();
+        QVERIFY(m_log.waitForFinished(10000));
+        QCOMPARE(m_log.exitCode(), 0);
+
+        QStringList published;
+        for (const QString& line : sub.collect().split('\n'))
+            if (line.startsWith("lab/COM1/alarm "))
+                published << line.section(' ', 1).section(",\"time\"", 0, 0) +
+                                 line.section("\"overload\"", 1);
+        QCOMPARE(
+            published,
+            QStringList(
+                {"{\"state\":\"normal\",\"value\":3.5,\"unit\":\"V\":false,\"previous\":null}",
+                 "{\"state\":\"high\",\"value\":4.5,\"unit\":\"V\":false,\"previous\":\"normal\"}",
+                 "{\"state\":\"normal\",\"value\":4.0,\"unit\":\"V\":false,\"previous\":\"high\"}",
+                 "{\"state\":\"low\",\"value\":2.5,\"unit\":\"V\":false,\"previous\":\"normal\"}",
+                 "{\"state\":\"high\",\"value\":null,\"unit\":\"V\":true,\"previous\":\"low\"}",
+                 "{\"state\":\"normal\",\"value\":3.5,\"unit\":\"V\":false,\"previous\":"
+                 "\"high\"}"}));
+        QVERIFY(retainedOn(broker.port(), "lab/COM1/alarm").startsWith("{\"state\":\"normal\""));
+
+        QVERIFY(runs.open(QIODevice::ReadOnly));
+        QStringList ran = QString::fromUtf8(runs.readAll()).split('\n', Qt::SkipEmptyParts);
+        for (QString& line : ran) {
+            QVERIFY2(line.section('|', 4).contains(QRegularExpression(
+                         "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}[+-]\\d\\d:\\d\\d$")),
+                     qPrintable(line));
+            line = line.section('|', 0, 3);
+        }
+        QCOMPARE(ran, QStringList({"high|4.5|V|COM1", "normal|4|V|COM1", "low|2.5|V|COM1",
+                                   "high|inf|V|COM1", "normal|3.5|V|COM1"}));
+        const QString err = QString::fromUtf8(m_log.readAllStandardError());
+        QVERIFY2(err.contains("dmm-log: alarm COM1: limits 3:4.2 V, the unit of the first reading, "
+                              "hysteresis 0.05\n"),
+                 qPrintable(err));
+        QCOMPARE(err.count(QRegularExpression("\\d alarm COM1: \\w+, .* \\(was \\w+\\)\n")), 5);
+        QVERIFY2(err.contains(" alarm COM1: high, overload V (was low)\n"), qPrintable(err));
+        QCOMPARE(err.count("--on-alarm for COM1 "), 5);
+        QVERIFY2(err.contains("dmm-log: --on-alarm for COM1 normal: exit status 0\n"),
+                 qPrintable(err));
+    }
+
 private:
     bool restartSim(const QString& script)
     {

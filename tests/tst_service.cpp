@@ -113,15 +113,15 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
     QTest::newRow("unknown key")
         << QByteArray("# x\nPORT=COM1\nFOLDR=/tmp\n")
         << QStringLiteral(
-               "/c/bench.conf:3: FOLDR=/tmp: unknown key (the keys are PORT, "
+               "/c/bench.conf:3: FOLDR=/tmp: unknown key (the keys are PORT, POWER, "
                "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME, MQTT_DISCOVERY, METRICS)");
+               "MQTT_NAME, MQTT_DISCOVERY, METRICS, ALARM, ALARM_HYSTERESIS, ON_ALARM)");
     QTest::newRow("no equals sign")
         << QByteArray("PORT COM1\n")
         << QStringLiteral(
-               "/c/bench.conf:1: PORT COM1: not KEY=VALUE (the keys are PORT, "
+               "/c/bench.conf:1: PORT COM1: not KEY=VALUE (the keys are PORT, POWER, "
                "INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME, MQTT_DISCOVERY, METRICS)");
+               "MQTT_NAME, MQTT_DISCOVERY, METRICS, ALARM, ALARM_HYSTERESIS, ON_ALARM)");
     QTest::newRow("MQTT_URL with a password")
         << QByteArray("MQTT_URL=mqtt://u:pw@h/lab\n")
         << QStringLiteral("/c/bench.conf:1: MQTT_URL=mqtt://u:***@h/lab: a password does not "
@@ -149,6 +149,17 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QByteArray("METRICS=0")
         << QStringLiteral("/c/bench.conf:1: METRICS=0: needs [HOST:]PORT with a PORT from 1 to "
                           "65535");
+    QTest::newRow("ALARM upside down")
+        << QByteArray("ALARM=5:3")
+        << QStringLiteral("/c/bench.conf:1: ALARM=5:3: LOW must be below HIGH");
+    QTest::newRow("ALARM, one of two wrong")
+        << QByteArray("ALARM=a=1:2 b=1:x")
+        << QStringLiteral("/c/bench.conf:1: ALARM=a=1:2 b=1:x: b=1:x: \"x\" is no number "
+                          "(write 4.2, -0.5 or 1e-3)");
+    QTest::newRow("ALARM_HYSTERESIS negative")
+        << QByteArray("ALARM_HYSTERESIS=-1%")
+        << QStringLiteral("/c/bench.conf:1: ALARM_HYSTERESIS=-1%: needs an amount (0.05) or a "
+                          "percentage (2%), 0 or more");
     // A line is shown with what does not print made visible, and cut when long.
     QTest::newRow("NUL in a value")
         << QByteArray("PORT=COM1\nINTERVAL=1\0x\n", 22)
@@ -162,9 +173,9 @@ void TestService::confFileSetsOptionsOrNamesLineAndKey_data()
         << QByteArray("FOLDR=") + QByteArray(8 << 20, 'a')
         << QStringLiteral(
                "/c/bench.conf:1: FOLDR=aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
-               "... (8388614 characters): unknown key (the keys are PORT, INTERVAL, "
+               "... (8388614 characters): unknown key (the keys are PORT, POWER, INTERVAL, "
                "SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
-               "MQTT_NAME, MQTT_DISCOVERY, METRICS)");
+               "MQTT_NAME, MQTT_DISCOVERY, METRICS, ALARM, ALARM_HYSTERESIS, ON_ALARM)");
 }
 
 void TestService::confFileSetsOptionsOrNamesLineAndKey()

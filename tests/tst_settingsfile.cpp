@@ -23,6 +23,7 @@ private slots:
     void missingFileGivesFallbacks();
     void writesExactlyThreeLines();
     void writeReplacesOtherLines();
+    void notifyChoiceIsAFourthLineOnlyWhenOn();
     void unwritableDirectoryReportsAReason();
     void commaLocaleReadsAPointFile();
     void onlyARegularFileIsRead_data();
@@ -112,6 +113,22 @@ void TestSettingsFile::writeReplacesOtherLines()
     QVERIFY(writeSettingsFile(path, Settings{3, 2, 1}));
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("iPort=3\nfHiLimit=2\nfLowLimit=1\n"));
+}
+
+void TestSettingsFile::notifyChoiceIsAFourthLineOnlyWhenOn()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("MLQDL.ini"));
+    QVERIFY(writeSettingsFile(path, Settings{3, 2, 1, true}));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("iPort=3\nfHiLimit=2\nfLowLimit=1\nbNotifyDesktop=1\n"));
+    QVERIFY(readSettingsFile(path).bNotifyDesktop);
+    // Kept apart from the three: a bad limit does not take the choice away.
+    QVERIFY(
+        parseSettings({"iPort=3", "fHiLimit=x", "fLowLimit=1", "bNotifyDesktop=1"}).bNotifyDesktop);
+    QVERIFY(!parseSettings({"iPort=3", "fHiLimit=2", "fLowLimit=1", "bNotifyDesktop=0"})
+                 .bNotifyDesktop);
 }
 
 void TestSettingsFile::unwritableDirectoryReportsAReason()

@@ -74,9 +74,10 @@ const char* const kHelp =
     "                       lines PORT= (one PORT=NAME=PORT line per meter), POWER=,\n"
     "                       INTERVAL=, SEPARATOR=, DECIMAL_COMMA=yes|no,\n"
     "                       FOLDER= (\"~/\" is the home folder), MQTT_URL=,\n"
-    "                       MQTT_PASSWORD_FILE=, MQTT_NAME=, MQTT_DISCOVERY= and\n"
-    "                       METRICS=, as a logging service's\n"
-    "                       ~/.config/dmm-log/NAME.conf holds them.\n"
+    "                       MQTT_PASSWORD_FILE=, MQTT_NAME=, MQTT_DISCOVERY=,\n"
+    "                       METRICS=, ALARM= (one or more [NAME=]LOW:HIGH),\n"
+    "                       ALARM_HYSTERESIS= and ON_ALARM=, as a logging\n"
+    "                       service's ~/.config/dmm-log/NAME.conf holds them.\n"
     "  --append             add to existing files instead of refusing them; an\n"
     "                       incomplete record or line at the end (left by a crash)\n"
     "                       is cut off first. A CSV is added to only with the\n"
@@ -107,6 +108,28 @@ const char* const kHelp =
     "                       0.0.0.0 opens it to the network): per meter the last\n"
     "                       reading, counts of readings and overloads, whether\n"
     "                       readings arrive, the alarm's state and the MQTT queue.\n"
+    "  --alarm [NAME=]LOW:HIGH  watch the readings' range, in their SI unit (V,\n"
+    "                       not mV), the unit of the first reading: 3.0:4.2, or\n"
+    "                       one side open, :4.2 or 3.0:. NAME is the meter's (the\n"
+    "                       topics' NAME). Its state is low, normal or high; an\n"
+    "                       overload is beyond the range on its side, a reading\n"
+    "                       in another unit leaves the state as it is. Each\n"
+    "                       change is a line on standard error, a retained\n"
+    "                       PREFIX/NAME/alarm with --mqtt, and runs --on-alarm.\n"
+    "  --alarm-hysteresis AMOUNT  how far back inside a reading must come to end\n"
+    "                       a low or high state: an amount in the unit (0.05) or\n"
+    "                       a percentage (2%) of HIGH-LOW, or of the one limit's\n"
+    "                       size; default 1%. A lone limit of 0 has none by\n"
+    "                       default (1% of 0).\n"
+    "  --on-alarm COMMAND   run COMMAND on each change, without a shell: words\n"
+    "                       split at spaces, \"...\" keeps spaces in one, a quote\n"
+    "                       in it is \"\"\". Its environment adds DMM_ALARM (low,\n"
+    "                       normal, high), DMM_VALUE (inf, -inf for an overload),\n"
+    "                       DMM_UNIT, DMM_TIME, DMM_NAME. One at a time, changes\n"
+    "                       wait their turn; its exit status and standard error\n"
+    "                       go to standard error.\n"
+    "  --on-alarm-timeout TIME  end a command that runs longer (SIGTERM, then\n"
+    "                       SIGKILL); default 30s.\n"
     "  -h, --help           show this text.\n"
     "  -v, --version        show the program's version.\n"
     "\n"
@@ -206,6 +229,11 @@ QString outputPathProblem(const QString& path, bool isRecordFile, bool append,
     return {};
 }
 
+QString logMeterName(const LogOptions& options)
+{
+    return options.mqtt ? options.mqtt->name : QFileInfo(options.port).fileName();
+}
+
 ParsedArguments parseLogArguments(const QStringList& arguments)
 {
     ParsedArguments result;
@@ -244,6 +272,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     const QCommandLineOption mqttDiscovery(QStringLiteral("mqtt-discovery"), {},
                                            QStringLiteral("PREFIX"));
     parser.addOption(mqttDiscovery);
+    parser.addOptions(alarmCommandLineOptions());
 
     const auto fail = [&](const QString& error) {
         result.error = error;
@@ -263,7 +292,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
         return fail(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
     // An option given twice would silently take one of the values.
     for (const QString& name : parser.optionNames()) {
-        if (parser.optionNames().count(name) > 1 && name != port.names().first())
+        if (name != u"alarm" && parser.optionNames().count(name) > 1 &&
+            name != port.names().first()) // --port, --alarm: per meter
             return fail(QStringLiteral("--%1 given more than once").arg(name));
     }
 
@@ -455,6 +485,12 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
             return fail(source + shownText(prefix) + QStringLiteral(": ") + problem);
         options.mqttDiscovery = prefix;
     }
+    // The alarms, of the only meter: named as its topics are.
+    if (const QString problem =
+            takeAlarmOptions(parser, fromConf, parser.value(conf), logMeterName(options),
+                             QFileInfo(options.port).fileName(), &options.alarms);
+        !problem.isEmpty())
+        return fail(problem);
     result.options = options;
     return result;
 }

@@ -11,6 +11,7 @@
 
 #include "MeterPorts.h"
 #include "MetricsAddress.h"
+#include "AlarmOptions.h"
 #include "MqttUrl.h"
 #include "TableExport.h"
 
@@ -41,6 +42,7 @@ struct LogOptions
     std::optional<MqttSettings> mqtt;      // --mqtt and its options
     std::optional<MetricsAddress> metrics; // --metrics [HOST:]PORT
     QString mqttDiscovery;                 // --mqtt-discovery PREFIX (needs mqtt); empty: none
+    AlarmOptions alarms;                   // --alarm, --on-alarm and their conf lines
 };
 
 struct ParsedArguments
@@ -53,6 +55,10 @@ struct ParsedArguments
     // what to mend, and --help would not.
     bool usageError = true;
 };
+
+// The meter's name, as its topics and alarm carry it: --name, MQTT_NAME= or
+// the port's file name.
+QString logMeterName(const LogOptions& options);
 
 // `arguments` as main() gets them, the program's name first.
 ParsedArguments parseLogArguments(const QStringList& arguments);

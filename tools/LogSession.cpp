@@ -115,6 +115,14 @@ int LogSession::start()
         return kExitFailure;
     }
 
+    if (!m_options.alarms.alarms.empty()) {
+        m_alarms = std::make_unique<LogAlarms>(m_options.alarms, m_err);
+        if (m_mqtt)
+            m_alarms->setPublish([this](const QString&, const std::string& payload) {
+                m_mqtt->alarmState(payload);
+            });
+    }
+
     QStringList targets;
     for (const QString& path : {m_options.outPath, m_options.csvPath})
         if (!path.isEmpty())
@@ -229,6 +237,8 @@ void LogSession::logReading()
         m_discovery->readingLogged(meterName(), record->function);
     if (m_mqtt)
         m_mqtt->readingLogged(now, *record);
+    if (m_alarms)
+        m_alarms->readingLogged(logMeterName(m_options), now, *record);
     if (m_logged++ == 0)
         m_first = now;
     m_last = now;
@@ -292,6 +302,13 @@ void LogSession::stop(int status)
         print(m_err, QStringLiteral("dmm-log: %1 holds %2, %3 holds %4\n")
                          .arg(m_options.outPath, QString::fromStdString(readingsText(m_inRecords)),
                               m_options.csvPath, QString::fromStdString(readingsText(m_logged))));
+    // A running --on-alarm command gets its time; logging has ended already.
+    if (m_alarms && m_alarms->busy()) {
+        connect(m_alarms.get(), &LogAlarms::drained, this,
+                [this, status] { emit finished(status); });
+        m_alarms->finish();
+        return;
+    }
     emit finished(status);
 }
 

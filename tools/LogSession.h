@@ -17,6 +17,7 @@
 
 #include "AcquisitionLoop.h"
 #include "DiscoveryPublisher.h"
+#include "LogAlarms.h"
 #include "LogFile.h"
 #include "LogOptions.h"
 #include "MetricsServer.h"
@@ -50,6 +51,8 @@ public:
     void stop(int status = kExitOk);
 
     long long readingsLogged() const { return m_logged; }
+    // The alarms of --alarm (each meter's state and its changes); null without.
+    LogAlarms* alarms() const { return m_alarms.get(); }
 
     // The meter's NAME: the topics' NAME, else the port's file name.
     QString meterName() const;
@@ -93,6 +96,7 @@ private:
     std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
     std::unique_ptr<DiscoveryPublisher> m_discovery; // with --mqtt-discovery
     std::unique_ptr<MetricsServer> m_metrics; // with --metrics
+    std::unique_ptr<LogAlarms> m_alarms;   // with --alarm
     long long m_logged = 0;    // in every output
     long long m_inRecords = 0; // in the record file
     QDateTime m_first;

@@ -376,6 +376,11 @@ void MqttPublisher::keepRetained(const std::string& topic, const std::string& pa
         publishRetained(topic, payload);
 }
 
+void MqttPublisher::alarmState(const std::string& payload)
+{
+    keepRetained(m_topics.alarm, payload);
+}
+
 void MqttPublisher::endOutageWhenDrained()
 {
     if (!m_inOutage || m_drainUntil < 0 ||

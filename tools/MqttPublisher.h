@@ -67,6 +67,8 @@ public:
     // A retained message the broker gets now and after every reconnect (a
     // discovery config); a later one on the same topic replaces it.
     void keepRetained(const std::string& topic, const std::string& payload);
+    // The alarm's state (AlarmTexts.h), retained; again after a reconnect.
+    void alarmState(const std::string& payload);
     // This run's id, in the status and the meta topics: 16 hex digits.
     const std::string& runId() const { return m_run; }
     // Gives queued readings up to `grace` to be acknowledged, says "offline",

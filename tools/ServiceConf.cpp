@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "DiscoveryPublisher.h"
+#include "AlarmRange.h"
 #include "LogOptions.h"
 #include "MeterPorts.h"
 #include "MetricsAddress.h"
@@ -20,8 +21,9 @@ namespace dmm::logtool {
 namespace {
 
 const QString kKeys = QStringLiteral(
-    "PORT, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, MQTT_NAME, "
-    "MQTT_DISCOVERY, METRICS");
+    "PORT, POWER, INTERVAL, SEPARATOR, DECIMAL_COMMA, FOLDER, MQTT_URL, MQTT_PASSWORD_FILE, "
+    "MQTT_NAME, "
+    "MQTT_DISCOVERY, METRICS, ALARM, ALARM_HYSTERESIS, ON_ALARM");
 
 // A PORT= value that names its meter: NAME=COMn.
 bool namesMeter(const QString& value)
@@ -109,6 +111,25 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
         if (const MetricsAddressResult address = parseMetricsAddress(value); !address.address)
             return address.error;
         conf.metrics = value;
+    } else if (key == u"ALARM") {
+        const QStringList specs = value.split(u' ', Qt::SkipEmptyParts);
+        for (const QString& spec : specs) {
+            const auto read = parseAlarmSpec(spec.toStdString());
+            if (!read.spec) // which one, when there are several
+                return (specs.size() > 1 ? shownText(spec) + QStringLiteral(": ") : QString()) +
+                       QString::fromStdString(read.error);
+        }
+        if (value.trimmed().isEmpty())
+            return QStringLiteral("needs LOW:HIGH, such as 3.0:4.2, :4.2 or 3.0:");
+        conf.alarm = value;
+    } else if (key == u"ALARM_HYSTERESIS") {
+        if (!parseAlarmHysteresis(value.toStdString()))
+            return QStringLiteral("needs an amount (0.05) or a percentage (2%), 0 or more");
+        conf.alarmHysteresis = value;
+    } else if (key == u"ON_ALARM") {
+        if (value.trimmed().isEmpty())
+            return QStringLiteral("needs a command");
+        conf.onAlarm = value;
     } else {
         return QStringLiteral("unknown key (the keys are %1)").arg(kKeys);
     }

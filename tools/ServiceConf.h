@@ -28,6 +28,9 @@ struct ServiceConf
     std::optional<QString> mqttName;         // MQTT_NAME=NAME
     std::optional<QString> metrics;          // METRICS=[HOST:]PORT
     std::optional<QString> mqttDiscovery;    // MQTT_DISCOVERY=PREFIX
+    std::optional<QString> alarm;            // ALARM=[NAME=]LOW:HIGH ..., checked
+    std::optional<QString> alarmHysteresis;  // ALARM_HYSTERESIS=AMOUNT|PERCENT%, checked
+    std::optional<QString> onAlarm;          // ON_ALARM=COMMAND, split into words later
     // Where FOLDER= was set, "PATH:LINE: FOLDER=VALUE", for a folder that
     // cannot be made later.
     QString folderLine;

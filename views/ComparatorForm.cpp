@@ -4,6 +4,7 @@
 #include "AlarmTone.h"
 #include "AnalogMeterLogic.h" // needleEnd: both needles share one line rule
 #include "Artwork.h"
+#include "DesktopNotifier.h"
 #include "DisplayLabels.h"
 #include "DlgHiLowForm.h"
 #include "NumberText.h"
@@ -12,6 +13,7 @@
 #include "ViewMessages.h"
 #include "WindowMetrics.h"
 
+#include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -195,8 +197,45 @@ void TComparatorForm::readingUpdate()
     moveNeedle();
     refreshUnitPanels();
     describeReading();
+    notifyDesktop();
     if (m_alarmOn)
         soundAlarm();
+}
+
+void TComparatorForm::setNotifyTarget(bool* target)
+{
+    m_notifyTarget = target;
+    m_notifyDesktop = target && *target;
+}
+
+void TComparatorForm::setNotifier(Notifier notifier)
+{
+    m_notifier = std::move(notifier);
+}
+
+void TComparatorForm::notifyDesktop()
+{
+    const AlarmTone verdict = alarmToneFor(m_inputs.value, m_hiLimit, m_lowLimit);
+    const ComparatorNotice notice = comparatorNotice(m_verdict, verdict);
+    m_verdict = verdict;
+    if (!m_notifyDesktop || notice == ComparatorNotice::None)
+        return;
+    if (!m_notifier) {
+        // Made on first use: a program that never notifies never opens the bus.
+        auto* notifier = new DesktopNotifier(this);
+        m_notifier = [notifier](const QString& summary, const QString& body) {
+            notifier->notify(summary, body);
+        };
+    }
+    const QString summary =
+        notice == ComparatorNotice::Ended ? QStringLiteral("Comparator: back within the limits")
+        : verdict == AlarmTone::High      ? QStringLiteral("Comparator: above the upper limit")
+                                          : QStringLiteral("Comparator: below the lower limit");
+    const QString unit = HiUnitPanel->text() + HiFuncPanel->text();
+    m_notifier(summary, QStringLiteral("%1 %2 (limits %3 to %4 %2)")
+                            .arg(QString::fromStdString(formatGeneral(m_inputs.value, 7)), unit,
+                                 QString::fromStdString(formatGeneral(m_lowLimit)),
+                                 QString::fromStdString(formatGeneral(m_hiLimit))));
 }
 
 void TComparatorForm::moveNeedle()
@@ -252,8 +291,12 @@ void TComparatorForm::bbtnHiLowLimitClick()
     dialog->pendingLow = m_lowLimit;
     dialog->prefix = QString::fromLatin1(m_inputs.prefix.view());
     dialog->unit = QString::fromLatin1(m_inputs.unit.view());
+    dialog->cbNotify->setChecked(m_notifyDesktop);
     if (dialog->exec() != QDialog::Accepted)
         return;
+    m_notifyDesktop = dialog->cbNotify->isChecked();
+    if (m_notifyTarget)
+        *m_notifyTarget = m_notifyDesktop;
     m_hiLimit = dialog->pendingHi;
     m_lowLimit = dialog->pendingLow;
     if (m_hiTarget)

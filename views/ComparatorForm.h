@@ -46,6 +46,16 @@ public:
     using TonePlayer = std::function<void(int frequencyHz, int durationMs)>;
     void setTonePlayer(TonePlayer player);
 
+    // Whether the desktop hears when the alarm starts and ends (the limit
+    // dialog's "Notify the desktop"); accepted choices are written back
+    // through `target`, as the limits are.
+    void setNotifyTarget(bool* target);
+    bool notifiesDesktop() const { return m_notifyDesktop; }
+    // Shows a desktop notification. Tests replace it to see them without a
+    // desktop; the program's sends one over D-Bus (DesktopNotifier.h).
+    using Notifier = std::function<void(const QString& summary, const QString& body)>;
+    void setNotifier(Notifier notifier);
+
     // The comparator brings its own limit dialog; the program may hand it the
     // one it created at start-up instead.
     TDlgHiLowForm* limitDialog() const { return m_limitDialog; }
@@ -89,6 +99,7 @@ private:
     void refreshUnitPanels();
     void showLimits();
     void soundAlarm();
+    void notifyDesktop();
     void layOut();
     QRect needleArea(double angle) const;
     void describeReading();
@@ -106,6 +117,10 @@ private:
     QPixmap m_scalePicture;
     TDlgHiLowForm* m_limitDialog = nullptr;
     TonePlayer m_tonePlayer;
+    bool* m_notifyTarget = nullptr;
+    bool m_notifyDesktop = false;
+    dmm::AlarmTone m_verdict = dmm::AlarmTone::None; // of the last reading
+    Notifier m_notifier;
 };
 
 } // namespace dmm

@@ -10,6 +10,7 @@
 #include "StringTable.h"
 #include "WindowMetrics.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -80,6 +81,11 @@ TDlgHiLowForm::TDlgHiLowForm(QWidget* parent)
     stxtLowUnit = makeStaticText(this, "stxtLowUnit");
     stxtLowFunc = makeStaticText(this, "stxtLowFunc");
 
+    cbNotify = new QCheckBox(QStringLiteral("Notify the desktop"), this);
+    cbNotify->setObjectName(QStringLiteral("cbNotify"));
+    cbNotify->setToolTip(QStringLiteral("A desktop notification when readings leave the limits "
+                                        "and when they come back"));
+
     bbtnOk = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"),
                              this);
     bbtnOk->setObjectName(QStringLiteral("bbtnOk"));
@@ -104,7 +110,8 @@ TDlgHiLowForm::TDlgHiLowForm(QWidget* parent)
     buttons->addWidget(bbtnOk);
     buttons->addWidget(bbtnCancel);
     buttons->addStretch(1);
-    grid->addLayout(buttons, 2, 0, 1, 4);
+    grid->addWidget(cbNotify, 2, 1, 1, 3);
+    grid->addLayout(buttons, 3, 0, 1, 4);
     // Wide enough for the whole caption: a window manager draws it in bold
     // beside the window's icon and up to three buttons, and elides it otherwise.
     QFont captionFont = font();
@@ -112,7 +119,7 @@ TDlgHiLowForm::TDlgHiLowForm(QWidget* parent)
     const QFontMetrics caption(captionFont);
     const int captionRoom =
         caption.horizontalAdvance(windowTitle()) + 6 * std::max(captionHeight(), caption.height());
-    grid->addItem(new QSpacerItem(captionRoom, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), 3, 0, 1,
+    grid->addItem(new QSpacerItem(captionRoom, 0, QSizePolicy::Fixed, QSizePolicy::Fixed), 4, 0, 1,
                   4);
     grid->setSizeConstraint(QLayout::SetFixedSize); // dialog border: not resizable
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -34,6 +35,8 @@ public:
     QLineEdit* mkeLowLimit = nullptr;
     QLabel* stxtLowUnit = nullptr;
     QLabel* stxtLowFunc = nullptr;
+    // Opt-in: the comparator tells the desktop when the alarm starts and ends.
+    QCheckBox* cbNotify = nullptr;
     QPushButton* bbtnOk = nullptr;
     QPushButton* bbtnCancel = nullptr;
 

@@ -51,16 +51,18 @@ QString settingsFilePath(const QString& startupDirectory)
 
 Settings parseSettings(const QStringList& lines)
 {
+    Settings fallback = kFallbackSettings;
+    fallback.bNotifyDesktop = valueOf(lines, QStringLiteral("bNotifyDesktop")).trimmed() == u"1";
     const auto port = parseInteger(valueOf(lines, QStringLiteral("iPort")).toStdString());
     if (!port)
-        return kFallbackSettings;
+        return fallback;
     const auto hi = parseLimit(valueOf(lines, QStringLiteral("fHiLimit")));
     if (!hi)
-        return kFallbackSettings;
+        return fallback;
     const auto low = parseLimit(valueOf(lines, QStringLiteral("fLowLimit")));
     if (!low)
-        return kFallbackSettings;
-    return Settings{*port, *hi, *low};
+        return fallback;
+    return Settings{*port, *hi, *low, fallback.bNotifyDesktop};
 }
 
 Settings readSettingsFile(const QString& path)
@@ -83,10 +85,13 @@ Settings readSettingsFile(const QString& path)
 
 QStringList settingsLines(const Settings& settings)
 {
-    return {QStringLiteral("iPort=") + QString::number(settings.iPort),
-            QStringLiteral("fHiLimit=") + QString::fromStdString(formatGeneral(settings.fHiLimit)),
-            QStringLiteral("fLowLimit=") +
-                QString::fromStdString(formatGeneral(settings.fLowLimit))};
+    QStringList lines{
+        QStringLiteral("iPort=") + QString::number(settings.iPort),
+        QStringLiteral("fHiLimit=") + QString::fromStdString(formatGeneral(settings.fHiLimit)),
+        QStringLiteral("fLowLimit=") + QString::fromStdString(formatGeneral(settings.fLowLimit))};
+    if (settings.bNotifyDesktop)
+        lines << QStringLiteral("bNotifyDesktop=1");
+    return lines;
 }
 
 bool writeSettingsFile(const QString& path, const Settings& settings, QString* error)

@@ -12,6 +12,10 @@ struct Settings
     int iPort = 2;
     double fHiLimit = 1.0;
     double fLowLimit = 0.0;
+    // The limit dialog's "Notify the desktop": the line bNotifyDesktop=1,
+    // written only when on, so that a file of a user who never chose it
+    // keeps its three lines. Read apart from the three.
+    bool bNotifyDesktop = false;
 };
 
 // Used when a value is missing or does not convert: all three together.
@@ -33,7 +37,8 @@ inline constexpr qint64 kSettingsReadLimit = 64 * 1024;
 // fallbacks; of a longer file only the first kSettingsReadLimit bytes count.
 Settings readSettingsFile(const QString& path);
 
-// Exactly the three lines, in the order iPort, fHiLimit, fLowLimit.
+// Exactly the three lines, in the order iPort, fHiLimit, fLowLimit; then
+// bNotifyDesktop=1 when that is on.
 QStringList settingsLines(const Settings& settings);
 // Replaces the file. On failure returns false and the system's reason.
 bool writeSettingsFile(const QString& path, const Settings& settings, QString* error = nullptr);

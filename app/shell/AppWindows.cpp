@@ -44,6 +44,7 @@ AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
     ComparatorForm = std::make_unique<TComparatorForm>(mainWindow, &mainWindow->dHiLimit,
                                                        &mainWindow->dLowLimit);
     ComparatorForm->setLimitDialog(DlgHiLowForm.get());
+    ComparatorForm->setNotifyTarget(&mainWindow->bNotifyDesktop);
     DialogOption = std::make_unique<TDialogOption>(GraphicalForm.get());
     GraphicalForm->setOptionDialog(DialogOption.get());
     // The viewer shows the recorder's whole buffer, modally, over everything.

@@ -191,6 +191,7 @@ void TFormMain::readSettings()
     iPort = settings.iPort;
     dHiLimit = settings.fHiLimit;
     dLowLimit = settings.fLowLimit;
+    bNotifyDesktop = settings.bNotifyDesktop;
 }
 
 bool TFormMain::OpenPort(int port)
@@ -444,7 +445,7 @@ bool TFormMain::FormCloseQuery()
 void TFormMain::writeSettings()
 {
     // The comparator writes accepted limits back into dHiLimit/dLowLimit.
-    Settings settings{iPort, dHiLimit, dLowLimit};
+    Settings settings{iPort, dHiLimit, dLowLimit, bNotifyDesktop};
     slSettings = settingsLines(settings);
     QString reason;
     if (!writeSettingsFile(settingsFilePath(startupDirectory), settings, &reason)) {

@@ -36,6 +36,7 @@ public:
     std::array<bool, kProbedPorts> bPortPresent{};
     double dHiLimit = 0.0;
     double dLowLimit = 0.0;
+    bool bNotifyDesktop = false; // the comparator's "Notify the desktop"
     int iTaskBarHeight = 0;
     QString startupDirectory;
     QStringList slSettings;

@@ -54,6 +54,13 @@ AlarmTone alarmToneFor(float value, double hiLimit, double lowLimit)
     return AlarmTone::None;
 }
 
+ComparatorNotice comparatorNotice(AlarmTone before, AlarmTone now)
+{
+    if (now == before)
+        return ComparatorNotice::None;
+    return now == AlarmTone::None ? ComparatorNotice::Ended : ComparatorNotice::Started;
+}
+
 int toneFrequency(AlarmTone tone)
 {
     switch (tone) {

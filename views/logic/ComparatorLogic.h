@@ -49,6 +49,17 @@ enum class AlarmTone
 // in double precision, so 0.1f is above a limit of 0.1.
 AlarmTone alarmToneFor(float value, double hiLimit, double lowLimit);
 
+// The desktop notification due as the verdict goes from `before` to `now`:
+// Started when readings leave the limits (or cross to the other side),
+// Ended when they come back within them, None otherwise.
+enum class ComparatorNotice
+{
+    None,
+    Started,
+    Ended,
+};
+ComparatorNotice comparatorNotice(AlarmTone before, AlarmTone now);
+
 // 1047 Hz (C6) for High, 523 Hz (C5) for Low, 0 for None.
 int toneFrequency(AlarmTone tone);
 

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+#include "AlarmOptions.h"
+
+#include "LogOptions.h"
+#include "ServiceConf.h"
+#include "ShownText.h"
+
+namespace dmm::logtool {
+
+namespace {
+
+const QString kAlarm = QStringLiteral("alarm");
+const QString kHysteresis = QStringLiteral("alarm-hysteresis");
+const QString kOnAlarm = QStringLiteral("on-alarm");
+const QString kOnAlarmTimeout = QStringLiteral("on-alarm-timeout");
+
+} // namespace
+
+QList<QCommandLineOption> alarmCommandLineOptions()
+{
+    return {QCommandLineOption(kAlarm, {}, QStringLiteral("[NAME=]LOW:HIGH")),
+            QCommandLineOption(kHysteresis, {}, QStringLiteral("AMOUNT")),
+            QCommandLineOption(kOnAlarm, {}, QStringLiteral("COMMAND")),
+            QCommandLineOption(kOnAlarmTimeout, {}, QStringLiteral("TIME"))};
+}
+
+QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& conf,
+                         const QString& confPath, const QString& meterName, const QString& portName,
+                         AlarmOptions* out)
+{
+    // Each text with what gave it, for the messages.
+    QStringList specs;
+    QString specSource;
+    if (parser.isSet(kAlarm)) {
+        specs = parser.values(kAlarm);
+        specSource = QStringLiteral("--alarm ");
+    } else if (conf.alarm) {
+        specs = conf.alarm->split(u' ', Qt::SkipEmptyParts);
+        specSource = confPath + QStringLiteral(": ALARM=");
+    }
+    const bool hysteresisGiven = parser.isSet(kHysteresis) || conf.alarmHysteresis;
+    const QString hysteresisText = parser.isSet(kHysteresis)
+                                       ? parser.value(kHysteresis)
+                                       : conf.alarmHysteresis.value_or(QString());
+    const QString hysteresisSource = parser.isSet(kHysteresis)
+                                         ? QStringLiteral("--alarm-hysteresis ")
+                                         : confPath + QStringLiteral(": ALARM_HYSTERESIS=");
+    const QString commandLine =
+        parser.isSet(kOnAlarm) ? parser.value(kOnAlarm) : conf.onAlarm.value_or(QString());
+    const QString commandSource = parser.isSet(kOnAlarm) ? QStringLiteral("--on-alarm ")
+                                                         : confPath + QStringLiteral(": ON_ALARM=");
+
+    if (specs.isEmpty()) {
+        if (hysteresisGiven || !commandLine.isEmpty() || parser.isSet(kOnAlarmTimeout))
+            return QStringLiteral("--alarm-hysteresis, --on-alarm and --on-alarm-timeout need "
+                                  "--alarm LOW:HIGH");
+        return {};
+    }
+    AlarmHysteresis hysteresis = kDefaultAlarmHysteresis;
+    if (hysteresisGiven) {
+        const auto read = parseAlarmHysteresis(hysteresisText.toStdString());
+        if (!read)
+            return hysteresisSource + shownText(hysteresisText) +
+                   QStringLiteral(": needs an amount in the reading's unit (0.05) or a "
+                                  "percentage of the range (2%), 0 or more");
+        hysteresis = *read;
+    }
+    for (const QString& text : specs) {
+        const QString where = specSource + shownText(text) + QStringLiteral(": ");
+        const AlarmSpecResult spec = parseAlarmSpec(text.toStdString());
+        if (!spec.spec)
+            return where + QString::fromStdString(spec.error);
+        const QString name = QString::fromStdString(spec.spec->name);
+        if (!name.isEmpty() && name != meterName && name != portName)
+            return where + QStringLiteral("no meter is named %1 (the meter is %2)")
+                               .arg(shownText(name), shownText(meterName));
+        for (const MeterAlarm& earlier : out->alarms)
+            if (earlier.meterName == meterName)
+                return where + QStringLiteral("the meter %1 has an alarm already")
+                                   .arg(shownText(meterName));
+        std::string error;
+        const auto amount = alarmHysteresis(spec.spec->range, hysteresis, &error);
+        if (!amount)
+            return (hysteresisGiven ? hysteresisSource + shownText(hysteresisText) : where) +
+                   QStringLiteral(": ") + QString::fromStdString(error);
+        out->alarms.push_back({meterName, spec.spec->range, *amount});
+    }
+    if (!commandLine.isEmpty()) {
+        out->command = alarmCommandWords(commandLine);
+        if (out->command.isEmpty())
+            return commandSource.trimmed() + QStringLiteral(": needs a command");
+        if (const QString problem = alarmProgramProblem(out->command.first()); !problem.isEmpty())
+            return commandSource + shownText(problem);
+    }
+    if (parser.isSet(kOnAlarmTimeout)) {
+        const auto timeout = parseDuration(parser.value(kOnAlarmTimeout));
+        if (!timeout)
+            return QStringLiteral("--on-alarm-timeout needs a time such as 30s, 2m or 0.5");
+        out->commandTimeout = *timeout;
+    }
+    return {};
+}
+
+} // namespace dmm::logtool
