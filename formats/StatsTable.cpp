@@ -1,0 +1,209 @@
+// SPDX-License-Identifier: MIT
+#include "StatsTable.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "SiUnits.h"
+
+namespace dmm {
+
+namespace {
+
+constexpr std::int64_t kDayMs = 86'400'000;
+constexpr qint64 kEpochJulianDay = 2'440'588; // 1970-01-01
+
+std::int64_t floorDivide(std::int64_t a, std::int64_t b)
+{
+    return a / b - (a % b < 0 ? 1 : 0);
+}
+
+const char* const kColumns[] = {"start",     "end",    "function", "unit", "count",
+                                "overloads", "min",    "min time", "max",  "max time",
+                                "mean",      "stddev", "first",    "last"};
+
+// A field, quoted where it holds the separator, a quote or a line end.
+void appendField(std::string& out, std::string_view text, char separator)
+{
+    if (text.find_first_of(std::string{separator, '"', '\r', '\n'}) == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (const char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+// A number with the table's decimal mark.
+void appendNumber(std::string& out, std::string text, const TableFormat& format)
+{
+    if (format.decimalComma)
+        std::replace(text.begin(), text.end(), '.', ',');
+    appendField(out, text, format.separator);
+}
+
+} // namespace
+
+std::string statsTimeText(StatsTime time, bool utc)
+{
+    const std::int64_t days = floorDivide(time.ms, kDayMs);
+    std::string text = isoText(QDate::fromJulianDay(kEpochJulianDay + days),
+                               int(time.ms - days * kDayMs), time.exact);
+    if (utc)
+        text += 'Z';
+    return text;
+}
+
+std::string statsFigureText(double value)
+{
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 10);
+    return std::string(text, end.ptr);
+}
+
+std::string statsValueText(double value)
+{
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, end.ptr);
+}
+
+std::optional<double> siNumber(const TARecord& record)
+{
+    if (isOverload(record) || !std::isfinite(record.fValue))
+        return std::nullopt;
+    char text[kMaxSiValueText];
+    const char* end = writeSiValueText(text, record.fValue, siUnit(record.function).decimalShift);
+    double number = 0;
+    if (std::from_chars(text, end, number).ec != std::errc() || !std::isfinite(number))
+        return std::nullopt;
+    return number;
+}
+
+std::string statsHeader(const StatsRowForm& form)
+{
+    std::string header;
+    const auto column = [&](const char* name) {
+        if (!header.empty())
+            header += form.format.separator;
+        header += name;
+    };
+    if (form.fileColumn)
+        column("file");
+    for (const char* name : kColumns)
+        column(name);
+    if (form.partialColumn)
+        column("partial");
+    return header + '\n';
+}
+
+void appendStatsRows(std::string& out, const StatsInterval& interval, const StatsRowForm& form,
+                     std::string_view file)
+{
+    const TableFormat& format = form.format;
+    const char s = format.separator;
+    const std::string start = statsTimeText(interval.start, format.utc);
+    const std::string end = statsTimeText(interval.end, format.utc);
+    for (const FunctionStats& f : interval.functions) {
+        if (form.fileColumn) {
+            appendField(out, file, s);
+            out += s;
+        }
+        appendField(out, start, s);
+        out += s;
+        appendField(out, end, s);
+        out += s;
+        appendField(out, f.name, s);
+        out += s;
+        out += siUnit(f.function).symbol;
+        out += s;
+        out += std::to_string(f.count);
+        out += s;
+        out += std::to_string(f.overloads);
+        const bool values = f.count > 0;
+        const auto value = [&](double v) {
+            out += s;
+            if (values)
+                appendNumber(out, statsValueText(v), format);
+        };
+        const auto time = [&](StatsTime t) {
+            out += s;
+            if (values)
+                appendField(out, statsTimeText(t, format.utc), s);
+        };
+        value(f.min);
+        time(f.minTime);
+        value(f.max);
+        time(f.maxTime);
+        out += s;
+        if (values)
+            appendNumber(out, statsFigureText(f.mean), format);
+        out += s;
+        if (const auto deviation = f.stddev())
+            appendNumber(out, statsFigureText(*deviation), format);
+        value(f.first);
+        value(f.last);
+        if (form.partialColumn) {
+            out += s;
+            if (interval.partial)
+                out += "partial";
+        }
+        out += '\n';
+    }
+}
+
+RecordingStats::RecordingStats(std::optional<std::int64_t> lengthMs, bool utc,
+                               QDate firstRecordDate, IntervalSplitter::Sink sink)
+    : m_splitter(lengthMs, std::move(sink)), m_utc(utc), m_dates(firstRecordDate)
+{
+}
+
+void RecordingStats::add(const TARecord& record)
+{
+    ++m_readings;
+    const auto moment = m_dates.nextMoment(record);
+    if (!moment || !moment->date.isValid()) {
+        ++m_untimed;
+        return;
+    }
+    StatsTime time{0, moment->stamped};
+    if (m_utc)
+        time.ms = m_moments.of(*moment);
+    else
+        time.ms = (moment->date.toJulianDay() - kEpochJulianDay) * kDayMs + moment->ms;
+    if (!m_functionKnown || record.function != m_function) {
+        m_functionKnown = true;
+        m_function = record.function;
+        m_name = functionName(record.function);
+    }
+    const bool overload = isOverload(record);
+    m_splitter.add(record.function, m_name, overload ? std::nullopt : numberOf(record), overload,
+                   time);
+}
+
+std::optional<double> RecordingStats::numberOf(const TARecord& record)
+{
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &record.fValue, sizeof bits);
+    // Two places a value may be kept in; a new one replaces the one not
+    // asked for last.
+    const std::size_t pair = ((bits * 2654435761u) >> 26) * 2;
+    for (std::size_t i = pair; i < pair + 2; ++i) {
+        if (m_numbers[i].bits == bits && m_numbers[i].function == record.function) {
+            m_numbers[pair].recent = i == pair;
+            return m_numbers[i].number;
+        }
+    }
+    KnownNumber& known = m_numbers[m_numbers[pair].recent ? pair + 1 : pair];
+    known = {bits, record.function, siNumber(record)};
+    m_numbers[pair].recent = &known == &m_numbers[pair];
+    return known.number;
+}
+
+} // namespace dmm

@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+// Statistics per interval (IntervalStats.h) as a table: one row per interval
+// and per function met in it, in time order:
+//   start,end,function,unit,count,overloads,min,min time,max,max time,mean,
+//   stddev,first,last
+// with the rules of the readings' table (TableExport.h): times in its ISO
+// form (local, or UTC ending in Z; milliseconds for a stamped reading and for
+// an interval's bounds, tenths for a reading whose date was inferred), values
+// in SI base units in their shortest exact form, the SI unit, the table's
+// separator and decimal mark, a field quoted where it holds the separator.
+// function is the data list's name of it ("DC V", "Ω"). count counts the
+// readings with a value; min, max, mean, stddev, first and last are empty
+// where it is 0, stddev (the sample standard deviation) also where it is 1.
+// The mean and the standard deviation have 10 significant digits.
+// Several recordings: a first column "file" names each row's recording. A
+// live log may add a last column "partial", "partial" on the row of an
+// interval the run stopped in and empty otherwise.
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "IntervalStats.h"
+#include "Record.h"
+#include "RecordDates.h"
+#include "TableExport.h"
+
+namespace dmm {
+
+struct StatsRowForm
+{
+    TableFormat format;
+    bool fileColumn = false;
+    bool partialColumn = false;
+};
+
+std::string statsHeader(const StatsRowForm& form);
+// The interval's rows, each ending in '\n', appended to `out`; `file` fills
+// the first column where the form has one.
+void appendStatsRows(std::string& out, const StatsInterval& interval, const StatsRowForm& form,
+                     std::string_view file = {});
+
+// A time as the table writes it: ISO 8601 with milliseconds where `exact`,
+// tenths otherwise, and a "Z" for UTC.
+std::string statsTimeText(StatsTime time, bool utc);
+// The mean's and the standard deviation's text: 10 significant digits.
+std::string statsFigureText(double value);
+// The shortest text that reads back as the same double.
+std::string statsValueText(double value);
+// The reading's value in SI base units as the table shows it, read back as
+// a double; none for an overload or a stored value that is no number.
+std::optional<double> siNumber(const TARecord& record);
+
+// The readings of one recording, in order, added up into intervals: each
+// record's time as the table has it (RecordDates.h from `firstRecordDate`,
+// UTC where `utc`), its value as siNumber(). A record whose time text is no
+// time cannot be placed in an interval and is counted apart.
+class RecordingStats
+{
+public:
+    RecordingStats(std::optional<std::int64_t> lengthMs, bool utc, QDate firstRecordDate,
+                   IntervalSplitter::Sink sink);
+
+    void add(const TARecord& record);
+    // The last interval, once every record was added.
+    void finish() { m_splitter.finish(); }
+
+    std::int64_t readings() const { return m_readings; }
+    std::int64_t untimed() const { return m_untimed; }
+    bool datesInferred() const { return m_dates.inferred(); }
+
+private:
+    IntervalSplitter m_splitter;
+    bool m_utc;
+    RecordDates m_dates;
+    UtcMoments m_moments;
+    std::int64_t m_readings = 0;
+    std::int64_t m_untimed = 0;
+    std::optional<double> numberOf(const TARecord& record);
+
+    // The function's name, for the record before: runs of one function are usual.
+    int m_function = 0;
+    bool m_functionKnown = false;
+    std::string m_name;
+    // The numbers of recent stored values: a meter repeats a few values, and
+    // making a value's text to read it back costs far more than the rest.
+    struct KnownNumber
+    {
+        std::uint32_t bits = 0;
+        int function = -1; // none yet
+        std::optional<double> number;
+        bool recent = false; // of the first of a pair: it was asked for last
+    };
+    KnownNumber m_numbers[128];
+};
+
+} // namespace dmm
