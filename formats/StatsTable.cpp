@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "JsonLine.h"
 #include "SiUnits.h"
 
 namespace dmm {
@@ -156,6 +157,54 @@ void appendStatsRows(std::string& out, const StatsInterval& interval, const Stat
         }
         out += '\n';
     }
+}
+
+namespace {
+
+// A JSON number that every reader takes for a float: 375 would be an integer
+// to some.
+std::string jsonFloat(std::string text)
+{
+    if (text.find_first_of(".e") == std::string::npos)
+        text += ".0";
+    return text;
+}
+
+} // namespace
+
+std::string statsRowJson(const StatsInterval& interval, const FunctionStats& f, bool utc)
+{
+    JsonLine line;
+    line.add("start", statsTimeText(interval.start, utc))
+        .add("end", statsTimeText(interval.end, utc))
+        .addUtf8("function", f.name)
+        .addUtf8("unit", siUnit(f.function).symbol)
+        .add("count", f.count)
+        .add("overloads", f.overloads);
+    const bool values = f.count > 0;
+    const auto number = [&](std::string_view key, std::optional<double> v, bool figure) {
+        if (v)
+            line.addNumber(key, jsonFloat(figure ? statsFigureText(*v) : statsValueText(*v)));
+        else
+            line.addNull(key);
+    };
+    const auto time = [&](std::string_view key, StatsTime t) {
+        if (values)
+            line.add(key, statsTimeText(t, utc));
+        else
+            line.addNull(key);
+    };
+    const auto valueIf = [&](double v) { return values ? std::optional<double>(v) : std::nullopt; };
+    number("min", valueIf(f.min), false);
+    time("minTime", f.minTime);
+    number("max", valueIf(f.max), false);
+    time("maxTime", f.maxTime);
+    number("mean", valueIf(f.mean), true);
+    number("stddev", f.stddev(), true);
+    number("first", valueIf(f.first), false);
+    number("last", valueIf(f.last), false);
+    line.add("partial", interval.partial);
+    return line.str();
 }
 
 RecordingStats::RecordingStats(std::optional<std::int64_t> lengthMs, bool utc,

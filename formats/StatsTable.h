@@ -45,6 +45,13 @@ std::string statsHeader(const StatsRowForm& form);
 void appendStatsRows(std::string& out, const StatsInterval& interval, const StatsRowForm& form,
                      std::string_view file = {});
 
+// One row as a JSON object: {"start":...,"end":...,"function":"DC V",
+// "unit":"V","count":2,"overloads":0,"min":1.0,"minTime":...,"max":...,
+// "maxTime":...,"mean":...,"stddev":...,"first":...,"last":...,
+// "partial":false}: the times and numbers as the table writes them (numbers
+// always with a point or an exponent), null where the table has an empty field.
+std::string statsRowJson(const StatsInterval& interval, const FunctionStats& figures, bool utc);
+
 // A time as the table writes it: ISO 8601 with milliseconds where `exact`,
 // tenths otherwise, and a "Z" for UTC.
 std::string statsTimeText(StatsTime time, bool utc);

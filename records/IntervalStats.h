@@ -79,7 +79,8 @@ public:
     // Hands on the open interval, if any; `partial` marks it as cut short.
     void finish(bool partial = false);
 
-    bool hasOpenInterval() const { return m_open; }
+    // The interval readings are added to now; null when none is open.
+    const StatsInterval* openInterval() const { return m_open ? &m_interval : nullptr; }
     std::int64_t intervalsClosed() const { return m_closed; }
 
 private:

@@ -70,6 +70,7 @@ private slots:
     void rows_data();
     void rows();
     void stableOverAMillionNearlyEqualReadings();
+    void jsonRow();
 };
 
 void TestStats::header()
@@ -186,6 +187,32 @@ void TestStats::stableOverAMillionNearlyEqualReadings()
     QCOMPARE(QString::fromStdString(statsFigureText(figures.mean)), "1.000001");
     // sqrt(n / (n - 1)) uV
     QCOMPARE(QString::fromStdString(statsFigureText(*figures.stddev())), "1.0000005e-06");
+}
+
+void TestStats::jsonRow()
+{
+    StatsInterval interval{{1'765'115'100'000, true}, {1'765'115'160'000, true}, true, {}};
+    FunctionStats& volts = interval.functions.emplace_back();
+    volts.name = "DC V";
+    volts.function = kDcVolts;
+    volts.add(3, {1'765'115'110'000, true});
+    volts.add(1, {1'765'115'120'500, false});
+    volts.addOverload();
+    QCOMPARE(statsRowJson(interval, volts, true),
+             "{\"start\":\"2025-12-07T13:45:00.000Z\",\"end\":\"2025-12-07T13:46:00.000Z\","
+             "\"function\":\"DC V\",\"unit\":\"V\",\"count\":2,\"overloads\":1,\"min\":1.0,"
+             "\"minTime\":\"2025-12-07T13:45:20.5Z\",\"max\":3.0,"
+             "\"maxTime\":\"2025-12-07T13:45:10.000Z\",\"mean\":2.0,\"stddev\":1.414213562,"
+             "\"first\":3.0,\"last\":1.0,\"partial\":true}");
+    FunctionStats& ohms = interval.functions.emplace_back();
+    ohms.name = "\u03A9";
+    ohms.function = kOhms;
+    ohms.addOverload();
+    QCOMPARE(statsRowJson(interval, ohms, false),
+             "{\"start\":\"2025-12-07T13:45:00.000\",\"end\":\"2025-12-07T13:46:00.000\","
+             "\"function\":\"\u03A9\",\"unit\":\"\u03A9\",\"count\":0,\"overloads\":1,"
+             "\"min\":null,\"minTime\":null,\"max\":null,\"maxTime\":null,\"mean\":null,"
+             "\"stddev\":null,\"first\":null,\"last\":null,\"partial\":true}");
 }
 
 QTEST_GUILESS_MAIN(TestStats)

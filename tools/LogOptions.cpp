@@ -51,6 +51,15 @@ const char* const kHelp =
     "                       --separator \";\").\n"
     "  --utc                the CSV's times in UTC, ending in Z (default: local\n"
     "                       time without a zone).\n"
+    "  --stats FILE.csv     also write statistics per interval of --every: for\n"
+    "                       each function met, count, overloads, min and max with\n"
+    "                       their times, mean, standard deviation, first and last\n"
+    "                       value (as dmm-export --stats), each interval the moment\n"
+    "                       it ends. A last column \"partial\" marks the interval a\n"
+    "                       stopped run cut short. Always a new file. With --mqtt\n"
+    "                       each row also goes to PREFIX/NAME/stats (JSON, retained).\n"
+    "  --every TIME         the statistics' interval: 10s, 1m, 1h30m; intervals\n"
+    "                       start on the clock (1m at each whole minute).\n"
     "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
     "  --count N            stop after N readings.\n"
     "  --folder DIR         relative --out and --csv files go into DIR, made when\n"
@@ -177,6 +186,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                                               QStringLiteral("FILE"));
     const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), {}, QStringLiteral("FILE"));
     const QCommandLineOption mqttQueue(QStringLiteral("mqtt-queue"), {}, QStringLiteral("N"));
+    const QCommandLineOption stats(QStringLiteral("stats"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption every(QStringLiteral("every"), {}, QStringLiteral("TIME"));
+    parser.addOptions({stats, every});
     parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
                        count, quiet,   append, separator,        decimalComma, utc,      folder,
                        conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
@@ -246,6 +258,18 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     if ((parser.isSet(out) && options.outPath.isEmpty()) ||
         (parser.isSet(csv) && options.csvPath.isEmpty()))
         return fail(QStringLiteral("--out and --csv need a file name"));
+    // --stats FILE.csv --every TIME: both or neither.
+    options.statsPath = parser.value(stats);
+    if (parser.isSet(stats) != parser.isSet(every) ||
+        (parser.isSet(stats) && options.statsPath.isEmpty()))
+        return fail(
+            QStringLiteral("--stats needs a file name and --every a time, each with the other"));
+    if (parser.isSet(every)) {
+        const auto length = parseDuration(parser.value(every));
+        if (!length)
+            return fail(QStringLiteral("--every needs a time such as 10s, 1m or 1h30m"));
+        options.statsEvery = *length;
+    }
     options.folder =
         parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
     if (parser.isSet(folder) && options.folder.isEmpty())
@@ -254,7 +278,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                                ? QStringLiteral("--folder ") + shownText(options.folder)
                                : fromConf.folderLine;
     if (!options.folder.isEmpty()) {
-        for (QString* path : {&options.outPath, &options.csvPath})
+        for (QString* path : {&options.outPath, &options.csvPath, &options.statsPath})
             if (!path->isEmpty())
                 *path = QDir(options.folder).absoluteFilePath(*path);
     }
@@ -271,12 +295,17 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     options.table.decimalComma =
         parser.isSet(decimalComma) || fromConf.decimalComma.value_or(false);
     options.table.utc = parser.isSet(utc);
-    if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty())
+    if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty() &&
+        options.statsPath.isEmpty())
         return fail(QStringLiteral("nothing to log to: give --out or --csv, or leave out --quiet"));
     if (!options.outPath.isEmpty() && !options.csvPath.isEmpty() &&
         QFileInfo(options.outPath).absoluteFilePath() ==
             QFileInfo(options.csvPath).absoluteFilePath())
         return fail(QStringLiteral("--out and --csv name the same file"));
+    for (const QString& other : {options.outPath, options.csvPath})
+        if (!options.statsPath.isEmpty() && !other.isEmpty() &&
+            QFileInfo(options.statsPath).absoluteFilePath() == QFileInfo(other).absoluteFilePath())
+            return fail(QStringLiteral("--stats names the same file as --out or --csv"));
     const QString mqttUrl =
         parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
     if (mqttUrl.isEmpty()) {

@@ -34,6 +34,9 @@ struct LogOptions
     // the conf file's "PATH:LINE: FOLDER=DIR".
     QString folderSource;
     std::optional<MqttSettings> mqtt; // --mqtt and its options
+    // --stats FILE.csv --every DURATION: statistics per interval (LogStats.h).
+    QString statsPath;
+    std::chrono::milliseconds statsEvery{0};
 };
 
 struct ParsedArguments

@@ -269,6 +269,8 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
     mosquitto_subscribe(p->m_client, nullptr, p->m_topics.status.c_str(), 1);
     p->publishRetained(p->m_topics.status, p->status());
     p->publishRetained(p->m_topics.meta, p->m_meta);
+    if (!p->m_statsRow.empty())
+        p->publishRetained(p->m_topics.stats, p->m_statsRow);
     // Also 0: the count an earlier run left is not this run's.
     p->publishRetained(p->m_topics.dropped, std::to_string(p->m_dropped));
     if (p->m_inOutage) {
@@ -364,6 +366,14 @@ void MqttPublisher::meterState(const MeterState& state)
     m_meter = state;
     if (m_connected)
         publishRetained(m_topics.status, status());
+}
+
+void MqttPublisher::statsRow(const std::string& json)
+{
+    std::lock_guard lock(m_mutex);
+    m_statsRow = json;
+    if (m_connected)
+        publishRetained(m_topics.stats, m_statsRow);
 }
 
 void MqttPublisher::endOutageWhenDrained()

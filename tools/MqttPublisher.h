@@ -60,6 +60,8 @@ public:
     void readingLogged(const QDateTime& time, const TARecord& record);
     // The meter's warnings, for the retained status; published when they change.
     void meterState(const MeterState& state);
+    // A row of statistics, retained; kept for the broker while it is away.
+    void statsRow(const std::string& json);
     // This run's id, in the status and the meta topics: 16 hex digits.
     const std::string& runId() const { return m_run; }
     // Gives queued readings up to `grace` to be acknowledged, says "offline",
@@ -114,6 +116,7 @@ private:
     bool m_connected = false;
     bool m_answered = false; // the broker answered this try's login
     MeterState m_meter;
+    std::string m_statsRow;                // the last, published again on each connect
     std::vector<std::string> m_othersSaid; // runs of other loggers, said once each
     bool m_inOutage = false;
     long long m_drainUntil = -1; // the last seq queued when the broker came back
