@@ -232,11 +232,11 @@ void RecordingStats::add(const TARecord& record)
         m_name = functionName(record.function);
     }
     const bool overload = isOverload(record);
-    m_splitter.add(record.function, m_name, overload ? std::nullopt : numberOf(record), overload,
-                   time);
+    m_splitter.add(record.function, m_name, overload ? std::nullopt : m_numbers.of(record),
+                   overload, time);
 }
 
-std::optional<double> RecordingStats::numberOf(const TARecord& record)
+std::optional<double> RecordNumbers::of(const TARecord& record)
 {
     std::uint32_t bits = 0;
     std::memcpy(&bits, &record.fValue, sizeof bits);
@@ -244,14 +244,14 @@ std::optional<double> RecordingStats::numberOf(const TARecord& record)
     // asked for last.
     const std::size_t pair = ((bits * 2654435761u) >> 26) * 2;
     for (std::size_t i = pair; i < pair + 2; ++i) {
-        if (m_numbers[i].bits == bits && m_numbers[i].function == record.function) {
-            m_numbers[pair].recent = i == pair;
-            return m_numbers[i].number;
+        if (m_known[i].bits == bits && m_known[i].function == record.function) {
+            m_known[pair].recent = i == pair;
+            return m_known[i].number;
         }
     }
-    KnownNumber& known = m_numbers[m_numbers[pair].recent ? pair + 1 : pair];
+    Known& known = m_known[m_known[pair].recent ? pair + 1 : pair];
     known = {bits, record.function, siNumber(record)};
-    m_numbers[pair].recent = &known == &m_numbers[pair];
+    m_known[pair].recent = &known == &m_known[pair];
     return known.number;
 }
 

@@ -63,6 +63,25 @@ std::string statsValueText(double value);
 // a double; none for an overload or a stored value that is no number.
 std::optional<double> siNumber(const TARecord& record);
 
+// siNumber() of records, remembered for recent stored values: a meter
+// repeats a few values, and making a value's text to read it back costs far
+// more than the rest of adding a reading up.
+class RecordNumbers
+{
+public:
+    std::optional<double> of(const TARecord& record);
+
+private:
+    struct Known
+    {
+        std::uint32_t bits = 0;
+        int function = -1; // none yet
+        std::optional<double> number;
+        bool recent = false; // of the first of a pair: it was asked for last
+    };
+    Known m_known[128];
+};
+
 // The readings of one recording, in order, added up into intervals: each
 // record's time as the table has it (RecordDates.h from `firstRecordDate`,
 // UTC where `utc`), its value as siNumber(). A record whose time text is no
@@ -88,22 +107,11 @@ private:
     UtcMoments m_moments;
     std::int64_t m_readings = 0;
     std::int64_t m_untimed = 0;
-    std::optional<double> numberOf(const TARecord& record);
-
     // The function's name, for the record before: runs of one function are usual.
     int m_function = 0;
     bool m_functionKnown = false;
     std::string m_name;
-    // The numbers of recent stored values: a meter repeats a few values, and
-    // making a value's text to read it back costs far more than the rest.
-    struct KnownNumber
-    {
-        std::uint32_t bits = 0;
-        int function = -1; // none yet
-        std::optional<double> number;
-        bool recent = false; // of the first of a pair: it was asked for last
-    };
-    KnownNumber m_numbers[128];
+    RecordNumbers m_numbers;
 };
 
 } // namespace dmm
