@@ -98,7 +98,7 @@ TStatisticsWindow::TStatisticsWindow(const RecorderStore& store, QWidget* parent
     layout->addWidget(m_wholeTable, 1);
     layout->addWidget(m_pageHeading);
     layout->addWidget(m_pageTable, 1);
-    resize(900, 420);
+    resize(1180, 640);
     m_timer.setInterval(kRefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &TStatisticsWindow::refresh);
 }
