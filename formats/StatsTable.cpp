@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "StatsTable.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -14,6 +16,7 @@ namespace dmm {
 namespace {
 
 constexpr std::int64_t kDayMs = 86'400'000;
+constexpr std::int64_t kQuarterHourMs = 900'000;
 constexpr qint64 kEpochJulianDay = 2'440'588; // 1970-01-01
 
 std::int64_t floorDivide(std::int64_t a, std::int64_t b)
@@ -216,16 +219,38 @@ RecordingStats::RecordingStats(std::optional<std::int64_t> lengthMs, bool utc,
 void RecordingStats::add(const TARecord& record)
 {
     ++m_readings;
-    const auto moment = m_dates.nextMoment(record);
-    if (!moment || !moment->date.isValid()) {
-        ++m_untimed;
-        return;
+    StatsTime time;
+    if (const auto stamp = m_stamps.of(record)) {
+        m_lastStamped = record;
+        time = {*stamp, true};
+        if (!m_utc) {
+            const std::int64_t quarter = floorDivide(*stamp, kQuarterHourMs);
+            if (m_offsetQuarter != quarter) {
+                m_offsetQuarter = quarter;
+                m_offsetMs =
+                    std::int64_t(
+                        QDateTime::fromMSecsSinceEpoch(quarter * kQuarterHourMs).offsetFromUtc()) *
+                    1000;
+            }
+            time.ms += m_offsetMs;
+        }
+    } else {
+        // The walk goes on from the last stamped record's date and time.
+        if (m_lastStamped) {
+            m_dates.skip(*m_lastStamped);
+            m_lastStamped.reset();
+        }
+        const auto moment = m_dates.nextMoment(record);
+        if (!moment || !moment->date.isValid()) {
+            ++m_untimed;
+            return;
+        }
+        time = {0, false};
+        if (m_utc)
+            time.ms = m_moments.of(*moment);
+        else
+            time.ms = (moment->date.toJulianDay() - kEpochJulianDay) * kDayMs + moment->ms;
     }
-    StatsTime time{0, moment->stamped};
-    if (m_utc)
-        time.ms = m_moments.of(*moment);
-    else
-        time.ms = (moment->date.toJulianDay() - kEpochJulianDay) * kDayMs + moment->ms;
     if (!m_functionKnown || record.function != m_function) {
         m_functionKnown = true;
         m_function = record.function;

@@ -105,6 +105,13 @@ private:
     bool m_utc;
     RecordDates m_dates;
     UtcMoments m_moments;
+    // A stamp's local time is worked out here, its zone's offset looked up
+    // once per quarter hour (RecordDates would look it up for each record);
+    // RecordDates sees only the last stamped record before one without.
+    RecordStamps m_stamps;
+    std::optional<TARecord> m_lastStamped;
+    std::optional<std::int64_t> m_offsetQuarter;
+    std::int64_t m_offsetMs = 0;
     std::int64_t m_readings = 0;
     std::int64_t m_untimed = 0;
     // The function's name, for the record before: runs of one function are usual.
