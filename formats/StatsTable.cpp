@@ -17,6 +17,7 @@ namespace {
 
 constexpr std::int64_t kDayMs = 86'400'000;
 constexpr std::int64_t kQuarterHourMs = 900'000;
+constexpr std::size_t kMostHeld = 16384;
 constexpr qint64 kEpochJulianDay = 2'440'588; // 1970-01-01
 
 std::int64_t floorDivide(std::int64_t a, std::int64_t b)
@@ -212,8 +213,47 @@ std::string statsRowJson(const StatsInterval& interval, const FunctionStats& f, 
 
 RecordingStats::RecordingStats(std::optional<std::int64_t> lengthMs, bool utc,
                                QDate firstRecordDate, IntervalSplitter::Sink sink)
-    : m_splitter(lengthMs, std::move(sink)), m_utc(utc), m_dates(firstRecordDate)
+    : m_sink(std::move(sink)),
+      m_splitter(lengthMs, [this](const StatsInterval& interval) { hold(interval); }), m_utc(utc),
+      m_dates(firstRecordDate)
 {
+}
+
+RecordingStats::RecordingStats(std::optional<std::int64_t> lengthMs, QDate walkFrom,
+                               std::shared_future<QDate> firstRecordDate,
+                               IntervalSplitter::Sink sink)
+    : RecordingStats(lengthMs, false, walkFrom, std::move(sink))
+{
+    m_firstDate = std::move(firstRecordDate);
+    m_datePending = true;
+    m_walkFrom = walkFrom;
+}
+
+bool RecordingStats::deferrable(std::optional<std::int64_t> lengthMs, bool utc)
+{
+    return !utc && (!lengthMs || (*lengthMs > 0 && kDayMs % *lengthMs == 0));
+}
+
+void RecordingStats::hold(const StatsInterval& interval)
+{
+    if (m_datePending)
+        m_held.push_back(interval);
+    else
+        m_sink(interval);
+}
+
+void RecordingStats::settleDate()
+{
+    if (!m_datePending)
+        return;
+    m_datePending = false;
+    m_shiftMs = (m_firstDate.get().toJulianDay() - m_walkFrom.toJulianDay()) * kDayMs;
+    for (StatsInterval& interval : m_held) {
+        shiftTimes(interval, m_shiftMs);
+        m_sink(interval);
+    }
+    m_held.clear();
+    m_splitter.shift(m_shiftMs);
 }
 
 void RecordingStats::add(const TARecord& record)
@@ -221,6 +261,10 @@ void RecordingStats::add(const TARecord& record)
     ++m_readings;
     StatsTime time;
     if (const auto stamp = m_stamps.of(record)) {
+        if (!m_anchored) {
+            settleDate();
+            m_anchored = true;
+        }
         m_lastStamped = record;
         time = {*stamp, true};
         if (!m_utc) {
@@ -250,6 +294,8 @@ void RecordingStats::add(const TARecord& record)
             time.ms = m_moments.of(*moment);
         else
             time.ms = (moment->date.toJulianDay() - kEpochJulianDay) * kDayMs + moment->ms;
+        if (!m_anchored)
+            time.ms += m_shiftMs;
     }
     if (!m_functionKnown || record.function != m_function) {
         m_functionKnown = true;
@@ -259,6 +305,9 @@ void RecordingStats::add(const TARecord& record)
     const bool overload = isOverload(record);
     m_splitter.add(record.function, m_name, overload ? std::nullopt : m_numbers.of(record),
                    overload, time);
+    // Intervals held back past a few thousand: their date is waited for.
+    if (m_held.size() > kMostHeld)
+        settleDate();
 }
 
 std::optional<double> RecordNumbers::of(const TARecord& record)

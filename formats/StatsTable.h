@@ -21,6 +21,8 @@
 #include <QDate>
 
 #include <cstdint>
+#include <deque>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -91,18 +93,48 @@ class RecordingStats
 public:
     RecordingStats(std::optional<std::int64_t> lengthMs, bool utc, QDate firstRecordDate,
                    IntervalSplitter::Sink sink);
+    // The same while the first record's date is still being worked out
+    // (firstRecordDate() over the file on another thread, which takes a pass
+    // over a file without stamps): the dates are walked from `walkFrom`
+    // meanwhile and the intervals held back, then moved by the whole days
+    // the first record's date differs from it once that is known: at the
+    // first stamped record, when many intervals wait, or at the end. Only
+    // where deferrable().
+    RecordingStats(std::optional<std::int64_t> lengthMs, QDate walkFrom,
+                   std::shared_future<QDate> firstRecordDate, IntervalSplitter::Sink sink);
+    // Local times and intervals that divide a day: a move by whole days
+    // leaves them aligned as they were.
+    static bool deferrable(std::optional<std::int64_t> lengthMs, bool utc);
+    // The splitter's sink holds `this`.
+    RecordingStats(const RecordingStats&) = delete;
+    RecordingStats& operator=(const RecordingStats&) = delete;
 
     void add(const TARecord& record);
     // The last interval, once every record was added.
-    void finish() { m_splitter.finish(); }
+    void finish()
+    {
+        settleDate();
+        m_splitter.finish();
+    }
 
     std::int64_t readings() const { return m_readings; }
     std::int64_t untimed() const { return m_untimed; }
     bool datesInferred() const { return m_dates.inferred(); }
 
 private:
+    void hold(const StatsInterval& interval);
+    void settleDate();
+
+    IntervalSplitter::Sink m_sink;
     IntervalSplitter m_splitter;
     bool m_utc;
+    // The first record's date while it is worked out; the intervals till then.
+    std::shared_future<QDate> m_firstDate;
+    bool m_datePending = false;
+    QDate m_walkFrom;
+    std::int64_t m_shiftMs = 0; // for dates walked before the first stamp
+    bool m_anchored = false;    // a stamped record was met: the walk goes on from it
+    std::deque<StatsInterval> m_held;
     RecordDates m_dates;
     UtcMoments m_moments;
     // A stamp's local time is worked out here, its zone's offset looked up

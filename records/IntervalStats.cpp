@@ -94,6 +94,22 @@ FunctionStats& IntervalSplitter::figuresFor(int function, const std::string& nam
     return m_interval.functions[i];
 }
 
+void shiftTimes(StatsInterval& interval, std::int64_t ms)
+{
+    interval.start.ms += ms;
+    interval.end.ms += ms;
+    for (FunctionStats& f : interval.functions) {
+        f.minTime.ms += ms;
+        f.maxTime.ms += ms;
+    }
+}
+
+void IntervalSplitter::shift(std::int64_t ms)
+{
+    if (m_open)
+        shiftTimes(m_interval, ms);
+}
+
 void IntervalSplitter::finish(bool partial)
 {
     if (!m_open)

@@ -63,6 +63,9 @@ struct StatsInterval
 };
 
 // Splits readings in time order into intervals and adds them up per function.
+// Moves every time of the interval by `ms`.
+void shiftTimes(StatsInterval& interval, std::int64_t ms);
+
 class IntervalSplitter
 {
 public:
@@ -78,6 +81,10 @@ public:
              StatsTime time);
     // Hands on the open interval, if any; `partial` marks it as cut short.
     void finish(bool partial = false);
+
+    // Moves the open interval's times by `ms` (whole days, for a date that
+    // turned out to be another).
+    void shift(std::int64_t ms);
 
     // The interval readings are added to now; null when none is open.
     const StatsInterval* openInterval() const { return m_open ? &m_interval : nullptr; }

@@ -3,6 +3,7 @@
 // stay right over a million nearly equal readings.
 #include <QtTest>
 
+#include <future>
 #include <vector>
 
 #include "IntervalStats.h"
@@ -48,12 +49,18 @@ TARecord recordOf(const Reading& r)
     return record;
 }
 
+// `dateLater`: the dates are walked from another day until the first
+// record's date is known, as while a first pass over the file works it out.
 QStringList statsRows(const std::vector<Reading>& readings, std::optional<std::int64_t> every,
-                      StatsRowForm form = {})
+                      StatsRowForm form = {}, bool dateLater = false)
 {
     std::string text;
-    RecordingStats stats(every, form.format.utc, QDate(2026, 12, 7),
-                         [&](const StatsInterval& i) { appendStatsRows(text, i, form); });
+    const auto sink = [&](const StatsInterval& i) { appendStatsRows(text, i, form); };
+    std::promise<QDate> firstDate;
+    firstDate.set_value(QDate(2026, 12, 7));
+    RecordingStats stats =
+        dateLater ? RecordingStats(every, QDate(2020, 2, 27), firstDate.get_future().share(), sink)
+                  : RecordingStats(every, form.format.utc, QDate(2026, 12, 7), sink);
     for (const Reading& r : readings)
         stats.add(recordOf(r));
     stats.finish();
@@ -69,6 +76,8 @@ private slots:
     void header();
     void rows_data();
     void rows();
+    void rowsWithTheDateLater_data() { rows_data(); }
+    void rowsWithTheDateLater();
     void stableOverAMillionNearlyEqualReadings();
     void jsonRow();
 };
@@ -174,6 +183,20 @@ void TestStats::rows()
     QCOMPARE(
         statsRows(readings, every > 0 ? std::optional<std::int64_t>(every) : std::nullopt, form),
         rows);
+}
+
+void TestStats::rowsWithTheDateLater()
+{
+    QFETCH(std::vector<Reading>, readings);
+    QFETCH(qint64, every);
+    QFETCH(int, format);
+    QFETCH(QStringList, rows);
+    StatsRowForm form;
+    if (format == 1)
+        form.format = {';', true};
+    QCOMPARE(statsRows(readings, every > 0 ? std::optional<std::int64_t>(every) : std::nullopt,
+                       form, true),
+             rows);
 }
 
 void TestStats::stableOverAMillionNearlyEqualReadings()

@@ -70,23 +70,30 @@ private:
         m_path = m_request.recordings[m_next++];
         m_reader = std::make_unique<RecordFileReader>();
         QString reason;
-        // The dates of readings without a stamp, as --table infers them.
-        RecordFileReader counter;
-        if (!m_reader->open(m_path, &reason) || !counter.open(m_path, &reason)) {
+        // The dates of readings without a stamp, as --table infers them: a
+        // pass up to the first stamped record, over the whole file where none
+        // is. It runs beside the statistics where their intervals allow.
+        auto counter = std::make_shared<RecordFileReader>();
+        if (!m_reader->open(m_path, &reason) || !counter->open(m_path, &reason)) {
             m_failure = m_path + QStringLiteral(": ") + reason;
             m_job.cancel = true;
             return false;
         }
-        QDate firstDate;
-        {
-            RecordRuns counted(counter);
-            firstDate = firstRecordDate(counted, fileModificationDate(m_path));
-        }
+        const QDate lastDate = fileModificationDate(m_path);
+        const auto countDays = [counter, lastDate] {
+            RecordRuns counted(*counter);
+            return firstRecordDate(counted, lastDate);
+        };
         m_file = fileNameBytes(m_path).toStdString();
-        m_stats = std::make_unique<RecordingStats>(
-            m_request.every ? std::optional<std::int64_t>(m_request.every->count()) : std::nullopt,
-            m_request.format.utc, firstDate,
-            [this](const StatsInterval& interval) { m_rows(m_file, interval); });
+        const auto length =
+            m_request.every ? std::optional<std::int64_t>(m_request.every->count()) : std::nullopt;
+        const auto rows = [this](const StatsInterval& interval) { m_rows(m_file, interval); };
+        if (RecordingStats::deferrable(length, m_request.format.utc))
+            m_stats = std::make_unique<RecordingStats>(
+                length, lastDate, std::async(std::launch::async, countDays).share(), rows);
+        else
+            m_stats =
+                std::make_unique<RecordingStats>(length, m_request.format.utc, countDays(), rows);
         m_runs = std::make_unique<RecordRuns>(*m_reader, &m_job);
         return true;
     }
