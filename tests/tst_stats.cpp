@@ -3,6 +3,9 @@
 // stay right over a million nearly equal readings.
 #include <QtTest>
 
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <future>
 #include <vector>
 
@@ -80,6 +83,7 @@ private slots:
     void rowsWithTheDateLater();
     void stableOverAMillionNearlyEqualReadings();
     void jsonRow();
+    void exportOfTwoRecordings();
 };
 
 void TestStats::header()
@@ -236,6 +240,40 @@ void TestStats::jsonRow()
              "\"function\":\"\u03A9\",\"unit\":\"\u03A9\",\"count\":0,\"overloads\":1,"
              "\"min\":null,\"minTime\":null,\"max\":null,\"maxTime\":null,\"mean\":null,"
              "\"stddev\":null,\"first\":null,\"last\":null,\"partial\":true}");
+}
+
+void TestStats::exportOfTwoRecordings()
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString& name, const std::vector<Reading>& readings) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const Reading& r : readings) {
+            const auto bytes = encodeARecord(recordOf(r));
+            QCOMPARE(file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())),
+                     qint64(bytes.size()));
+        }
+    };
+    write("a.g52", {{kDcVolts, "1.000", 1.0f, at(7, 14, 5, 10)},
+                    {kDcVolts, "3.000", 3.0f, at(7, 14, 6, 10)}});
+    write("b.g52", {{kOhms, "100.0", 100.0f, at(7, 14, 5, 30)}});
+    QProcess tool;
+    tool.setWorkingDirectory(dir.path());
+    tool.start(QStringLiteral(DMM_EXPORT_PATH),
+               {"--stats", "--every", "1m", "--separator", ";", "a.g52", "b.g52"});
+    QVERIFY(tool.waitForFinished(20'000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()).split(u'\n'),
+             QStringList({"file;start;end;function;unit;count;overloads;min;min time;max;max time;"
+                          "mean;stddev;first;last",
+                          "a.g52;2026-12-07T14:05:00.000;2026-12-07T14:06:00.000;DC V;V;1;0;1;"
+                          "2026-12-07T14:05:10.000;1;2026-12-07T14:05:10.000;1;;1;1",
+                          "a.g52;2026-12-07T14:06:00.000;2026-12-07T14:07:00.000;DC V;V;1;0;3;"
+                          "2026-12-07T14:06:10.000;3;2026-12-07T14:06:10.000;3;;3;3",
+                          "b.g52;2026-12-07T14:05:00.000;2026-12-07T14:06:00.000;\u03A9;\u03A9;1;0;"
+                          "100;2026-12-07T14:05:30.000;100;2026-12-07T14:05:30.000;100;;100;100",
+                          ""}));
+    QCOMPARE(tool.readAllStandardError(), "dmm-export: 3 readings in 3 rows\n");
 }
 
 QTEST_GUILESS_MAIN(TestStats)
