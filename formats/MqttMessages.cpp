@@ -21,7 +21,8 @@ namespace dmm::logtool {
 MqttTopics mqttTopics(const QString& prefix, const QString& name)
 {
     const std::string base = (prefix + u'/' + name + u'/').toStdString();
-    return {base + "reading", base + "status", base + "meta", base + "dropped", base + "alarm"};
+    return {base + "reading", base + "status", base + "meta", base + "dropped", base + "alarm",
+            base + "stats"};
 }
 
 std::string isoLocalTimeWithOffset(const QDateTime& time)

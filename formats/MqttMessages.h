@@ -31,13 +31,13 @@ struct MqttTopics
     std::string meta;    // retained: version, run, port, interval, files
     std::string dropped; // retained: readings this run dropped from a full queue
     std::string alarm;   // retained: the alarm's state (AlarmTexts.h)
+    std::string stats;   // retained: the last row of statistics (--stats)
 };
 
 MqttTopics mqttTopics(const QString& prefix, const QString& name);
 
 // "2026-12-07T14:33:16.077+01:00".
 std::string isoLocalTimeWithOffset(const QDateTime& time);
-
 
 std::string readingPayload(long long seq, const QDateTime& time, const TARecord& record);
 

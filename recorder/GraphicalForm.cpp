@@ -17,6 +17,7 @@
 #include "GlobalFlags.h"
 #include "PEGraph.h"
 #include "PictureButton.h"
+#include "StatisticsWindow.h"
 #include "StringTable.h"
 #include "ViewMessages.h"
 #include "WindowMetrics.h"
@@ -135,6 +136,17 @@ void TGraphicalForm::buildMenus()
     miUndoZoom->setEnabled(false);
     view->addSeparator();
     miGraphLineColor = command(view, 527, [this] { miGraphLineColorClick(); });
+    view->addSeparator();
+    miStatistics = view->addAction(tableString(1650), this, &TGraphicalForm::miStatisticsClick);
+}
+
+void TGraphicalForm::miStatisticsClick()
+{
+    if (!m_statistics)
+        m_statistics = new TStatisticsWindow(m_store, this);
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 QToolButton* TGraphicalForm::makeToolButton(const QString& art, int hint)

@@ -30,6 +30,7 @@ class RecordFileReader;
 class TDialogOption;
 class TDlgExportForm;
 class TMsgForm;
+class TStatisticsWindow;
 struct CurrentReading;
 
 class TGraphicalForm : public QMainWindow, private RecorderStoreView
@@ -110,6 +111,9 @@ public:
     void sbtnFitViewClick();
     void miPrinterSetupClick();
     void miGraphLineColorClick();
+    // View > Statistics: the Statistics window, made the first time.
+    void miStatisticsClick();
+    TStatisticsWindow* statisticsWindow() const { return m_statistics; }
 
     // The program ends without questions (a termination signal): a run is
     // stopped and its file synced; the temporary files are kept at
@@ -180,6 +184,7 @@ public:
     QAction* miFitAll = nullptr;
     QAction* miUndoZoom = nullptr;
     QAction* miGraphLineColor = nullptr;
+    QAction* miStatistics = nullptr;
 
     // The recording's own name, which Save As and the other file dialogs
     // propose: the file it was opened from or saved as, without folder and
@@ -259,6 +264,7 @@ private:
     TableChooser m_chooseTable;
     QDate m_loadedFileDate; // of the file last opened
     QString m_recordingName;
+    TStatisticsWindow* m_statistics = nullptr;
 };
 
 } // namespace dmm

@@ -23,8 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kMaxDuration = std::chrono::hours(24 * 366 * 100);
-
 const char* const kHelp =
     "Usage: dmm-log --port COM2|DEVICE [options]\n"
     "\n"
@@ -66,6 +64,15 @@ const char* const kHelp =
     "                       --separator \";\").\n"
     "  --utc                the CSV's times in UTC, ending in Z (default: local\n"
     "                       time without a zone).\n"
+    "  --stats FILE.csv     also write statistics per interval of --every: for\n"
+    "                       each function met, count, overloads, min and max with\n"
+    "                       their times, mean, standard deviation, first and last\n"
+    "                       value (as dmm-export --stats), each interval the moment\n"
+    "                       it ends. A last column \"partial\" marks the interval a\n"
+    "                       stopped run cut short. Always a new file. With --mqtt\n"
+    "                       each row also goes to PREFIX/NAME/stats (JSON, retained).\n"
+    "  --every TIME         the statistics' interval: 10s, 1m, 1h30m; intervals\n"
+    "                       start on the clock (1m at each whole minute).\n"
     "  --duration TIME      stop after TIME: 2h, 30m, 45s, 1h30m, 2.5h, or seconds.\n"
     "  --count N            stop after N readings.\n"
     "  --folder DIR         relative --out and --csv files go into DIR, made when\n"
@@ -161,35 +168,6 @@ QString logHelpText()
     return QString::fromUtf8(kHelp); // the unit signs are UTF-8
 }
 
-std::optional<std::chrono::milliseconds> parseDuration(QStringView text)
-{
-    // Whole numbers or up to three decimals ("1.5h", "3.5s"), so that the
-    // millisecond result is exact enough and never rounds a short run to 0.
-    static const QRegularExpression bareSeconds(QStringLiteral("^\\d{1,12}(?:\\.\\d{1,3})?$"));
-    static const QRegularExpression withUnits(
-        QStringLiteral("^(?:\\d{1,12}(?:\\.\\d{1,3})?[hms])+$"));
-    static const QRegularExpression part(QStringLiteral("(\\d{1,12}(?:\\.\\d{1,3})?)([hms])"));
-
-    const QString trimmed = text.trimmed().toString();
-    double seconds = 0;
-    if (bareSeconds.match(trimmed).hasMatch()) {
-        seconds = trimmed.toDouble();
-    } else if (withUnits.match(trimmed).hasMatch()) {
-        for (auto it = part.globalMatch(trimmed); it.hasNext();) {
-            const auto match = it.next();
-            const double amount = match.captured(1).toDouble();
-            const QChar unit = match.captured(2).at(0);
-            seconds += amount * (unit == u'h' ? 3600 : unit == u'm' ? 60 : 1);
-        }
-    } else {
-        return std::nullopt;
-    }
-    const double ms = std::round(seconds * 1000);
-    if (ms < 1 || ms > static_cast<double>(kMaxDuration / 1ms))
-        return std::nullopt;
-    return std::chrono::milliseconds(static_cast<long long>(ms));
-}
-
 int comPortNumber(const QString& port)
 {
     static const QRegularExpression comName(QStringLiteral("^COM(\\d{1,9})$"));
@@ -261,6 +239,9 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                                               QStringLiteral("FILE"));
     const QCommandLineOption mqttCa(QStringLiteral("mqtt-ca"), {}, QStringLiteral("FILE"));
     const QCommandLineOption mqttQueue(QStringLiteral("mqtt-queue"), {}, QStringLiteral("N"));
+    const QCommandLineOption stats(QStringLiteral("stats"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption every(QStringLiteral("every"), {}, QStringLiteral("TIME"));
+    parser.addOptions({stats, every});
     parser.addOptions({help,  version, port,   interval,         out,          csv,      duration,
                        count, quiet,   append, separator,        decimalComma, utc,      folder,
                        conf,  mqtt,    name,   mqttPasswordFile, mqttCa,       mqttQueue});
@@ -354,6 +335,18 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     if ((parser.isSet(out) && options.outPath.isEmpty()) ||
         (parser.isSet(csv) && options.csvPath.isEmpty()))
         return fail(QStringLiteral("--out and --csv need a file name"));
+    // --stats FILE.csv --every TIME: both or neither.
+    options.statsPath = parser.value(stats);
+    if (parser.isSet(stats) != parser.isSet(every) ||
+        (parser.isSet(stats) && options.statsPath.isEmpty()))
+        return fail(
+            QStringLiteral("--stats needs a file name and --every a time, each with the other"));
+    if (parser.isSet(every)) {
+        const auto length = parseDuration(parser.value(every));
+        if (!length)
+            return fail(QStringLiteral("--every needs a time such as 10s, 1m or 1h30m"));
+        options.statsEvery = *length;
+    }
     options.folder =
         parser.isSet(folder) ? parser.value(folder) : fromConf.folder.value_or(QString());
     if (parser.isSet(folder) && options.folder.isEmpty())
@@ -362,7 +355,7 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
                                ? QStringLiteral("--folder ") + shownText(options.folder)
                                : fromConf.folderLine;
     if (!options.folder.isEmpty()) {
-        for (QString* path : {&options.outPath, &options.csvPath})
+        for (QString* path : {&options.outPath, &options.csvPath, &options.statsPath})
             if (!path->isEmpty())
                 *path = QDir(options.folder).absoluteFilePath(*path);
     }
@@ -379,7 +372,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     options.table.decimalComma =
         parser.isSet(decimalComma) || fromConf.decimalComma.value_or(false);
     options.table.utc = parser.isSet(utc);
-    if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty())
+    if (options.quiet && options.outPath.isEmpty() && options.csvPath.isEmpty() &&
+        options.statsPath.isEmpty())
         return fail(QStringLiteral("nothing to log to: give --out or --csv, or leave out --quiet"));
     if (!options.outPath.isEmpty() && !options.csvPath.isEmpty() &&
         QFileInfo(options.outPath).absoluteFilePath() ==
@@ -391,6 +385,10 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     if (options.meters.size() > 1 && parser.isSet(name))
         return fail(QStringLiteral("--name names the topics of one meter; with several meters "
                                    "each publishes under its own name (NAME=PORT)"));
+    for (const QString& other : {options.outPath, options.csvPath})
+        if (!options.statsPath.isEmpty() && !other.isEmpty() &&
+            QFileInfo(options.statsPath).absoluteFilePath() == QFileInfo(other).absoluteFilePath())
+            return fail(QStringLiteral("--stats names the same file as --out or --csv"));
     const QString mqttUrl =
         parser.isSet(mqtt) ? parser.value(mqtt) : fromConf.mqttUrl.value_or(QString());
     if (mqttUrl.isEmpty()) {

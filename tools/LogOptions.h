@@ -12,6 +12,7 @@
 #include "MeterPorts.h"
 #include "MetricsAddress.h"
 #include "AlarmOptions.h"
+#include "DurationText.h"
 #include "MqttUrl.h"
 #include "TableExport.h"
 
@@ -43,6 +44,9 @@ struct LogOptions
     std::optional<MetricsAddress> metrics; // --metrics [HOST:]PORT
     QString mqttDiscovery;                 // --mqtt-discovery PREFIX (needs mqtt); empty: none
     AlarmOptions alarms;                   // --alarm, --on-alarm and their conf lines
+    // --stats FILE.csv --every DURATION: statistics per interval (LogStats.h).
+    QString statsPath;
+    std::chrono::milliseconds statsEvery{0};
 };
 
 struct ParsedArguments
@@ -68,9 +72,8 @@ QString logHelpText();
 // file's INTERVAL= take them; none for anything else.
 std::optional<int> intervalSeconds(const QString& text);
 
-// "2h", "30m", "45s", "1h30m", "3.5s", or a bare number of seconds. None for
-// a zero, negative, malformed or absurdly long (over 100 years) duration.
-std::optional<std::chrono::milliseconds> parseDuration(QStringView text);
+// --duration's time (DurationText.h).
+using dmm::parseDuration;
 
 // n for "COMn" (any number of digits, so COM11 reaches the program's own "no
 // such port" answer); 0 for anything else, which is a device path.

@@ -91,6 +91,19 @@ bool LogSession::openOutputs()
         printError(error);
         return false;
     }
+    // Statistics per interval; a row that cannot be written ends the run.
+    if (!m_options.statsPath.isEmpty()) {
+        m_stats = std::make_unique<LogStats>(m_options.statsEvery, m_options.table);
+        connect(m_stats.get(), &LogStats::failed, this, [this](const QString& error) {
+            printError(error);
+            stopSoon(kExitFailure);
+        });
+        if (!m_stats->open(m_options.statsPath, &error)) {
+            printError(error);
+            m_stats.reset();
+            return false;
+        }
+    }
     return true;
 }
 
@@ -111,6 +124,8 @@ int LogSession::start()
         // Nothing was logged: whatever the close says changes nothing.
         m_records.close();
         m_csv.close();
+        if (QString unused; m_stats)
+            m_stats->close(QDateTime::currentDateTime(), &unused);
         m_link.ClosePort();
         return kExitFailure;
     }
@@ -123,8 +138,10 @@ int LogSession::start()
             });
     }
 
+    if (m_stats && m_mqtt)
+        m_stats->setRowListener([this](const std::string& json) { m_mqtt->statsRow(json); });
     QStringList targets;
-    for (const QString& path : {m_options.outPath, m_options.csvPath})
+    for (const QString& path : {m_options.outPath, m_options.csvPath, m_options.statsPath})
         if (!path.isEmpty())
             targets << path;
     if (!m_options.quiet)
@@ -231,6 +248,11 @@ void LogSession::logReading()
         stopSoon(kExitFailure);
         return;
     }
+    if (m_stats && !m_stats->add(now, *record, &error)) {
+        printError(error);
+        stopSoon(kExitFailure);
+        return;
+    }
     if (!m_options.quiet)
         print(m_out, consoleLine(now, *record));
     if (m_discovery)
@@ -270,6 +292,8 @@ void LogSession::onWarning(AcquisitionLoop::Warning warning)
 void LogSession::stopSoon(int status)
 {
     m_running = false;
+    if (!m_stopAsked.isValid())
+        m_stopAsked = QDateTime::currentDateTime(); // the statistics' end
     QMetaObject::invokeMethod(
         this, [this, status] { stop(status); }, Qt::QueuedConnection);
 }
@@ -280,6 +304,8 @@ void LogSession::stop(int status)
         return;
     m_stopping = true;
     m_running = false;
+    if (!m_stopAsked.isValid())
+        m_stopAsked = QDateTime::currentDateTime();
     m_service.stopping();
     m_loop.setLinked(false);
     TimerLogger.stop();
@@ -292,6 +318,10 @@ void LogSession::stop(int status)
             printError(error);
             status = kExitFailure;
         }
+    }
+    if (QString error; m_stats && !m_stats->close(m_stopAsked, &error)) {
+        printError(error);
+        status = kExitFailure;
     }
     if (m_mqtt)
         m_mqtt->stop(); // "offline", after the files are closed

@@ -21,6 +21,7 @@
 #include "LogFile.h"
 #include "LogOptions.h"
 #include "MetricsServer.h"
+#include "LogStats.h"
 #include "MqttPublisher.h"
 #include "SerialLink.h"
 #include "ServiceNotify.h"
@@ -103,6 +104,10 @@ private:
     QDateTime m_last;
     bool m_running = false;
     bool m_stopping = false;
+
+    // With --stats; the time the run was asked to stop ends its last interval.
+    std::unique_ptr<LogStats> m_stats;
+    QDateTime m_stopAsked;
 };
 
 } // namespace dmm::logtool

@@ -69,6 +69,8 @@ public:
     void keepRetained(const std::string& topic, const std::string& payload);
     // The alarm's state (AlarmTexts.h), retained; again after a reconnect.
     void alarmState(const std::string& payload);
+    // A row of statistics, retained; kept for the broker while it is away.
+    void statsRow(const std::string& json);
     // This run's id, in the status and the meta topics: 16 hex digits.
     const std::string& runId() const { return m_run; }
     // Gives queued readings up to `grace` to be acknowledged, says "offline",

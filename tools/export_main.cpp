@@ -24,6 +24,7 @@
 
 #include "AtomicFile.h"
 #include "DataListLine.h"
+#include "DurationText.h"
 #include "ExportOutput.h"
 #include "ExportPages.h"
 #include "ExportText.h"
@@ -35,6 +36,7 @@
 #include "RecordRuns.h"
 #include "RecordSummary.h"
 #include "SignalPipe.h"
+#include "StatsCommand.h"
 #include "TableCommand.h"
 
 namespace {
@@ -50,6 +52,8 @@ const char* const kUsage =
     "       dmm-export --table [--date YYYY-MM-DD] [--separator C] [--decimal-comma]\n"
     "                  [-o OUT] FILE\n"
     "       dmm-export --table [table options] [--power A*B] [-o OUT] FILE FILE...\n"
+    "       dmm-export --stats [--every DURATION] [--separator C] [--decimal-comma]\n"
+    "                  [--utc] [-o OUT] FILE...\n"
     "Run \"dmm-export --help\" for details.\n";
 
 const char* const kDescription =
@@ -110,6 +114,22 @@ const char* const kDescription =
     "sheet \"Summary\" with one row per function (\"DC V\", \"\u03A9\"): the count of\n"
     "values and of overloads, minimum, maximum, mean, standard deviation, first\n"
     "and last time. With --utc the times are UTC and their headers say so.\n"
+    "\n"
+    "--stats writes statistics instead: a header line\n"
+    "  start,end,function,unit,count,overloads,min,min time,max,max time,mean,\n"
+    "  stddev,first,last\n"
+    "then one line per interval and per function met in it, in time order. With\n"
+    "--every DURATION (10s, 1m, 1h30m, as dmm-log's --duration) the intervals\n"
+    "have that length and are aligned to the clock (a 1m interval starts at a\n"
+    "whole minute; an interval without readings has no line); without it there\n"
+    "is one interval from the first to the last reading. function is the data\n"
+    "list's name (\"DC V\", \"\u03A9\"), count the readings with a value, min and\n"
+    "max the extremes with the time of the first reading at each, stddev the\n"
+    "sample standard deviation (empty for one value), first and last the first\n"
+    "and the last value. Times, values, units, --separator, --decimal-comma and\n"
+    "--utc as --table; mean and stddev have 10 significant digits. Several\n"
+    "files: one block per file, in the order given, each line starting with a\n"
+    "column \"file\" naming it. With -o NAME.xlsx: a workbook with typed cells.\n"
     "\n"
     "Output goes to standard output, or with -o to a file that is replaced only\n"
     "once all of it is written; SIGINT or SIGTERM while it is written leaves an\n"
@@ -316,25 +336,42 @@ TableOptions addTableOptions(QCommandLineParser& parser)
     return options;
 }
 
+// --separator, --decimal-comma and --utc; what is wrong, else empty.
+QString readTableFormat(const QCommandLineParser& parser, const TableOptions& options,
+                        TableFormat* format)
+{
+    if (parser.isSet(options.separator)) {
+        const auto separator = tableSeparator(parser.value(options.separator));
+        if (!separator)
+            return QStringLiteral("--separator wants one character such as ; or \"tab\"");
+        format->separator = *separator;
+    }
+    format->decimalComma = parser.isSet(options.decimalComma);
+    format->utc = parser.isSet(options.utc);
+    return {};
+}
+
+// --date, the first reading's date for readings without one; what is wrong, else empty.
+QString readFirstDate(const QCommandLineParser& parser, const TableOptions& options,
+                      std::optional<QDate>* firstDate)
+{
+    if (!parser.isSet(options.date))
+        return {};
+    const QDate date = QDate::fromString(parser.value(options.date), Qt::ISODate);
+    if (!date.isValid())
+        return QStringLiteral("--date wants a date such as 2026-12-07");
+    *firstDate = date;
+    return {};
+}
+
 int runTable(const QCommandLineParser& parser, const TableOptions& options, const QString& path,
              const QString& output)
 {
     exporttool::TableRequest request{path, output, {}, std::nullopt};
-    if (parser.isSet(options.separator)) {
-        const auto separator = tableSeparator(parser.value(options.separator));
-        if (!separator)
-            return usageError(QStringLiteral("--separator wants one character such as ; or "
-                                             "\"tab\""));
-        request.format.separator = *separator;
-    }
-    request.format.decimalComma = parser.isSet(options.decimalComma);
-    request.format.utc = parser.isSet(options.utc);
-    if (parser.isSet(options.date)) {
-        const QDate date = QDate::fromString(parser.value(options.date), Qt::ISODate);
-        if (!date.isValid())
-            return usageError(QStringLiteral("--date wants a date such as 2026-12-07"));
-        request.firstDate = date;
-    }
+    if (const QString error = readTableFormat(parser, options, &request.format); !error.isEmpty())
+        return usageError(error);
+    if (const QString error = readFirstDate(parser, options, &request.firstDate); !error.isEmpty())
+        return usageError(error);
     return exporttool::writeTable(request);
 }
 
@@ -355,26 +392,37 @@ int runJoinedTable(const QCommandLineParser& parser, const TableOptions& options
             return failure(output + QStringLiteral(": is a recording being read; the output "
                                                    "goes to another file"));
     exporttool::JoinRequest request{files, output, {}, std::nullopt, parser.value(options.power)};
-    if (parser.isSet(options.separator)) {
-        const auto separator = tableSeparator(parser.value(options.separator));
-        if (!separator)
-            return usageError(QStringLiteral("--separator wants one character such as ; or "
-                                             "\"tab\""));
-        request.format.separator = *separator;
-    }
-    request.format.decimalComma = parser.isSet(options.decimalComma);
-    request.format.utc = parser.isSet(options.utc);
-    if (parser.isSet(options.date)) {
-        const QDate date = QDate::fromString(parser.value(options.date), Qt::ISODate);
-        if (!date.isValid())
-            return usageError(QStringLiteral("--date wants a date such as 2026-12-07"));
-        request.firstDate = date;
-    }
+    if (const QString error = readTableFormat(parser, options, &request.format); !error.isEmpty())
+        return usageError(error);
+    if (const QString error = readFirstDate(parser, options, &request.firstDate); !error.isEmpty())
+        return usageError(error);
     try {
         return exporttool::writeJoinedTable(request);
     } catch (const std::bad_alloc&) {
         return failure(QStringLiteral("not enough memory"));
     }
+}
+
+// --stats FILE... [--every DURATION]: the table's options but --date.
+int runStats(const QCommandLineParser& parser, const TableOptions& options,
+             const QCommandLineOption& every, const QStringList& files)
+{
+    if (files.isEmpty())
+        return usageError(QStringLiteral("no recording given"));
+    for (const char* other : {"table", "list", "info", "pages", "date"})
+        if (parser.isSet(QString::fromLatin1(other)))
+            return usageError(QStringLiteral("--stats goes without --%1").arg(other));
+    StatsRequest request{files, parser.value(QStringLiteral("o")), {}, std::nullopt};
+    if (parser.isSet(QStringLiteral("o")) && request.output.isEmpty())
+        return usageError(QStringLiteral("-o wants a file name"));
+    if (const QString error = readTableFormat(parser, options, &request.format); !error.isEmpty())
+        return usageError(error);
+    if (parser.isSet(every)) {
+        request.every = parseDuration(parser.value(every));
+        if (!request.every)
+            return usageError(QStringLiteral("--every wants a time such as 10s, 1m or 1h30m"));
+    }
+    return writeStats(request);
 }
 
 } // namespace
@@ -405,6 +453,13 @@ int main(int argc, char* argv[])
         QStringLiteral("Write to OUT instead of standard output."), QStringLiteral("OUT"));
     parser.addOptions({pagesOption, listOption, infoOption, outputOption});
     const TableOptions tableOptions = addTableOptions(parser);
+    // --stats: statistics per interval, of one recording or several.
+    const QCommandLineOption statsOption(QStringLiteral("stats"),
+                                         QStringLiteral("Write statistics per interval."));
+    const QCommandLineOption everyOption(QStringLiteral("every"),
+                                         QStringLiteral("The statistics' interval."),
+                                         QStringLiteral("DURATION"));
+    parser.addOptions({statsOption, everyOption});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("A recording: .g52, .g51 or .TMP."));
 
@@ -427,6 +482,10 @@ int main(int argc, char* argv[])
         return runJoinedTable(parser, tableOptions, files);
     if (parser.isSet(tableOptions.power))
         return usageError(QStringLiteral("--power goes with --table of several recordings"));
+    if (parser.isSet(statsOption))
+        return runStats(parser, tableOptions, everyOption, files);
+    if (parser.isSet(everyOption))
+        return usageError(QStringLiteral("--every goes with --stats"));
     if (files.size() != 1)
         return usageError(files.isEmpty() ? QStringLiteral("no recording given")
                                           : QStringLiteral("one recording at a time"));

@@ -89,6 +89,13 @@ int main(int argc, char* argv[])
         return kExitFailure;
     }
 
+    if (!options.statsPath.isEmpty()) {
+        if (const QString problem = statsPathProblem(options); !problem.isEmpty()) {
+            std::fprintf(stderr, "dmm-log: %s\n", fileNameBytes(problem).constData());
+            return kExitFailure;
+        }
+    }
+
     SignalPipe signalPipe;
     if (!signalPipe.install()) {
         std::fprintf(stderr, "dmm-log: cannot install the signal handlers\n");

@@ -109,6 +109,9 @@ public:
     // The readings count as saved only while the buffer still holds exactly
     // what was written: nothing appended, emptied or loaded since.
     void markSaved(const SaveSource& saved);
+    // Counts the times the buffer was emptied or loaded: entries counted
+    // under one filling stay the same entries.
+    unsigned long long filling() const { return m_filling; }
 
     // Writes what the temporary files missed, once more and as the program
     // ends; one line per file whose readings are still in no file ("28
