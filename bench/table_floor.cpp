@@ -71,7 +71,9 @@ void dayText(std::int64_t days, char* out)
     const unsigned d = doy - (153 * mp + 2) / 5 + 1;
     const unsigned m = mp < 10 ? mp + 3 : mp - 9;
     const unsigned y = unsigned(yoe + era * 400) + (m <= 2);
-    std::snprintf(out, 12, "%04u-%02u-%02uT", y, m, d);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT", y, m, d);
+    std::memcpy(out, text, 11);
 }
 
 // The shortest text of the float, its decimal exponent moved by `shift`, in

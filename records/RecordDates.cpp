@@ -217,6 +217,9 @@ std::optional<int> timeOfDayMs(std::string_view text)
 
 std::optional<std::int64_t> RecordStamps::of(const TARecord& record)
 {
+    // Most records carry no stamp: they are told by four bytes, without a call.
+    if (!hasStampMarker(record))
+        return std::nullopt;
     const auto& prefix = record.prefix.chars();
     const auto& unit = record.unit.chars();
     static_assert(sizeof prefix + sizeof unit == sizeof m_fields);
