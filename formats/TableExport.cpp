@@ -238,9 +238,11 @@ TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordRu
 
 bool TableProducer::nextBlock(QByteArray& block)
 {
-    // Rows are written into one kept text, each straight at its place.
-    m_text.resize(std::size_t(kBlockBytes + kMaxTableRow));
-    char* const begin = m_text.data();
+    // Rows are written straight into the block, each at its place: room for
+    // the rows first, cut back to them at the end.
+    const qsizetype start = block.size();
+    block.resize(start + kBlockBytes + kMaxTableRow);
+    char* const begin = block.data() + start;
     char* p = begin;
     if (!m_headerWritten) {
         const std::string header = tableHeader(m_format);
@@ -265,7 +267,7 @@ bool TableProducer::nextBlock(QByteArray& block)
                               *record, m_format, quotes);
         ++m_rows;
     }
-    block.append(begin, qsizetype(p - begin));
+    block.resize(start + qsizetype(p - begin));
     return p != begin;
 }
 
