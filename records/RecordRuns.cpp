@@ -56,11 +56,11 @@ std::span<const TARecord> RecordRuns::next()
         m_rest = {};
         return rest;
     }
-    if (!m_file)
-        return nextInMemory();
-    const std::span<const TARecord> run = m_file->next(m_first);
-    if (run.empty() && m_stopOnTruncation && m_reader->truncated())
+    const std::span<const TARecord> run = m_file ? m_file->next(m_first) : nextInMemory();
+    if (m_file && run.empty() && m_stopOnTruncation && m_reader->truncated())
         m_stopOnTruncation->cancel = true;
+    if (m_observer && !run.empty())
+        m_observer(m_first + run.size());
     return run;
 }
 

@@ -11,8 +11,10 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 
 #include "JobControl.h"
 #include "Record.h"
@@ -59,6 +61,13 @@ public:
     // The 0-based index of the first record next() gave last.
     std::size_t firstIndex() const { return m_first; }
 
+    // Called with the index past the run's last record each time a run is
+    // taken from the source, on the caller's thread: for a progress display.
+    void observeRuns(std::function<void(std::size_t end)> observer)
+    {
+        m_observer = std::move(observer);
+    }
+
 private:
     class FileRuns;
     std::span<const TARecord> nextInMemory();
@@ -71,6 +80,7 @@ private:
     std::size_t m_index = 0; // in the buffer or the snapshot: the next run's first
     std::size_t m_first = 0;
     std::span<const TARecord> m_rest; // of the run nextRecord() walks
+    std::function<void(std::size_t)> m_observer;
 };
 
 } // namespace dmm
