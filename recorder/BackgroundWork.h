@@ -23,12 +23,13 @@ namespace dmm {
 class TMsgForm;
 
 // The progress window for work that is silent while short: it appears only
-// once the work has taken half a second, without its Abort button, and goes
-// when this object does.
+// once the work has taken half a second, and goes when this object does. Its
+// Abort button shows only for `abortable` work, and then stops it without a
+// question (clearing bBusy, as it does for a load): such work loses nothing.
 class LateProgress
 {
 public:
-    LateProgress(TMsgForm* window, const QString& message);
+    LateProgress(TMsgForm* window, const QString& message, bool abortable = false);
     ~LateProgress();
     LateProgress(const LateProgress&) = delete;
     LateProgress& operator=(const LateProgress&) = delete;
@@ -39,6 +40,7 @@ public:
 private:
     TMsgForm* m_window;
     QString m_message;
+    bool m_abortable;
     QElapsedTimer m_elapsed;
     bool m_shown = false;
 };
