@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: MIT
-// A long recording through the program's windows: opening it in the recorder
-// (until the newest page is shown, the data list filled and the extremes set),
-// saving it, exporting all pages as text and clearing it, each against
-// reading the file with cat and copying it with cp and sync in the same run;
-// the longest stall of the event loop during each, and the process's memory.
+// A long recording through the program's windows, the whole application as it
+// starts (the main window and every window it makes, wired as in the program):
+// opening it in the recorder (until the newest page is shown, the data list
+// filled and the extremes set), saving it, exporting all pages as text,
+// exporting the table (csv), "Fit all data" (the recorder's own command, through
+// the handler the application wires, until the viewer has shown the whole
+// buffer and is closed) and clearing it, against reading the file with cat
+// and copying it with cp and sync in the same run; the longest stall of the
+// event loop during each (goal: under 50 ms), and the process's memory.
 // Prints figures (min and median of three rounds); it is not a test.
 // Usage: dmm-bench-recorderfiles [records] (default 1000000; the files go to
 // $TMPDIR, default /tmp, and are deleted afterwards). Run with
 // QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -19,16 +24,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
+#include "AppWindows.h"
 #include "AtomicFile.h"
 #include "BackgroundWork.h"
 #include "DataPageListForm.h"
 #include "ExportPages.h"
 #include "ExportText.h"
+#include "Fonts.h"
+#include "FormViewGraphic.h"
 #include "GraphicalForm.h"
+#include "MainWindow.h"
 #include "MessageBox.h"
 #include "MsgForm.h"
 #include "RecordFile.h"
@@ -62,7 +71,10 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
     }
     // While `inFirstPhase` holds, gaps also count towards firstPhaseStall().
-    void setFirstPhase(std::function<bool()> inFirstPhase) { m_inFirstPhase = std::move(inFirstPhase); }
+    void setFirstPhase(std::function<bool()> inFirstPhase)
+    {
+        m_inFirstPhase = std::move(inFirstPhase);
+    }
     double firstPhaseStall() const { return double(m_longestFirst) / 1e6; }
     double measure(const std::function<void()>& work)
     {
@@ -145,8 +157,7 @@ void shell(const QString& command)
         std::fprintf(stderr, "failed: %s\n", qPrintable(command));
 }
 
-void print(const char* label, const Figure& f, const Figure* floor = nullptr,
-           bool withStall = true)
+void print(const char* label, const Figure& f, const Figure* floor = nullptr, bool withStall = true)
 {
     std::printf("%-34s min %8.1f ms  median %8.1f ms", label, f.min(), f.median());
     if (floor)
@@ -182,23 +193,27 @@ int main(int argc, char* argv[])
     }
     setMessageBoxHandler([](const MessageBoxRequest&) { return int(QMessageBox::Ok); });
 
-    QWidget strip;
-    QWidget meter;
-    CurrentReading reading;
-    TGraphicalForm recorder(&strip, &reading, dir.path());
-    TDataPageListForm list(&strip, &meter, &meter, &recorder.recordBuffer());
-    recorder.setDataList(&list);
-    TMsgForm progress;
-    recorder.setProgressWindow(&progress);
+    // The application's windows, started in the folder as the program starts
+    // in its own (its settings and the recorder's temporary files there).
+    QDir::setCurrent(dir.path());
+    installFontSubstitutions();
+    TFormMain mainWindow;
+    mainWindow.show();
+    AppWindows windows(&mainWindow);
+    mainWindow.setWindows(&windows);
+    TGraphicalForm& recorder = *windows.GraphicalForm;
+    TMsgForm& progress = *windows.MsgForm;
     const QString copy = dir.filePath(QStringLiteral("copy.g52"));
     const QString saved = dir.filePath(QStringLiteral("saved.g52"));
     const QString csv = dir.filePath(QStringLiteral("all.csv"));
+    const QString table = dir.filePath(QStringLiteral("table.csv"));
     recorder.setFileChoosers([&] { return source; }, [&] { return saved; });
+    recorder.setTableChooser([&] { return TableTarget{table, {}}; });
     QApplication::processEvents();
 
     std::printf("%d records, %lld bytes\n", records, QFile(source).size());
     StallProbe probe;
-    Figure cat, copySync, open, save, exportText, clear;
+    Figure cat, copySync, open, save, exportText, exportTable, fitAll, clear;
     double firstPhaseStall = 0;
     double residentStart = 0, residentOpen = 0, residentClear = 0;
     for (int round = 0; round < kRounds; ++round) {
@@ -234,6 +249,22 @@ int main(int argc, char* argv[])
                 [] {});
         });
         QFile::remove(csv);
+        timeInto(exportTable, probe, [&] { recorder.miExportTableClick(); });
+        QFile::remove(table);
+        // The viewer is modal: it is closed once it has shown the whole
+        // buffer and the events it queued on the way have run.
+        timeInto(fitAll, probe, [&] {
+            QTimer closer;
+            closer.setInterval(20);
+            QObject::connect(&closer, &QTimer::timeout, [&] {
+                if (windows.FormViewGraphic->isVisible()) {
+                    QApplication::processEvents();
+                    windows.FormViewGraphic->reject();
+                }
+            });
+            closer.start();
+            recorder.sbtnFitViewClick();
+        });
         timeInto(clear, probe, [&] {
             recorder.sbtnClearClick();
             QApplication::processEvents();
@@ -252,6 +283,8 @@ int main(int argc, char* argv[])
     std::printf("%-34s longest stall %.1f ms\n", "  its first phase (reading)", firstPhaseStall);
     print("save from the recorder", save, &copySync);
     print("export all pages as text", exportText, &cat);
+    print("export table (csv)", exportTable, &cat);
+    print("fit all data (viewer shown)", fitAll);
     print("clear", clear);
     std::printf("memory: start %.1f MB, after open %.1f MB (%.1f bytes per record of the whole "
                 "process, %.1f added per record), after clear %.1f MB (%+.1f MB from start)\n",
