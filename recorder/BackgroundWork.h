@@ -1,22 +1,12 @@
 // SPDX-License-Identifier: MIT
-// File work off the UI thread: the work runs on a thread of its own while
-// this thread's events go on, so the window never freezes behind a long save
-// or export.
+// File work off the UI thread (runInBackground, BackgroundThread.h), so the
+// window never freezes behind a long save or export, and its progress window.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QString>
 
-#include <functional>
-
-namespace dmm {
-
-// Runs `work` on another thread and returns once it has ended. Meanwhile the
-// event loop runs, and `tick` is called on this thread every 50 ms. `work`
-// must not throw and must not touch widgets.
-void runInBackground(const std::function<void()>& work, const std::function<void()>& tick);
-
-} // namespace dmm
+#include "BackgroundThread.h"
 
 namespace dmm {
 
