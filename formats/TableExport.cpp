@@ -147,11 +147,26 @@ char* quoteInPlace(char* begin, char* end, bool needed)
     return writeQuoted(begin, std::string_view(copy, size));
 }
 
-// This program's own texts (times, numbers) never hold a quote or a line
-// end: they need quotes only where they hold the separator.
-char* quoteOwnTextInPlace(char* begin, char* end, char separator)
+// This program's own texts never hold a quote or a line end, and of the
+// characters a separator may be (tableSeparator) a time holds only ':' and a
+// value only the decimal comma: whether either can need quotes is decided
+// once per table: only where one can is the field looked at.
+struct OwnTextQuotes
 {
-    return quoteInPlace(begin, end, std::memchr(begin, separator, std::size_t(end - begin)));
+    bool time;
+    bool value;
+};
+
+OwnTextQuotes ownTextQuotes(const TableFormat& format)
+{
+    return {format.separator == ':', format.decimalComma && format.separator == ','};
+}
+
+char* quoteOwnTextInPlace(char* begin, char* end, bool mayHoldSeparator, char separator)
+{
+    return quoteInPlace(begin, end,
+                        mayHoldSeparator &&
+                            std::memchr(begin, separator, std::size_t(end - begin)) != nullptr);
 }
 
 // A display text written at [begin, end) with the table's decimal mark, so
@@ -166,9 +181,9 @@ char* writeDisplayMark(char* begin, char* end, const TableFormat& format)
                         needsQuotes({begin, std::size_t(end - begin)}, format.separator));
 }
 
-} // namespace
-
-char* writeReadingCells(char* out, const TARecord& record, const TableFormat& format)
+// The cells after the row's time: value, unit, display and subdisplay.
+char* writeCells(char* out, const TARecord& record, const TableFormat& format,
+                 OwnTextQuotes quotes)
 {
     const char s = format.separator;
     const SiUnit unit = siUnit(record.function);
@@ -178,7 +193,7 @@ char* writeReadingCells(char* out, const TARecord& record, const TableFormat& fo
         out = writeSiValueText(value, record.fValue, unit.decimalShift);
         if (format.decimalComma)
             std::replace(value, out, '.', ',');
-        out = quoteOwnTextInPlace(value, out, s);
+        out = quoteOwnTextInPlace(value, out, quotes.value, s);
     }
     *out++ = s;
     for (const char c : unit.symbol) // a unit holds no separator a table may have
@@ -200,6 +215,13 @@ char* writeReadingCells(char* out, const TARecord& record, const TableFormat& fo
     return out;
 }
 
+} // namespace
+
+char* writeReadingCells(char* out, const TARecord& record, const TableFormat& format)
+{
+    return writeCells(out, record, format, ownTextQuotes(format));
+}
+
 char* writeTableField(char* out, std::string_view text, char separator)
 {
     return writeField(out, text, separator);
@@ -208,9 +230,10 @@ char* writeTableField(char* out, std::string_view text, char separator)
 namespace {
 
 // The row after its time: value, unit, display, subdisplay and the line end.
-char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& format)
+char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& format,
+                        OwnTextQuotes quotes)
 {
-    out = writeReadingCells(out, record, format);
+    out = writeCells(out, record, format, quotes);
     *out++ = '\n';
     return out;
 }
@@ -220,7 +243,8 @@ char* writeRowAfterTime(char* out, const TARecord& record, const TableFormat& fo
 char* writeTableRow(char* out, std::string_view time, const TARecord& record,
                     const TableFormat& format)
 {
-    return writeRowAfterTime(writeField(out, time, format.separator), record, format);
+    return writeRowAfterTime(writeField(out, time, format.separator), record, format,
+                             ownTextQuotes(format));
 }
 
 std::string tableRow(std::string_view time, const TARecord& record, const TableFormat& format)
@@ -236,15 +260,18 @@ TableProducer::TableProducer(TableFormat format, QDate firstRecordDate, RecordRu
 
 bool TableProducer::nextBlock(QByteArray& block)
 {
-    // Rows are written into one kept text, each straight at its place.
-    m_text.resize(std::size_t(kBlockBytes + kMaxTableRow));
-    char* const begin = m_text.data();
+    // Rows are written straight into the block, each at its place: room for
+    // the rows first, cut back to them at the end.
+    const qsizetype start = block.size();
+    block.resize(start + kBlockBytes + kMaxTableRow);
+    char* const begin = block.data() + start;
     char* p = begin;
     if (!m_headerWritten) {
         const std::string header = tableHeader(m_format);
         p = std::copy(header.begin(), header.end(), p);
         m_headerWritten = true;
     }
+    const OwnTextQuotes quotes = ownTextQuotes(m_format);
     while (p - begin < kBlockBytes) {
         const TARecord* record = m_records.nextRecord();
         if (!record)
@@ -258,11 +285,11 @@ bool TableProducer::nextBlock(QByteArray& block)
         } else if (moment) {
             timeEnd = m_isoText.write(p, moment->date, moment->ms, moment->stamped);
         }
-        p = writeRowAfterTime(quoteOwnTextInPlace(p, timeEnd, m_format.separator), *record,
-                              m_format);
+        p = writeRowAfterTime(quoteOwnTextInPlace(p, timeEnd, quotes.time, m_format.separator),
+                              *record, m_format, quotes);
         ++m_rows;
     }
-    block.append(begin, qsizetype(p - begin));
+    block.resize(start + qsizetype(p - begin));
     return p != begin;
 }
 

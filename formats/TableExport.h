@@ -120,7 +120,6 @@ private:
     RecordRuns& m_records;
     bool m_headerWritten = false;
     qint64 m_rows = 0;
-    std::string m_text; // the block's rows, kept for its memory
 };
 
 } // namespace dmm

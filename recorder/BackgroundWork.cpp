@@ -1,35 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "BackgroundWork.h"
 
-#include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimer>
 
 #include <algorithm>
-#include <thread>
 
 #include "MsgForm.h"
 
 namespace dmm {
-
-void runInBackground(const std::function<void()>& work, const std::function<void()>& tick)
-{
-    QEventLoop loop;
-    QTimer ticker;
-    ticker.setInterval(50);
-    QObject::connect(&ticker, &QTimer::timeout, &loop, [&] { tick(); });
-    // The quit is posted, so it also ends the loop when the work is done
-    // before the loop has started.
-    std::thread worker([&] {
-        work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    ticker.start();
-    loop.exec();
-    worker.join();
-}
 
 namespace {
 
@@ -38,8 +18,8 @@ constexpr int kSteps = 64;
 
 } // namespace
 
-LateProgress::LateProgress(TMsgForm* window, const QString& message)
-    : m_window(window), m_message(message)
+LateProgress::LateProgress(TMsgForm* window, const QString& message, bool abortable)
+    : m_window(window), m_message(message), m_abortable(abortable)
 {
     m_elapsed.start();
 }
@@ -50,6 +30,7 @@ LateProgress::~LateProgress()
         return;
     m_window->hide();
     m_window->bbtnAbort->show();
+    m_window->askBeforeAbort = true;
 }
 
 void LateProgress::update(qint64 done, qint64 total)
@@ -57,9 +38,10 @@ void LateProgress::update(qint64 done, qint64 total)
     if (!m_window || m_elapsed.elapsed() < kSilentMs)
         return;
     if (!m_shown) {
-        // This work cannot be aborted half-way: it has no Abort button.
+        // Work that cannot be aborted half-way has no Abort button.
         m_shown = true;
-        m_window->bbtnAbort->hide();
+        m_window->bbtnAbort->setVisible(m_abortable);
+        m_window->askBeforeAbort = !m_abortable;
         m_window->Label1->clear();
         m_window->ProgressBar->setRange(0, kSteps);
         m_window->MsgPanel->setText(m_message);

@@ -8,6 +8,7 @@
 #include <QPrinter>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -225,9 +226,12 @@ private:
     void dropLoadedRecords();
     void setBusy(bool busy);
     // Runs file work on another thread with the commands disabled; `total`
-    // is what the work counts up to in its progress (bytes or entries).
-    void runFileJob(const QString& message, qint64 total,
-                    const std::function<void(JobControl&)>& work);
+    // is what the work counts up to in its progress (bytes or entries), in
+    // job.done or in `done` where given. `abortable` work has an Abort button
+    // that cancels the job; returns whether it was aborted.
+    bool runFileJob(const QString& message, qint64 total,
+                    const std::function<void(JobControl&)>& work, bool abortable = false,
+                    const std::atomic<qint64>* done = nullptr);
     QString chooseOpenFile();
     bool loadFile(const QString& path);
     QString chooseSaveFile();

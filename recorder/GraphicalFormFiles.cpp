@@ -250,17 +250,25 @@ bool TGraphicalForm::sbtnSaveFileClick()
     return true;
 }
 
-void TGraphicalForm::runFileJob(const QString& message, qint64 total,
-                                const std::function<void(JobControl&)>& work)
+bool TGraphicalForm::runFileJob(const QString& message, qint64 total,
+                                const std::function<void(JobControl&)>& work, bool abortable,
+                                const std::atomic<qint64>* done)
 {
     // The commands wait as they do for a file load.
     setBusy(true);
+    JobControl job;
     {
-        JobControl job;
-        LateProgress progress(m_progress, message);
-        runInBackground([&] { work(job); }, [&] { progress.update(job.done.load(), total); });
+        LateProgress progress(m_progress, message, abortable);
+        runInBackground([&] { work(job); },
+                        [&] {
+                            // Abort clears bBusy, as it does for a load.
+                            if (abortable && !bBusy)
+                                job.cancel = true;
+                            progress.update(done ? done->load() : job.done.load(), total);
+                        });
     }
     setBusy(false);
+    return job.cancel;
 }
 
 } // namespace dmm

@@ -17,8 +17,6 @@ constexpr int kExportingEntry = 107;
 constexpr int kExportTableCaption = 1601;
 constexpr int kTableWrittenEntry = 1608;
 constexpr int kDatesInferredEntry = 1609;
-// For the progress window: a row is about this many bytes.
-constexpr std::size_t kTypicalTableRow = 48;
 
 } // namespace
 
@@ -35,14 +33,21 @@ void TGraphicalForm::miExportTableClick()
     const QDate lastDate = m_loadedFileDate.isValid() ? m_loadedFileDate : QDate::currentDate();
     std::optional<QString> error;
     TableFileResult written;
-    runFileJob(tableString(kExportingEntry), qint64(records.size() * kTypicalTableRow),
-               [&](JobControl& job) {
-                   RecordRuns counted(records);
-                   const QDate firstDate = firstRecordDate(counted, lastDate);
-                   RecordRuns rows(records);
-                   error = writeTableFile(target->path, target->format, firstDate, rows, &job,
-                                          &written);
-               });
+    // The progress counts readings, for text and workbook alike; Abort stops
+    // the write, which then leaves no file and an existing one as it was.
+    std::atomic<qint64> given{0};
+    const bool aborted = runFileJob(
+        tableString(kExportingEntry), qint64(records.size()),
+        [&](JobControl& job) {
+            RecordRuns counted(records);
+            const QDate firstDate = firstRecordDate(counted, lastDate);
+            RecordRuns rows(records);
+            rows.observeRuns([&given](std::size_t end) { given = qint64(end); });
+            error = writeTableFile(target->path, target->format, firstDate, rows, &job, &written);
+        },
+        true, &given);
+    if (error && aborted)
+        return;
     if (error) {
         ShowMsgBox(this, kStrErrorCaption, 9015, QMessageBox::Ok, QMessageBox::NoIcon,
                    target->path + QStringLiteral(": ") + *error);

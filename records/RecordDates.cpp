@@ -215,7 +215,7 @@ std::optional<int> timeOfDayMs(std::string_view text)
     return ((part[0] * 60 + part[1]) * 60 + part[2]) * 1000 + part[3] * 100;
 }
 
-std::optional<std::int64_t> RecordStamps::of(const TARecord& record)
+std::optional<std::int64_t> RecordStamps::ofMarked(const TARecord& record)
 {
     const auto& prefix = record.prefix.chars();
     const auto& unit = record.unit.chars();
@@ -257,14 +257,15 @@ QDate firstRecordDate(RecordRuns& records, QDate lastRecordDate, bool* fromStamp
     RecordStamps stamps;
     RecordTimesOfDay times;
     while (const TARecord* record = records.nextRecord()) {
-        const auto stamp = stamps.of(*record);
-        const int now = stamp ? stampedDay(*stamp).second : times.of(*record);
+        std::int64_t stamp = 0;
+        const bool stamped = stamps.find(*record, stamp);
+        const int now = stamped ? stampedDay(stamp).second : times.of(*record);
         if (dayPassed(previous, now))
             ++days;
-        if (stamp) {
+        if (stamped) {
             if (fromStamp)
                 *fromStamp = true;
-            return stampedDay(*stamp).first.addDays(-days);
+            return stampedDay(stamp).first.addDays(-days);
         }
         if (now != kNoTime)
             previous = now;
@@ -274,12 +275,11 @@ QDate firstRecordDate(RecordRuns& records, QDate lastRecordDate, bool* fromStamp
 
 std::optional<RecordDates::Moment> RecordDates::advance(const TARecord& record)
 {
-    const auto stamp = m_stamps.of(record);
-    if (stamp) {
-        const auto [date, ms] = stampedDay(*stamp);
+    if (std::int64_t stamp = 0; m_stamps.find(record, stamp)) {
+        const auto [date, ms] = stampedDay(stamp);
         m_date = date;
         m_previous = ms;
-        return Moment{date, ms, true, *stamp};
+        return Moment{date, ms, true, stamp};
     }
     const int now = m_times.of(record);
     if (now == kNoTime)
@@ -302,19 +302,19 @@ RecordTime RecordDates::next(const TARecord& record)
 void FirstAndLastTimes::add(const TARecord& record)
 {
     Seen seen;
-    if (const auto stamp = m_stamps.of(record)) {
+    if (std::int64_t stamp = 0; m_stamps.find(record, stamp)) {
         if (!m_anchor) {
             // The first stamp dates the first record, counting back the days
             // before it, the step into its own time of day included.
-            const auto [date, ms] = stampedDay(*stamp);
+            const auto [date, ms] = stampedDay(stamp);
             if (dayPassed(m_previous, ms))
                 ++m_days;
             m_firstStampDate = date.addDays(-m_days);
         }
-        m_anchor = *stamp;
+        m_anchor = stamp;
         m_anchorLocal = false;
         m_days = 0;
-        seen = {Seen::Kind::Stamped, *stamp, 0};
+        seen = {Seen::Kind::Stamped, stamp, 0};
     } else if (const int now = m_times.of(record); now != kNoTime) {
         if (m_anchor && !m_anchorLocal) {
             const auto [date, ms] = stampedDay(*m_anchor);

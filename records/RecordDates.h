@@ -20,6 +20,7 @@
 
 #include "Record.h"
 #include "RecordRuns.h"
+#include "RecordStamp.h"
 
 namespace dmm {
 
@@ -77,9 +78,22 @@ struct RecordTime
 class RecordStamps
 {
 public:
-    std::optional<std::int64_t> of(const TARecord& record);
+    // The record's stamp in `ms`, or false for a record without one. Inline,
+    // and no optional handed back: most records carry no stamp and are told by
+    // four bytes, and an optional's flag written and read back through memory
+    // stalls the walk on every record.
+    bool find(const TARecord& record, std::int64_t& ms)
+    {
+        if (!hasStampMarker(record))
+            return false;
+        const std::optional<std::int64_t> stamp = ofMarked(record);
+        ms = stamp.value_or(0);
+        return stamp.has_value();
+    }
 
 private:
+    std::optional<std::int64_t> ofMarked(const TARecord& record);
+
     bool m_known = false;
     std::array<char, 16> m_fields{};
     std::optional<std::int64_t> m_stamp;

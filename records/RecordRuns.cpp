@@ -1,96 +1,38 @@
 // SPDX-License-Identifier: MIT
 #include "RecordRuns.h"
 
-#include <array>
-#include <semaphore>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "RecordFile.h"
 
 namespace dmm {
 
-// A recording read ahead, a run at a time, into a ring of small buffers.
+// A recording read a run at a time into one small buffer, on the caller's
+// thread: the records it then looks at are in its own core's cache, warm from
+// the copy out of the page cache. (A thread reading ahead into a ring of
+// buffers saved no processor time: the caller's first touch of each record
+// then fetched it from the other core's cache, which cost more than the
+// overlap gained.)
 class RecordRuns::FileRuns
 {
 public:
-    explicit FileRuns(RecordFileReader& reader) : m_reader(reader)
-    {
-        try {
-            m_thread = std::thread([this] { readAhead(); });
-        } catch (const std::system_error&) {
-            // No thread to be had: the runs are read on the caller's thread.
-        }
-    }
-    ~FileRuns()
-    {
-        if (!m_thread.joinable())
-            return;
-        m_job.cancel = true;
-        m_free.release(); // a thread waiting for a free buffer sees the stop
-        m_thread.join();
-    }
-    FileRuns(const FileRuns&) = delete;
-    FileRuns& operator=(const FileRuns&) = delete;
+    explicit FileRuns(RecordFileReader& reader) : m_reader(reader) {}
 
     // The next run and the file index of its first record.
     std::span<const TARecord> next(std::size_t& first)
     {
         if (m_ended)
             return {};
-        if (!m_thread.joinable()) {
-            Run& run = m_runs[0];
-            first = std::size_t(m_reader.recordsRead());
-            run.size = std::size_t(m_reader.read(run.records));
-            m_ended = run.size == 0;
-            return std::span<const TARecord>(run.records).first(run.size);
-        }
-        if (m_holding)
-            m_free.release(); // the run given last is done with
-        m_filled.acquire();
-        const Run& run = m_runs[m_next];
-        m_next = (m_next + 1) % kRuns;
-        first = run.first;
-        m_holding = run.size > 0;
-        m_ended = run.size == 0;
-        return std::span<const TARecord>(run.records).first(run.size);
+        first = std::size_t(m_reader.recordsRead());
+        const std::size_t size = std::size_t(m_reader.read(m_records));
+        m_ended = size == 0;
+        return std::span<const TARecord>(m_records).first(size);
     }
 
 private:
-    static constexpr std::size_t kRuns = 4;
-    struct Run
-    {
-        std::vector<TARecord> records = std::vector<TARecord>(kFileRunRecords);
-        std::size_t first = 0;
-        std::size_t size = 0;
-    };
-
-    void readAhead()
-    {
-        for (std::size_t i = 0;; i = (i + 1) % kRuns) {
-            m_free.acquire();
-            if (m_job.cancel)
-                return;
-            Run& run = m_runs[i];
-            run.first = std::size_t(m_reader.recordsRead());
-            run.size = std::size_t(m_reader.read(run.records));
-            const bool end = run.size == 0;
-            m_filled.release();
-            if (end)
-                return;
-        }
-    }
-
     RecordFileReader& m_reader;
-    std::array<Run, kRuns> m_runs;
-    std::counting_semaphore<> m_filled{0};
-    std::counting_semaphore<> m_free{kRuns};
-    JobControl m_job;
-    std::size_t m_next = 0; // the run next() gives next
-    bool m_holding = false; // next() gave a run the thread may not refill yet
+    std::vector<TARecord> m_records = std::vector<TARecord>(kFileRunRecords);
     bool m_ended = false;
-    std::thread m_thread; // started once everything it uses exists; none: read on the caller's
 };
 
 RecordRuns::RecordRuns(RecordFileReader& reader, JobControl* stopOnTruncation)
@@ -114,11 +56,11 @@ std::span<const TARecord> RecordRuns::next()
         m_rest = {};
         return rest;
     }
-    if (!m_file)
-        return nextInMemory();
-    const std::span<const TARecord> run = m_file->next(m_first);
-    if (run.empty() && m_stopOnTruncation && m_reader->truncated())
+    const std::span<const TARecord> run = m_file ? m_file->next(m_first) : nextInMemory();
+    if (m_file && run.empty() && m_stopOnTruncation && m_reader->truncated())
         m_stopOnTruncation->cancel = true;
+    if (m_observer && !run.empty())
+        m_observer(m_first + run.size());
     return run;
 }
 

@@ -2,19 +2,19 @@
 // The one way the program walks records: runs of consecutive records, in
 // order, from an open recording, from the buffer or from a snapshot of it.
 //
-// A recording is read a run at a time into a few small buffers that stay in
-// the processor's cache, for the exports and tools that look at each record
-// once and keep none: reading into a large buffer costs more than the copy
-// from the page cache itself once the buffer no longer fits the cache. A
-// thread of its own reads the next runs while the caller works on one, so the
-// copy from the page cache and the caller's work overlap (where no thread can
-// be had, the caller's own thread reads them). The buffer and a snapshot hand
-// out their chunks as they lie.
+// A recording is read a run at a time into a small buffer that stays in the
+// processor's cache, for the exports and tools that look at each record once
+// and keep none: reading into a large buffer costs more than the copy from
+// the page cache itself once the buffer no longer fits the cache. The caller's
+// own thread reads each run, so the records it looks at are warm in its own
+// core's cache. The buffer and a snapshot hand out their chunks as they lie.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
+#include <utility>
 
 #include "JobControl.h"
 #include "Record.h"
@@ -30,11 +30,9 @@ public:
     // Records per run read from a file: 76 KB of 76-byte records.
     static constexpr std::size_t kFileRunRecords = 1024;
 
-    // An open recording from where its reader stands. The reader is used by
-    // the reading thread alone until next() gave the end or this is
-    // destroyed. Where the file ends before its size promised (the reader's
-    // truncated()), `stopOnTruncation` is cancelled at the end, so that what
-    // is written from the runs replaces no file.
+    // An open recording from where its reader stands. Where the file ends before its size promised
+    // (the reader's truncated()), `stopOnTruncation` is cancelled at the end, so that what is
+    // written from the runs replaces no file.
     explicit RecordRuns(RecordFileReader& reader, JobControl* stopOnTruncation = nullptr);
     // The buffer's entries, up to its size when each run is asked for.
     explicit RecordRuns(const RecordBuffer& buffer);
@@ -63,6 +61,13 @@ public:
     // The 0-based index of the first record next() gave last.
     std::size_t firstIndex() const { return m_first; }
 
+    // Called with the index past the run's last record each time a run is
+    // taken from the source, on the caller's thread: for a progress display.
+    void observeRuns(std::function<void(std::size_t end)> observer)
+    {
+        m_observer = std::move(observer);
+    }
+
 private:
     class FileRuns;
     std::span<const TARecord> nextInMemory();
@@ -75,6 +80,7 @@ private:
     std::size_t m_index = 0; // in the buffer or the snapshot: the next run's first
     std::size_t m_first = 0;
     std::span<const TARecord> m_rest; // of the run nextRecord() walks
+    std::function<void(std::size_t)> m_observer;
 };
 
 } // namespace dmm

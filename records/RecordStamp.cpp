@@ -11,8 +11,9 @@ namespace {
 
 constexpr std::size_t kTimeOffset = kStampPrefixTextMax + 1; // in the prefix field
 constexpr std::size_t kTimeBytes = 6;
-constexpr std::size_t kMarkerOffset = kStampUnitTextMax + 1; // in the unit field
-constexpr std::array<std::uint8_t, 4> kMarker = {0xD7, 0x5A, 0xE3, 0x16};
+constexpr std::size_t kMarkerOffset = kStampMarkerOffset; // in the unit field
+constexpr std::array<std::uint8_t, 4> kMarker = {kStampMarker[0], kStampMarker[1], kStampMarker[2],
+                                                 kStampMarker[3]};
 constexpr std::size_t kCheckOffset = kMarkerOffset + kMarker.size();
 constexpr std::int64_t kTimeLimit = std::int64_t(1) << (8 * kTimeBytes);
 
@@ -71,8 +72,7 @@ std::optional<std::int64_t> recordStamp(const TARecord& record)
     const auto& prefix = record.prefix.chars();
     const auto& unit = record.unit.chars();
     // The marker first: most records without a stamp fail on it at once.
-    if (std::memcmp(unit.data() + kMarkerOffset, kMarker.data(), kMarker.size()) != 0 ||
-        !textFitsWithin(record.prefix, kStampPrefixTextMax) ||
+    if (!hasStampMarker(record) || !textFitsWithin(record.prefix, kStampPrefixTextMax) ||
         !textFitsWithin(record.unit, kStampUnitTextMax))
         return std::nullopt;
     std::array<std::uint8_t, kTimeBytes> time{};

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "Record.h"
@@ -31,5 +32,17 @@ bool setRecordStamp(TARecord& record, std::int64_t msSinceEpoch);
 
 // The stamp's time, or none when the record carries no valid stamp.
 std::optional<std::int64_t> recordStamp(const TARecord& record);
+
+// The marker of a stamp: unit bytes 3..6.
+inline constexpr std::size_t kStampMarkerOffset = kStampUnitTextMax + 1;
+inline constexpr unsigned char kStampMarker[4] = {0xD7, 0x5A, 0xE3, 0x16};
+
+// Whether the record's unit field holds the marker: a record without it
+// carries no stamp. A test of four bytes, for walks over many records.
+inline bool hasStampMarker(const TARecord& record)
+{
+    return std::memcmp(record.unit.chars().data() + kStampMarkerOffset, kStampMarker,
+                       sizeof kStampMarker) == 0;
+}
 
 } // namespace dmm

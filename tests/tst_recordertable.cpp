@@ -7,14 +7,17 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
 #include "GlobalFlags.h"
 #include "GraphicalForm.h"
 #include "MessageBox.h"
+#include "MsgForm.h"
 #include "PEGraph.h"
 #include "RecordFile.h"
 
@@ -89,6 +92,7 @@ private slots:
     void openedFileIsDatedByTheFile();
     void refusedExportWritesNoTable_data();
     void refusedExportWritesNoTable();
+    void abortedExportLeavesNoFile();
     void pictureFormatFollowsTheName_data();
     void pictureFormatFollowsTheName();
 };
@@ -136,6 +140,54 @@ void TestRecorderTable::openedFileIsDatedByTheFile()
                                            "2026-12-07T23:59:59.5,1234,\u03A9,1.234K,",
                                            "2026-12-08T00:00:00.5,1234,\u03A9,1.234K,"}));
     QVERIFY2(r.boxTexts.last().contains("inferred"), qPrintable(r.boxTexts.last()));
+}
+
+void TestRecorderTable::abortedExportLeavesNoFile()
+{
+    Recorder r;
+    // A workbook of a million readings takes seconds: its progress window
+    // shows after half a second, with an Abort button.
+    TARecord record;
+    record.function = 6;
+    record.value = "1.234";
+    record.unit = "V";
+    record.timeStamp = " 12:00:00.0  ";
+    record.fValue = 1.234f;
+    RecordBuffer readings;
+    for (int i = 0; i < 1000000; ++i)
+        readings.append(record);
+    r.openPath = r.dir.filePath("long.g52");
+    QVERIFY(saveRecordFile(r.openPath, readings));
+    r.form->sbtnOpenFileClick();
+    QCOMPARE(r.form->recordBuffer().size(), std::size_t(1000000));
+    QTemporaryDir out;
+    const QString path = out.filePath("table.xlsx");
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    TMsgForm progress;
+    r.form->setProgressWindow(&progress);
+    bool abortShown = false;
+    QTimer abort;
+    abort.setInterval(10);
+    QObject::connect(&abort, &QTimer::timeout, [&] {
+        if (progress.isVisible() && progress.bbtnAbort->isVisible() && !abortShown) {
+            abortShown = true;
+            progress.bbtnAbort->click();
+        }
+    });
+    abort.start();
+    r.target = TableTarget{path, {}};
+    r.form->miExportTableClick();
+    QVERIFY(abortShown);
+    QVERIFY(!progress.isVisible());
+    QCOMPARE(r.boxes, QStringList{}); // no error, no "Table written"
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("old"));
+    // No temporary file of the write (nor of the workbook library) is left.
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+             QStringList{"table.xlsx"});
+    QVERIFY(r.form->miExportTable->isEnabled());
 }
 
 void TestRecorderTable::refusedExportWritesNoTable_data()

@@ -6,6 +6,7 @@
 #include "ExportOutput.h"
 #include "RecordFile.h"
 #include "TableFile.h"
+#include "TerminalProgress.h"
 
 namespace dmm::exporttool {
 
@@ -33,11 +34,14 @@ int writeTable(const TableRequest& request)
 
     JobControl job;
     RecordRuns records(reader, &job); // a file ended early: no output replaced
+    TerminalProgress progress(reader.recordCount(), request.quiet);
+    records.observeRuns([&progress](std::size_t end) { progress.update(qint64(end)); });
     TableFileResult written;
     if (!request.output.isEmpty()) {
         const StopOnSignals stop(job);
         const auto error =
             writeTableFile(request.output, request.format, firstDate, records, &job, &written);
+        progress.finish();
         if (const auto stopped = error ? stop.reportStop(request.output) : std::nullopt)
             return *stopped;
         if (job.cancel)
@@ -47,8 +51,14 @@ int writeTable(const TableRequest& request)
     } else {
         TableProducer table(request.format, firstDate, records);
         if (const int status = writeOutput(
-                {}, [&](QByteArray& block) { return table.nextBlock(block); }, job,
-                [&] { return path + QStringLiteral(": ") + truncationReason(reader); }))
+                {},
+                [&](QByteArray& block) {
+                    const bool more = table.nextBlock(block);
+                    if (!more)
+                        progress.finish();
+                    return more;
+                },
+                job, [&] { return path + QStringLiteral(": ") + truncationReason(reader); }))
             return status;
         written = {table.rows(), table.datesInferred()};
     }

@@ -22,6 +22,7 @@ struct TableRequest
     // The date of the first reading, for readings without a date stamp;
     // none: the file's modification date is the date of the last reading.
     std::optional<QDate> firstDate;
+    bool quiet = false; // no progress line on a terminal
 };
 
 // Writes the table and one closing line on standard error saying how many

@@ -38,6 +38,7 @@
 #include "SignalPipe.h"
 #include "StatsCommand.h"
 #include "TableCommand.h"
+#include "TerminalProgress.h"
 
 namespace {
 
@@ -48,9 +49,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 
 const char* const kUsage =
-    "Usage: dmm-export [--pages P | --pages A-B] [--list | --info] [-o OUT] FILE\n"
+    "Usage: dmm-export [--pages P | --pages A-B] [--list | --info] [--quiet] [-o OUT] FILE\n"
     "       dmm-export --table [--date YYYY-MM-DD] [--separator C] [--decimal-comma]\n"
-    "                  [-o OUT] FILE\n"
+    "                  [--quiet] [-o OUT] FILE\n"
     "       dmm-export --table [table options] [--power A*B] [-o OUT] FILE FILE...\n"
     "       dmm-export --stats [--every DURATION] [--separator C] [--decimal-comma]\n"
     "                  [--utc] [-o OUT] FILE...\n"
@@ -130,6 +131,9 @@ const char* const kDescription =
     "--utc as --table; mean and stddev have 10 significant digits. Several\n"
     "files: one block per file, in the order given, each line starting with a\n"
     "column \"file\" naming it. With -o NAME.xlsx: a workbook with typed cells.\n"
+    "Work that takes over a second shows its progress on standard error where\n"
+    "that is a terminal: one line rewritten in place with the percentage, the\n"
+    "readings and the time left, cleared at the end; --quiet leaves it out.\n"
     "\n"
     "Output goes to standard output, or with -o to a file that is replaced only\n"
     "once all of it is written; SIGINT or SIGTERM while it is written leaves an\n"
@@ -199,10 +203,13 @@ struct RecordingInfo
     RecordTime lastTime;
 };
 
-bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInfo& info)
+bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInfo& info,
+                    bool quiet)
 {
     FirstAndLastTimes times(lastRecordDate);
     RecordRuns runs(reader);
+    TerminalProgress progress(reader.recordCount(), quiet);
+    runs.observeRuns([&progress](std::size_t end) { progress.update(qint64(end)); });
     for (auto slice = runs.next(); !slice.empty(); slice = runs.next()) {
         for (const TARecord& record : slice) {
             info.tally.add(record.fValue);
@@ -270,9 +277,12 @@ void writeListRecords(QByteArray& block, std::size_t firstIndex, std::span<const
 class EntryTextBlocks
 {
 public:
-    EntryTextBlocks(RecordFileReader& reader, EntryRange range, RecordWriter write, JobControl& job)
-        : m_runs(reader, &job), m_range(range), m_write(write)
+    EntryTextBlocks(RecordFileReader& reader, EntryRange range, RecordWriter write, JobControl& job,
+                    bool quiet)
+        : m_runs(reader, &job), m_range(range), m_write(write),
+          m_progress(qint64(range.end), quiet)
     {
+        m_runs.observeRuns([this](std::size_t end) { m_progress.update(qint64(end)); });
     }
 
     bool next(QByteArray& block)
@@ -282,8 +292,10 @@ public:
         while (m_pos < m_range.end) {
             if (m_slice.empty()) {
                 m_slice = m_runs.next();
-                if (m_slice.empty())
+                if (m_slice.empty()) {
+                    m_progress.finish();
                     return false;
+                }
             }
             // Records before the range are read past, none after it is read.
             const std::size_t before =
@@ -297,6 +309,7 @@ public:
             if (block.size() >= kBlockBytes)
                 return true;
         }
+        m_progress.finish();
         return !block.isEmpty();
     }
 
@@ -307,6 +320,7 @@ private:
     RecordWriter m_write;
     std::span<const TARecord> m_slice; // the records of the run not yet looked at
     std::size_t m_pos = 0;             // the index in the file of its first
+    TerminalProgress m_progress;
 };
 
 struct TableOptions
@@ -326,6 +340,14 @@ struct TableOptions
                              QStringLiteral("Power, energy and charge of two joined recordings."),
                              QStringLiteral("VOLTS*AMPERES")};
 };
+
+// Long work shows its progress on standard error where that is a terminal.
+const QCommandLineOption& quietOption()
+{
+    static const QCommandLineOption option(QStringLiteral("quiet"),
+                                           QStringLiteral("No progress line on a terminal."));
+    return option;
+}
 
 TableOptions addTableOptions(QCommandLineParser& parser)
 {
@@ -372,6 +394,7 @@ int runTable(const QCommandLineParser& parser, const TableOptions& options, cons
         return usageError(error);
     if (const QString error = readFirstDate(parser, options, &request.firstDate); !error.isEmpty())
         return usageError(error);
+    request.quiet = parser.isSet(quietOption());
     return exporttool::writeTable(request);
 }
 
@@ -451,7 +474,7 @@ int main(int argc, char* argv[])
     const QCommandLineOption outputOption(
         QStringList{QStringLiteral("o"), QStringLiteral("output")},
         QStringLiteral("Write to OUT instead of standard output."), QStringLiteral("OUT"));
-    parser.addOptions({pagesOption, listOption, infoOption, outputOption});
+    parser.addOptions({pagesOption, listOption, infoOption, outputOption, quietOption()});
     const TableOptions tableOptions = addTableOptions(parser);
     // --stats: statistics per interval, of one recording or several.
     const QCommandLineOption statsOption(QStringLiteral("stats"),
@@ -533,7 +556,8 @@ int main(int argc, char* argv[])
 
         if (info) {
             RecordingInfo counted;
-            if (!countRecording(reader, fileModificationDate(path), counted))
+            if (!countRecording(reader, fileModificationDate(path), counted,
+                                parser.isSet(quietOption())))
                 return failure(path + QStringLiteral(": ") + truncationReason(reader));
             JobControl job;
             return writeOutput(toFile ? outputName : QString(), singleBlock(infoJson(counted)), job,
@@ -545,7 +569,8 @@ int main(int argc, char* argv[])
         const EntryRange entries =
             pageRangeEntries(std::size_t(reader.recordCount()), lastPage, pages);
         JobControl job;
-        EntryTextBlocks text(reader, entries, list ? writeListRecords : writeExportRecords, job);
+        EntryTextBlocks text(reader, entries, list ? writeListRecords : writeExportRecords, job,
+                             parser.isSet(quietOption()));
         return writeOutput(
             toFile ? outputName : QString(), [&](QByteArray& block) { return text.next(block); },
             job, [&] { return path + QStringLiteral(": ") + truncationReason(reader); });

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "BackgroundThread.h"
 #include "DisplayLabels.h"
 #include "DlgExportForm.h"
 #include "MessageBox.h"
@@ -205,9 +206,13 @@ void TFormViewGraphic::FormShow()
     m_minY = m_state->scaleMinY;
 
     const std::size_t count = m_buffer->size();
-    m_plot = count == 0 ? ViewerPlot{}
-                        : planViewerPlot(*m_buffer, static_cast<std::size_t>(m_state->maxIndex),
-                                         static_cast<std::size_t>(m_state->minIndex));
+    if (m_prepared && m_preparedCount == count)
+        m_plot = std::move(*m_prepared);
+    else
+        m_plot = count == 0 ? ViewerPlot{}
+                            : planViewerPlot(*m_buffer, static_cast<std::size_t>(m_state->maxIndex),
+                                             static_cast<std::size_t>(m_state->minIndex));
+    m_prepared.reset();
     const int points = static_cast<int>(m_plot.pointCount);
     PEGraphView->Subsets = 1;
     PEGraphView->Points = points;
@@ -229,6 +234,34 @@ void TFormViewGraphic::FormShow()
     sbtnUndoZoom->setEnabled(false);
     fillPanels();
     QApplication::restoreOverrideCursor();
+}
+
+int TFormViewGraphic::execWholeBuffer()
+{
+    if (m_preparing) // asked again while the plan is being worked out
+        return QDialog::Rejected;
+    if (m_buffer->size() >= kDirectPlotLimit) {
+        m_preparing = true;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        // From a snapshot: readings may go on arriving meanwhile. Should the
+        // buffer change, FormShow() plans it afresh.
+        const RecordBuffer::Snapshot entries = m_buffer->snapshot();
+        const auto maxIndex = static_cast<std::size_t>(m_state->maxIndex);
+        const auto minIndex = static_cast<std::size_t>(m_state->minIndex);
+        ViewerPlot plot;
+        runInBackground(
+            [&] {
+                plot = planViewerPlot(
+                    entries.size(), [&entries](std::size_t i) { return entries.at(i).fValue; },
+                    maxIndex, minIndex);
+            },
+            [] {});
+        QApplication::restoreOverrideCursor();
+        m_prepared = std::move(plot);
+        m_preparedCount = entries.size();
+        m_preparing = false;
+    }
+    return exec();
 }
 
 void TFormViewGraphic::fillPanels()

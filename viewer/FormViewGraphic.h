@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
 
 #include "ChartAction.h"
 #include "ViewerPlot.h"
@@ -39,6 +40,10 @@ public:
     }
 
     const ViewerPlot& plot() const { return m_plot; }
+    // Fit all data: the plan of a long buffer (it looks at every entry, longer
+    // than the window may freeze) worked out on another thread while events
+    // run, then the window shown modally as exec() shows it.
+    int execWholeBuffer();
     dmm::PEGraph* chart() const { return PEGraphView; }
 
     void sbtnExportClick();
@@ -82,6 +87,10 @@ private:
     const RecordBuffer* m_buffer;
     const RecorderState* m_state;
     ViewerPlot m_plot;
+    // The plan execWholeBuffer() worked out, for the buffer of that size.
+    std::optional<ViewerPlot> m_prepared;
+    std::size_t m_preparedCount = 0;
+    bool m_preparing = false;
     float m_maxY = 100.0f;
     float m_minY = -100.0f;
     TDlgFitExportForm* m_exportDialog = nullptr;

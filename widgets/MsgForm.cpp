@@ -68,6 +68,10 @@ TMsgForm::TMsgForm(QWidget* parent)
 
 void TMsgForm::bbtnAbortClick()
 {
+    if (!askBeforeAbort) {
+        bBusy = false;
+        return;
+    }
     const int answer =
         ShowMsgBox(this, kStrWarningCaption, 8014, QMessageBox::Yes | QMessageBox::No,
                    QMessageBox::Question, {}, QMessageBox::No);

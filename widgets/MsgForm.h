@@ -22,7 +22,10 @@ public:
     QPushButton* bbtnAbort = nullptr;
 
     // Asks W8014; on Yes clears bBusy so the loading loop stops. The window stays open.
+    // Without `askBeforeAbort` (work whose abort loses nothing, such as a
+    // write that leaves the old file as it was) bBusy is cleared at once.
     void bbtnAbortClick();
+    bool askBeforeAbort = true;
 
 protected:
     void showEvent(QShowEvent* event) override;
