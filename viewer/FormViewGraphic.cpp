@@ -21,6 +21,8 @@
 #include "RecordBuffer.h"
 #include "RecorderState.h"
 #include "StringTable.h"
+#include "TraceChart.h"
+#include "TraceLoader.h"
 #include "WindowMetrics.h"
 
 namespace dmm {
@@ -29,6 +31,8 @@ namespace {
 
 const QColor kRed(0xff, 0x00, 0x00);
 const QColor kFuchsia(0xff, 0x00, 0xff);
+constexpr int kAddRecordingEntry = 8300;
+constexpr int kRemoveRecordingsEntry = 8301;
 
 QLabel* makePanel(QWidget* parent, const char* name, const QColor& text, int width,
                   bool serif = true)
@@ -65,7 +69,11 @@ TFormViewGraphic::TFormViewGraphic(const RecordBuffer* buffer, const RecorderSta
     FormCreate();
 }
 
-TFormViewGraphic::~TFormViewGraphic() = default;
+TFormViewGraphic::~TFormViewGraphic()
+{
+    // The load writes into this window's members: it ends before they go.
+    m_loader->cancel();
+}
 
 void TFormViewGraphic::FormCreate()
 {
@@ -81,6 +89,8 @@ void TFormViewGraphic::FormCreate()
     StatusBar1->setSizeGripEnabled(false);
     column->addWidget(findChild<QWidget*>(QStringLiteral("DisplayPanel")));
     column->addWidget(PEGraphView, 1);
+    buildTraceControls();
+    column->addWidget(TraceView, 1);
     column->addWidget(StatusBar1);
     setUpChart();
     connect(PEGraphView, &dmm::PEGraph::OnZoomIn, this, [this] { sbtnUndoZoom->setEnabled(true); });
@@ -139,6 +149,12 @@ void TFormViewGraphic::buildDisplayPanel()
     for (QWidget* w : {static_cast<QWidget*>(sbtnExport), static_cast<QWidget*>(sbtnPrint),
                        static_cast<QWidget*>(sbtnUndoZoom)})
         row->addWidget(w);
+    row->addSpacing(8);
+    btnAddRecording = new QPushButton(tableString(kAddRecordingEntry), panel);
+    btnRemoveRecordings = new QPushButton(tableString(kRemoveRecordingsEntry), panel);
+    btnRemoveRecordings->hide();
+    row->addWidget(btnAddRecording);
+    row->addWidget(btnRemoveRecordings);
     row->addSpacing(8);
     row->addWidget(bbtnClose);
 
@@ -254,6 +270,10 @@ void TFormViewGraphic::fillPanels()
 
 void TFormViewGraphic::FormClose()
 {
+    // Added recordings are for this showing only, as the rest of the chart is.
+    m_loader->cancel();
+    setLoading(false);
+    btnRemoveRecordingsClick();
     m_plot.indices.clear();
     m_plot.indices.shrink_to_fit();
     constexpr int kSmall = 100;
@@ -295,17 +315,24 @@ bool TFormViewGraphic::eventFilter(QObject* watched, QEvent* event)
 
 void TFormViewGraphic::MaxDataPanelClick()
 {
+    if (showsTraces())
+        return moveTraceCursorToEntry(m_state->maxIndex);
     PEGraphView->SetCursorPoint(static_cast<int>(m_plot.maxPosition));
 }
 
 void TFormViewGraphic::MinDataPanelClick()
 {
+    if (showsTraces())
+        return moveTraceCursorToEntry(m_state->minIndex);
     PEGraphView->SetCursorPoint(static_cast<int>(m_plot.minPosition));
 }
 
 void TFormViewGraphic::sbtnUndoZoomClick()
 {
-    PEGraphView->RunAction(ChartAction::UndoZoom);
+    if (showsTraces())
+        TraceView->undoZoom();
+    else
+        PEGraphView->RunAction(ChartAction::UndoZoom);
     sbtnUndoZoom->setEnabled(false);
 }
 
@@ -314,6 +341,8 @@ bool TFormViewGraphic::printChart(ChartAction action, ChartAction after)
     QPrinter* printer = m_printerProvider ? m_printerProvider() : nullptr;
     if (!printer)
         return true; // the user did not choose a printer
+    if (showsTraces())
+        return TraceView->print(printer, true);
     PEGraphView->setPrinter(printer);
     return PEGraphView->printInBlackAndWhite(action, after);
 }
@@ -342,6 +371,8 @@ void TFormViewGraphic::sbtnExportClick()
         ShowMsgBox(this, kStrErrorCaption, 9013);
         return;
     }
+    if (showsTraces())
+        return exportTraces(choice);
     PEGraphView->SetActionWidth(choice.actionWidth());
     PEGraphView->SetActionHeight(choice.actionHeight());
     PEGraphView->SetActionFileName(choice.fileName);
