@@ -98,7 +98,6 @@ TraceChartEngine::TraceChartEngine(TraceChart& owner) : q(owner)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_plot);
     q.setFocusPolicy(Qt::StrongFocus);
-    m_plot->setBackground(q.palette().color(QPalette::Button));
 
     // Title, then the legend in a row of its own: it never covers the data.
     m_plot->plotLayout()->insertRow(0);
@@ -109,7 +108,13 @@ TraceChartEngine::TraceChartEngine(TraceChart& owner) : q(owner)
     m_legend = m_plot->legend;
     m_legend->setVisible(true);
     m_plot->axisRect()->insetLayout()->take(m_legend);
-    m_plot->plotLayout()->addElement(1, 0, m_legend);
+    // Centred between two stretching blanks, as wide as its entries.
+    auto* legendRow = new QCPLayoutGrid;
+    m_plot->plotLayout()->addElement(1, 0, legendRow);
+    legendRow->addElement(0, 0, new QCPLayoutElement(m_plot));
+    legendRow->addElement(0, 1, m_legend);
+    legendRow->addElement(0, 2, new QCPLayoutElement(m_plot));
+    legendRow->setColumnStretchFactor(1, 0.001);
     m_legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
     m_legend->setWrap(kMaxLegendColumns);
     m_legend->setBorderPen(Qt::NoPen);
@@ -174,6 +179,7 @@ void TraceChartEngine::applyColours(bool monochrome) const
             QPen(colour, monochrome ? 1 : 1.5, monochrome ? dashes[i % 3] : Qt::SolidLine));
     }
     m_plot->setBackground(monochrome ? QColor(Qt::white) : q.palette().color(QPalette::Button));
+    m_plot->axisRect()->setBackground(Qt::white);
     // An axis of one trace's unit wears that trace's colour, so it is clear
     // which scale a line is read on.
     for (int axis = 0; axis < 2; ++axis) {
@@ -353,9 +359,10 @@ void TraceChart::setTraces(const QVector<ChartTrace>& traces, const QStringList&
     m_engine->setTraces(traces, axisLabels);
 }
 
-void TraceChart::setTitle(const QString& title)
+void TraceChart::setTitles(const QString& title, const QString& timeLabel)
 {
     m_engine->m_title->setText(title);
+    m_engine->m_plot->xAxis->setLabel(timeLabel);
     setAccessibleName(title);
 }
 

@@ -41,7 +41,8 @@ public:
     // second one) the right value axis. The cursor stays at its time, or goes
     // to the first time shown when that is outside.
     void setTraces(const QVector<ChartTrace>& traces, const QStringList& axisLabels);
-    void setTitle(const QString& title);
+    // The title above and the time axis's label.
+    void setTitles(const QString& title, const QString& timeLabel);
 
     // The cursor's time, in seconds since the epoch.
     void setCursorTime(double seconds);

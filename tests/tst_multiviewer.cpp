@@ -140,7 +140,7 @@ void TestMultiViewer::twoRecordingsShareTheTimeAxis()
     QVERIFY(!v.viewer.PEGraphView->isHidden());
     QVERIFY(v.viewer.TraceView->isHidden());
     QVERIFY(v.viewer.btnRemoveRecordings->isHidden());
-    QVERIFY(v.viewer.ReadoutTime->isHidden());
+    QVERIFY(v.viewer.ReadoutPanel->isHidden());
 }
 
 void TestMultiViewer::badFileLeavesTheViewerAsItWas_data()

@@ -88,8 +88,9 @@ void TFormViewGraphic::FormCreate()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setSizeGripEnabled(false);
     column->addWidget(findChild<QWidget*>(QStringLiteral("DisplayPanel")));
-    column->addWidget(PEGraphView, 1);
     buildTraceControls();
+    column->addWidget(ReadoutPanel);
+    column->addWidget(PEGraphView, 1);
     column->addWidget(TraceView, 1);
     column->addWidget(StatusBar1);
     setUpChart();

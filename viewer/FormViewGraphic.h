@@ -13,6 +13,7 @@
 #include "TraceLoad.h"
 #include "ViewerPlot.h"
 
+class QFrame;
 class QLabel;
 class QPrinter;
 class QPushButton;
@@ -91,6 +92,7 @@ public:
     QStatusBar* StatusBar1 = nullptr;
     // The cursor readout with added recordings: the cursor's time, then each
     // trace's value at it.
+    QFrame* ReadoutPanel = nullptr;
     QLabel* ReadoutTime = nullptr;
     QList<QLabel*> Readouts;
 

@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QHBoxLayout>
 #include <QImageWriter>
 #include <QKeySequence>
 #include <QLabel>
@@ -69,16 +70,25 @@ void TFormViewGraphic::buildTraceControls()
 
     TraceView = new TraceChart(this);
     TraceView->setObjectName(QStringLiteral("TraceView"));
-    TraceView->setTitle(tableString(7010));
+    TraceView->setTitles(tableString(7010), tableString(7012));
     TraceView->hide();
     connect(TraceView, &TraceChart::cursorMoved, this, [this] { updateReadout(); });
     connect(TraceView, &TraceChart::zoomedIn, this, [this] { sbtnUndoZoom->setEnabled(true); });
 
-    ReadoutTime = new QLabel(StatusBar1);
+    // Under the display panel, not in the status bar: a window as high as
+    // the screen has its status bar below the screen's edge once a window
+    // manager adds a title bar.
+    ReadoutPanel = new QFrame(this);
+    ReadoutPanel->setObjectName(QStringLiteral("ReadoutPanel"));
+    ReadoutPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* row = new QHBoxLayout(ReadoutPanel);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->setSpacing(24);
+    ReadoutTime = new QLabel(ReadoutPanel);
     ReadoutTime->setObjectName(QStringLiteral("ReadoutTime"));
-    StatusBar1->addWidget(ReadoutTime);
+    row->addWidget(ReadoutTime);
     for (int i = 0; i < kMaxTraces; ++i) {
-        auto* readout = new QLabel(StatusBar1);
+        auto* readout = new QLabel(ReadoutPanel);
         readout->setObjectName(QStringLiteral("Readout%1").arg(i));
         QPalette colours = readout->palette();
         colours.setColor(QPalette::WindowText, kTraceColours[i]);
@@ -86,11 +96,11 @@ void TFormViewGraphic::buildTraceControls()
         QFont bold = readout->font();
         bold.setBold(true);
         readout->setFont(bold);
-        StatusBar1->addWidget(readout);
+        row->addWidget(readout);
         Readouts << readout;
     }
-    for (QLabel* label : Readouts + QList<QLabel*>{ReadoutTime})
-        label->hide();
+    row->addStretch(1);
+    ReadoutPanel->hide();
 
     btnAddRecording->setToolTip(tableString(kAddRecordingHintEntry));
     btnAddRecording->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -248,7 +258,7 @@ void TFormViewGraphic::showTraces()
     sbtnUndoZoom->setEnabled(false);
     btnRemoveRecordings->show();
     btnAddRecording->setEnabled(addedRecordings() < kMaxTraces - 1);
-    ReadoutTime->show();
+    ReadoutPanel->show();
     for (int i = 0; i < kMaxTraces; ++i)
         Readouts[i]->setVisible(std::size_t(i) < m_traces.size());
     updateReadout();
@@ -263,8 +273,7 @@ void TFormViewGraphic::btnRemoveRecordingsClick()
     m_axes.clear();
     TraceView->setTraces({}, {});
     TraceView->hide();
-    for (QLabel* label : Readouts + QList<QLabel*>{ReadoutTime})
-        label->hide();
+    ReadoutPanel->hide();
     btnRemoveRecordings->hide();
     btnAddRecording->setEnabled(true);
     PEGraphView->show();
