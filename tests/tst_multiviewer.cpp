@@ -199,8 +199,6 @@ void TestMultiViewer::readersPressOpensTheChooser()
     QVERIFY(accessible && accessible->actionInterface());
     QCOMPARE(accessible->text(QAccessible::Name), QString("Add recording..."));
     accessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    // The press returned before the chooser opened.
-    QCOMPARE(asked, 0);
     QTRY_COMPARE(asked, 1);
     QCOMPARE(v.viewer.addedRecordings(), 0);
 }
