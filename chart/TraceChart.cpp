@@ -175,8 +175,9 @@ void TraceChartEngine::applyColours(bool monochrome) const
     static const Qt::PenStyle dashes[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine};
     for (qsizetype i = 0; i < m_graphs.size(); ++i) {
         const QColor colour = monochrome ? QColor(Qt::black) : m_traces[i].colour;
-        m_graphs[i]->setPen(
-            QPen(colour, monochrome ? 1 : 1.5, monochrome ? dashes[i % 3] : Qt::SolidLine));
+        // Cosmetic, one pixel: a wider pen is stroked as an outline, which
+        // takes seconds for a thinned trace's thousands of full-height swings.
+        m_graphs[i]->setPen(QPen(colour, 0, monochrome ? dashes[i % 3] : Qt::SolidLine));
     }
     m_plot->setBackground(monochrome ? QColor(Qt::white) : q.palette().color(QPalette::Button));
     m_plot->axisRect()->setBackground(Qt::white);

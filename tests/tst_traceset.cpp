@@ -112,6 +112,12 @@ void TestTraceSet::recordsBecomeATrace_data()
                        {"10:0:3.0", 2.0f, MeterFunction::DcVolts, " 1.000", kTen + 3000}}
         << "V" << QList<qint64>{kTen + 3000, kTen + 5000} << QList<double>{2.0, 1.0}
         << QList<quint32>{1, 0};
+    // 2026-12-08 23:59:59.500 UTC stamped, then a reading without a stamp.
+    QTest::newRow("after a stamped reading the walk goes on from its date")
+        << QList<Made>{{"23:59:59.5", 1.0f, MeterFunction::DcVolts, " 1.000", 1796774399500},
+                       {"0:0:0.5", 2.0f}}
+        << "V" << QList<qint64>{1796774399500, 1796774400500} << QList<double>{1.0, 2.0}
+        << QList<quint32>{0, 1};
     QTest::newRow("no record, no reading")
         << QList<Made>{} << "" << QList<qint64>{} << QList<double>{} << QList<quint32>{};
 }

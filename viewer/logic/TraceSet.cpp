@@ -36,6 +36,42 @@ private:
     std::int64_t m_ms = 0;
 };
 
+// A record's time in ms since the epoch, as RecordDates gives it, without
+// turning every stamp into a local date and time: that costs microseconds a
+// record, minutes for a long recording. A stamp is its own time. The walk of
+// the dates is given only the last stamped record before an unstamped one:
+// a stamped record sets the walk's date and time of day from its stamp alone,
+// so the walk then stands exactly where it would after all of them.
+class RecordEpochTimes
+{
+public:
+    explicit RecordEpochTimes(QDate firstDate) : m_dates(firstDate) {}
+
+    std::optional<std::int64_t> of(const TARecord& record)
+    {
+        if (const auto stamp = m_stamps.of(record)) {
+            m_lastStamped = record;
+            m_stampPending = true;
+            return *stamp;
+        }
+        if (m_stampPending) {
+            m_dates.skip(m_lastStamped);
+            m_stampPending = false;
+        }
+        const auto moment = m_dates.nextMoment(record);
+        if (!moment)
+            return std::nullopt;
+        return moment->stamped ? moment->stamp : m_midnights.of(moment->date) + moment->ms;
+    }
+
+private:
+    RecordDates m_dates;
+    RecordStamps m_stamps;
+    Midnights m_midnights;
+    TARecord m_lastStamped;
+    bool m_stampPending = false;
+};
+
 void sortByTime(TraceData& trace)
 {
     if (std::is_sorted(trace.times.begin(), trace.times.end()))
@@ -65,8 +101,7 @@ TraceData traceFromRecords(RecordRuns& runs, QDate firstDate, const QString& nam
 {
     TraceData trace;
     trace.name = name;
-    RecordDates dates(firstDate);
-    Midnights midnights;
+    RecordEpochTimes times(firstDate);
     bool unitKnown = false; // the first reading with a value decides the unit
     std::string_view unit;
     std::uint32_t entry = 0;
@@ -74,10 +109,9 @@ TraceData traceFromRecords(RecordRuns& runs, QDate firstDate, const QString& nam
         if (job && job->cancel)
             break;
         for (const TARecord& record : run) {
-            const auto moment = dates.nextMoment(record);
+            const auto time = times.of(record);
             const std::uint32_t index = entry++;
-            if (!moment || isOverloadDisplay(record.display.view()) ||
-                !std::isfinite(record.fValue))
+            if (!time || isOverloadDisplay(record.display.view()) || !std::isfinite(record.fValue))
                 continue;
             const SiUnit si = siUnit(record.function);
             if (!unitKnown) {
@@ -88,8 +122,7 @@ TraceData traceFromRecords(RecordRuns& runs, QDate firstDate, const QString& nam
             if (si.symbol != unit)
                 continue;
             const double value = double(record.fValue) * std::pow(10.0, si.decimalShift);
-            trace.times.push_back(moment->stamped ? moment->stamp
-                                                  : midnights.of(moment->date) + moment->ms);
+            trace.times.push_back(*time);
             trace.values.push_back(value);
             trace.entries.push_back(index);
         }
