@@ -252,15 +252,16 @@ void TFormViewGraphic::showTraces()
                            ? tableString(7011)
                            : tableString(7011) + QStringLiteral(" (") + unit + QLatin1Char(')'));
     TraceView->setTraces(chartTraces, axisLabels);
+    // The panels first, so that the chart is laid out and drawn once.
+    ReadoutPanel->show();
+    for (int i = 0; i < kMaxTraces; ++i)
+        Readouts[i]->setVisible(std::size_t(i) < m_traces.size());
+    btnRemoveRecordings->show();
     PEGraphView->hide();
     TraceView->show();
     TraceView->setFocus();
     sbtnUndoZoom->setEnabled(false);
-    btnRemoveRecordings->show();
     btnAddRecording->setEnabled(addedRecordings() < kMaxTraces - 1);
-    ReadoutPanel->show();
-    for (int i = 0; i < kMaxTraces; ++i)
-        Readouts[i]->setVisible(std::size_t(i) < m_traces.size());
     updateReadout();
 }
 
