@@ -22,6 +22,8 @@
 #include "RecordBuffer.h"
 #include "RecorderState.h"
 #include "StringTable.h"
+#include "TraceChart.h"
+#include "TraceLoader.h"
 #include "WindowMetrics.h"
 
 namespace dmm {
@@ -30,6 +32,8 @@ namespace {
 
 const QColor kRed(0xff, 0x00, 0x00);
 const QColor kFuchsia(0xff, 0x00, 0xff);
+constexpr int kAddRecordingEntry = 8300;
+constexpr int kRemoveRecordingsEntry = 8301;
 
 QLabel* makePanel(QWidget* parent, const char* name, const QColor& text, int width,
                   bool serif = true)
@@ -66,7 +70,11 @@ TFormViewGraphic::TFormViewGraphic(const RecordBuffer* buffer, const RecorderSta
     FormCreate();
 }
 
-TFormViewGraphic::~TFormViewGraphic() = default;
+TFormViewGraphic::~TFormViewGraphic()
+{
+    // The load writes into this window's members: it ends before they go.
+    m_loader->cancel();
+}
 
 void TFormViewGraphic::FormCreate()
 {
@@ -81,7 +89,10 @@ void TFormViewGraphic::FormCreate()
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setSizeGripEnabled(false);
     column->addWidget(findChild<QWidget*>(QStringLiteral("DisplayPanel")));
+    buildTraceControls();
+    column->addWidget(ReadoutPanel);
     column->addWidget(PEGraphView, 1);
+    column->addWidget(TraceView, 1);
     column->addWidget(StatusBar1);
     setUpChart();
     connect(PEGraphView, &dmm::PEGraph::OnZoomIn, this, [this] { sbtnUndoZoom->setEnabled(true); });
@@ -140,6 +151,12 @@ void TFormViewGraphic::buildDisplayPanel()
     for (QWidget* w : {static_cast<QWidget*>(sbtnExport), static_cast<QWidget*>(sbtnPrint),
                        static_cast<QWidget*>(sbtnUndoZoom)})
         row->addWidget(w);
+    row->addSpacing(8);
+    btnAddRecording = new QPushButton(tableString(kAddRecordingEntry), panel);
+    btnRemoveRecordings = new QPushButton(tableString(kRemoveRecordingsEntry), panel);
+    btnRemoveRecordings->hide();
+    row->addWidget(btnAddRecording);
+    row->addWidget(btnRemoveRecordings);
     row->addSpacing(8);
     row->addWidget(bbtnClose);
 
@@ -287,6 +304,10 @@ void TFormViewGraphic::fillPanels()
 
 void TFormViewGraphic::FormClose()
 {
+    // Added recordings are for this showing only, as the rest of the chart is.
+    m_loader->cancel();
+    setLoading(false);
+    btnRemoveRecordingsClick();
     m_plot.indices.clear();
     m_plot.indices.shrink_to_fit();
     constexpr int kSmall = 100;
@@ -328,17 +349,24 @@ bool TFormViewGraphic::eventFilter(QObject* watched, QEvent* event)
 
 void TFormViewGraphic::MaxDataPanelClick()
 {
+    if (showsTraces())
+        return moveTraceCursorToEntry(m_state->maxIndex);
     PEGraphView->SetCursorPoint(static_cast<int>(m_plot.maxPosition));
 }
 
 void TFormViewGraphic::MinDataPanelClick()
 {
+    if (showsTraces())
+        return moveTraceCursorToEntry(m_state->minIndex);
     PEGraphView->SetCursorPoint(static_cast<int>(m_plot.minPosition));
 }
 
 void TFormViewGraphic::sbtnUndoZoomClick()
 {
-    PEGraphView->RunAction(ChartAction::UndoZoom);
+    if (showsTraces())
+        TraceView->undoZoom();
+    else
+        PEGraphView->RunAction(ChartAction::UndoZoom);
     sbtnUndoZoom->setEnabled(false);
 }
 
@@ -347,6 +375,8 @@ bool TFormViewGraphic::printChart(ChartAction action, ChartAction after)
     QPrinter* printer = m_printerProvider ? m_printerProvider() : nullptr;
     if (!printer)
         return true; // the user did not choose a printer
+    if (showsTraces())
+        return TraceView->print(printer, true);
     PEGraphView->setPrinter(printer);
     return PEGraphView->printInBlackAndWhite(action, after);
 }
@@ -375,6 +405,8 @@ void TFormViewGraphic::sbtnExportClick()
         ShowMsgBox(this, kStrErrorCaption, 9013);
         return;
     }
+    if (showsTraces())
+        return exportTraces(choice);
     PEGraphView->SetActionWidth(choice.actionWidth());
     PEGraphView->SetActionHeight(choice.actionHeight());
     PEGraphView->SetActionFileName(choice.fileName);

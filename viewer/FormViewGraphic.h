@@ -7,10 +7,14 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "ChartAction.h"
+#include "ExportChoice.h"
+#include "TraceLoad.h"
 #include "ViewerPlot.h"
 
+class QFrame;
 class QLabel;
 class QPrinter;
 class QPushButton;
@@ -23,6 +27,8 @@ class PEGraph;
 class RecordBuffer;
 struct RecorderState;
 class TDlgFitExportForm;
+class TraceChart;
+class TraceLoader;
 
 class TFormViewGraphic : public QDialog
 {
@@ -46,6 +52,24 @@ public:
     int execWholeBuffer();
     dmm::PEGraph* chart() const { return PEGraphView; }
 
+    // Recordings shown beside the shown data (see FormViewGraphicTraces.cpp).
+    // The file "Add recording..." opens; empty when the user cancelled.
+    void setRecordingChooser(std::function<QString()> chooser)
+    {
+        m_chooseRecording = std::move(chooser);
+    }
+    // The legend's name for the shown data (the recorder's recording).
+    void setShownNameProvider(std::function<QString()> provider)
+    {
+        m_shownName = std::move(provider);
+    }
+    void btnAddRecordingClick();
+    // Starts reading `path` beside the shown data; loadEnded() follows.
+    void addRecording(const QString& path);
+    void btnRemoveRecordingsClick();
+    int addedRecordings() const;
+    bool isLoading() const;
+
     void sbtnExportClick();
     void sbtnPrintClick();
     void sbtnUndoZoomClick();
@@ -66,8 +90,20 @@ public:
     QToolButton* sbtnPrint = nullptr;
     QToolButton* sbtnUndoZoom = nullptr;
     QPushButton* bbtnClose = nullptr;
+    QPushButton* btnAddRecording = nullptr;
+    QPushButton* btnRemoveRecordings = nullptr;
     dmm::PEGraph* PEGraphView = nullptr;
+    dmm::TraceChart* TraceView = nullptr; // in place of PEGraphView with added recordings
     QStatusBar* StatusBar1 = nullptr;
+    // The cursor readout with added recordings: the cursor's time, then each
+    // trace's value at it.
+    QFrame* ReadoutPanel = nullptr;
+    QLabel* ReadoutTime = nullptr;
+    QList<QLabel*> Readouts;
+
+signals:
+    // A load started by addRecording() ended, added or refused.
+    void loadEnded();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -83,6 +119,14 @@ private:
     void fillPanels();
     bool printChart(ChartAction action, ChartAction after);
     void reportFailure(int messageId);
+    bool showsTraces() const { return !m_traces.empty(); }
+    void buildTraceControls();
+    void takeLoadedTrace();
+    void showTraces();
+    void updateReadout();
+    void setLoading(bool loading);
+    void moveTraceCursorToEntry(int entry);
+    void exportTraces(const ExportChoice& choice);
 
     const RecordBuffer* m_buffer;
     const RecorderState* m_state;
@@ -95,6 +139,16 @@ private:
     float m_minY = -100.0f;
     TDlgFitExportForm* m_exportDialog = nullptr;
     std::function<QPrinter*()> m_printerProvider;
+
+    std::function<QString()> m_chooseRecording;
+    std::function<QString()> m_shownName;
+    // With added recordings: the shown data's trace, then the added ones.
+    std::vector<TraceData> m_traces;
+    std::vector<int> m_axes; // per trace: 0 left, 1 right
+    TraceLoader* m_loader = nullptr;
+    QString m_loadingPath;
+    std::optional<TraceLoad> m_loadedShown; // written by the load until it ends
+    TraceLoad m_loadedAdded;
 };
 
 } // namespace dmm

@@ -52,6 +52,7 @@ AppWindows::AppWindows(TFormMain* mainWindow) : m_mainWindow(mainWindow)
         &GraphicalForm->recordBuffer(), &GraphicalForm->state(), GraphicalForm.get());
     TGraphicalForm* recorder = GraphicalForm.get();
     FormViewGraphic->setPrinterProvider([recorder] { return recorder->printerForPrinting(); });
+    FormViewGraphic->setShownNameProvider([recorder] { return recorder->recordingName(); });
     GraphicalForm->setFitViewHandler([this] { FormViewGraphic->execWholeBuffer(); });
     DlgFitExportForm = std::make_unique<TDlgFitExportForm>(FormViewGraphic.get());
     FormViewGraphic->setExportDialog(DlgFitExportForm.get());
