@@ -260,15 +260,15 @@ void RecordingStats::add(const TARecord& record)
 {
     ++m_readings;
     StatsTime time;
-    if (const auto stamp = m_stamps.of(record)) {
+    if (std::int64_t stamp = 0; m_stamps.find(record, stamp)) {
         if (!m_anchored) {
             settleDate();
             m_anchored = true;
         }
         m_lastStamped = record;
-        time = {*stamp, true};
+        time = {stamp, true};
         if (!m_utc) {
-            const std::int64_t quarter = floorDivide(*stamp, kQuarterHourMs);
+            const std::int64_t quarter = floorDivide(stamp, kQuarterHourMs);
             if (m_offsetQuarter != quarter) {
                 m_offsetQuarter = quarter;
                 m_offsetMs =

@@ -269,8 +269,6 @@ void MqttPublisher::onConnect(mosquitto*, void* self, int rc)
     mosquitto_subscribe(p->m_client, nullptr, p->m_topics.status.c_str(), 1);
     p->publishRetained(p->m_topics.status, p->status());
     p->publishRetained(p->m_topics.meta, p->m_meta);
-    if (!p->m_statsRow.empty())
-        p->publishRetained(p->m_topics.stats, p->m_statsRow);
     // Also 0: the count an earlier run left is not this run's.
     p->publishRetained(p->m_topics.dropped, std::to_string(p->m_dropped));
     for (const auto& [topic, payload] : p->m_kept)

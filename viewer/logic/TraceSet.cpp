@@ -49,10 +49,10 @@ public:
 
     std::optional<std::int64_t> of(const TARecord& record)
     {
-        if (const auto stamp = m_stamps.of(record)) {
+        if (std::int64_t stamp = 0; m_stamps.find(record, stamp)) {
             m_lastStamped = record;
             m_stampPending = true;
-            return *stamp;
+            return stamp;
         }
         if (m_stampPending) {
             m_dates.skip(m_lastStamped);
