@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "AlarmOptions.h"
 
+#include <algorithm>
+
 #include "LogOptions.h"
 #include "ServiceConf.h"
 #include "ShownText.h"
@@ -25,7 +27,7 @@ QList<QCommandLineOption> alarmCommandLineOptions()
 }
 
 QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& conf,
-                         const QString& confPath, const QString& meterName, const QString& portName,
+                         const QString& confPath, const QList<AlarmMeter>& meters,
                          AlarmOptions* out)
 {
     // Each text with what gave it, for the messages.
@@ -71,9 +73,22 @@ QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& co
         if (!spec.spec)
             return where + QString::fromStdString(spec.error);
         const QString name = QString::fromStdString(spec.spec->name);
-        if (!name.isEmpty() && name != meterName && name != portName)
-            return where + QStringLiteral("no meter is named %1 (the meter is %2)")
-                               .arg(shownText(name), shownText(meterName));
+        const auto meter = std::find_if(meters.begin(), meters.end(), [&](const AlarmMeter& m) {
+            return name.isEmpty() ? meters.size() == 1 : name == m.name || name == m.portName;
+        });
+        if (meter == meters.end()) {
+            QStringList names;
+            for (const AlarmMeter& m : meters)
+                names << shownText(m.name);
+            if (name.isEmpty())
+                return where + QStringLiteral("with several meters an alarm names its meter, "
+                                              "NAME=LOW:HIGH (the meters are %1)")
+                                   .arg(names.join(QStringLiteral(", ")));
+            return where + (meters.size() == 1 ? QStringLiteral("no meter is named %1 (the meter is %2)")
+                                               : QStringLiteral("no meter is named %1 (the meters are %2)"))
+                               .arg(shownText(name), names.join(QStringLiteral(", ")));
+        }
+        const QString& meterName = meter->name;
         for (const MeterAlarm& earlier : out->alarms)
             if (earlier.meterName == meterName)
                 return where + QStringLiteral("the meter %1 has an alarm already")

@@ -36,12 +36,19 @@ struct AlarmOptions
 
 QList<QCommandLineOption> alarmCommandLineOptions();
 
+// A meter an alarm may name: by its NAME or by the name of its port.
+struct AlarmMeter
+{
+    QString name;
+    QString portName;
+};
+
 // The alarm options of the command line, else of the conf file (`confPath`
-// names it in errors). `meterName` is the only meter's name today; a NAME=
-// must be it (or `portName`, the name it comes from). Empty when all is
+// names it in errors), for `meters`. An alarm without NAME= is the only
+// meter's; with several meters each alarm names its meter. Empty when all is
 // well, else what is wrong.
 QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& conf,
-                         const QString& confPath, const QString& meterName, const QString& portName,
+                         const QString& confPath, const QList<AlarmMeter>& meters,
                          AlarmOptions* out);
 
 } // namespace dmm::logtool

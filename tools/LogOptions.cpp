@@ -483,12 +483,21 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
             return fail(source + shownText(prefix) + QStringLiteral(": ") + problem);
         options.mqttDiscovery = prefix;
     }
-    // The alarms, of the only meter: named as its topics are.
-    if (const QString problem =
-            takeAlarmOptions(parser, fromConf, parser.value(conf), logMeterName(options),
-                             QFileInfo(options.port).fileName(), &options.alarms);
+    // The alarms, of each meter named as its topics are.
+    QList<AlarmMeter> alarmMeters;
+    if (options.meters.size() > 1) {
+        for (const MeterPort& meter : options.meters)
+            alarmMeters.push_back({meter.name, QFileInfo(meter.port).fileName()});
+    } else {
+        alarmMeters.push_back({logMeterName(options), QFileInfo(options.port).fileName()});
+    }
+    if (const QString problem = takeAlarmOptions(parser, fromConf, parser.value(conf), alarmMeters,
+                                                 &options.alarms);
         !problem.isEmpty())
         return fail(problem);
+    if (options.meters.size() > 1 && !options.statsPath.isEmpty())
+        return fail(QStringLiteral("--stats writes the statistics of one meter: give it a run of "
+                                   "its own"));
     result.options = options;
     return result;
 }

@@ -117,7 +117,7 @@ int LogSession::start()
     }
     QString mqttError;
     // The metrics' port is taken first: a port in use leaves no file behind.
-    if (!startMetrics(&mqttError) || !openOutputs() ||
+    if (!m_watchers.startMetrics({meterName()}, &mqttError) || !openOutputs() ||
         (m_options.mqtt && !(m_mqtt = startLogPublisher(m_options, m_err, &mqttError)))) {
         if (!mqttError.isEmpty())
             printError(mqttError);
@@ -130,14 +130,6 @@ int LogSession::start()
         return kExitFailure;
     }
 
-    if (!m_options.alarms.alarms.empty()) {
-        m_alarms = std::make_unique<LogAlarms>(m_options.alarms, m_err);
-        if (m_mqtt)
-            m_alarms->setPublish([this](const QString&, const std::string& payload) {
-                m_mqtt->alarmState(payload);
-            });
-    }
-
     if (m_stats && m_mqtt)
         m_stats->setRowListener([this](const std::string& json) { m_mqtt->statsRow(json); });
     QStringList targets;
@@ -147,7 +139,7 @@ int LogSession::start()
     if (!m_options.quiet)
         targets << QStringLiteral("standard output");
     if (m_options.metrics)
-        targets << QStringLiteral("http://%1/metrics").arg(metricsAddressText(*m_options.metrics));
+        targets << m_watchers.metricsUrl();
     print(m_err, QStringLiteral("dmm-log: reading %1 (%2) %3, logging to %4\n")
                      .arg(m_options.port, m_link.devicePath(),
                           m_options.intervalSeconds > 0
@@ -155,15 +147,7 @@ int LogSession::start()
                               : QStringLiteral("at Full Speed"),
                           targets.join(QStringLiteral(", "))));
 
-    if (m_metrics && m_mqtt)
-        m_metrics->watchMqtt(meterName(), m_mqtt.get());
-    if (m_mqtt && !m_options.mqttDiscovery.isEmpty()) {
-        const QString prefix = m_options.mqtt->url.prefix;
-        m_discovery = std::make_unique<DiscoveryPublisher>(
-            *m_mqtt, m_options.mqttDiscovery, prefix,
-            discoveryDevice(prefix, meterName(), QStringLiteral(DMM_VERSION)));
-        m_discovery->addMeter(meterName());
-    }
+    m_watchers.start({{meterName(), m_mqtt.get()}}, meterName());
     m_clock.start();
     if (m_options.duration) {
         m_deadline = QDeadlineTimer(*m_options.duration, Qt::PreciseTimer);
@@ -183,19 +167,6 @@ QString LogSession::meterName() const
     return m_options.mqtt ? m_options.mqtt->name : QFileInfo(m_options.port).fileName();
 }
 
-bool LogSession::startMetrics(QString* error)
-{
-    if (!m_options.metrics)
-        return true;
-    m_metrics = std::make_unique<MetricsServer>();
-    m_metrics->addMeter(meterName());
-    if (m_metrics->listen(*m_options.metrics, error))
-        return true;
-    *error = QStringLiteral("--metrics ") + *error;
-    m_metrics.reset();
-    return false;
-}
-
 void LogSession::armDurationTimer()
 {
     if (m_deadline.hasExpired()) {
@@ -212,9 +183,9 @@ void LogSession::onReadingDecoded()
     m_throttle.readingDecoded(lowBattery);
     if (m_mqtt)
         m_mqtt->meterState({lowBattery, false});
-    if (m_metrics) {
+    if (m_watchers.wantsDecodedReadings()) {
         if (const auto record = makeLogRecord(m_loop.reading(), QDateTime::currentDateTime()))
-            m_metrics->readingReceived(meterName(), *record);
+            m_watchers.readingDecoded(meterName(), *record);
     }
     if (m_service.readingDecoded(m_logged))
         print(m_err,
@@ -255,12 +226,9 @@ void LogSession::logReading()
     }
     if (!m_options.quiet)
         print(m_out, consoleLine(now, *record));
-    if (m_discovery)
-        m_discovery->readingLogged(meterName(), record->function);
+    m_watchers.readingLogged(meterName(), now, *record);
     if (m_mqtt)
         m_mqtt->readingLogged(now, *record);
-    if (m_alarms)
-        m_alarms->readingLogged(logMeterName(m_options), now, *record);
     if (m_logged++ == 0)
         m_first = now;
     m_last = now;
@@ -277,8 +245,7 @@ void LogSession::onWarning(AcquisitionLoop::Warning warning)
         m_service.meterSilent(m_logged);
         if (m_mqtt)
             m_mqtt->meterState({false, true});
-        if (m_metrics)
-            m_metrics->setLinkUp(meterName(), false);
+        m_watchers.meterSilent(meterName());
     }
     const int times = m_throttle.warn(which, std::chrono::milliseconds(m_clock.elapsed()));
     if (times > 0)
@@ -323,6 +290,7 @@ void LogSession::stop(int status)
         printError(error);
         status = kExitFailure;
     }
+    m_watchers.stopPublishing();
     if (m_mqtt)
         m_mqtt->stop(); // "offline", after the files are closed
     // The summary counts readings that are in every output; the record file
@@ -332,14 +300,7 @@ void LogSession::stop(int status)
         print(m_err, QStringLiteral("dmm-log: %1 holds %2, %3 holds %4\n")
                          .arg(m_options.outPath, QString::fromStdString(readingsText(m_inRecords)),
                               m_options.csvPath, QString::fromStdString(readingsText(m_logged))));
-    // A running --on-alarm command gets its time; logging has ended already.
-    if (m_alarms && m_alarms->busy()) {
-        connect(m_alarms.get(), &LogAlarms::drained, this,
-                [this, status] { emit finished(status); });
-        m_alarms->finish();
-        return;
-    }
-    emit finished(status);
+    m_watchers.finish([this, status] { emit finished(status); });
 }
 
 void LogSession::printError(const QString& text)

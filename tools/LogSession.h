@@ -16,12 +16,10 @@
 #include <memory>
 
 #include "AcquisitionLoop.h"
-#include "DiscoveryPublisher.h"
-#include "LogAlarms.h"
 #include "LogFile.h"
 #include "LogOptions.h"
-#include "MetricsServer.h"
 #include "LogStats.h"
+#include "MeterWatchers.h"
 #include "MqttPublisher.h"
 #include "SerialLink.h"
 #include "ServiceNotify.h"
@@ -52,17 +50,9 @@ public:
     void stop(int status = kExitOk);
 
     long long readingsLogged() const { return m_logged; }
-    // The alarms of --alarm (each meter's state and its changes); null without.
-    LogAlarms* alarms() const { return m_alarms.get(); }
 
     // The meter's NAME: the topics' NAME, else the port's file name.
     QString meterName() const;
-    // With --metrics, once start() succeeded: where the alarms' states go
-    // (MetricsServer::setAlarmState). Null otherwise.
-    MetricsServer* metrics() const { return m_metrics.get(); }
-    // With --mqtt-discovery, once start() succeeded: where --power adds its
-    // sensors (DiscoveryPublisher::addPower). Null otherwise.
-    DiscoveryPublisher* discovery() const { return m_discovery.get(); }
 
 signals:
     void finished(int status);
@@ -70,7 +60,6 @@ signals:
 private:
     bool openPort(QString* detail);
     bool openOutputs();
-    bool startMetrics(QString* error); // with --metrics; true without
     void onReadingDecoded();
     void onWarning(AcquisitionLoop::Warning warning);
     void logReading();
@@ -95,9 +84,7 @@ private:
     WarningThrottle m_throttle;
     ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
     std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
-    std::unique_ptr<DiscoveryPublisher> m_discovery; // with --mqtt-discovery
-    std::unique_ptr<MetricsServer> m_metrics; // with --metrics
-    std::unique_ptr<LogAlarms> m_alarms;   // with --alarm
+    MeterWatchers m_watchers{m_options, m_err}; // --alarm, --metrics, --mqtt-discovery
     long long m_logged = 0;    // in every output
     long long m_inRecords = 0; // in the record file
     QDateTime m_first;

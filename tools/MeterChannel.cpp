@@ -163,6 +163,7 @@ void MeterChannel::onWarning(AcquisitionLoop::Warning warning)
         m_silent = true;
         if (m_mqtt)
             m_mqtt->meterState({false, true});
+        emit fellSilent(this);
     }
     if (const int times = m_throttle.warn(which, std::chrono::milliseconds(m_clock.elapsed()));
         times > 0)

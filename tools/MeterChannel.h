@@ -71,6 +71,7 @@ public:
 signals:
     void readingDecoded(MeterChannel* channel);
     void tickFinished(MeterChannel* channel);
+    void fellSilent(MeterChannel* channel);
 
 private:
     void onReadingDecoded();

@@ -66,6 +66,8 @@ MultiLogSession::MultiLogSession(LogOptions options, std::FILE* out, std::FILE* 
         connect(channel.get(), &MeterChannel::readingDecoded, this,
                 &MultiLogSession::onReadingDecoded);
         connect(channel.get(), &MeterChannel::tickFinished, this, &MultiLogSession::onTickFinished);
+        connect(channel.get(), &MeterChannel::fellSilent, this,
+                [this](MeterChannel* silent) { m_watchers.meterSilent(silent->meter().name); });
         m_channels.push_back(std::move(channel));
     }
     m_round.resize(m_channels.size());
@@ -138,6 +140,17 @@ int MultiLogSession::start()
         reading << QStringLiteral("%1=%2 (%3)")
                        .arg(channel->meter().name, channel->meter().port, channel->devicePath());
     }
+    QStringList names;
+    for (const MeterPort& meter : m_options.meters)
+        names << meter.name;
+    QString metricsError;
+    // The metrics' port is taken first: a port in use leaves no file behind.
+    if (!m_watchers.startMetrics(names, &metricsError)) {
+        printError(metricsError);
+        for (const auto& channel : m_channels)
+            channel->stop(nullptr);
+        return kExitFailure;
+    }
     bool ok = openOutputs();
     if (ok && m_options.mqtt) {
         // Each meter under its own PREFIX/NAME/...
@@ -174,6 +187,8 @@ int MultiLogSession::start()
         targets << m_options.csvPath;
     if (!m_options.quiet)
         targets << QStringLiteral("standard output");
+    if (m_options.metrics)
+        targets << m_watchers.metricsUrl();
     print(m_err, QStringLiteral("dmm-log: reading %1 %2, logging to %3\n")
                      .arg(reading.join(QStringLiteral(", ")),
                           m_options.intervalSeconds > 0
@@ -181,6 +196,10 @@ int MultiLogSession::start()
                               : QStringLiteral("at Full Speed"),
                           targets.join(QStringLiteral(", "))));
 
+    std::vector<MeterWatchers::Meter> watched;
+    for (const auto& channel : m_channels)
+        watched.push_back({channel->meter().name, channel->publisher()});
+    m_watchers.start(watched, names.join(u'_'));
     if (m_options.duration) {
         m_deadline = QDeadlineTimer(*m_options.duration, Qt::PreciseTimer);
         armDurationTimer();
@@ -230,11 +249,13 @@ void MultiLogSession::onTick()
 void MultiLogSession::onReadingDecoded(MeterChannel* channel)
 {
     const int i = indexOf(channel);
-    if (!m_running || !m_roundLogged || i < 0)
+    if (i < 0)
         return;
     const QDateTime now = QDateTime::currentDateTime();
     const auto record = makeLogRecord(channel->reading(), now);
-    if (!record)
+    if (record)
+        m_watchers.readingDecoded(channel->meter().name, *record);
+    if (!m_running || !m_roundLogged || !record)
         return;
     if (m_round[i])
         endRound(); // never two readings of one meter in a row
@@ -244,6 +265,7 @@ void MultiLogSession::onReadingDecoded(MeterChannel* channel)
         stopSoon(kExitFailure);
         return;
     }
+    m_watchers.readingLogged(channel->meter().name, now, *record);
     m_round[i] = Cell{now, *record};
 }
 
@@ -356,6 +378,7 @@ void MultiLogSession::stop(int status)
     m_tick.stop();
     m_interval.stop();
     m_durationTimer.stop();
+    m_watchers.stopPublishing();
     for (const auto& channel : m_channels) {
         QString error;
         if (!channel->stop(&error)) {
@@ -373,7 +396,7 @@ void MultiLogSession::stop(int status)
                          summaryText(channel->logged(), channel->first(), channel->last()) + '\n');
     if (!m_options.csvPath.isEmpty())
         print(m_err, QStringLiteral("dmm-log: %1 rows in %2\n").arg(m_rows).arg(m_options.csvPath));
-    emit finished(status);
+    m_watchers.finish([this, status] { emit finished(status); });
 }
 
 void MultiLogSession::printError(const QString& text)

@@ -20,6 +20,7 @@
 #include "LogFile.h"
 #include "LogOptions.h"
 #include "MeterChannel.h"
+#include "MeterWatchers.h"
 #include "PowerIntegral.h"
 #include "ServiceNotify.h"
 
@@ -82,6 +83,7 @@ private:
     std::optional<qint64> m_firstRowMs;
     QTimer m_durationTimer;
     QDeadlineTimer m_deadline;
+    MeterWatchers m_watchers{m_options, m_err}; // --alarm, --metrics, --mqtt-discovery
     ServiceNotify m_service;
     long long m_rows = 0;
     bool m_running = false;
