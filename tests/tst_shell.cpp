@@ -3,11 +3,15 @@
 // link controls, the view messages and closing with the settings file.
 #include <QtTest>
 
+#include <QCheckBox>
 #include <QFile>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QToolButton>
 
+#include "ComparatorForm.h"
 #include "DigitalMeterForm.h"
+#include "DlgHiLowForm.h"
 #include "GlobalFlags.h"
 #include "LinkControls.h"
 #include "PtyPair.h"
@@ -31,6 +35,7 @@ private slots:
     void busyDisablesTheLink();
     void linkMessagesMakeAndReleaseTheLink();
     void closeWritesTheSettingsAndClosesThePort();
+    void notifyChoiceIsKeptInTheSettings();
     void settingsWriteFailureIsReportedAndCloseCompletes();
     void buttonsWithPicturesHaveAccessibleNames();
     void stripSitsAboveTheDigitalMeter();
@@ -211,6 +216,30 @@ void TestShell::closeWritesTheSettingsAndClosesThePort()
     QFile settings(port.dir.filePath(QStringLiteral("MLQDL.ini")));
     QVERIFY(settings.open(QIODevice::ReadOnly));
     QCOMPARE(settings.readAll(), QByteArray("iPort=1\nfHiLimit=2.5\nfLowLimit=-0.001\n"));
+}
+
+// The limit dialog's "Notify the desktop" goes into the settings file at
+// close and comes back with the next start.
+void TestShell::notifyChoiceIsKeptInTheSettings()
+{
+    PortDirectory port;
+    {
+        ShellFixture shell(port.dir.path(), 1);
+        TComparatorForm& comparator = *shell.windows().ComparatorForm;
+        QVERIFY(!comparator.notifiesDesktop());
+        TDlgHiLowForm* dialog = comparator.limitDialog();
+        QTimer::singleShot(0, dialog, [dialog] {
+            dialog->cbNotify->setChecked(true);
+            dialog->bbtnOk->click();
+        });
+        comparator.bbtnHiLowLimitClick();
+        QVERIFY(shell.main().close());
+    }
+    QFile settings(port.dir.filePath(QStringLiteral("MLQDL.ini")));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    QVERIFY(settings.readAll().endsWith("\nbNotifyDesktop=1\n"));
+    ShellFixture again(port.dir.path(), 0);
+    QVERIFY(again.windows().ComparatorForm->notifiesDesktop());
 }
 
 void TestShell::settingsWriteFailureIsReportedAndCloseCompletes()
