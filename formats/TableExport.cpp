@@ -182,8 +182,7 @@ char* writeDisplayMark(char* begin, char* end, const TableFormat& format)
 }
 
 // The cells after the row's time: value, unit, display and subdisplay.
-char* writeCells(char* out, const TARecord& record, const TableFormat& format,
-                 OwnTextQuotes quotes)
+char* writeCells(char* out, const TARecord& record, const TableFormat& format, OwnTextQuotes quotes)
 {
     const char s = format.separator;
     const SiUnit unit = siUnit(record.function);

@@ -84,6 +84,18 @@ void TestLogAlarms::options_data()
                                    << "--alarm psu=1:2: no meter is named psu (the meter is COM1)";
     QTest::newRow("twice for one meter") << QStringList{"--alarm", "1:2", "--alarm", "COM1=1:3"}
                                          << "--alarm COM1=1:3: the meter COM1 has an alarm already";
+    QTest::newRow("several meters, one named")
+        << QStringList{"--port", "amps=COM2", "--alarm", "amps=0:2"} << "ok 0:2 0.02 amps -";
+    QTest::newRow("several meters, none named")
+        << QStringList{"--port", "amps=COM2", "--alarm", "1:2"}
+        << "--alarm 1:2: with several meters an alarm names its meter, NAME=LOW:HIGH (the "
+           "meters are COM1, amps)";
+    QTest::newRow("several meters, no such name")
+        << QStringList{"--port", "amps=COM2", "--alarm", "volts=1:2"}
+        << "--alarm volts=1:2: no meter is named volts (the meters are COM1, amps)";
+    QTest::newRow("statistics of several meters")
+        << QStringList{"--port", "amps=COM2", "--stats", "s.csv", "--every", "1m"}
+        << "--stats writes the statistics of one meter: give it a run of its own";
     QTest::newRow("hysteresis wider than the range")
         << QStringList{"--alarm", "1:2", "--alarm-hysteresis", "1"}
         << "--alarm-hysteresis 1: the hysteresis must be smaller than HIGH - LOW";

@@ -519,11 +519,15 @@ void TestMultiLog::twoSimulatedMeters()
     QTemporaryDir work;
     QProcess log;
     log.setWorkingDirectory(work.path());
-    log.start(DMM_LOG_PATH, {"--port", "volts=" + volts.linkPath(), "--port",
-                             "amps=" + amperes.linkPath(), "--power", "volts*amps", "--out",
-                             "run.g52", "--csv", "run.csv", "--count", "6", "--quiet"});
+    log.start(DMM_LOG_PATH,
+              {"--port", "volts=" + volts.linkPath(), "--port", "amps=" + amperes.linkPath(),
+               "--power", "volts*amps", "--out", "run.g52", "--csv", "run.csv", "--count", "6",
+               "--quiet", "--alarm", "amps=:0.4"});
     QVERIFY(log.waitForFinished(20000));
-    QVERIFY2(log.exitCode() == 0, log.readAllStandardError().constData());
+    const QByteArray said = log.readAllStandardError();
+    QVERIFY2(log.exitCode() == 0, said.constData());
+    // The ampere meter's own alarm, once.
+    QCOMPARE(said.count("alarm amps: high, 0.5 A (was normal)\n"), 1);
 
     // Each meter's recording holds its readings, one per row it has a cell in.
     const QList<QByteArray> rows = readAll(work.filePath("run.csv")).split('\n');

@@ -84,8 +84,9 @@ QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& co
                 return where + QStringLiteral("with several meters an alarm names its meter, "
                                               "NAME=LOW:HIGH (the meters are %1)")
                                    .arg(names.join(QStringLiteral(", ")));
-            return where + (meters.size() == 1 ? QStringLiteral("no meter is named %1 (the meter is %2)")
-                                               : QStringLiteral("no meter is named %1 (the meters are %2)"))
+            return where + (meters.size() == 1
+                                ? QStringLiteral("no meter is named %1 (the meter is %2)")
+                                : QStringLiteral("no meter is named %1 (the meters are %2)"))
                                .arg(shownText(name), names.join(QStringLiteral(", ")));
         }
         const QString& meterName = meter->name;

@@ -491,8 +491,8 @@ ParsedArguments parseLogArguments(const QStringList& arguments)
     } else {
         alarmMeters.push_back({logMeterName(options), QFileInfo(options.port).fileName()});
     }
-    if (const QString problem = takeAlarmOptions(parser, fromConf, parser.value(conf), alarmMeters,
-                                                 &options.alarms);
+    if (const QString problem =
+            takeAlarmOptions(parser, fromConf, parser.value(conf), alarmMeters, &options.alarms);
         !problem.isEmpty())
         return fail(problem);
     if (options.meters.size() > 1 && !options.statsPath.isEmpty())

@@ -82,11 +82,11 @@ private:
     QDeadlineTimer m_deadline;
     QElapsedTimer m_clock; // for the warning throttle
     WarningThrottle m_throttle;
-    ServiceNotify m_service; // systemd's READY, STATUS, WATCHDOG; the silence state
+    ServiceNotify m_service;               // systemd's READY, STATUS, WATCHDOG; the silence state
     std::unique_ptr<MqttPublisher> m_mqtt; // with --mqtt
     MeterWatchers m_watchers{m_options, m_err}; // --alarm, --metrics, --mqtt-discovery
-    long long m_logged = 0;    // in every output
-    long long m_inRecords = 0; // in the record file
+    long long m_logged = 0;                     // in every output
+    long long m_inRecords = 0;                  // in the record file
     QDateTime m_first;
     QDateTime m_last;
     bool m_running = false;

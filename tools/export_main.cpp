@@ -203,8 +203,7 @@ struct RecordingInfo
     RecordTime lastTime;
 };
 
-bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInfo& info,
-                    bool quiet)
+bool countRecording(RecordFileReader& reader, QDate lastRecordDate, RecordingInfo& info, bool quiet)
 {
     FirstAndLastTimes times(lastRecordDate);
     RecordRuns runs(reader);
@@ -279,8 +278,7 @@ class EntryTextBlocks
 public:
     EntryTextBlocks(RecordFileReader& reader, EntryRange range, RecordWriter write, JobControl& job,
                     bool quiet)
-        : m_runs(reader, &job), m_range(range), m_write(write),
-          m_progress(qint64(range.end), quiet)
+        : m_runs(reader, &job), m_range(range), m_write(write), m_progress(qint64(range.end), quiet)
     {
         m_runs.observeRuns([this](std::size_t end) { m_progress.update(qint64(end)); });
     }
