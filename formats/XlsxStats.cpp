@@ -10,6 +10,7 @@
 #include "AtomicFile.h"
 #include "FileChecks.h"
 #include "SiUnits.h"
+#include "XlsxBook.h"
 #include "XlsxTable.h"
 
 namespace dmm {
@@ -35,40 +36,11 @@ class StatsWorkbook
 {
 public:
     StatsWorkbook(const QByteArray& path, bool utc, bool fileColumn)
-        : m_utc(utc), m_fileColumn(fileColumn)
+        : m_book(path), m_utc(utc), m_fileColumn(fileColumn)
     {
-        const qsizetype slash = path.lastIndexOf('/');
-        m_tmpdir = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-        lxw_workbook_options options{};
-        options.constant_memory = LXW_TRUE;
-        options.tmpdir = m_tmpdir.data();
-        options.use_zip64 = LXW_TRUE;
-        m_book = workbook_new_opt(path.constData(), &options);
-        if (!m_book)
-            return;
-        m_timeFormat = workbook_add_format(m_book);
-        m_header = workbook_add_format(m_book);
-        if (!m_timeFormat || !m_header) {
-            check(LXW_ERROR_MEMORY_MALLOC_FAILED);
-            return;
-        }
-        format_set_num_format(m_timeFormat, "yyyy-mm-dd hh:mm:ss.000");
-        format_set_bold(m_header);
-    }
-    ~StatsWorkbook()
-    {
-        if (m_book)
-            lxw_workbook_free(m_book);
     }
 
-    std::optional<QString> failure() const
-    {
-        if (!m_book)
-            return QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED));
-        if (m_error != LXW_NO_ERROR)
-            return errorText();
-        return std::nullopt;
-    }
+    std::optional<QString> failure() const { return m_book.failure(); }
 
     void add(std::string_view file, const StatsInterval& interval)
     {
@@ -115,39 +87,11 @@ public:
     {
         if (!m_sheet)
             nextSheet();
-        for (lxw_worksheet* sheet : m_sheets) {
-            FILE* rows = sheet->optimize_tmpfile;
-            errno = 0;
-            if (rows && (std::fflush(rows) != 0 || std::ferror(rows)))
-                check(LXW_ERROR_ZIP_FILE_OPERATION);
-        }
-        if (m_error != LXW_NO_ERROR)
-            return failure();
-        errno = 0;
-        const lxw_error closed = workbook_close(m_book);
-        m_systemError = errno;
-        m_book = nullptr;
-        if (closed != LXW_NO_ERROR) {
-            m_error = closed;
-            return errorText();
-        }
-        return std::nullopt;
+        return m_book.close();
     }
 
 private:
-    QString errorText() const
-    {
-        if (m_systemError != 0 && m_error != LXW_ERROR_MEMORY_MALLOC_FAILED)
-            return systemReason(m_systemError);
-        return QString::fromUtf8(lxw_strerror(m_error));
-    }
-    void check(lxw_error error)
-    {
-        if (error != LXW_NO_ERROR && m_error == LXW_NO_ERROR) {
-            m_error = error;
-            m_systemError = errno;
-        }
-    }
+    void check(lxw_error error) { m_book.check(error); }
     void text(lxw_row_t row, lxw_col_t column, const std::string& value)
     {
         if (!value.empty())
@@ -159,46 +103,38 @@ private:
     }
     void time(lxw_row_t row, lxw_col_t column, StatsTime value)
     {
-        check(worksheet_write_number(m_sheet, row, column, excelTime(value), m_timeFormat));
+        check(worksheet_write_number(m_sheet, row, column, excelTime(value), m_book.timeFormat()));
     }
     void nextSheet()
     {
         const std::string name = m_sheets.empty()
                                      ? std::string("Statistics")
                                      : "Statistics " + std::to_string(m_sheets.size() + 1);
-        errno = 0;
-        m_sheet = workbook_add_worksheet(m_book, name.c_str());
-        if (!m_sheet) {
-            check(errno != 0 ? LXW_ERROR_CREATING_TMPFILE : LXW_ERROR_MEMORY_MALLOC_FAILED);
+        m_sheet = m_book.addSheet(name.c_str());
+        if (!m_sheet)
             return;
-        }
         m_sheets.push_back(m_sheet);
         lxw_col_t c = 0;
         if (m_fileColumn) {
             check(worksheet_set_column(m_sheet, c, c, 24, nullptr));
-            check(worksheet_write_string(m_sheet, 0, c++, "file", m_header));
+            check(worksheet_write_string(m_sheet, 0, c++, "file", m_book.header()));
         }
         for (int i = 0; i < 14; ++i, ++c) {
             const std::string head =
                 std::string(kColumns[i]) + (m_utc && isTimeColumn(i) ? " (UTC)" : "");
             check(worksheet_set_column(m_sheet, c, c, isTimeColumn(i) ? 24 : 12, nullptr));
-            check(worksheet_write_string(m_sheet, 0, c, head.c_str(), m_header));
+            check(worksheet_write_string(m_sheet, 0, c, head.c_str(), m_book.header()));
         }
         worksheet_freeze_panes(m_sheet, 1, 0);
         m_row = 1;
     }
 
-    QByteArray m_tmpdir;
+    XlsxBook m_book;
     bool m_utc;
     bool m_fileColumn;
-    lxw_workbook* m_book = nullptr;
-    lxw_format* m_timeFormat = nullptr;
-    lxw_format* m_header = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     std::vector<lxw_worksheet*> m_sheets;
     std::size_t m_row = 0;
-    lxw_error m_error = LXW_NO_ERROR;
-    int m_systemError = 0;
 };
 
 } // namespace

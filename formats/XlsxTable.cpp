@@ -26,6 +26,7 @@
 #include "SiUnits.h"
 #include "TableExport.h"
 #include "TableJoin.h"
+#include "XlsxBook.h"
 
 namespace dmm {
 
@@ -34,79 +35,6 @@ namespace {
 const char* const kColumns[] = {"time", "value", "unit", "display", "subdisplay"};
 const char* const kUtcColumns[] = {"time (UTC)", "value", "unit", "display", "subdisplay"};
 const double kWidths[] = {24, 12, 6, 10, 10};
-
-// libxlsxwriter prints its own "[ERROR][packager.c:...]" lines on standard
-// error besides returning the error, which the caller reports in its own
-// words. Its LXW_PRINTF is fixed when the library is built (1.1.4 has no
-// option against it), so while a call that may fail runs, standard error
-// goes to /dev/null. The descriptor belongs to the process: calls that
-// overlap on several threads share one redirection, counted.
-class LibraryMessagesMuted
-{
-public:
-    LibraryMessagesMuted()
-    {
-        const std::lock_guard lock(s_mutex);
-        if (s_count++ > 0)
-            return;
-        std::fflush(stderr);
-        s_saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (s_saved >= 0 && null >= 0)
-            ::dup2(null, STDERR_FILENO);
-        if (null >= 0)
-            ::close(null);
-    }
-    ~LibraryMessagesMuted()
-    {
-        const std::lock_guard lock(s_mutex);
-        if (--s_count > 0 || s_saved < 0)
-            return;
-        std::fflush(stderr);
-        ::dup2(s_saved, STDERR_FILENO);
-        ::close(s_saved);
-        s_saved = -1;
-    }
-    LibraryMessagesMuted(const LibraryMessagesMuted&) = delete;
-    LibraryMessagesMuted& operator=(const LibraryMessagesMuted&) = delete;
-
-private:
-    static inline std::mutex s_mutex;
-    static inline int s_count = 0;
-    static inline int s_saved = -1;
-};
-
-// The library's errors that come from a file it could not make, write or
-// read, where the system's errno says more than the library's text
-// ("Error creating output xlsx file. Usually a permissions error.").
-bool isFileError(lxw_error error)
-{
-    switch (error) {
-    case LXW_ERROR_CREATING_XLSX_FILE:
-    case LXW_ERROR_CREATING_TMPFILE:
-    case LXW_ERROR_READING_TMPFILE:
-    case LXW_ERROR_ZIP_FILE_OPERATION:
-    case LXW_ERROR_ZIP_FILE_ADD:
-    case LXW_ERROR_ZIP_CLOSE:
-        return true;
-    default:
-        return false;
-    }
-}
-
-QString errorText(lxw_error error, int systemError)
-{
-    if (systemError != 0 && isFileError(error))
-        return systemReason(systemError);
-    return QString::fromUtf8(lxw_strerror(error));
-}
-
-// The folder part of a file name, "." for a bare name.
-QByteArray folderOf(const QByteArray& name)
-{
-    const qsizetype slash = name.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : name.left(slash);
-}
 
 // The function's name in the Summary: the digital meter's AC/DC word and the
 // SI unit ("DC V", "AC A", "Ω"); "no unit" where it shows neither.
@@ -174,40 +102,12 @@ public:
     // `path` as the system names it, byte for byte; the library's own
     // temporary files go beside it.
     Workbook(const QByteArray& path, bool utc, std::size_t rowsPerSheet)
-        : m_tmpdir(folderOf(path)), m_utc(utc), m_rowsPerSheet(rowsPerSheet)
+        : m_book(path), m_utc(utc), m_rowsPerSheet(rowsPerSheet)
     {
-        lxw_workbook_options options{};
-        options.constant_memory = LXW_TRUE;
-        options.tmpdir = m_tmpdir.data();
-        options.use_zip64 = LXW_TRUE;
-        const LibraryMessagesMuted muted;
-        m_book = workbook_new_opt(path.constData(), &options);
-        if (!m_book)
-            return;
-        m_timeFormat = workbook_add_format(m_book);
-        m_header = workbook_add_format(m_book);
-        if (!m_timeFormat || !m_header) {
-            check(LXW_ERROR_MEMORY_MALLOC_FAILED);
-            return;
-        }
-        format_set_num_format(m_timeFormat, "yyyy-mm-dd hh:mm:ss.000");
-        format_set_bold(m_header);
-    }
-    ~Workbook()
-    {
-        if (m_book) // not closed: freed with its temporary files, the output unfinished
-            lxw_workbook_free(m_book);
     }
 
     // Why the workbook cannot be written; none while it can.
-    std::optional<QString> failure() const
-    {
-        if (!m_book)
-            return QString::fromUtf8(lxw_strerror(LXW_ERROR_MEMORY_MALLOC_FAILED));
-        if (m_error != LXW_NO_ERROR)
-            return errorText(m_error, m_systemError);
-        return std::nullopt;
-    }
+    std::optional<QString> failure() const { return m_book.failure(); }
 
     // With several meters: their names head the column groups, as in the
     // text table (MeterTable.h); `power` adds power, energy and charge.
@@ -224,7 +124,7 @@ public:
             nextSheet();
         const lxw_row_t row = lxw_row_t(m_row++);
         if (time)
-            check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
+            check(worksheet_write_number(m_sheet, row, 0, *time, m_book.timeFormat()));
         addCells(row, 1, record, time, -1);
     }
     // A row of several meters' cells, null where a meter has none.
@@ -235,7 +135,7 @@ public:
             nextSheet();
         const lxw_row_t row = lxw_row_t(m_row++);
         if (time)
-            check(worksheet_write_number(m_sheet, row, 0, *time, m_timeFormat));
+            check(worksheet_write_number(m_sheet, row, 0, *time, m_book.timeFormat()));
         for (std::size_t i = 0; i < cells.size(); ++i)
             if (cells[i])
                 addCells(row, lxw_col_t(1 + 4 * i), *cells[i], time, int(i));
@@ -284,39 +184,11 @@ public:
             nextSheet();
         finishSheet();
         writeSummary();
-        checkSheetFiles();
-        if (m_error != LXW_NO_ERROR)
-            return failure();
-        const LibraryMessagesMuted muted;
-        errno = 0;
-        const lxw_error closed = workbook_close(m_book);
-        const int systemError = errno;
-        m_book = nullptr;
-        if (closed != LXW_NO_ERROR)
-            return errorText(closed, systemError);
-        return std::nullopt;
+        return m_book.close();
     }
 
 private:
-    void check(lxw_error error)
-    {
-        if (error != LXW_NO_ERROR && m_error == LXW_NO_ERROR) {
-            m_error = error;
-            m_systemError = errno;
-        }
-    }
-    // In constant-memory mode each sheet's rows wait in a temporary file of
-    // the library's, written with stdio and never checked there: a row the
-    // disk refused would be missing from the sheet without a word.
-    void checkSheetFiles()
-    {
-        for (lxw_worksheet* sheet : m_sheets) {
-            FILE* rows = sheet->optimize_tmpfile;
-            errno = 0;
-            if (rows && (std::fflush(rows) != 0 || std::ferror(rows)))
-                check(LXW_ERROR_ZIP_FILE_OPERATION);
-        }
-    }
+    void check(lxw_error error) { m_book.check(error); }
     FunctionFigures& figuresOf(int function, int meter)
     {
         // Runs of one function: the last one found is asked first.
@@ -359,14 +231,14 @@ private:
         finishSheet();
         const std::string name = m_sheets.empty() ? std::string("Table")
                                                   : "Table " + std::to_string(m_sheets.size() + 1);
-        m_sheet = addSheet(name.c_str());
+        m_sheet = m_book.addSheet(name.c_str());
         if (!m_sheet)
             return;
         m_sheets.push_back(m_sheet);
         for (lxw_col_t c = 0; c <= lastColumn(); ++c) {
             check(worksheet_set_column(m_sheet, c, c, kWidths[c == 0 ? 0 : (c - 1) % 4 + 1],
                                        nullptr));
-            check(worksheet_write_string(m_sheet, 0, c, columnName(c).c_str(), m_header));
+            check(worksheet_write_string(m_sheet, 0, c, columnName(c).c_str(), m_book.header()));
         }
         worksheet_freeze_panes(m_sheet, 1, 0);
         m_row = 1;
@@ -389,21 +261,9 @@ private:
         }
         return m_meters[meter] + ' ' + names[(column - 1) % 4 + 1];
     }
-    lxw_worksheet* addSheet(const char* name)
-    {
-        errno = 0;
-        lxw_worksheet* sheet = nullptr;
-        {
-            const LibraryMessagesMuted muted;
-            sheet = workbook_add_worksheet(m_book, name);
-        }
-        if (!sheet)
-            check(errno != 0 ? LXW_ERROR_CREATING_TMPFILE : LXW_ERROR_MEMORY_MALLOC_FAILED);
-        return sheet;
-    }
     void writeSummary()
     {
-        lxw_worksheet* sheet = addSheet("Summary");
+        lxw_worksheet* sheet = m_book.addSheet("Summary");
         if (!sheet)
             return;
         m_sheets.push_back(sheet);
@@ -418,7 +278,7 @@ private:
                                     m_utc ? "last time (UTC)" : "last time"};
         for (lxw_col_t c = 0; c < 9; ++c) {
             check(worksheet_set_column(sheet, c, c, c >= 7 ? 24 : 12, nullptr));
-            check(worksheet_write_string(sheet, 0, c, head[c], m_header));
+            check(worksheet_write_string(sheet, 0, c, head[c], m_book.header()));
         }
         worksheet_freeze_panes(sheet, 1, 0);
         lxw_row_t row = 1;
@@ -435,24 +295,19 @@ private:
                 check(worksheet_write_number(sheet, row, 6, std::sqrt(f.m2 / double(f.values - 1)),
                                              nullptr));
             if (f.first)
-                check(worksheet_write_number(sheet, row, 7, *f.first, m_timeFormat));
+                check(worksheet_write_number(sheet, row, 7, *f.first, m_book.timeFormat()));
             if (f.last)
-                check(worksheet_write_number(sheet, row, 8, *f.last, m_timeFormat));
+                check(worksheet_write_number(sheet, row, 8, *f.last, m_book.timeFormat()));
             ++row;
         }
     }
 
-    QByteArray m_tmpdir;
+    XlsxBook m_book;
     bool m_utc;
     std::size_t m_rowsPerSheet;
-    lxw_workbook* m_book = nullptr;
-    lxw_format* m_timeFormat = nullptr;
-    lxw_format* m_header = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     std::vector<lxw_worksheet*> m_sheets; // the table's, then the Summary
     std::size_t m_row = 0;                // the next row of the sheet, 0 the header
-    lxw_error m_error = LXW_NO_ERROR;
-    int m_systemError = 0; // errno when m_error was set
     // In the order the functions first come; runs of one function are usual.
     std::vector<FunctionFigures> m_functions;
     int m_lastFunction = 0;

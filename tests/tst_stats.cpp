@@ -84,6 +84,8 @@ private slots:
     void stableOverAMillionNearlyEqualReadings();
     void jsonRow();
     void exportOfTwoRecordings();
+    void workbook_data();
+    void workbook();
 };
 
 void TestStats::header()
@@ -274,6 +276,42 @@ void TestStats::exportOfTwoRecordings()
                           "100;2026-12-07T14:05:30.000;100;2026-12-07T14:05:30.000;100;;100;100",
                           ""}));
     QCOMPARE(tool.readAllStandardError(), "dmm-export: 3 readings in 3 rows\n");
+}
+
+// The statistics as a workbook: written whole, or refused with the reason.
+void TestStats::workbook_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("said"); // the start of standard error
+    QTest::newRow("written") << "s.xlsx" << 0 << QByteArray("dmm-export: 1 readings in 1 rows\n");
+    QTest::newRow("no such folder")
+        << "nofolder/s.xlsx" << 1
+        << QByteArray("dmm-export: nofolder/s.xlsx: the folder refuses a temporary file (No such "
+                      "file or directory)");
+}
+
+void TestStats::workbook()
+{
+    QFETCH(QString, output);
+    QFETCH(int, status);
+    QFETCH(QByteArray, said);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("a.g52"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const auto bytes = encodeARecord(recordOf({kDcVolts, "1.000", 1.0f, at(7, 14, 5, 10)}));
+    QCOMPARE(file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())),
+             qint64(bytes.size()));
+    file.close();
+    QProcess tool;
+    tool.setWorkingDirectory(dir.path());
+    tool.start(QStringLiteral(DMM_EXPORT_PATH), {"--stats", "-o", output, "a.g52"});
+    QVERIFY(tool.waitForFinished(20'000));
+    QCOMPARE(tool.exitCode(), status);
+    QVERIFY2(tool.readAllStandardError().startsWith(said), qPrintable(said));
+    QFile book(dir.filePath(output));
+    QCOMPARE(book.open(QIODevice::ReadOnly) ? book.read(2) : QByteArray(),
+             status == 0 ? QByteArray("PK") : QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestStats)
