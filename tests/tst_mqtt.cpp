@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "FreePort.h"
 #include "LogOptions.h"
 #include "MqttPublisher.h"
 #include "MqttUrl.h"
@@ -29,19 +30,6 @@ QString brokerProgram()
     return QStandardPaths::findExecutable("mosquitto", {"/usr/sbin", "/usr/local/sbin"});
 }
 
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-                    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
-    ::close(fd);
-    return ok ? ntohs(address.sin_port) : 0;
-}
-
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s)
 {
     QDeadlineTimer deadline(timeout);
@@ -53,7 +41,7 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 class Broker
 {
 public:
-    Broker() : m_port(freePort()) {}
+    Broker() : m_port(freeLocalPort()) {}
     ~Broker() { stop(); }
     bool start(const QString& extra = {})
     {
@@ -154,7 +142,7 @@ QByteArray retainedOn(int port, const QString& topic)
 class SilentServer
 {
 public:
-    SilentServer() : m_port(freePort())
+    SilentServer() : m_port(freeLocalPort())
     {
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in address{};
@@ -263,7 +251,7 @@ private slots:
         if (arguments.join(' ').contains(QRegularExpression("<tls>|<plain>"))) {
             if (QStandardPaths::findExecutable("openssl").isEmpty())
                 QSKIP("openssl is not installed: no certificate for a TLS listener");
-            const int tlsPort = freePort();
+            const int tlsPort = freeLocalPort();
             QVERIFY(makeCertificate(broker.dir()) &&
                     broker.start(QStringLiteral("allow_anonymous true\nlistener %1 127.0.0.1\n"
                                                 "certfile %2/cert.pem\nkeyfile %2/key.pem")
@@ -564,7 +552,7 @@ private slots:
             "while True:\n"
             "  c=s.accept()[0]; u=socket.create_connection(('127.0.0.1',int(sys.argv[2])))\n"
             "  for a,b in ((c,u),(u,c)): threading.Thread(target=pipe,args=(a,b)).start()\n";
-        const QStringList relayArguments{"-c", relayCode, QString::number(freePort()),
+        const QStringList relayArguments{"-c", relayCode, QString::number(freeLocalPort()),
                                          QString::number(broker.port())};
         QProcess relay;
         const auto stopRelay = qScopeGuard([&] {

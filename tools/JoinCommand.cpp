@@ -9,6 +9,7 @@
 
 #include "ExportOutput.h"
 #include "RecordFile.h"
+#include "TableCommand.h"
 #include "TableJoin.h"
 #include "XlsxTable.h"
 
@@ -64,20 +65,12 @@ int writeJoinedTable(const JoinRequest& request)
         auto& reader = readers.emplace_back(std::make_unique<RecordFileReader>());
         if (!reader->open(path, &reason))
             return failure(path + QStringLiteral(": ") + reason);
-        // As the one-recording table: --date, or the first stamp, or the
-        // file's modification date, which takes a first pass over the texts.
-        QDate firstDate;
-        if (request.firstDate) {
-            firstDate = *request.firstDate;
-        } else {
-            RecordFileReader counter;
-            if (!counter.open(path, &reason))
-                return failure(path + QStringLiteral(": ") + reason);
-            RecordRuns counted(counter);
-            firstDate = firstRecordDate(counted, fileModificationDate(path));
-        }
+        // As the one-recording table.
+        const std::optional<QDate> firstDate = recordingFirstDate(path, request.firstDate, &reason);
+        if (!firstDate)
+            return failure(path + QStringLiteral(": ") + reason);
         runs.push_back(std::make_unique<RecordRuns>(*reader, &job));
-        inputs.push_back({runs.back().get(), firstDate});
+        inputs.push_back({runs.back().get(), *firstDate});
     }
     // Which recording ended early, for the message.
     const auto truncated = [&] {

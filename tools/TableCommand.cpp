@@ -10,6 +10,18 @@
 
 namespace dmm::exporttool {
 
+std::optional<QDate> recordingFirstDate(const QString& path, const std::optional<QDate>& given,
+                                        QString* reason, bool* fromStamp)
+{
+    if (given)
+        return given;
+    RecordFileReader counter;
+    if (!counter.open(path, reason))
+        return std::nullopt;
+    RecordRuns counted(counter);
+    return firstRecordDate(counted, fileModificationDate(path), fromStamp);
+}
+
 int writeTable(const TableRequest& request)
 {
     const QString& path = request.recording;
@@ -18,19 +30,11 @@ int writeTable(const TableRequest& request)
     if (!reader.open(path, &reason))
         return failure(path + QStringLiteral(": ") + reason);
 
-    // Without --date the dates are counted back from the last reading (or the
-    // first stamped one), which takes a first pass over the texts.
-    QDate firstDate;
     bool fromStamp = false;
-    if (request.firstDate) {
-        firstDate = *request.firstDate;
-    } else {
-        RecordFileReader counter;
-        if (!counter.open(path, &reason))
-            return failure(path + QStringLiteral(": ") + reason);
-        RecordRuns counted(counter);
-        firstDate = firstRecordDate(counted, fileModificationDate(path), &fromStamp);
-    }
+    const std::optional<QDate> firstDate =
+        recordingFirstDate(path, request.firstDate, &reason, &fromStamp);
+    if (!firstDate)
+        return failure(path + QStringLiteral(": ") + reason);
 
     JobControl job;
     RecordRuns records(reader, &job); // a file ended early: no output replaced
@@ -40,7 +44,7 @@ int writeTable(const TableRequest& request)
     if (!request.output.isEmpty()) {
         const StopOnSignals stop(job);
         const auto error =
-            writeTableFile(request.output, request.format, firstDate, records, &job, &written);
+            writeTableFile(request.output, request.format, *firstDate, records, &job, &written);
         progress.finish();
         if (const auto stopped = error ? stop.reportStop(request.output) : std::nullopt)
             return *stopped;
@@ -49,7 +53,7 @@ int writeTable(const TableRequest& request)
         if (error)
             return failure(request.output + QStringLiteral(": ") + *error);
     } else {
-        TableProducer table(request.format, firstDate, records);
+        TableProducer table(request.format, *firstDate, records);
         if (const int status = writeOutput(
                 {},
                 [&](QByteArray& block) {
@@ -74,7 +78,7 @@ int writeTable(const TableRequest& request)
     else if (request.firstDate)
         closing += QStringLiteral("; dates inferred (readings without a date stamp) from "
                                   "--date %1 for the first reading")
-                       .arg(firstDate.toString(Qt::ISODate));
+                       .arg(firstDate->toString(Qt::ISODate));
     else
         closing += QStringLiteral("; dates inferred (readings without a date stamp) from the "
                                   "file's modification date, %1, for the last reading")

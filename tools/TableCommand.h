@@ -30,4 +30,11 @@ struct TableRequest
 // after a message on standard error.
 int writeTable(const TableRequest& request);
 
+// The date of the recording's first reading: `given` (--date), else counted
+// back from the last reading or the first stamped one, which takes a first
+// pass over the texts (`fromStamp` tells which). None with the reason when
+// the file cannot be read.
+std::optional<QDate> recordingFirstDate(const QString& path, const std::optional<QDate>& given,
+                                        QString* reason, bool* fromStamp = nullptr);
+
 } // namespace dmm::exporttool
