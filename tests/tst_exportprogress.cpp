@@ -85,7 +85,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("nothing read yet")
             << qint64(0) << qint64(100) << qint64(1500)
-            << QStringLiteral("0% (0 of 100 readings), time left unknown");
+            << QStringLiteral("0% (0 of 100 readings), working out the time left");
         QTest::newRow("seconds left, rounded up")
             << qint64(42) << qint64(100) << qint64(4200)
             << QStringLiteral("42% (42 of 100 readings), 0:06 left");

@@ -42,7 +42,7 @@ std::string progressText(qint64 done, qint64 total, qint64 elapsedMs)
     if (done >= total)
         return text + std::string("finishing");
     if (done <= 0)
-        return text + std::string("time left unknown");
+        return text + std::string("working out the time left");
     // The pace so far, rounded up to the next second.
     const qint64 leftMs = (elapsedMs * (total - done) + done - 1) / done;
     return text + durationText((leftMs + 999) / 1000) + " left";
