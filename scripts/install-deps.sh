@@ -12,6 +12,8 @@ packages=(
     # Debian's Qt HTTP server finds its CMake package only with the WebSockets
     # development files, which it does not depend on.
     qt6-httpserver-dev qt6-websockets-dev prometheus
+    # A private session bus for the desktop notification test.
+    dbus-daemon
     fonts-liberation fonts-dejavu-core
     xvfb xauth
     dpkg-dev file
