@@ -119,6 +119,11 @@ void TestMultiViewer::twoRecordingsShareTheTimeAxis()
     QVERIFY(!v.viewer.TraceView->isHidden());
     QCOMPARE(v.viewer.TraceView->legendNames(), (QStringList{"bench-volts", "amps.g52"}));
     QCOMPARE(v.viewer.TraceView->axisLabels(), (QStringList{"Reading (V)", "Reading (A)"}));
+    // Both whole: from the first volt reading, 10:00:00.0, to the last
+    // ampere one, 10:00:09.7 (seconds since the epoch).
+    const auto [from, to] = v.viewer.TraceView->visibleTimeRange();
+    QVERIFY2(from <= 1796724000.0 && to >= 1796724009.7,
+             qPrintable(QStringLiteral("%1 to %2").arg(from, 0, 'f', 1).arg(to, 0, 'f', 1)));
 
     // The arrows step through the shown data: its fifth reading, 10:00:02.0.
     QTest::keyClick(v.viewer.TraceView, Qt::Key_Home);
