@@ -62,13 +62,13 @@ AlarmRangeResult parseAlarmRange(std::string_view text)
     return result;
 }
 
-AlarmSpecResult parseAlarmSpec(std::string_view text)
+AlarmArgumentResult parseAlarmArgument(std::string_view text)
 {
-    AlarmSpecResult result;
-    AlarmSpec spec;
+    AlarmArgumentResult result;
+    AlarmArgument alarm;
     if (const auto equals = text.find('='); equals != std::string_view::npos) {
-        spec.name = std::string(text.substr(0, equals));
-        if (spec.name.empty()) {
+        alarm.name = std::string(text.substr(0, equals));
+        if (alarm.name.empty()) {
             result.error = "the meter's NAME before \"=\" is empty";
             return result;
         }
@@ -79,8 +79,8 @@ AlarmSpecResult parseAlarmSpec(std::string_view text)
         result.error = range.error;
         return result;
     }
-    spec.range = *range.range;
-    result.spec = spec;
+    alarm.range = *range.range;
+    result.alarm = alarm;
     return result;
 }
 

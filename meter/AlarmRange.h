@@ -47,17 +47,17 @@ struct AlarmRangeResult
 AlarmRangeResult parseAlarmRange(std::string_view text);
 
 // "[NAME=]LOW:HIGH"; NAME is empty when not given (the only meter).
-struct AlarmSpec
+struct AlarmArgument
 {
     std::string name;
     AlarmRange range;
 };
-struct AlarmSpecResult
+struct AlarmArgumentResult
 {
-    std::optional<AlarmSpec> spec;
+    std::optional<AlarmArgument> alarm;
     std::string error;
 };
-AlarmSpecResult parseAlarmSpec(std::string_view text);
+AlarmArgumentResult parseAlarmArgument(std::string_view text);
 
 // The hysteresis as given: an amount in the reading's unit ("0.05") or a
 // percentage ("2%") of the range's width, or with one side open of the

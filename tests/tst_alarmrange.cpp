@@ -131,14 +131,14 @@ void TestAlarmRange::parse()
 {
     QFETCH(QString, text);
     QFETCH(QString, parsed);
-    const AlarmSpecResult result = parseAlarmSpec(text.toStdString());
+    const AlarmArgumentResult result = parseAlarmArgument(text.toStdString());
     const auto side = [](const std::optional<double>& value) {
         return value ? QString::number(*value) : QStringLiteral("-");
     };
-    const QString actual = result.spec ? QString::fromStdString(result.spec->name) + u'|' +
-                                             side(result.spec->range.low) + u'|' +
-                                             side(result.spec->range.high)
-                                       : QString::fromStdString(result.error);
+    const QString actual = result.alarm ? QString::fromStdString(result.alarm->name) + u'|' +
+                                              side(result.alarm->range.low) + u'|' +
+                                              side(result.alarm->range.high)
+                                        : QString::fromStdString(result.error);
     QCOMPARE(actual, parsed);
 }
 

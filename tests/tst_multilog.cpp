@@ -106,7 +106,7 @@ private slots:
 
 void TestMultiLog::meterNames_data()
 {
-    QTest::addColumn<QStringList>("specs");
+    QTest::addColumn<QStringList>("portValues");
     QTest::addColumn<QString>("expected"); // NAME=PORT|..., or the error
     QTest::newRow("one port") << QStringList{"COM1"} << "COM1=COM1";
     QTest::newRow("named") << QStringList{"volts=COM1", "amps=/dev/ttyUSB0"}
@@ -133,9 +133,9 @@ void TestMultiLog::meterNames_data()
 
 void TestMultiLog::meterNames()
 {
-    QFETCH(QStringList, specs);
+    QFETCH(QStringList, portValues);
     QFETCH(QString, expected);
-    const MeterPortsResult result = meterPorts(specs);
+    const MeterPortsResult result = meterPorts(portValues);
     if (expected.endsWith(QStringLiteral(": error"))) {
         // A path whose file name is no meter name asks for one.
         QVERIFY(result.meters.isEmpty());
@@ -210,7 +210,7 @@ void TestMultiLog::confFile()
 
 void TestMultiLog::powerNames_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("pair");
     QTest::addColumn<QString>("expected"); // "volts,amperes" indices, or the error
     QTest::newRow("in order") << "v*a"
                               << "0,1";
@@ -228,10 +228,10 @@ void TestMultiLog::powerNames_data()
 
 void TestMultiLog::powerNames()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, pair);
     QFETCH(QString, expected);
     const QList<MeterPort> meters{{"v", "COM1"}, {"a", "COM2"}, {"t", "COM3"}};
-    const PowerPairResult result = powerPair(spec, meters);
+    const PowerPairResult result = powerPair(pair, meters);
     QCOMPARE(result.pair ? QStringLiteral("%1,%2").arg(result.pair->volts).arg(result.pair->amperes)
                          : result.error,
              expected);

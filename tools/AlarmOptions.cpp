@@ -31,14 +31,14 @@ QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& co
                          AlarmOptions* out)
 {
     // Each text with what gave it, for the messages.
-    QStringList specs;
-    QString specSource;
+    QStringList alarmTexts;
+    QString alarmSource;
     if (parser.isSet(kAlarm)) {
-        specs = parser.values(kAlarm);
-        specSource = QStringLiteral("--alarm ");
+        alarmTexts = parser.values(kAlarm);
+        alarmSource = QStringLiteral("--alarm ");
     } else if (conf.alarm) {
-        specs = conf.alarm->split(u' ', Qt::SkipEmptyParts);
-        specSource = confPath + QStringLiteral(": ALARM=");
+        alarmTexts = conf.alarm->split(u' ', Qt::SkipEmptyParts);
+        alarmSource = confPath + QStringLiteral(": ALARM=");
     }
     const bool hysteresisGiven = parser.isSet(kHysteresis) || conf.alarmHysteresis;
     const QString hysteresisText = parser.isSet(kHysteresis)
@@ -52,7 +52,7 @@ QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& co
     const QString commandSource = parser.isSet(kOnAlarm) ? QStringLiteral("--on-alarm ")
                                                          : confPath + QStringLiteral(": ON_ALARM=");
 
-    if (specs.isEmpty()) {
+    if (alarmTexts.isEmpty()) {
         if (hysteresisGiven || !commandLine.isEmpty() || parser.isSet(kOnAlarmTimeout))
             return QStringLiteral("--alarm-hysteresis, --on-alarm and --on-alarm-timeout need "
                                   "--alarm LOW:HIGH");
@@ -67,12 +67,12 @@ QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& co
                                   "percentage of the range (2%), 0 or more");
         hysteresis = *read;
     }
-    for (const QString& text : specs) {
-        const QString where = specSource + shownText(text) + QStringLiteral(": ");
-        const AlarmSpecResult spec = parseAlarmSpec(text.toStdString());
-        if (!spec.spec)
-            return where + QString::fromStdString(spec.error);
-        const QString name = QString::fromStdString(spec.spec->name);
+    for (const QString& text : alarmTexts) {
+        const QString where = alarmSource + shownText(text) + QStringLiteral(": ");
+        const AlarmArgumentResult read = parseAlarmArgument(text.toStdString());
+        if (!read.alarm)
+            return where + QString::fromStdString(read.error);
+        const QString name = QString::fromStdString(read.alarm->name);
         const auto meter = std::find_if(meters.begin(), meters.end(), [&](const AlarmMeter& m) {
             return name.isEmpty() ? meters.size() == 1 : name == m.name || name == m.portName;
         });
@@ -95,11 +95,11 @@ QString takeAlarmOptions(const QCommandLineParser& parser, const ServiceConf& co
                 return where + QStringLiteral("the meter %1 has an alarm already")
                                    .arg(shownText(meterName));
         std::string error;
-        const auto amount = alarmHysteresis(spec.spec->range, hysteresis, &error);
+        const auto amount = alarmHysteresis(read.alarm->range, hysteresis, &error);
         if (!amount)
             return (hysteresisGiven ? hysteresisSource + shownText(hysteresisText) : where) +
                    QStringLiteral(": ") + QString::fromStdString(error);
-        out->alarms.push_back({meterName, spec.spec->range, *amount});
+        out->alarms.push_back({meterName, read.alarm->range, *amount});
     }
     if (!commandLine.isEmpty()) {
         out->command = alarmCommandWords(commandLine);

@@ -19,42 +19,42 @@ bool isMeterName(const QString& name)
     return true;
 }
 
-MeterPortsResult meterPorts(const QStringList& specs)
+MeterPortsResult meterPorts(const QStringList& portValues)
 {
     MeterPortsResult result;
-    if (specs.size() > kMaxMeters) {
+    if (portValues.size() > kMaxMeters) {
         result.error = QStringLiteral("--port given %1 times; one run reads at most %2 meters")
-                           .arg(specs.size())
+                           .arg(portValues.size())
                            .arg(kMaxMeters);
         return result;
     }
     QList<MeterPort> meters;
-    for (const QString& spec : specs) {
+    for (const QString& value : portValues) {
         MeterPort meter;
-        const qsizetype equals = spec.indexOf(u'=');
+        const qsizetype equals = value.indexOf(u'=');
         // A device path may hold a '=' of its own: only a name before it is taken as one.
-        if (equals > 0 && isMeterName(spec.left(equals))) {
-            meter.name = spec.left(equals);
-            meter.port = spec.mid(equals + 1);
-        } else if (equals >= 0 && !spec.left(equals).contains(u'/')) {
+        if (equals > 0 && isMeterName(value.left(equals))) {
+            meter.name = value.left(equals);
+            meter.port = value.mid(equals + 1);
+        } else if (equals >= 0 && !value.left(equals).contains(u'/')) {
             result.error = QStringLiteral("--port %1: a meter's name before '=' is made of "
                                           "letters, digits, - and _")
-                               .arg(spec);
+                               .arg(value);
             return result;
         } else {
-            meter.port = spec;
-            meter.name = QFileInfo(spec).fileName();
+            meter.port = value;
+            meter.name = QFileInfo(value).fileName();
             // One meter's name heads no column: its port may be named anyhow
             // (a by-path link holds ':' and '.').
-            if (specs.size() > 1 && !isMeterName(meter.name)) {
+            if (portValues.size() > 1 && !isMeterName(meter.name)) {
                 result.error = QStringLiteral("--port %1: the port's name %2 is no meter name; "
                                               "give one as NAME=%1 (letters, digits, - and _)")
-                                   .arg(spec, meter.name);
+                                   .arg(value, meter.name);
                 return result;
             }
         }
         if (meter.port.isEmpty()) {
-            result.error = QStringLiteral("--port %1: no port after the name").arg(spec);
+            result.error = QStringLiteral("--port %1: no port after the name").arg(value);
             return result;
         }
         for (const MeterPort& other : meters) {
@@ -71,10 +71,10 @@ MeterPortsResult meterPorts(const QStringList& specs)
     return result;
 }
 
-PowerPairResult powerPair(const QString& spec, const QList<MeterPort>& meters)
+PowerPairResult powerPair(const QString& value, const QList<MeterPort>& meters)
 {
     PowerPairResult result;
-    const QStringList names = spec.split(u'*');
+    const QStringList names = value.split(u'*');
     if (names.size() != 2 || names[0].isEmpty() || names[1].isEmpty()) {
         result.error =
             QStringLiteral("--power needs the volt meter's and the ampere meter's names as "
@@ -83,7 +83,7 @@ PowerPairResult powerPair(const QString& spec, const QList<MeterPort>& meters)
     }
     if (names[0] == names[1]) {
         result.error =
-            QStringLiteral("--power %1: the volt and the ampere meter are one meter").arg(spec);
+            QStringLiteral("--power %1: the volt and the ampere meter are one meter").arg(value);
         return result;
     }
     PowerPair pair{-1, -1};
@@ -99,7 +99,7 @@ PowerPairResult powerPair(const QString& spec, const QList<MeterPort>& meters)
     for (const int which : {0, 1}) {
         if ((which == 0 ? pair.volts : pair.amperes) < 0) {
             result.error = QStringLiteral("--power %1: no meter is named %2 (the meters: %3)")
-                               .arg(spec, names[which], known.join(QStringLiteral(", ")));
+                               .arg(value, names[which], known.join(QStringLiteral(", ")));
             return result;
         }
     }

@@ -30,7 +30,7 @@ struct MeterPortsResult
 // (named after the port, "COM1"; "/dev/ttyUSB0" gives "ttyUSB0"). Refused:
 // more than kMaxMeters, a name of other characters (a port's own name only
 // where there are several meters), a name given twice.
-MeterPortsResult meterPorts(const QStringList& specs);
+MeterPortsResult meterPorts(const QStringList& portValues);
 
 // Whether `name` is made of letters, digits, '-' and '_' only (and is not empty).
 bool isMeterName(const QString& name);
@@ -48,7 +48,7 @@ struct PowerPairResult
 };
 
 // --power "VNAME*ANAME" among `meters`: both names known and not the same.
-PowerPairResult powerPair(const QString& spec, const QList<MeterPort>& meters);
+PowerPairResult powerPair(const QString& value, const QList<MeterPort>& meters);
 
 // The record file of meter `name` when --out names `path`: the name put
 // before the extension ("run.g52" gives "run-volts.g52"; "run" gives

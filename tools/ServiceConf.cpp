@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "DiscoveryPublisher.h"
 #include "AlarmRange.h"
+#include "DiscoveryPublisher.h"
 #include "LogOptions.h"
 #include "MeterPorts.h"
 #include "MetricsAddress.h"
@@ -112,11 +112,12 @@ QString takeValue(ServiceConf& conf, const QString& key, const QString& value,
             return address.error;
         conf.metrics = value;
     } else if (key == u"ALARM") {
-        const QStringList specs = value.split(u' ', Qt::SkipEmptyParts);
-        for (const QString& spec : specs) {
-            const auto read = parseAlarmSpec(spec.toStdString());
-            if (!read.spec) // which one, when there are several
-                return (specs.size() > 1 ? shownText(spec) + QStringLiteral(": ") : QString()) +
+        const QStringList alarmTexts = value.split(u' ', Qt::SkipEmptyParts);
+        for (const QString& alarmText : alarmTexts) {
+            const auto read = parseAlarmArgument(alarmText.toStdString());
+            if (!read.alarm) // which one, when there are several
+                return (alarmTexts.size() > 1 ? shownText(alarmText) + QStringLiteral(": ")
+                                              : QString()) +
                        QString::fromStdString(read.error);
         }
         if (value.trimmed().isEmpty())
