@@ -3,6 +3,7 @@
 #include "PEGraphEngine.h"
 
 #include "ChartLogic.h"
+#include "TitledPlot.h"
 
 #include <QVBoxLayout>
 
@@ -152,17 +153,9 @@ protected:
 
 PEGraphEngine::PEGraphEngine(PEGraph& owner) : q(owner)
 {
-    m_plot = new QCustomPlot(&q);
-    m_plot->setFocusPolicy(Qt::NoFocus);
-    auto* layout = new QVBoxLayout(&q);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_plot);
-    q.setFocusPolicy(Qt::StrongFocus);
-
-    m_plot->plotLayout()->insertRow(0);
-    m_title = new QCPTextElement(m_plot, QString(),
-                                 QFont(QStringLiteral("Times New Roman"), 12, QFont::Bold));
-    m_plot->plotLayout()->addElement(0, 0, m_title);
+    const TitledPlot titled = addTitledPlot(q);
+    m_plot = titled.plot;
+    m_title = titled.title;
 
     m_ticker = QSharedPointer<PointLabelTicker>::create(*this);
     m_plot->xAxis->setTicker(m_ticker);

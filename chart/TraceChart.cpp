@@ -14,6 +14,7 @@
 #include <limits>
 
 #include "ChartLogic.h"
+#include "TitledPlot.h"
 
 namespace dmm {
 
@@ -92,18 +93,10 @@ public:
 
 TraceChartEngine::TraceChartEngine(TraceChart& owner) : q(owner)
 {
-    m_plot = new QCustomPlot(&q);
-    m_plot->setFocusPolicy(Qt::NoFocus);
-    auto* layout = new QVBoxLayout(&q);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_plot);
-    q.setFocusPolicy(Qt::StrongFocus);
-
-    // Title, then the legend in a row of its own: it never covers the data.
-    m_plot->plotLayout()->insertRow(0);
-    m_title = new QCPTextElement(m_plot, QString(),
-                                 QFont(QStringLiteral("Times New Roman"), 12, QFont::Bold));
-    m_plot->plotLayout()->addElement(0, 0, m_title);
+    const TitledPlot titled = addTitledPlot(q);
+    m_plot = titled.plot;
+    m_title = titled.title;
+    // The legend in a row of its own under the title: it never covers the data.
     m_plot->plotLayout()->insertRow(1);
     m_legend = m_plot->legend;
     m_legend->setVisible(true);
