@@ -512,6 +512,10 @@ void TestExportTool::recordingCutWhileReadWritesNothing_data()
     QTest::newRow("export, standard output") << QStringList{};
     QTest::newRow("--table -o") << QStringList{"--table", "-o", "out.txt"};
     QTest::newRow("--table, standard output") << QStringList{"--table"};
+    // Joined with a whole copy: the cut one is named.
+    QTest::newRow("--table of two -o") << QStringList{"--table", "-o", "out.txt", "whole.g52"};
+    QTest::newRow("--table of two, workbook")
+        << QStringList{"--table", "-o", "out.xlsx", "whole.g52"};
 }
 
 // 1,000,000 records cut to 300,000 while the tool is stopped, once it has
@@ -523,6 +527,11 @@ void TestExportTool::recordingCutWhileReadWritesNothing()
     const QString recording = dir.filePath("run.g52");
     QVERIFY(writeFile(recording, counted(1).repeated(1000000)));
     QVERIFY(writeFile(dir.filePath("out.txt"), "old\n"));
+    QStringList files{"out.txt", "run.g52"};
+    if (options.contains("whole.g52")) {
+        QVERIFY(QFile::copy(recording, dir.filePath("whole.g52")));
+        files << "whole.g52";
+    }
     const int watch = ::inotify_init1(IN_CLOEXEC);
     QVERIFY(watch >= 0 &&
             ::inotify_add_watch(watch, QFile::encodeName(dir.path()), IN_CREATE) >= 0);
@@ -541,7 +550,7 @@ void TestExportTool::recordingCutWhileReadWritesNothing()
     const QByteArray err = process.readAllStandardError();
     QVERIFY2(err.contains("run.g52: the file ended before its size promised"), err.constData());
     QCOMPARE(readAll(dir.filePath("out.txt")), "old\n");
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{"out.txt", "run.g52"}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), files);
 }
 
 void TestExportTool::stoppedWriteLeavesTheOldFile_data()
