@@ -162,6 +162,9 @@ void TestAlarmRange::hysteresis_data()
     QTest::newRow("an amount") << "3:4.2"
                                << "0.05"
                                << "0.05";
+    QTest::newRow("none asked for") << "0:10"
+                                    << "0"
+                                    << "0";
     QTest::newRow("a percentage") << "0:10"
                                   << "5%"
                                   << "0.5";
